@@ -1,0 +1,280 @@
+#include "engine/chromium_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+namespace engine {
+namespace {
+
+bool IsExecutable(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+std::string SearchPath(const std::string& name) {
+    if (name.find('/') != std::string::npos) return IsExecutable(name) ? name : "";
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path ? path : "/usr/bin:/bin");
+    std::string dir;
+    while (std::getline(dirs, dir, ':')) {
+        std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
+        if (IsExecutable(candidate)) return candidate;
+    }
+    return "";
+}
+
+// Debian's /usr/bin/chromium is a shell wrapper; starting the binary behind it directly
+// saves the shell's start-up time and its checks.
+std::string SkipDebianWrapper(const std::string& path) {
+    if (path == "/usr/bin/chromium" && IsExecutable("/usr/lib/chromium/chromium"))
+        return "/usr/lib/chromium/chromium";
+    return path;
+}
+
+std::vector<std::string> SplitWords(const char* text) {
+    std::vector<std::string> words;
+    std::stringstream in(text ? text : "");
+    std::string word;
+    while (in >> word) words.push_back(word);
+    return words;
+}
+
+std::string DescribeStatus(int status) {
+    if (WIFEXITED(status)) return "Chromium exited with status " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status))
+        return "Chromium was killed by signal " + std::to_string(WTERMSIG(status)) + " (" +
+               strsignal(WTERMSIG(status)) + ")";
+    return "Chromium stopped";
+}
+
+void CloseFd(int& fd) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+}
+
+}  // namespace
+
+std::string FindChromium() {
+    if (const char* chosen = std::getenv("QIRLEN_CHROMIUM"); chosen && *chosen)
+        return SearchPath(chosen);
+    for (const char* name : {"chromium", "chromium-browser", "google-chrome"}) {
+        std::string found = SearchPath(name);
+        if (!found.empty()) return SkipDebianWrapper(found);
+    }
+    return "";
+}
+
+std::vector<std::string> ChromiumSwitches(const std::string& profileDir) {
+    std::vector<std::string> s = {
+        // No window and no display: the views are never on a screen.
+        "--headless",
+        // The protocol runs on fds 3 and 4 of the child; no TCP port is opened.
+        "--remote-debugging-pipe",
+        // A private profile per engine start, so runs never share state by accident.
+        "--user-data-dir=" + profileDir,
+        // The engine creates its own views; an initial tab would only cost start-up time.
+        "--no-startup-window",
+        "--no-first-run",
+        "--no-default-browser-check",
+        // The machines we run on have no GPU, and rendering in software is enough.
+        "--disable-gpu",
+        // Background traffic to Google's services fails on closed networks and costs time.
+        "--disable-background-networking",
+        "--disable-component-update",
+        "--disable-sync",
+        "--disable-default-apps",
+        "--disable-extensions",
+        "--disable-quic",
+        // Pages must run as if visible: hidden views keep their timers and promises going.
+        "--disable-background-timer-throttling",
+        "--disable-renderer-backgrounding",
+        "--disable-backgrounding-occluded-windows",
+        // Bound functions are reached through window.top from every frame, cross-origin
+        // frames included, and every frame of a view must answer on the view's one session:
+        // all frames of a page share one renderer and may script each other.
+        "--disable-web-security",
+        "--disable-site-isolation-trials",
+        "--disable-features=IsolateOrigins,site-per-process,LocalNetworkAccessChecks",
+        // A hidden view never plays sound.
+        "--mute-audio",
+        // Password and translation prompts have no one to answer them.
+        "--password-store=basic",
+        "--disable-translate",
+    };
+    // The sandbox cannot start as root; as any other user it stays on.
+    if (geteuid() == 0) s.push_back("--no-sandbox");
+    for (auto& extra : SplitWords(std::getenv("QIRLEN_CHROMIUM_ARGS"))) s.push_back(extra);
+    return s;
+}
+
+ChromiumProcess::~ChromiumProcess() { Stop(); }
+
+bool ChromiumProcess::Start(std::string* why) {
+    std::string binary = FindChromium();
+    if (binary.empty()) {
+        *why = "Chromium not found (install the chromium package or set QIRLEN_CHROMIUM)";
+        return false;
+    }
+    char tmpl[] = "/tmp/qirlen-profile-XXXXXX";
+    if (!mkdtemp(tmpl)) {
+        *why = std::string("cannot create a profile directory: ") + strerror(errno);
+        return false;
+    }
+    profileDir_ = tmpl;
+
+    int in[2], out[2], report[2];  // in: we write; out: Chromium writes; report: exec errors
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(report, O_CLOEXEC) != 0) {
+        *why = std::string("cannot create pipes: ") + strerror(errno);
+        return false;
+    }
+    std::vector<std::string> args = ChromiumSwitches(profileDir_);
+    args.insert(args.begin(), binary);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    pid_t pid = fork();
+    if (pid == 0) {
+        // Child: fds 3 and 4 are the protocol pipe; everything else stays closed on exec.
+        int readEnd = dup(in[0]), writeEnd = dup(out[1]);
+        dup2(readEnd, 3);
+        dup2(writeEnd, 4);
+        int devnull = open("/dev/null", O_RDWR);
+        if (!std::getenv("QIRLEN_CHROMIUM_LOG")) dup2(devnull, 2);
+        dup2(devnull, 1);
+        setpgid(0, 0);
+        execv(binary.c_str(), argv.data());
+        int err = errno;
+        (void)!write(report[1], &err, sizeof err);
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    close(report[1]);
+    if (pid < 0) {
+        *why = std::string("cannot start Chromium: ") + strerror(errno);
+        close(in[1]);
+        close(out[0]);
+        close(report[0]);
+        return false;
+    }
+    int execError = 0;
+    ssize_t got = read(report[0], &execError, sizeof execError);
+    close(report[0]);
+    pid_ = pid;
+    toChromium_ = in[1];
+    fromChromium_ = out[0];
+    if (got == sizeof execError) {
+        *why = "cannot start " + binary + ": " + strerror(execError);
+        Stop();
+        return false;
+    }
+    fcntl(fromChromium_, F_SETFL, fcntl(fromChromium_, F_GETFL) | O_NONBLOCK);
+    signal(SIGPIPE, SIG_IGN);
+    return true;
+}
+
+bool ChromiumProcess::Send(const std::string& message) {
+    if (toChromium_ < 0) return false;
+    std::string framed = message;
+    framed.push_back('\0');
+    const char* p = framed.data();
+    size_t left = framed.size();
+    while (left > 0) {
+        ssize_t n = write(toChromium_, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) {
+            pollfd pfd{toChromium_, POLLOUT, 0};
+            poll(&pfd, 1, 100);
+            continue;
+        }
+        if (n <= 0) return false;
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool ChromiumProcess::ReadAvailable(std::vector<std::string>& out) {
+    if (fromChromium_ < 0) return false;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = read(fromChromium_, buf, sizeof buf);
+        if (n > 0) {
+            size_t start = pending_.size();
+            pending_.append(buf, static_cast<size_t>(n));
+            size_t from = 0;
+            for (size_t nul = pending_.find('\0', start); nul != std::string::npos;
+                 nul = pending_.find('\0', from)) {
+                out.emplace_back(pending_, from, nul - from);
+                from = nul + 1;
+            }
+            pending_.erase(0, from);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) return true;
+        return false;  // EOF or error: Chromium is gone
+    }
+}
+
+bool ChromiumProcess::WaitReadable(int timeoutMs) const {
+    if (fromChromium_ < 0) return false;
+    pollfd pfd{fromChromium_, POLLIN, 0};
+    int r;
+    do r = poll(&pfd, 1, timeoutMs);
+    while (r < 0 && errno == EINTR);
+    return r > 0;
+}
+
+std::string ChromiumProcess::ExitReason() {
+    if (pid_ > 0) {
+        int status = 0;
+        // The pipe closes a moment before the process is reaped.
+        for (int i = 0; i < 50; ++i) {
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                exitReason_ = DescribeStatus(status);
+                pid_ = -1;
+                break;
+            }
+            usleep(10000);
+        }
+        if (pid_ > 0) exitReason_ = "Chromium closed the protocol pipe";
+    }
+    return exitReason_.empty() ? "Chromium is not running" : exitReason_;
+}
+
+std::string ChromiumProcess::Stop() {
+    CloseFd(toChromium_);
+    CloseFd(fromChromium_);
+    if (pid_ > 0) {
+        int status = 0;
+        // Closing the pipe asks Chromium to quit; give it a moment, then insist.
+        for (int i = 0; i < 100 && waitpid(pid_, &status, WNOHANG) == 0; ++i) usleep(5000);
+        if (waitpid(pid_, &status, WNOHANG) == 0) {
+            kill(-pid_, SIGKILL);
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+        }
+        exitReason_ = DescribeStatus(status);
+        pid_ = -1;
+    }
+    if (!profileDir_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(profileDir_, ignored);
+        profileDir_.clear();
+    }
+    return exitReason_;
+}
+
+}  // namespace engine

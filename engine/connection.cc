@@ -1,0 +1,138 @@
+#include "engine/connection.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace engine {
+namespace {
+
+// QIRLEN_PROTOCOL_LOG=1 writes every message to stderr, for diagnosing the engine.
+bool LogProtocol() {
+    static bool on = std::getenv("QIRLEN_PROTOCOL_LOG") != nullptr;
+    return on;
+}
+
+void Log(const char* direction, const std::string& text) {
+    if (LogProtocol()) std::fprintf(stderr, "%s %.600s\n", direction, text.c_str());
+}
+
+// A message of an unexpected shape must not take the program down: whatever it was,
+// it is dropped.
+template <typename F>
+void Guarded(F&& f) {
+    try {
+        f();
+    } catch (const std::exception&) {
+    }
+}
+
+}  // namespace
+
+int Connection::Post(const std::string& method, const json& params, const std::string& session,
+                     ReplyHandler onReply) {
+    if (dead_) return -1;
+    int id = nextId_++;
+    json message = {{"id", id}, {"method", method}, {"params", params.is_null() ? json::object() : params}};
+    if (!session.empty()) message["sessionId"] = session;
+    std::string text = message.dump(-1, ' ', false, json::error_handler_t::replace);
+    Log(">>", text);
+    if (!process_.Send(text)) {
+        MarkDead();
+        return -1;
+    }
+    if (onReply) replyHandlers_[id] = std::move(onReply);
+    return id;
+}
+
+CallResult Connection::Call(const std::string& method, const json& params,
+                            const std::string& session, int timeoutMs, int stallMs,
+                            StallHandler onStall) {
+    int id = Post(method, params, session);
+    if (id < 0) return {false, {}, "the browser is not running"};
+    awaited_.insert(id);
+    auto start = Clock::now();
+    auto handlerAtStart = handlerTime_;
+    bool stalled = false;
+    for (;;) {
+        if (auto it = arrived_.find(id); it != arrived_.end()) {
+            CallResult r = std::move(it->second);
+            arrived_.erase(it);
+            awaited_.erase(id);
+            return r;
+        }
+        if (dead_) break;
+        auto waited = Clock::now() - start - (handlerTime_ - handlerAtStart);
+        auto waitedMs = std::chrono::duration_cast<std::chrono::milliseconds>(waited).count();
+        if (onStall && !stalled && stallMs >= 0 && waitedMs >= stallMs) {
+            stalled = true;
+            onStall();
+            continue;
+        }
+        if (waitedMs >= timeoutMs) {
+            awaited_.erase(id);
+            return {false, {}, method + " got no answer in time"};
+        }
+        long next = timeoutMs - waitedMs;
+        if (onStall && !stalled && stallMs >= 0) next = std::min<long>(next, stallMs - waitedMs);
+        Pump(static_cast<int>(std::max<long>(next, 1)));
+    }
+    awaited_.erase(id);
+    return {false, {}, "the browser is not running"};
+}
+
+bool Connection::Pump(int timeoutMs) {
+    if (dead_) return false;
+    std::vector<std::string> messages;
+    bool alive = process_.ReadAvailable(messages);
+    if (alive && messages.empty() && timeoutMs != 0) {
+        process_.WaitReadable(timeoutMs);
+        alive = process_.ReadAvailable(messages);
+    }
+    for (const auto& text : messages) Handle(text);
+    if (!alive) MarkDead();
+    return !dead_;
+}
+
+void Connection::Handle(const std::string& text) {
+    Log("<<", text);
+    json message = json::parse(text, nullptr, false);
+    if (!message.is_object()) return;  // not protocol: ignore rather than guess
+    auto idField = message.find("id");
+    if (idField != message.end() && idField->is_number_integer()) {
+        int id = idField->get<int>();
+        CallResult r;
+        if (auto res = message.find("result"); res != message.end()) {
+            r.ok = true;
+            r.result = *res;
+        } else if (auto err = message.find("error"); err != message.end() && err->is_object()) {
+            auto msg = err->find("message");
+            r.error = msg != err->end() && msg->is_string() ? msg->get<std::string>() : "error";
+        } else {
+            r.error = "malformed answer";
+        }
+        if (auto h = replyHandlers_.find(id); h != replyHandlers_.end()) {
+            ReplyHandler handler = std::move(h->second);
+            replyHandlers_.erase(h);
+            auto t0 = Clock::now();
+            Guarded([&] { handler(r); });
+            handlerTime_ += Clock::now() - t0;
+        } else if (awaited_.count(id)) {
+            arrived_[id] = std::move(r);
+        }
+        return;
+    }
+    if (!onEvent_ || !message.contains("method")) return;
+    auto t0 = Clock::now();
+    Guarded([&] { onEvent_(message); });
+    handlerTime_ += Clock::now() - t0;
+}
+
+void Connection::MarkDead() {
+    if (dead_) return;
+    dead_ = true;
+    replyHandlers_.clear();
+    if (onDeath_) onDeath_();
+}
+
+}  // namespace engine

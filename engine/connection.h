@@ -1,0 +1,71 @@
+#pragma once
+// The DevTools protocol over the Chromium pipe: numbered commands, their answers, and
+// events. Everything happens on the calling thread; while a command waits for its answer,
+// the events that arrive meanwhile go to the event handler in order.
+#include <chrono>
+#include <functional>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <string>
+
+#include "engine/chromium_process.h"
+
+namespace engine {
+
+using json = nlohmann::json;
+
+struct CallResult {
+    bool ok = false;
+    json result;        // the command's "result" when ok
+    std::string error;  // the protocol's error message, or why no answer came
+};
+
+class Connection {
+public:
+    using EventHandler = std::function<void(const json& message)>;
+    using ReplyHandler = std::function<void(const CallResult& reply)>;
+    using StallHandler = std::function<void()>;
+
+    explicit Connection(ChromiumProcess& process) : process_(process) {}
+
+    void SetEventHandler(EventHandler handler) { onEvent_ = std::move(handler); }
+    // Called once when the pipe closes; the connection is dead afterwards.
+    void SetDeathHandler(std::function<void()> handler) { onDeath_ = std::move(handler); }
+
+    // Sends a command without waiting. Its answer goes to `onReply` (or is dropped).
+    // Returns the command id, or -1 when the connection is dead.
+    int Post(const std::string& method, const json& params, const std::string& session,
+             ReplyHandler onReply = nullptr);
+
+    // Sends a command and waits for its answer. `timeoutMs` bounds the wait; `onStall`, if
+    // given, is called once when the wait reaches `stallMs` (the time spent in the event
+    // handler does not count).
+    CallResult Call(const std::string& method, const json& params, const std::string& session,
+                    int timeoutMs = 30000, int stallMs = -1, StallHandler onStall = nullptr);
+
+    // Reads and handles whatever has arrived, waiting up to `timeoutMs` for the first
+    // message. False when the connection is dead.
+    bool Pump(int timeoutMs);
+
+    bool dead() const { return dead_; }
+    int readFd() const { return process_.readFd(); }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void Handle(const std::string& text);
+    void MarkDead();
+
+    ChromiumProcess& process_;
+    EventHandler onEvent_;
+    std::function<void()> onDeath_;
+    int nextId_ = 1;
+    bool dead_ = false;
+    std::map<int, ReplyHandler> replyHandlers_;
+    std::map<int, CallResult> arrived_;  // answers for commands someone is waiting on
+    std::set<int> awaited_;
+    Clock::duration handlerTime_{};
+};
+
+}  // namespace engine

@@ -1,0 +1,277 @@
+#include "engine/engine.h"
+
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "platform/codepage.h"
+
+namespace engine {
+
+namespace {
+constexpr int kStartTimeoutMs = 20000;
+
+void Report(const std::string& why) {
+    std::fprintf(stderr, "qirlen engine: %s; web views have no page.\n", why.c_str());
+}
+}  // namespace
+
+std::string HostText(const char* text) {
+    if (!text) return {};
+    std::string bytes(text);
+    if (platform::IsValidUtf8(bytes)) return bytes;
+    return platform::GbkToUtf8(bytes);
+}
+
+Engine& Engine::Get() {
+    static Engine* engine = new Engine();  // lives until the process ends
+    return *engine;
+}
+
+void Engine::Initialize() {
+    if (initialized_) return;
+    initialized_ = true;
+    epollFd_ = epoll_create1(EPOLL_CLOEXEC);
+    signalFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.fd = signalFd_;
+    epoll_ctl(epollFd_, EPOLL_CTL_ADD, signalFd_, &ev);
+
+    connection_.SetEventHandler([this](const nlohmann::json& m) { OnEvent(m); });
+    connection_.SetDeathHandler([this] { OnDeath(); });
+    std::string why;
+    if (!process_.Start(&why)) {
+        dead_ = true;
+        Report(why);
+        return;
+    }
+    ev.data.fd = process_.readFd();
+    epoll_ctl(epollFd_, EPOLL_CTL_ADD, process_.readFd(), &ev);
+}
+
+bool Engine::Ready() {
+    if (!initialized_) Initialize();
+    if (dead_) return false;
+    if (started_) return true;
+    // The first answer tells that Chromium is up; the same command asks it to report
+    // new targets (for popups) and title changes.
+    CallResult r = connection_.Call("Target.setDiscoverTargets", {{"discover", true}}, "",
+                                    kStartTimeoutMs);
+    if (!r.ok) {
+        if (!dead_) {
+            dead_ = true;
+            Report("Chromium did not answer: " + r.error);
+            process_.Stop();
+        }
+        return false;
+    }
+    started_ = true;
+    connection_.Post("Browser.setDownloadBehavior", {{"behavior", "deny"}, {"eventsEnabled", true}},
+                     "");
+    return true;
+}
+
+void Engine::Shutdown() {
+    for (auto& [id, view] : views_) SaveStorage(*view);
+    views_.clear();
+    pending_.clear();
+    if (initialized_ && !dead_) process_.Stop();
+    dead_ = true;
+}
+
+void Engine::OnDeath() {
+    bool wasAlive = !dead_;
+    dead_ = true;
+    std::string why = process_.ExitReason();
+    if (process_.readFd() >= 0) epoll_ctl(epollFd_, EPOLL_CTL_DEL, process_.readFd(), nullptr);
+    if (wasAlive) Report(why);
+    for (auto& [id, view] : views_) {
+        view->session.clear();
+        view->contexts.clear();
+        FinishLoad(*view, WKE_LOADING_FAILED, why);
+    }
+}
+
+View* Engine::Find(wkeWebView handle) {
+    auto it = views_.find(static_cast<int>(reinterpret_cast<intptr_t>(handle)));
+    return it == views_.end() ? nullptr : it->second.get();
+}
+
+View* Engine::FindBySession(const std::string& session) {
+    for (auto& [id, view] : views_)
+        if (view->session == session) return view.get();
+    return nullptr;
+}
+
+View* Engine::FindByTarget(const std::string& targetId) {
+    for (auto& [id, view] : views_)
+        if (view->targetId == targetId) return view.get();
+    return nullptr;
+}
+
+wkeWebView Engine::HandleOf(const View& view) {
+    return reinterpret_cast<wkeWebView>(static_cast<intptr_t>(view.id));
+}
+
+wkeWebView Engine::CreateView(int width, int height) {
+    if (!Ready()) return nullptr;
+    auto view = std::make_unique<View>();
+    view->id = nextView_;
+    view->width = width > 0 ? width : 800;
+    view->height = height > 0 ? height : 600;
+    if (!AttachView(*view)) return nullptr;
+    ++nextView_;
+    View& ref = *view;
+    views_[ref.id] = std::move(view);
+    return HandleOf(ref);
+}
+
+bool Engine::AttachView(View& view) {
+    CallResult created = connection_.Call(
+        "Target.createTarget",
+        {{"url", "about:blank"}, {"newWindow", true}, {"width", view.width}, {"height", view.height}},
+        "");
+    if (!created.ok) return false;
+    view.targetId = created.result.value("targetId", "");
+    CallResult attached = connection_.Call(
+        "Target.attachToTarget", {{"targetId", view.targetId}, {"flatten", true}}, "");
+    if (!attached.ok) return false;
+    view.session = attached.result.value("sessionId", "");
+    // Sent together; the frame tree's answer comes after the others.
+    Post(view, "Page.enable");
+    Post(view, "Runtime.enable");
+    Post(view, "Page.setInterceptFileChooserDialog", {{"enabled", true}});
+    CallResult tree = Call(view, "Page.getFrameTree");
+    if (!tree.ok) return false;
+    std::function<void(const nlohmann::json&, const std::string&)> add =
+        [&](const nlohmann::json& node, const std::string& parent) {
+            std::string id = node["frame"].value("id", "");
+            view.frames[id].parent = parent;
+            view.frames[id].url = node["frame"].value("url", "");
+            if (parent.empty()) view.mainFrame = id;
+            else view.frames[parent].children.push_back(id);
+            for (const auto& child : node.value("childFrames", nlohmann::json::array()))
+                add(child, id);
+        };
+    add(tree.result["frameTree"], "");
+    if (!bindings_.empty()) EnableBridge(view);
+    return true;
+}
+
+void Engine::DestroyView(View& view) {
+    int id = view.id;
+    SaveStorage(view);
+    if (!view.session.empty()) connection_.Post("Target.closeTarget", {{"targetId", view.targetId}}, "");
+    std::erase_if(pending_, [id](const Pending& p) { return p.view == id; });
+    views_.erase(id);
+}
+
+CallResult Engine::Call(View& view, const std::string& method, const nlohmann::json& params,
+                        int timeoutMs) {
+    if (view.session.empty()) return {false, {}, "the view has no page"};
+    return connection_.Call(method, params.is_null() ? nlohmann::json::object() : params,
+                            view.session, timeoutMs);
+}
+
+void Engine::Post(View& view, const std::string& method, const nlohmann::json& params) {
+    if (view.session.empty()) return;
+    connection_.Post(method, params.is_null() ? nlohmann::json::object() : params, view.session);
+}
+
+// ---- event loop -------------------------------------------------------------------------
+
+void Engine::Queue(const View& view, std::function<void(View&)> notification) {
+    pending_.push_back({view.id, std::move(notification)});
+    SignalPending();
+}
+
+void Engine::SignalPending() {
+    uint64_t one = 1;
+    if (signalFd_ >= 0) (void)!write(signalFd_, &one, sizeof one);
+}
+
+void Engine::Wake(int viewId) {
+    if (!dead_) connection_.Pump(0);
+    DispatchPending(viewId);
+}
+
+void Engine::DispatchPending(int viewId) {
+    // One at a time: a notification may queue others, destroy views or run scripts.
+    for (;;) {
+        auto it = std::find_if(pending_.begin(), pending_.end(),
+                               [viewId](const Pending& p) { return viewId == 0 || p.view == viewId; });
+        if (it == pending_.end()) break;
+        Pending next = std::move(*it);
+        pending_.erase(it);
+        auto view = views_.find(next.view);
+        if (view != views_.end()) next.fn(*view->second);
+    }
+    if (pending_.empty() && signalFd_ >= 0) {
+        uint64_t drained;
+        (void)!read(signalFd_, &drained, sizeof drained);
+    }
+}
+
+// ---- protocol events --------------------------------------------------------------------
+
+void Engine::OnEvent(const nlohmann::json& message) {
+    std::string method = message.value("method", "");
+    const nlohmann::json& params = message.contains("params") && message["params"].is_object()
+                                       ? message["params"]
+                                       : nlohmann::json::object();
+    auto session = message.find("sessionId");
+    if (session == message.end() || !session->is_string()) {
+        OnBrowserEvent(method, params);
+        return;
+    }
+    View* view = FindBySession(session->get<std::string>());
+    if (!view) return;
+    if (method.rfind("Runtime.", 0) == 0) OnRuntimeEvent(*view, method, params);
+    else if (method == "Debugger.paused") OnDebuggerPaused(*view, params);
+    else if (method == "Fetch.requestPaused") OnRequestPaused(*view, params);
+    else if (method.rfind("Page.", 0) == 0) OnPageEvent(*view, method, params);
+    else if (method == "Inspector.targetCrashed") FinishLoad(*view, WKE_LOADING_FAILED, "the page crashed");
+}
+
+void Engine::OnBrowserEvent(const std::string& method, const nlohmann::json& params) {
+    if (method == "Target.targetInfoChanged") {
+        const auto& info = params["targetInfo"];
+        View* view = FindByTarget(info.value("targetId", ""));
+        if (!view) return;
+        std::string title = info.value("title", "");
+        if (title == view->title) return;
+        view->title = title;
+        Queue(*view, [title](View& v) {
+            if (!v.on.titleChanged) return;
+            EngineString text(title);
+            v.on.titleChanged.fn(HandleOf(v), v.on.titleChanged.param, text.handle());
+        });
+    } else if (method == "Target.targetCreated") {
+        // A page's window.open makes a target of its own; the host decides through its
+        // create-view callback where the address goes, so the headless popup is closed.
+        const auto& info = params["targetInfo"];
+        std::string opener = info.value("openerId", "");
+        if (!opener.empty() && FindByTarget(opener) && info.value("type", "") == "page")
+            connection_.Post("Target.closeTarget", {{"targetId", info.value("targetId", "")}}, "");
+    } else if (method == "Target.detachedFromTarget") {
+        if (View* view = FindBySession(params.value("sessionId", ""))) {
+            view->session.clear();
+            view->contexts.clear();
+            FinishLoad(*view, WKE_LOADING_FAILED, "the page was closed");
+        }
+    } else if (method == "Browser.downloadWillBegin") {
+        std::string frame = params.value("frameId", "");
+        std::string url = params.value("url", "");
+        for (auto& [id, view] : views_) {
+            if (!view->frames.count(frame)) continue;
+            Queue(*view, [url](View& v) {
+                if (v.on.download) v.on.download.fn(HandleOf(v), v.on.download.param, url.c_str());
+            });
+        }
+    }
+}
+
+}  // namespace engine

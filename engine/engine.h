@@ -1,0 +1,151 @@
+#pragma once
+// The engine: one Chromium, the views on it, the functions bound into page script, and
+// the queue of notifications for the host's event loop.
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/chromium_process.h"
+#include "engine/connection.h"
+#include "engine/engine_string.h"
+#include "engine/js_values.h"
+#include "engine/view.h"
+#include "engine/wke.h"
+
+namespace engine {
+
+struct Binding {
+    std::string name;
+    jsNativeFunction fn = nullptr;
+    void* param = nullptr;
+    unsigned argCount = 0;
+};
+
+// The context of one call from page script into a bound function, or a view's global
+// context. Handed out as jsExecState.
+struct ExecState {
+    int view = 0;
+    std::vector<jsValue> args;
+};
+
+class Engine {
+public:
+    static Engine& Get();
+
+    // ---- life (engine.cc)
+    void Initialize();
+    void Shutdown();
+    bool Ready();  // Chromium answers; starts it when needed
+    bool dead() const { return dead_; }
+    Connection& connection() { return connection_; }
+    ValueTable& values() { return values_; }
+
+    View* Find(wkeWebView handle);
+    View* FindBySession(const std::string& session);
+    View* FindByTarget(const std::string& targetId);
+    wkeWebView CreateView(int width, int height);
+    void DestroyView(View& view);
+    static wkeWebView HandleOf(const View& view);
+
+    // ---- event loop (engine.cc)
+    int EventFd() const { return epollFd_; }
+    void Wake(int viewId);
+    void Queue(const View& view, std::function<void(View&)> notification);
+
+    // ---- protocol helpers
+    CallResult Call(View& view, const std::string& method, const nlohmann::json& params = {},
+                    int timeoutMs = 30000);
+    void Post(View& view, const std::string& method, const nlohmann::json& params = {});
+
+    // ---- frames (frames.cc)
+    std::vector<std::string> FramesInOrder(const View& view) const;
+    std::string FrameOfHandle(const View& view, wkeWebFrameHandle handle) const;
+    wkeWebFrameHandle HandleOfFrame(const View& view, const std::string& frame) const;
+
+    // ---- script (script.cc)
+    jsValue Run(View& view, wkeWebFrameHandle frame, const std::string& utf8, bool inClosure);
+    void Bind(const std::string& name, jsNativeFunction fn, void* param, unsigned argCount);
+    jsExecState GlobalExec(const View& view);
+    ExecState* State(jsExecState es);
+
+    // ---- loading (loading.cc)
+    void Navigate(View& view, const std::string& url);
+    void Reload(View& view);
+    void StopLoading(View& view);
+
+    // ---- settings (settings.cc)
+    void ApplyUserAgent(View& view);
+    void ApplyTouch(View& view);
+    void ApplyDeviceProfile(View& view);
+    void ApplyDebugConfig(View& view, const std::string& name, const char* value);
+    void ApplyRequestHooks(View& view);
+    void ApplyHoverWatch(View& view);
+    void ApplyLifecycleEvents(View& view);
+    void ApplyScreencast(View& view);
+
+    // ---- cookies and storage (storage.cc)
+    std::string CookiesForPage(View& view);
+    void SetCookie(View& view, const std::string& url, const std::string& cookie);
+    void VisitCookies(View& view, void* param, wkeCookieVisitor visitor);
+    void RestoreStorage(View& view);
+    void SaveStorage(View& view);
+    int RequestFavicon(View& view, wkeOnNetGetFaviconCallback callback, void* param);
+
+    // ---- input (input.cc)
+    bool FireMouse(View& view, unsigned message, int x, int y, unsigned flags);
+
+private:
+    Engine() = default;
+    bool Start();
+    bool AttachView(View& view);
+    void EnableBridge(View& view);
+    void OnEvent(const nlohmann::json& message);
+    void OnBrowserEvent(const std::string& method, const nlohmann::json& params);
+    void OnDeath();
+    void SignalPending();
+    void DispatchPending(int viewId);
+
+    // event handlers by domain
+    void OnRuntimeEvent(View& view, const std::string& method, const nlohmann::json& params);
+    void OnPageEvent(View& view, const std::string& method, const nlohmann::json& params);
+    void OnFrameEvent(View& view, const std::string& method, const nlohmann::json& params);
+    void OnLoadEvent(View& view, const std::string& method, const nlohmann::json& params);
+    void OnDebuggerPaused(View& view, const nlohmann::json& params);
+    void OnDialog(View& view, const nlohmann::json& params);
+    void OnRequestPaused(View& view, const nlohmann::json& params);
+    void OnFileChooser(View& view, const nlohmann::json& params);
+    void OnWindowOpen(View& view, const nlohmann::json& params);
+    void OnConsole(View& view, const std::string& method, const nlohmann::json& params);
+    void FinishLoad(View& view, wkeLoadingResult result, const std::string& reason);
+    void BeginLoad(View& view, const std::string& url);
+    jsValue CallBound(View& view, const nlohmann::json& payload);
+
+    ChromiumProcess process_;
+    Connection connection_{process_};
+    ValueTable values_;
+    bool initialized_ = false;
+    bool started_ = false;
+    bool dead_ = false;
+    std::string browserContext_;
+    std::map<int, std::unique_ptr<View>> views_;
+    int nextView_ = 1;
+    std::vector<Binding> bindings_;
+    std::deque<ExecState> callStack_;
+    int runDepth_ = 0;
+
+    struct Pending {
+        int view;
+        std::function<void(View&)> fn;
+    };
+    std::deque<Pending> pending_;
+    int epollFd_ = -1;
+    int signalFd_ = -1;  // an eventfd: readable while pending_ is not empty
+};
+
+// Converts char* text from the host: UTF-8 as it is, anything else read as GBK.
+std::string HostText(const char* text);
+
+}  // namespace engine

@@ -1,0 +1,16 @@
+(function () {
+    'use strict';
+    // Reports the address of the link under the mouse whenever it changes.
+    if (window.__qirlenHoverWatch) return;
+    Object.defineProperty(window, '__qirlenHoverWatch', { value: true });
+    var report = window.__qirlenHover;
+    var last = '';
+    document.addEventListener('mouseover', function (e) {
+        var link = e.target && e.target.closest ? e.target.closest('a[href]') : null;
+        var url = link ? link.href : '';
+        if (url !== last) {
+            last = url;
+            report(url);
+        }
+    }, true);
+})();

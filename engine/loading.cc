@@ -1,0 +1,85 @@
+// Loads of the main frame and their one loading-finished notification each.
+#include "engine/engine.h"
+
+namespace engine {
+
+void Engine::BeginLoad(View& view, const std::string& url) {
+    if (!view.load.finished) FinishLoad(view, WKE_LOADING_CANCELED, "replaced by another load");
+    view.load = Load{++view.loadSerial, url, false, false, false, {}};
+    view.loaded = view.loadComplete = view.loadFailed = false;
+}
+
+void Engine::FinishLoad(View& view, wkeLoadingResult result, const std::string& reason) {
+    if (view.load.finished) return;
+    view.load.finished = true;
+    view.loadComplete = true;
+    view.loaded = result == WKE_LOADING_SUCCEEDED;
+    view.loadFailed = result == WKE_LOADING_FAILED;
+    std::string url = result == WKE_LOADING_SUCCEEDED && !view.url.empty() ? view.url : view.load.url;
+    if (result == WKE_LOADING_SUCCEEDED) SaveStorage(view);
+    Queue(view, [url, result, reason](View& v) {
+        if (!v.on.loadingFinish) return;
+        EngineString address(url), why(reason);
+        v.on.loadingFinish.fn(HandleOf(v), v.on.loadingFinish.param, address.handle(), result,
+                              why.handle());
+    });
+}
+
+void Engine::Navigate(View& view, const std::string& url) {
+    if (view.session.empty()) {
+        // No page to load into: the load fails at once, so nobody waits for it.
+        BeginLoad(view, url);
+        FinishLoad(view, WKE_LOADING_FAILED, dead_ ? "the browser is not running" : "the view has no page");
+        return;
+    }
+    BeginLoad(view, url);
+    int viewId = view.id, serial = view.load.serial;
+    connection_.Post("Page.navigate", {{"url", url}}, view.session, [this, viewId, serial](const CallResult& r) {
+        auto it = views_.find(viewId);
+        if (it == views_.end()) return;
+        View& v = *it->second;
+        if (v.load.serial != serial || v.load.finished) return;
+        v.load.navigateAnswered = true;
+        std::string error = r.ok ? r.result.value("errorText", "") : r.error;
+        if (!error.empty()) {
+            bool aborted = error == "net::ERR_ABORTED";
+            FinishLoad(v, aborted ? WKE_LOADING_CANCELED : WKE_LOADING_FAILED, error);
+        } else if (r.ok && !r.result.contains("loaderId")) {
+            FinishLoad(v, WKE_LOADING_SUCCEEDED, "");  // moved within the same document
+        } else if (v.load.started && v.frames[v.mainFrame].failed) {
+            FinishLoad(v, WKE_LOADING_FAILED, "the page could not be loaded");
+        }
+    });
+}
+
+void Engine::Reload(View& view) {
+    if (view.session.empty() || view.url.empty()) return;
+    BeginLoad(view, view.url);
+    view.load.navigateAnswered = true;  // no navigation answer comes for a reload
+    Post(view, "Page.reload");
+}
+
+void Engine::StopLoading(View& view) {
+    if (view.session.empty()) return;
+    Post(view, "Page.stopLoading");
+    FinishLoad(view, WKE_LOADING_CANCELED, "stopped");
+}
+
+void Engine::OnLoadEvent(View& view, const std::string& method, const nlohmann::json& params) {
+    std::string frame = params.value("frameId", "");
+    if (frame != view.mainFrame) return;
+    if (method == "Page.frameRequestedNavigation") {
+        // A load the page started itself (a link, a form, a script) is a load too.
+        BeginLoad(view, params.value("url", ""));
+        view.load.navigateAnswered = true;
+    } else if (method == "Page.frameStartedLoading") {
+        if (!view.load.finished) view.load.started = true;
+    } else if (method == "Page.frameStoppedLoading") {
+        if (view.load.finished || !view.load.started) return;
+        if (!view.frames[view.mainFrame].failed) FinishLoad(view, WKE_LOADING_SUCCEEDED, "");
+        else if (view.load.navigateAnswered) FinishLoad(view, WKE_LOADING_FAILED, "the page could not be loaded");
+        // otherwise the navigation's answer brings the reason
+    }
+}
+
+}  // namespace engine

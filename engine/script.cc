@@ -1,0 +1,166 @@
+// Running scripts in frames, and calls from page script into bound native functions.
+#include <cstdlib>
+
+#include "engine/engine.h"
+
+extern "C" const char engine_bridge_js[];
+
+namespace engine {
+namespace {
+
+constexpr const char* kBridgeBinding = "__qirlenCall";
+constexpr const char* kBridgeFunction = "__qirlenBridgeCall";
+constexpr intptr_t kCallStateBase = 1 << 20;
+
+// How long a script may run before it is stopped (the time spent in bound native
+// functions does not count).
+int ScriptTimeoutMs() {
+    static int ms = [] {
+        const char* text = std::getenv("QIRLEN_SCRIPT_TIMEOUT_MS");
+        int v = text ? std::atoi(text) : 0;
+        return v > 0 ? v : 6000;
+    }();
+    return ms;
+}
+
+std::string BridgeScript(const std::vector<Binding>& bindings) {
+    nlohmann::json names = nlohmann::json::array();
+    for (const auto& b : bindings) names.push_back(b.name);
+    return std::string("(") + engine_bridge_js + ")(" +
+           names.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + ");";
+}
+
+}  // namespace
+
+jsValue Engine::Run(View& view, wkeWebFrameHandle frame, const std::string& utf8, bool inClosure) {
+    if (view.session.empty() || dead_) return values_.Undefined();
+    if (runDepth_ > 0) return values_.Undefined();  // bound functions do not run scripts
+    values_.Recycle();
+    std::string frameId = FrameOfHandle(view, frame);
+    auto context = view.contexts.find(frameId);
+    if (frameId.empty() || context == view.contexts.end()) return values_.Undefined();
+    nlohmann::json params = {
+        {"expression", inClosure ? "(function(){\n" + utf8 + "\n})()" : utf8},
+        {"contextId", context->second},
+        {"returnByValue", true},
+        {"userGesture", true},
+    };
+    std::string session = view.session;
+    ++runDepth_;
+    CallResult r = connection_.Call(
+        "Runtime.evaluate", params, session, ScriptTimeoutMs() + 3000, ScriptTimeoutMs(),
+        [this, session] { connection_.Post("Runtime.terminateExecution", {}, session); });
+    --runDepth_;
+    if (!r.ok || r.result.contains("exceptionDetails")) return values_.Undefined();
+    return values_.FromRemote(r.result["result"]);
+}
+
+void Engine::Bind(const std::string& name, jsNativeFunction fn, void* param, unsigned argCount) {
+    std::erase_if(bindings_, [&](const Binding& b) { return b.name == name; });
+    bindings_.push_back({name, fn, param, argCount});
+    for (auto& [id, view] : views_) EnableBridge(*view);
+}
+
+// Makes every bound name callable in every frame of the view, now and after navigations.
+void Engine::EnableBridge(View& view) {
+    if (view.session.empty()) return;
+    if (!view.debuggerOn) {
+        Post(view, "Debugger.enable");
+        Post(view, "Runtime.addBinding", {{"name", kBridgeBinding}});
+        view.debuggerOn = true;
+    }
+    std::string script = BridgeScript(bindings_);
+    if (!view.bridgeScriptId.empty())
+        Post(view, "Page.removeScriptToEvaluateOnNewDocument", {{"identifier", view.bridgeScriptId}});
+    CallResult added = Call(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", script}});
+    if (added.ok) view.bridgeScriptId = added.result.value("identifier", "");
+    for (const auto& [frame, context] : view.contexts)
+        Post(view, "Runtime.evaluate", {{"expression", script}, {"contextId", context}});
+}
+
+void Engine::OnDebuggerPaused(View& view, const nlohmann::json& params) {
+    std::string session = view.session;
+    const auto& frames = params["callFrames"];
+    bool ours = frames.is_array() && !frames.empty() &&
+                frames[0].value("functionName", "") == kBridgeFunction;
+    if (!ours) {
+        // A debugger statement of the page's own: nobody is debugging, so go on.
+        connection_.Post("Debugger.resume", {}, session);
+        return;
+    }
+    std::string callFrame = frames[0].value("callFrameId", "");
+    nlohmann::json payload = nlohmann::json::parse(view.pendingBridgePayload, nullptr, false);
+    view.pendingBridgePayload.clear();
+    jsValue answer = CallBound(view, payload);
+    std::string literal = values_.ToLiteral(answer);
+    // The answer must be in place before the page goes on: the protocol may handle a
+    // resume ahead of an evaluation sent just before it.
+    if (literal != "undefined")
+        connection_.Call("Debugger.evaluateOnCallFrame",
+                         {{"callFrameId", callFrame}, {"expression", "slot.value=" + literal},
+                          {"silent", true}},
+                         session, 10000);
+    connection_.Post("Debugger.resume", {}, session);
+}
+
+jsValue Engine::CallBound(View& view, const nlohmann::json& payload) {
+    if (!payload.is_array() || payload.empty() || !payload[0].is_string()) return values_.Undefined();
+    std::string name = payload[0].get<std::string>();
+    auto binding = std::find_if(bindings_.begin(), bindings_.end(),
+                                [&](const Binding& b) { return b.name == name; });
+    if (binding == bindings_.end() || !binding->fn) return values_.Undefined();
+    ExecState state{view.id, {}};
+    for (size_t i = 1; i < payload.size(); ++i) state.args.push_back(values_.FromBridge(payload[i]));
+    callStack_.push_back(std::move(state));
+    auto es = reinterpret_cast<jsExecState>(kCallStateBase + static_cast<intptr_t>(callStack_.size() - 1));
+    Binding call = *binding;  // the list may change while the function runs
+    jsValue answer = call.fn(es, call.param);
+    callStack_.pop_back();
+    return answer;
+}
+
+jsExecState Engine::GlobalExec(const View& view) {
+    return reinterpret_cast<jsExecState>(static_cast<intptr_t>(view.id));
+}
+
+ExecState* Engine::State(jsExecState es) {
+    static ExecState global;
+    intptr_t raw = reinterpret_cast<intptr_t>(es);
+    if (raw >= kCallStateBase) {
+        size_t index = static_cast<size_t>(raw - kCallStateBase);
+        return index < callStack_.size() ? &callStack_[index] : nullptr;
+    }
+    if (raw > 0 && views_.count(static_cast<int>(raw))) {
+        global = ExecState{static_cast<int>(raw), {}};
+        return &global;
+    }
+    return nullptr;
+}
+
+void Engine::OnRuntimeEvent(View& view, const std::string& method, const nlohmann::json& params) {
+    if (method == "Runtime.executionContextCreated") {
+        const auto& context = params["context"];
+        const auto& aux = context.value("auxData", nlohmann::json::object());
+        if (aux.value("isDefault", false)) view.contexts[aux.value("frameId", "")] = context.value("id", 0);
+    } else if (method == "Runtime.executionContextDestroyed") {
+        int id = params.value("executionContextId", 0);
+        std::erase_if(view.contexts, [id](const auto& entry) { return entry.second == id; });
+    } else if (method == "Runtime.executionContextsCleared") {
+        view.contexts.clear();
+    } else if (method == "Runtime.bindingCalled") {
+        std::string name = params.value("name", "");
+        if (name == kBridgeBinding) view.pendingBridgePayload = params.value("payload", "");
+        else if (name == "__qirlenHover") {
+            std::string url = params.value("payload", "");
+            Queue(view, [url](View& v) {
+                if (!v.on.mouseOverUrl) return;
+                EngineString text(url);
+                v.on.mouseOverUrl.fn(HandleOf(v), v.on.mouseOverUrl.param, text.handle());
+            });
+        }
+    } else if (method == "Runtime.consoleAPICalled" || method == "Runtime.exceptionThrown") {
+        OnConsole(view, method, params);
+    }
+}
+
+}  // namespace engine

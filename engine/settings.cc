@@ -1,0 +1,96 @@
+// Settings a view applies to its pages.
+#include "engine/engine.h"
+
+extern "C" const char engine_device_js[];
+extern "C" const char engine_hover_js[];
+
+namespace engine {
+
+void Engine::ApplyUserAgent(View& view) {
+    if (view.userAgent.empty() && !view.device.platform) return;
+    nlohmann::json params = {{"userAgent", view.userAgent}};
+    if (view.userAgent.empty()) {
+        CallResult version = connection_.Call("Browser.getVersion", {}, "");
+        params["userAgent"] = version.ok ? version.result.value("userAgent", "") : "";
+    }
+    if (view.device.platform) params["platform"] = *view.device.platform;
+    Post(view, "Emulation.setUserAgentOverride", params);
+}
+
+void Engine::ApplyTouch(View& view) {
+    int points = std::clamp(view.device.maxTouchPoints.value_or(1), 1, 16);
+    Post(view, "Emulation.setTouchEmulationEnabled", {{"enabled", view.touch}, {"maxTouchPoints", points}});
+}
+
+void Engine::ApplyDeviceProfile(View& view) {
+    const DeviceProfile& d = view.device;
+    nlohmann::json o = nlohmann::json::object();
+    if (d.platform) o["platform"] = *d.platform;
+    if (d.maxTouchPoints) o["maxTouchPoints"] = *d.maxTouchPoints;
+    if (d.hardwareConcurrency) o["hardwareConcurrency"] = *d.hardwareConcurrency;
+    if (d.screenWidth) o["width"] = *d.screenWidth;
+    if (d.screenHeight) o["height"] = *d.screenHeight;
+    if (d.availWidth) o["availWidth"] = *d.availWidth;
+    if (d.availHeight) o["availHeight"] = *d.availHeight;
+    if (!view.deviceScriptId.empty())
+        Post(view, "Page.removeScriptToEvaluateOnNewDocument", {{"identifier", view.deviceScriptId}});
+    std::string source = std::string("(") + engine_device_js + ")(" +
+                         o.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + ");";
+    CallResult added = Call(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", source}});
+    view.deviceScriptId = added.ok ? added.result.value("identifier", "") : "";
+}
+
+void Engine::ApplyDebugConfig(View& view, const std::string& name, const char* value) {
+    bool off = value && (std::string(value) == "0" || std::string(value) == "false");
+    if (name == "jsEnable") {
+        view.scriptDisabled = off;
+        Post(view, "Emulation.setScriptExecutionDisabled", {{"value", off}});
+    } else if (name == "imageEnable") {
+        view.imagesBlocked = off;
+        ApplyRequestHooks(view);
+    }
+}
+
+// Requests are held only for the hooks that need them: every held request costs a round trip.
+void Engine::ApplyRequestHooks(View& view) {
+    nlohmann::json patterns = nlohmann::json::array();
+    if (view.on.loadUrlBegin) {
+        patterns.push_back({{"urlPattern", "*"}, {"requestStage", "Request"}});
+    } else {
+        if (view.imagesBlocked) patterns.push_back({{"resourceType", "Image"}, {"requestStage", "Request"}});
+        if (view.on.navigation) patterns.push_back({{"resourceType", "Document"}, {"requestStage", "Request"}});
+    }
+    if (view.on.loadUrlEnd) patterns.push_back({{"urlPattern", "*"}, {"requestStage", "Response"}});
+    if (patterns.empty()) Post(view, "Fetch.disable");
+    else Post(view, "Fetch.enable", {{"patterns", patterns}});
+}
+
+void Engine::ApplyHoverWatch(View& view) {
+    if (view.hoverWatched || !view.on.mouseOverUrl) return;
+    view.hoverWatched = true;
+    Post(view, "Runtime.addBinding", {{"name", "__qirlenHover"}});
+    Post(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", std::string(engine_hover_js)}});
+    for (const auto& [frame, context] : view.contexts)
+        Post(view, "Runtime.evaluate", {{"expression", std::string(engine_hover_js)}, {"contextId", context}});
+}
+
+void Engine::ApplyLifecycleEvents(View& view) {
+    bool want = static_cast<bool>(view.on.documentReady);
+    if (want == view.lifecycleOn) return;
+    view.lifecycleOn = want;
+    Post(view, "Page.setLifecycleEventsEnabled", {{"enabled", want}});
+}
+
+// Pictures cost CPU, so they flow only while someone can see the view.
+void Engine::ApplyScreencast(View& view) {
+    bool want = view.shown && view.on.paint;
+    if (want == view.screencasting) return;
+    view.screencasting = want;
+    if (want)
+        Post(view, "Page.startScreencast",
+             nlohmann::json{{"format", "png"}, {"maxWidth", view.width}, {"maxHeight", view.height}});
+    else
+        Post(view, "Page.stopScreencast", nlohmann::json::object());
+}
+
+}  // namespace engine

@@ -1,0 +1,204 @@
+// Cookies, local storage kept across runs, and the page's icon.
+#include <ctime>
+#include <fstream>
+#include <filesystem>
+#include <sstream>
+
+#include "engine/base64.h"
+#include "engine/engine.h"
+#include "platform/codepage.h"
+
+namespace engine {
+namespace {
+
+std::string Trim(const std::string& s) {
+    size_t a = s.find_first_not_of(" \t"), b = s.find_last_not_of(" \t");
+    return a == std::string::npos ? "" : s.substr(a, b - a + 1);
+}
+
+std::string Lower(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// "name=value; Path=/; Domain=x; Expires=...; Max-Age=n; Secure; HttpOnly; SameSite=Lax"
+nlohmann::json ParseCookie(const std::string& url, const std::string& text) {
+    std::stringstream in(text);
+    std::string part;
+    std::getline(in, part, ';');
+    auto eq = part.find('=');
+    nlohmann::json c = {{"url", url},
+                        {"name", Trim(eq == std::string::npos ? "" : part.substr(0, eq))},
+                        {"value", Trim(eq == std::string::npos ? part : part.substr(eq + 1))}};
+    while (std::getline(in, part, ';')) {
+        auto e = part.find('=');
+        std::string key = Lower(Trim(part.substr(0, e)));
+        std::string value = e == std::string::npos ? "" : Trim(part.substr(e + 1));
+        if (key == "path") c["path"] = value;
+        else if (key == "domain") c["domain"] = value;
+        else if (key == "secure") c["secure"] = true;
+        else if (key == "httponly") c["httpOnly"] = true;
+        else if (key == "samesite") c["sameSite"] = value.empty() ? "Lax" : std::string(1, std::toupper(value[0])) + Lower(value.substr(1));
+        else if (key == "max-age") c["expires"] = static_cast<double>(std::time(nullptr) + std::atol(value.c_str()));
+        else if (key == "expires") {
+            std::tm tm{};
+            if (strptime(value.c_str(), "%a, %d %b %Y %H:%M:%S", &tm) || strptime(value.c_str(), "%a, %d-%b-%Y %H:%M:%S", &tm))
+                c["expires"] = static_cast<double>(timegm(&tm));
+        }
+    }
+    return c;
+}
+
+std::string PathFrom(const std::u16string& dir, const char* file) {
+    std::string d = platform::Utf16ToUtf8(dir);
+    if (d.empty()) return {};
+    if (d.back() != '/') d.push_back('/');
+    return d + file;
+}
+
+nlohmann::json ReadJson(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) return nullptr;
+    std::stringstream text;
+    text << in.rdbuf();
+    return nlohmann::json::parse(text.str(), nullptr, false);
+}
+
+void WriteJson(const std::string& path, const nlohmann::json& value) {
+    auto slash = path.find_last_of('/');
+    std::string dir = path.substr(0, slash);
+    std::string tmp = path + ".tmp";
+    {
+        std::ofstream out(tmp);
+        if (!out) {
+            // The directory may not exist yet: make it and try once more.
+            std::filesystem::create_directories(dir);
+            out.open(tmp);
+        }
+        if (!out) return;
+        out << value.dump(1, ' ', false, nlohmann::json::error_handler_t::replace);
+    }
+    std::rename(tmp.c_str(), path.c_str());
+}
+
+}  // namespace
+
+std::string Engine::CookiesForPage(View& view) {
+    if (view.url.empty()) return {};
+    CallResult r = Call(view, "Network.getCookies", {{"urls", {view.url}}});
+    std::string out;
+    if (!r.ok) return out;
+    for (const auto& c : r.result.value("cookies", nlohmann::json::array()))
+        out += (out.empty() ? "" : "; ") + c.value("name", "") + "=" + c.value("value", "");
+    return out;
+}
+
+void Engine::SetCookie(View& view, const std::string& url, const std::string& cookie) {
+    Call(view, "Network.setCookie", ParseCookie(url, cookie));
+    SaveStorage(view);
+}
+
+void Engine::VisitCookies(View& view, void* param, wkeCookieVisitor visitor) {
+    CallResult r = Call(view, "Storage.getCookies");
+    if (!r.ok || !visitor) return;
+    for (const auto& c : r.result.value("cookies", nlohmann::json::array())) {
+        double expires = c.value("expires", -1.0);
+        int seconds = c.value("session", false) || expires < 0 ? 0 : static_cast<int>(expires);
+        std::string name = c.value("name", ""), value = c.value("value", ""), domain = c.value("domain", ""),
+                    path = c.value("path", "");
+        if (visitor(param, name.c_str(), value.c_str(), domain.c_str(), path.c_str(), c.value("secure", false),
+                    c.value("httpOnly", false), &seconds))
+            break;
+    }
+}
+
+// Chromium's own profile lives only as long as the engine; what the view keeps across runs
+// is written to the two directories the host names, and read back when they are named.
+void Engine::SaveStorage(View& view) {
+    if (view.session.empty()) return;
+    if (std::string file = PathFrom(view.cookieJarPath, "cookies.json"); !file.empty()) {
+        CallResult r = Call(view, "Storage.getCookies", {}, 5000);
+        if (r.ok) WriteJson(file, r.result.value("cookies", nlohmann::json::array()));
+    }
+    std::string file = PathFrom(view.localStoragePath, "local_storage.json");
+    if (file.empty() || view.storageOrigins.empty()) return;
+    nlohmann::json saved = ReadJson(file);
+    if (!saved.is_object()) saved = nlohmann::json::object();
+    Call(view, "DOMStorage.enable");
+    for (const auto& origin : view.storageOrigins) {
+        CallResult r = Call(view, "DOMStorage.getDOMStorageItems",
+                            {{"storageId", {{"securityOrigin", origin}, {"isLocalStorage", true}}}}, 5000);
+        if (r.ok) saved[origin] = r.result.value("entries", nlohmann::json::array());
+    }
+    WriteJson(file, saved);
+}
+
+void Engine::RestoreStorage(View& view) {
+    if (std::string file = PathFrom(view.cookieJarPath, "cookies.json"); !file.empty()) {
+        nlohmann::json cookies = ReadJson(file);
+        nlohmann::json params = nlohmann::json::array();
+        if (cookies.is_array()) {
+            for (const auto& c : cookies) {
+                nlohmann::json p;
+                for (const char* key : {"name", "value", "domain", "path", "secure", "httpOnly", "sameSite"})
+                    if (c.contains(key)) p[key] = c[key];
+                if (!c.value("session", false) && c.contains("expires")) p["expires"] = c["expires"];
+                params.push_back(p);
+            }
+        }
+        if (!params.empty()) Call(view, "Storage.setCookies", {{"cookies", params}});
+    }
+    std::string file = PathFrom(view.localStoragePath, "local_storage.json");
+    nlohmann::json saved = file.empty() ? nlohmann::json() : ReadJson(file);
+    if (!saved.is_object()) return;
+    Call(view, "DOMStorage.enable");
+    for (const auto& [origin, entries] : saved.items()) {
+        if (std::find(view.storageOrigins.begin(), view.storageOrigins.end(), origin) == view.storageOrigins.end())
+            view.storageOrigins.push_back(origin);
+        for (const auto& entry : entries) {
+            if (!entry.is_array() || entry.size() != 2) continue;
+            Call(view, "DOMStorage.setDOMStorageItem",
+                 {{"storageId", {{"securityOrigin", origin}, {"isLocalStorage", true}}},
+                  {"key", entry[0]},
+                  {"value", entry[1]}});
+        }
+    }
+}
+
+int Engine::RequestFavicon(View& view, wkeOnNetGetFaviconCallback callback, void* param) {
+    if (!callback || view.session.empty()) return 0;
+    static const char* kFind =
+        "(function(){var l=document.querySelector('link[rel~=\"icon\"]');"
+        "if(l&&l.href)return l.href;"
+        "return /^https?:/.test(location.href)?location.origin+'/favicon.ico':'';})()";
+    jsValue found = Run(view, 1, kFind, false);
+    std::string url = values_.Get(found).text;
+    if (url.empty() || values_.Get(found).type != JSTYPE_STRING) return 0;
+    CallResult loaded = Call(view, "Network.loadNetworkResource",
+                             {{"frameId", view.mainFrame},
+                              {"url", url},
+                              {"options", {{"disableCache", false}, {"includeCredentials", true}}}},
+                             10000);
+    std::string bytes;
+    const auto resource = loaded.ok ? loaded.result.value("resource", nlohmann::json::object()) : nlohmann::json::object();
+    if (resource.value("success", false) && resource.contains("stream")) {
+        std::string stream = resource.value("stream", "");
+        for (int guard = 0; guard < 4096; ++guard) {
+            CallResult chunk = Call(view, "IO.read", {{"handle", stream}, {"size", 1 << 20}}, 10000);
+            if (!chunk.ok) break;
+            std::string data = chunk.result.value("data", "");
+            bytes += chunk.result.value("base64Encoded", false) ? DecodeBase64(data) : data;
+            if (chunk.result.value("eof", true)) break;
+        }
+        Post(view, "IO.close", {{"handle", stream}});
+    }
+    if (bytes.empty()) return 0;
+    Queue(view, [callback, param, url, bytes](View& v) {
+        std::string copy = bytes;
+        wkeMemBuf buf{0, copy.data(), copy.size()};
+        callback(HandleOf(v), param, url.c_str(), &buf);
+    });
+    return 1;
+}
+
+}  // namespace engine

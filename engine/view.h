@@ -1,0 +1,107 @@
+#pragma once
+// What the engine keeps for one web view: its page session, its frames, its load, the
+// settings it applies to pages, and the host's callbacks.
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/wke.h"
+
+namespace engine {
+
+struct Callbacks {
+    template <typename Fn>
+    struct Slot {
+        Fn fn = nullptr;
+        void* param = nullptr;
+        explicit operator bool() const { return fn != nullptr; }
+    };
+    Slot<wkeLoadingFinishCallback> loadingFinish;
+    Slot<wkeDocumentReady2Callback> documentReady;
+    Slot<wkeTitleChangedCallback> titleChanged;
+    Slot<wkeURLChangedCallback2> urlChanged;
+    Slot<wkeNavigationCallback> navigation;
+    Slot<wkeCreateViewCallback> createView;
+    Slot<wkeConsoleCallback> console;
+    Slot<wkeAlertBoxCallback> alert;
+    Slot<wkeConfirmBoxCallback> confirm;
+    Slot<wkePromptBoxCallback> prompt;
+    Slot<wkeDownloadCallback> download;
+    Slot<wkeLoadUrlBeginCallback> loadUrlBegin;
+    Slot<wkeLoadUrlEndCallback> loadUrlEnd;
+    Slot<wkeMouseOverUrlChangedCallback> mouseOverUrl;
+    Slot<wkePaintUpdatedCallback> paint;
+    Slot<wkeWindowClosingCallback> closing;
+    Slot<wkeWindowDestroyCallback> destroy;
+};
+
+// The seven values pages see in navigator and screen; unset ones keep the browser's own.
+struct DeviceProfile {
+    std::optional<std::string> platform;
+    std::optional<int> maxTouchPoints, hardwareConcurrency;
+    std::optional<int> screenWidth, screenHeight, availWidth, availHeight;
+};
+
+struct Frame {
+    std::string parent;               // empty for the main frame
+    std::vector<std::string> children;  // in the order they were attached
+    std::string url;
+    bool failed = false;  // shows an error page instead of its address
+};
+
+// One load of the main frame, from its start to its one loading-finished notification.
+struct Load {
+    int serial = 0;
+    std::string url;
+    bool started = false;    // the main frame began loading it
+    bool finished = true;
+    bool navigateAnswered = false;
+    std::string failure;     // set when the navigation itself failed
+};
+
+struct View {
+    int id = 0;
+    std::string targetId;
+    std::string session;  // empty: the view has no page (the browser is gone)
+    int width = 0, height = 0;
+    bool shown = false;
+    bool transparent = false;
+    bool screencasting = false;
+    std::u16string windowTitle;
+
+    // frames, by protocol frame id
+    std::string mainFrame;
+    std::map<std::string, Frame> frames;
+    std::map<std::string, int> contexts;  // frame -> default script context
+    std::map<std::string, std::string> navigationReason;  // frame -> last requested reason
+
+    // loading
+    Load load;
+    int loadSerial = 0;
+    bool loaded = false, loadComplete = false, loadFailed = false;
+    std::string url, title;
+
+    // settings
+    std::string userAgent;
+    bool touch = false;
+    DeviceProfile device;
+    std::string deviceScriptId;
+    bool scriptDisabled = false, imagesBlocked = false;
+    bool cspBypassed = false, newWindowNavigation = false, cookiesEnabled = true;
+    bool debuggerOn = false, hoverWatched = false, lifecycleOn = false;
+    std::string bridgeScriptId, hoverScriptId;
+    std::u16string localStoragePath, cookieJarPath;
+    std::vector<std::string> storageOrigins;  // origins whose local storage is kept
+
+    Callbacks on;
+    std::map<std::string, void*> userKeys;
+
+    // bound calls: the arguments the page sent just before it paused
+    std::string pendingBridgePayload;
+
+    // texts handed out by pointer
+    std::string urlText, titleText, cookieText;
+};
+
+}  // namespace engine

@@ -1,0 +1,270 @@
+/* The web engine's C interface, offered by the module node.so.
+ *
+ * Programs never link against node.so: they load it at run time and resolve every entry
+ * point below by name. All calls and all callbacks happen on the thread that called
+ * wkeInitializeEx. Notifications are queued and delivered by wkeWake, which the host calls
+ * when the descriptor of wkeGetEventFd becomes readable; calls from page script into bound
+ * native functions, and the page's dialogs, request hooks and file chooser (which keep the
+ * page waiting), are delivered as soon as they happen, also inside a running script.
+ *
+ * Text: char* is UTF-8 unless stated (bytes that are not valid UTF-8 are read as GBK);
+ * char16_t* is NUL-terminated UTF-16. Pointers the engine returns stay valid until the next
+ * call that returns the same kind of text for the same view.
+ */
+#ifndef QIRLEN_ENGINE_WKE_H
+#define QIRLEN_ENGINE_WKE_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#else
+#include <stdbool.h>
+#include <uchar.h>
+#endif
+
+#define WKE_API __attribute__((visibility("default")))
+
+typedef struct wkeWebViewOpaque* wkeWebView; /* 1, 2, 3 ...; 0 = none */
+typedef struct jsExecStateOpaque* jsExecState;
+typedef struct wkeStringOpaque* wkeString;
+typedef int64_t jsValue;
+typedef intptr_t wkeWebFrameHandle; /* 1 = main frame; others 2, 3 ... in pre-order */
+typedef void* wkeWindowHandle;
+
+typedef struct {
+    int x, y, w, h;
+} wkeRect;
+
+typedef struct {
+    int unuse;
+    void* data;
+    size_t length;
+} wkeMemBuf;
+
+typedef struct {
+    int x, y, width, height;
+    bool menuBarVisible, statusBarVisible, toolBarVisible, locationBarVisible;
+    bool scrollbarsVisible, resizable, fullscreen;
+} wkeWindowFeatures;
+
+typedef struct {
+    int type; /* unused: proxies come from QIRLEN_CHROMIUM_ARGS */
+    char hostname[100];
+    unsigned short port;
+    char username[50];
+    char password[50];
+} wkeProxy;
+
+typedef struct {
+    wkeProxy proxy;
+    unsigned mask;
+} wkeSettings;
+
+typedef enum {
+    WKE_WINDOW_TYPE_POPUP = 0,
+    WKE_WINDOW_TYPE_TRANSPARENT = 1,
+    WKE_WINDOW_TYPE_CONTROL = 2
+} wkeWindowType;
+
+typedef enum { WKE_LOADING_SUCCEEDED = 0, WKE_LOADING_FAILED = 1, WKE_LOADING_CANCELED = 2 } wkeLoadingResult;
+
+typedef enum {
+    WKE_NAVIGATION_TYPE_LINKCLICK = 0,
+    WKE_NAVIGATION_TYPE_FORMSUBMITTE = 1,
+    WKE_NAVIGATION_TYPE_BACKFORWARD = 2,
+    WKE_NAVIGATION_TYPE_RELOAD = 3,
+    WKE_NAVIGATION_TYPE_FORMRESUBMITT = 4,
+    WKE_NAVIGATION_TYPE_OTHER = 5
+} wkeNavigationType;
+
+typedef enum {
+    wkeLevelDebug = 4,
+    wkeLevelLog = 1,
+    wkeLevelInfo = 5,
+    wkeLevelWarning = 2,
+    wkeLevelError = 3
+} wkeConsoleLevel;
+
+typedef enum {
+    JSTYPE_NUMBER = 0,
+    JSTYPE_STRING = 1,
+    JSTYPE_BOOLEAN = 2,
+    JSTYPE_OBJECT = 3,
+    JSTYPE_FUNCTION = 4,
+    JSTYPE_UNDEFINED = 5,
+    JSTYPE_ARRAY = 6,
+    JSTYPE_NULL = 7
+} jsType;
+
+/* Windows mouse messages and MK_* flags understood by wkeFireMouseEvent. */
+enum {
+    WKE_MSG_MOUSEMOVE = 0x0200,
+    WKE_MSG_LBUTTONDOWN = 0x0201,
+    WKE_MSG_LBUTTONUP = 0x0202,
+    WKE_MSG_LBUTTONDBLCLK = 0x0203,
+    WKE_MSG_RBUTTONDOWN = 0x0204,
+    WKE_MSG_RBUTTONUP = 0x0205,
+    WKE_MSG_RBUTTONDBLCLK = 0x0206,
+    WKE_MSG_MBUTTONDOWN = 0x0207,
+    WKE_MSG_MBUTTONUP = 0x0208,
+    WKE_MSG_MBUTTONDBLCLK = 0x0209,
+    WKE_MSG_MOUSEWHEEL = 0x020A
+};
+enum {
+    WKE_LBUTTON = 0x01,
+    WKE_RBUTTON = 0x02,
+    WKE_SHIFT = 0x04,
+    WKE_CONTROL = 0x08,
+    WKE_MBUTTON = 0x10
+};
+
+/* ---- callbacks ---------------------------------------------------------------------- */
+typedef jsValue (*jsNativeFunction)(jsExecState es, void* param);
+typedef void (*wkeLoadingFinishCallback)(wkeWebView view, void* param, const wkeString url,
+                                         wkeLoadingResult result, const wkeString failedReason);
+typedef void (*wkeDocumentReady2Callback)(wkeWebView view, void* param, wkeWebFrameHandle frame);
+typedef void (*wkeTitleChangedCallback)(wkeWebView view, void* param, const wkeString title);
+typedef void (*wkeURLChangedCallback2)(wkeWebView view, void* param, wkeWebFrameHandle frame,
+                                       const wkeString url);
+typedef bool (*wkeNavigationCallback)(wkeWebView view, void* param, wkeNavigationType type,
+                                      wkeString url);
+typedef wkeWebView (*wkeCreateViewCallback)(wkeWebView view, void* param, wkeNavigationType type,
+                                            const wkeString url,
+                                            const wkeWindowFeatures* features);
+typedef void (*wkeConsoleCallback)(wkeWebView view, void* param, wkeConsoleLevel level,
+                                   const wkeString message, const wkeString sourceName,
+                                   unsigned sourceLine, const wkeString stackTrace);
+typedef void (*wkeAlertBoxCallback)(wkeWebView view, void* param, const wkeString msg);
+typedef bool (*wkeConfirmBoxCallback)(wkeWebView view, void* param, const wkeString msg);
+/* Write the answer into `result` with wkeSetString and return true; false cancels. */
+typedef bool (*wkePromptBoxCallback)(wkeWebView view, void* param, const wkeString msg,
+                                     const wkeString defaultResult, wkeString result);
+typedef bool (*wkeDownloadCallback)(wkeWebView view, void* param, const char* url);
+/* true: the callback handled the request, which then does not go to the network. */
+typedef bool (*wkeLoadUrlBeginCallback)(wkeWebView view, void* param, const char* url, void* job);
+typedef void (*wkeLoadUrlEndCallback)(wkeWebView view, void* param, const char* url, void* job,
+                                      void* buf, int len);
+typedef void (*wkeMouseOverUrlChangedCallback)(wkeWebView view, void* param, const wkeString url);
+/* The view's picture as PNG bytes (width x height pixels); `dirty` is the whole view. */
+typedef void (*wkePaintUpdatedCallback)(wkeWebView view, void* param, const void* png,
+                                        size_t size, const wkeRect* dirty, int width, int height);
+typedef bool (*wkeWindowClosingCallback)(wkeWebView view, void* param);
+typedef void (*wkeWindowDestroyCallback)(wkeWebView view, void* param);
+typedef void (*wkeOnNetGetFaviconCallback)(wkeWebView view, void* param, const char* url,
+                                           wkeMemBuf* buf);
+/* Return true to stop the walk. *expires is seconds since 1970, 0 for a session cookie. */
+typedef bool (*wkeCookieVisitor)(void* params, const char* name, const char* value,
+                                 const char* domain, const char* path, int secure, int httpOnly,
+                                 int* expires);
+
+/* ---- life --------------------------------------------------------------------------- */
+WKE_API void wkeInitializeEx(const wkeSettings* settings);
+WKE_API void wkeShutdown(void);
+WKE_API unsigned int wkeVersion(void);
+WKE_API const char* wkeVersionString(void);
+WKE_API wkeWebView wkeCreateWebWindow(wkeWindowType type, wkeWindowHandle parent, int x, int y,
+                                      int width, int height);
+WKE_API void wkeDestroyWebWindow(wkeWebView view);
+WKE_API void wkeShowWindow(wkeWebView view, bool show);
+WKE_API void wkeResize(wkeWebView view, int width, int height);
+WKE_API wkeWindowHandle wkeGetWindowHandle(wkeWebView view);
+WKE_API void wkeSetWindowTitleW(wkeWebView view, const char16_t* title);
+WKE_API void wkeSetTransparent(wkeWebView view, bool transparent);
+
+/* ---- loading ------------------------------------------------------------------------ */
+WKE_API void wkeLoadURL(wkeWebView view, const char* url);
+WKE_API void wkeLoadURLW(wkeWebView view, const char16_t* url);
+WKE_API void wkeLoadHTML(wkeWebView view, const char* html);
+WKE_API void wkeReload(wkeWebView view);
+WKE_API void wkeStopLoading(wkeWebView view);
+WKE_API bool wkeIsLoaded(wkeWebView view);
+WKE_API bool wkeIsLoadComplete(wkeWebView view);
+WKE_API bool wkeIsLoadFailed(wkeWebView view);
+WKE_API const char* wkeGetURL(wkeWebView view);
+WKE_API const char* wkeGetTitle(wkeWebView view);
+
+/* ---- script ------------------------------------------------------------------------- */
+WKE_API jsValue wkeRunJsByFrame(wkeWebView view, wkeWebFrameHandle frame, const char* script,
+                                bool isInClosure);
+WKE_API jsValue wkeRunJSW(wkeWebView view, const char16_t* script);
+WKE_API jsExecState wkeGlobalExec(wkeWebView view);
+WKE_API wkeWebFrameHandle wkeWebFrameGetMainFrame(wkeWebView view);
+WKE_API void wkeJsBindFunction(const char* name, jsNativeFunction fn, void* param,
+                               unsigned int argCount);
+WKE_API int jsArgCount(jsExecState es);
+WKE_API jsValue jsArg(jsExecState es, int index);
+WKE_API jsType jsTypeOf(jsValue v);
+WKE_API const char* jsToString(jsExecState es, jsValue v);
+WKE_API const char16_t* jsToTempStringW(jsExecState es, jsValue v);
+WKE_API jsValue jsUndefined(void);
+WKE_API jsValue jsInt(int n);
+WKE_API jsValue jsString(jsExecState es, const char* utf8);
+WKE_API jsValue jsStringW(jsExecState es, const char16_t* text);
+
+/* ---- engine strings ----------------------------------------------------------------- */
+WKE_API const char* wkeGetString(const wkeString s);
+WKE_API const char16_t* wkeGetStringW(const wkeString s);
+WKE_API void wkeSetString(wkeString s, const char* utf8, size_t len);
+WKE_API void wkeSetStringW(wkeString s, const char16_t* text, size_t len);
+
+/* ---- settings ----------------------------------------------------------------------- */
+WKE_API void wkeSetUserAgent(wkeWebView view, const char* userAgent);
+WKE_API void wkeSetTouchEnabled(wkeWebView view, bool enable);
+/* names: navigator.platform (text), navigator.maxTouchPoints, navigator.hardwareConcurrency,
+ * screen.width, screen.height, screen.availWidth, screen.availHeight (integer) */
+WKE_API void wkeSetDeviceParameter(wkeWebView view, const char* name, const char* text,
+                                   int intValue, float floatValue);
+/* names: jsEnable ("0" disables script; anything else, null too, enables it),
+ * imageEnable ("0" blocks images) */
+WKE_API void wkeSetDebugConfig(wkeWebView view, const char* name, const char* value);
+WKE_API void wkeSetCspCheckEnable(wkeWebView view, bool enable);
+WKE_API void wkeSetNpapiPluginsEnabled(wkeWebView view, bool enable);
+WKE_API void wkeSetNavigationToNewWindowEnable(wkeWebView view, bool enable);
+WKE_API void wkeSetLocalStorageFullPath(wkeWebView view, const char16_t* path);
+WKE_API void wkeSetCookieJarPath(wkeWebView view, const char16_t* path);
+WKE_API void wkeSetCookieEnabled(wkeWebView view, bool enable);
+
+/* ---- cookies, keys, icon, input ----------------------------------------------------- */
+WKE_API const char* wkeGetCookie(wkeWebView view);
+WKE_API void wkeSetCookie(wkeWebView view, const char* url, const char* cookie);
+WKE_API void wkeVisitAllCookie(wkeWebView view, void* params, wkeCookieVisitor visitor);
+WKE_API void wkeSetUserKeyValue(wkeWebView view, const char* key, void* value);
+WKE_API void* wkeGetUserKeyValue(wkeWebView view, const char* key);
+WKE_API int wkeNetGetFavicon(wkeWebView view, wkeOnNetGetFaviconCallback callback, void* param);
+WKE_API bool wkeFireMouseEvent(wkeWebView view, unsigned int message, int x, int y,
+                               unsigned int flags);
+
+/* ---- notifications ------------------------------------------------------------------- */
+WKE_API void wkeOnLoadingFinish(wkeWebView view, wkeLoadingFinishCallback cb, void* param);
+WKE_API void wkeOnDocumentReady2(wkeWebView view, wkeDocumentReady2Callback cb, void* param);
+WKE_API void wkeOnTitleChanged(wkeWebView view, wkeTitleChangedCallback cb, void* param);
+WKE_API void wkeOnURLChanged2(wkeWebView view, wkeURLChangedCallback2 cb, void* param);
+WKE_API void wkeOnNavigation(wkeWebView view, wkeNavigationCallback cb, void* param);
+WKE_API void wkeOnCreateView(wkeWebView view, wkeCreateViewCallback cb, void* param);
+WKE_API void wkeOnConsole(wkeWebView view, wkeConsoleCallback cb, void* param);
+WKE_API void wkeOnAlertBox(wkeWebView view, wkeAlertBoxCallback cb, void* param);
+WKE_API void wkeOnConfirmBox(wkeWebView view, wkeConfirmBoxCallback cb, void* param);
+WKE_API void wkeOnPromptBox(wkeWebView view, wkePromptBoxCallback cb, void* param);
+WKE_API void wkeOnDownload(wkeWebView view, wkeDownloadCallback cb, void* param);
+WKE_API void wkeOnLoadUrlBegin(wkeWebView view, wkeLoadUrlBeginCallback cb, void* param);
+WKE_API void wkeOnLoadUrlEnd(wkeWebView view, wkeLoadUrlEndCallback cb, void* param);
+WKE_API void wkeOnMouseOverUrlChanged(wkeWebView view, wkeMouseOverUrlChangedCallback cb,
+                                      void* param);
+/* Pictures flow only while the view is shown (wkeShowWindow true) and a callback is set. */
+WKE_API void wkeOnPaintUpdated(wkeWebView view, wkePaintUpdatedCallback cb, void* param);
+WKE_API void wkeOnWindowClosing(wkeWebView view, wkeWindowClosingCallback cb, void* param);
+WKE_API void wkeOnWindowDestroy(wkeWebView view, wkeWindowDestroyCallback cb, void* param);
+
+/* ---- event loop --------------------------------------------------------------------- */
+/* Readable while something may be pending; -1 before wkeInitializeEx. */
+WKE_API int wkeGetEventFd(void);
+/* Dispatches what is pending, for one view or (view 0) for every view. */
+WKE_API void wkeWake(wkeWebView view);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QIRLEN_ENGINE_WKE_H */

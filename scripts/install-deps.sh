@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the demo need on a fresh Debian 12 machine.
+# Idempotent: packages already present are left alone; run as root (or with sudo).
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config clang-format
+  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
+  qt6-base-dev libqt6opengl6-dev libgl-dev qt6-qpa-plugins
+  chromium
+  xvfb xdotool xclip xauth
+  fonts-noto-cjk
+  nodejs npm
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo_cmd apt-get update -q
+  $sudo_cmd apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The page-side renderer is pinned in package-lock.json; npm ci keeps it exact.
+here="$(cd "$(dirname "$0")/.." && pwd)"
+if [ ! -f "$here/node_modules/html2canvas/dist/html2canvas.min.js" ]; then
+  (cd "$here" && npm ci --no-audit --no-fund)
+fi

@@ -1,0 +1,137 @@
+#include "tests/support/http_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <sstream>
+
+namespace testsupport {
+namespace {
+
+const char* Reason(int status) {
+    switch (status) {
+        case 200: return "OK";
+        case 302: return "Found";
+        case 404: return "Not Found";
+        default: return "Status";
+    }
+}
+
+std::string Lower(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+}  // namespace
+
+std::string HttpRequest::header(const std::string& name) const {
+    auto it = headers.find(Lower(name));
+    return it == headers.end() ? "" : it->second;
+}
+
+HttpServer::HttpServer(Handler handler, int port) : handler_(std::move(handler)) {
+    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int one = 1;
+    setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(listener_, 64) != 0) {
+        close(listener_);
+        listener_ = -1;
+        return;
+    }
+    socklen_t len = sizeof addr;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+}
+
+HttpServer::~HttpServer() {
+    stopping_ = true;
+    if (thread_.joinable()) thread_.join();
+    if (listener_ >= 0) close(listener_);
+}
+
+std::string HttpServer::Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+void HttpServer::Serve() {
+    while (!stopping_) {
+        pollfd pfd{listener_, POLLIN, 0};
+        if (poll(&pfd, 1, 50) <= 0) continue;
+        int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0) continue;
+        // Browsers open spare connections they may never use; each gets its own thread.
+        std::thread([this, client] { Answer(client); }).detach();
+    }
+}
+
+void HttpServer::Answer(int client) {
+    std::string data;
+    char buf[8192];
+    while (data.find("\r\n\r\n") == std::string::npos) {
+        pollfd pfd{client, POLLIN, 0};
+        if (poll(&pfd, 1, 5000) <= 0) break;
+        ssize_t n = read(client, buf, sizeof buf);
+        if (n <= 0) break;
+        data.append(buf, static_cast<size_t>(n));
+    }
+    if (data.find("\r\n\r\n") == std::string::npos) {
+        close(client);
+        return;
+    }
+    HttpRequest request;
+    std::istringstream in(data.substr(0, data.find("\r\n\r\n")));
+    std::string line;
+    std::getline(in, line);
+    std::istringstream first(line);
+    first >> request.method >> request.path;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        auto colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        std::string value = line.substr(colon + 1);
+        value.erase(0, value.find_first_not_of(' '));
+        request.headers[Lower(line.substr(0, colon))] = value;
+    }
+    HttpResponse response = handler_(request);
+    std::ostringstream out;
+    out << "HTTP/1.1 " << response.status << " " << Reason(response.status) << "\r\n"
+        << "Content-Type: " << response.contentType << "\r\n"
+        << "Content-Length: " << response.body.size() << "\r\n"
+        << "Connection: close\r\n";
+    for (const auto& [name, value] : response.headers) out << name << ": " << value << "\r\n";
+    out << "\r\n" << response.body;
+    std::string text = out.str();
+    const char* p = text.data();
+    size_t left = text.size();
+    while (left > 0) {
+        ssize_t n = write(client, p, left);
+        if (n <= 0) break;
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    shutdown(client, SHUT_WR);
+    close(client);
+}
+
+int UnusedPort() {
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+    close(s);
+    return ntohs(addr.sin_port);
+}
+
+}  // namespace testsupport
