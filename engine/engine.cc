@@ -8,6 +8,8 @@
 
 #include "platform/codepage.h"
 
+extern "C" const char engine_title_js[];
+
 namespace engine {
 
 namespace {
@@ -144,6 +146,8 @@ bool Engine::AttachView(View& view) {
     Post(view, "Page.enable");
     Post(view, "Runtime.enable");
     Post(view, "Page.setInterceptFileChooserDialog", {{"enabled", true}});
+    Post(view, "Runtime.addBinding", {{"name", "__qirlenTitle"}});
+    Post(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", std::string(engine_title_js)}});
     CallResult tree = Call(view, "Page.getFrameTree");
     if (!tree.ok) return false;
     std::function<void(const nlohmann::json&, const std::string&)> add =
@@ -237,19 +241,7 @@ void Engine::OnEvent(const nlohmann::json& message) {
 }
 
 void Engine::OnBrowserEvent(const std::string& method, const nlohmann::json& params) {
-    if (method == "Target.targetInfoChanged") {
-        const auto& info = params["targetInfo"];
-        View* view = FindByTarget(info.value("targetId", ""));
-        if (!view) return;
-        std::string title = info.value("title", "");
-        if (title == view->title) return;
-        view->title = title;
-        Queue(*view, [title](View& v) {
-            if (!v.on.titleChanged) return;
-            EngineString text(title);
-            v.on.titleChanged.fn(HandleOf(v), v.on.titleChanged.param, text.handle());
-        });
-    } else if (method == "Target.targetCreated") {
+    if (method == "Target.targetCreated") {
         // A page's window.open makes a target of its own; the host decides through its
         // create-view callback where the address goes, so the headless popup is closed.
         const auto& info = params["targetInfo"];

@@ -118,6 +118,7 @@ private:
     void OnRequestPaused(View& view, const nlohmann::json& params);
     void OnFileChooser(View& view, const nlohmann::json& params);
     void OnWindowOpen(View& view, const nlohmann::json& params);
+    void OnTitle(View& view, const std::string& title);
     void OnConsole(View& view, const std::string& method, const nlohmann::json& params);
     void FinishLoad(View& view, wkeLoadingResult result, const std::string& reason);
     void BeginLoad(View& view, const std::string& url);

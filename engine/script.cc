@@ -137,6 +137,16 @@ ExecState* Engine::State(jsExecState es) {
     return nullptr;
 }
 
+void Engine::OnTitle(View& view, const std::string& title) {
+    if (title == view.title) return;
+    view.title = title;
+    Queue(view, [title](View& v) {
+        if (!v.on.titleChanged) return;
+        EngineString text(title);
+        v.on.titleChanged.fn(HandleOf(v), v.on.titleChanged.param, text.handle());
+    });
+}
+
 void Engine::OnRuntimeEvent(View& view, const std::string& method, const nlohmann::json& params) {
     if (method == "Runtime.executionContextCreated") {
         const auto& context = params["context"];
@@ -150,6 +160,7 @@ void Engine::OnRuntimeEvent(View& view, const std::string& method, const nlohman
     } else if (method == "Runtime.bindingCalled") {
         std::string name = params.value("name", "");
         if (name == kBridgeBinding) view.pendingBridgePayload = params.value("payload", "");
+        else if (name == "__qirlenTitle") OnTitle(view, params.value("payload", ""));
         else if (name == "__qirlenHover") {
             std::string url = params.value("payload", "");
             Queue(view, [url](View& v) {
