@@ -131,6 +131,8 @@ bool ChromiumProcess::Start(std::string* why) {
         return false;
     }
     profileDir_ = tmpl;
+    pending_.clear();
+    exitReason_.clear();
 
     int in[2], out[2], report[2];  // in: we write; out: Chromium writes; report: exec errors
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(report, O_CLOEXEC) != 0) {

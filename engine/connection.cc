@@ -128,6 +128,13 @@ void Connection::Handle(const std::string& text) {
     handlerTime_ += Clock::now() - t0;
 }
 
+void Connection::Reset() {
+    dead_ = false;
+    replyHandlers_.clear();
+    arrived_.clear();
+    awaited_.clear();
+}
+
 void Connection::MarkDead() {
     if (dead_) return;
     dead_ = true;

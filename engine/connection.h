@@ -49,6 +49,8 @@ public:
     bool Pump(int timeoutMs);
 
     bool dead() const { return dead_; }
+    // Forgets everything about the previous browser, for a new one on the same process object.
+    void Reset();
     int readFd() const { return process_.readFd(); }
 
 private:

@@ -76,12 +76,20 @@ bool Engine::Ready() {
     return true;
 }
 
+// Ends Chromium and forgets every view; a later call that needs the browser starts a new
+// one. Bound functions stay bound.
 void Engine::Shutdown() {
+    if (!initialized_) return;
     for (auto& [id, view] : views_) SaveStorage(*view);
     views_.clear();
     pending_.clear();
-    if (initialized_ && !dead_) process_.Stop();
-    dead_ = true;
+    callStack_.clear();
+    process_.Stop();
+    connection_.Reset();
+    if (epollFd_ >= 0) close(epollFd_);
+    if (signalFd_ >= 0) close(signalFd_);
+    epollFd_ = signalFd_ = -1;
+    initialized_ = started_ = dead_ = false;
 }
 
 void Engine::OnDeath() {
@@ -120,15 +128,23 @@ wkeWebView Engine::HandleOf(const View& view) {
 
 wkeWebView Engine::CreateView(int width, int height) {
     if (!Ready()) return nullptr;
-    auto view = std::make_unique<View>();
-    view->id = nextView_;
+    int id = nextView_++;
+    auto& view = views_[id];
+    view = std::make_unique<View>();
+    view->id = id;
     view->width = width > 0 ? width : 800;
     view->height = height > 0 ? height : 600;
-    if (!AttachView(*view)) return nullptr;
-    ++nextView_;
-    View& ref = *view;
-    views_[ref.id] = std::move(view);
-    return HandleOf(ref);
+    // Registered before it attaches, so that the events of its first moments find it.
+    bool attached = false;
+    try {
+        attached = AttachView(*view);
+    } catch (...) {
+    }
+    if (!attached) {
+        views_.erase(id);
+        return nullptr;
+    }
+    return HandleOf(*views_[id]);
 }
 
 bool Engine::AttachView(View& view) {

@@ -1,0 +1,150 @@
+// A browser that is missing, cannot start, dies, or talks nonsense: no hang, no crash,
+// empty results, one clear message.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <thread>
+#include <string>
+#include <vector>
+
+#include "engine/wke.h"
+#include "tests/support/engine_session.h"
+#include "tests/support/http_server.h"
+
+using namespace testsupport;
+
+namespace {
+
+std::vector<pid_t> Children() {
+    std::vector<pid_t> pids;
+    DIR* proc = opendir("/proc");
+    while (dirent* e = readdir(proc)) {
+        std::ifstream stat(std::string("/proc/") + e->d_name + "/stat");
+        std::string pid, comm, state, ppid;
+        if (stat >> pid >> comm >> state >> ppid && ppid == std::to_string(getpid())) pids.push_back(std::stoi(pid));
+    }
+    closedir(proc);
+    return pids;
+}
+
+void KillBrowser() {
+    for (pid_t pid : Children()) {
+        kill(-pid, SIGKILL);
+        kill(pid, SIGKILL);
+    }
+}
+
+// Every entry point answers with its empty result.
+void ExpectEmptyResults(wkeWebView view) {
+    EXPECT_EQ(Eval(view, "return 1"), "undefined");
+    EXPECT_EQ(std::string(wkeGetCookie(view)), "");
+    EXPECT_FALSE(wkeFireMouseEvent(view, WKE_MSG_MOUSEMOVE, 1, 1, 0));
+    EXPECT_EQ(wkeNetGetFavicon(view, [](wkeWebView, void*, const char*, wkeMemBuf*) {}, nullptr), 0);
+    LoadWatcher watcher(view);
+    wkeLoadURL(view, "http://127.0.0.1:1/");
+    EXPECT_EQ(watcher.Wait(3000).result, WKE_LOADING_FAILED);  // at once: nobody waits in vain
+}
+
+class Failures : public ::testing::Test {
+protected:
+    void TearDown() override {
+        wkeShutdown();
+        unsetenv("QIRLEN_CHROMIUM");
+    }
+    void Start(const char* chromium) {
+        if (chromium) setenv("QIRLEN_CHROMIUM", chromium, 1);
+        testing::internal::CaptureStderr();
+        wkeInitializeEx(nullptr);
+    }
+};
+
+TEST_F(Failures, MissingChromiumIsNamedOnceAndNoViewIsMade) {
+    Start("/nonexistent/chromium");
+    EXPECT_EQ(wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 100, 100), nullptr);
+    EXPECT_EQ(wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 100, 100), nullptr);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Chromium not found"), std::string::npos) << err;
+    EXPECT_EQ(err.find("qirlen engine"), err.rfind("qirlen engine")) << err;  // one message
+    EXPECT_EQ(Eval(nullptr, "return 1"), "undefined");
+}
+
+TEST_F(Failures, ChromiumThatExitsAtOnce) {
+    auto start = std::chrono::steady_clock::now();
+    Start("/bin/false");
+    EXPECT_EQ(wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 100, 100), nullptr);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("exited with status 1"), std::string::npos) << err;
+}
+
+TEST_F(Failures, ChromiumKilledWhileIdleOrLoadingOrRunning) {
+    Start(nullptr);
+    wkeWebView view = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 100, 100);
+    ASSERT_NE(view, nullptr);
+    HttpServer slow([](const HttpRequest&) {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        return HttpResponse{};
+    });
+    LoadWatcher watcher(view);
+    wkeLoadURL(view, slow.Url("/").c_str());
+    PumpFor(200);
+    KillBrowser();
+    EXPECT_EQ(watcher.Wait(5000).result, WKE_LOADING_FAILED);  // the load in flight fails
+    ExpectEmptyResults(view);
+    EXPECT_EQ(wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 100, 100), nullptr);
+    PumpFor(200);  // an idle loop with a dead browser neither spins nor blocks
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("killed by signal 9"), std::string::npos) << err;
+}
+
+jsValue KillFromInside(jsExecState, void*) {
+    KillBrowser();
+    return jsUndefined();
+}
+
+TEST_F(Failures, ChromiumKilledInsideAScriptRun) {
+    Start(nullptr);
+    wkeJsBindFunction("KillFromInside", KillFromInside, nullptr, 0);
+    wkeWebView view = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 100, 100);
+    ASSERT_NE(view, nullptr);
+    wkeLoadHTML(view, "<p>x</p>");
+    PumpUntil([&] { return wkeIsLoaded(view); });
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Eval(view, "window.top.KillFromInside(); return 5;"), "undefined");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    ExpectEmptyResults(view);
+    testing::internal::GetCapturedStderr();
+}
+
+int probeCalls = 0;
+jsValue Probe(jsExecState es, void*) {
+    ++probeCalls;
+    for (int i = -1; i < 8; ++i) jsToString(es, jsArg(es, i));
+    return jsStringW(es, u"ok");
+}
+
+TEST_F(Failures, MalformedProtocolMessagesAreSurvived) {
+    Start(FAKE_CHROMIUM);
+    wkeJsBindFunction("Probe", Probe, nullptr, 2);
+    wkeWebView view = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 100, 100);
+    ASSERT_NE(view, nullptr);
+    LoadWatcher watcher(view);
+    wkeLoadURL(view, "http://example.invalid/");
+    PumpFor(300);
+    EXPECT_EQ(std::string(jsToString(nullptr, wkeRunJsByFrame(view, 1, "1", false))), "NaN");
+    EXPECT_GE(probeCalls, 1);
+    EXPECT_EQ(std::string(wkeGetCookie(view)), "");
+    wkeVisitAllCookie(view, nullptr, [](void*, const char*, const char*, const char*, const char*, int, int, int*) {
+        return false;
+    });
+    wkeFireMouseEvent(view, WKE_MSG_MOUSEMOVE, 1, 1, 0);
+    PumpFor(300);
+    std::string log = testing::internal::GetCapturedStderr();
+    if (getenv("SHOWLOG")) fprintf(stdout, "%s", log.c_str());
+}
+
+}  // namespace
