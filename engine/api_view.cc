@@ -156,14 +156,14 @@ void wkeSetNavigationToNewWindowEnable(wkeWebView handle, bool enable) {
 void wkeSetLocalStorageFullPath(wkeWebView handle, const char16_t* path) {
     WithView(handle, [&](View& v) {
         v.localStoragePath = path ? path : u"";
-        Engine::Get().RestoreStorage(v);
+        Engine::Get().RestoreLocalStorage(v);
     });
 }
 
 void wkeSetCookieJarPath(wkeWebView handle, const char16_t* path) {
     WithView(handle, [&](View& v) {
         v.cookieJarPath = path ? path : u"";
-        Engine::Get().RestoreStorage(v);
+        Engine::Get().RestoreCookies(v);
     });
 }
 

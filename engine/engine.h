@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -90,8 +91,11 @@ public:
     std::string CookiesForPage(View& view);
     void SetCookie(View& view, const std::string& url, const std::string& cookie);
     void VisitCookies(View& view, void* param, wkeCookieVisitor visitor);
-    void RestoreStorage(View& view);
+    void RestoreCookies(View& view);
+    void RestoreLocalStorage(View& view);
     void SaveStorage(View& view);
+    void ApplyRestoreScript(View& view);
+    void OnStorageRestored(View& view, const std::string& origin);
     int RequestFavicon(View& view, wkeOnNetGetFaviconCallback callback, void* param);
 
     // ---- input (input.cc)

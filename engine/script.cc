@@ -161,6 +161,7 @@ void Engine::OnRuntimeEvent(View& view, const std::string& method, const nlohman
         std::string name = params.value("name", "");
         if (name == kBridgeBinding) view.pendingBridgePayload = params.value("payload", "");
         else if (name == "__qirlenTitle") OnTitle(view, params.value("payload", ""));
+        else if (name == "__qirlenRestored") OnStorageRestored(view, params.value("payload", ""));
         else if (name == "__qirlenHover") {
             std::string url = params.value("payload", "");
             Queue(view, [url](View& v) {

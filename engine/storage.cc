@@ -8,6 +8,8 @@
 #include "engine/engine.h"
 #include "platform/codepage.h"
 
+extern "C" const char engine_restore_js[];
+
 namespace engine {
 namespace {
 
@@ -133,7 +135,7 @@ void Engine::SaveStorage(View& view) {
     WriteJson(file, saved);
 }
 
-void Engine::RestoreStorage(View& view) {
+void Engine::RestoreCookies(View& view) {
     if (std::string file = PathFrom(view.cookieJarPath, "cookies.json"); !file.empty()) {
         nlohmann::json cookies = ReadJson(file);
         nlohmann::json params = nlohmann::json::array();
@@ -148,21 +150,37 @@ void Engine::RestoreStorage(View& view) {
         }
         if (!params.empty()) Call(view, "Storage.setCookies", {{"cookies", params}});
     }
+}
+
+void Engine::RestoreLocalStorage(View& view) {
     std::string file = PathFrom(view.localStoragePath, "local_storage.json");
     nlohmann::json saved = file.empty() ? nlohmann::json() : ReadJson(file);
     if (!saved.is_object()) return;
-    Call(view, "DOMStorage.enable");
-    for (const auto& [origin, entries] : saved.items()) {
+    // Local storage can only be written where a page of its origin is open, so the page
+    // itself puts it back, once per origin.
+    view.storageToRestore = saved;
+    for (const auto& [origin, entries] : saved.items())
         if (std::find(view.storageOrigins.begin(), view.storageOrigins.end(), origin) == view.storageOrigins.end())
             view.storageOrigins.push_back(origin);
-        for (const auto& entry : entries) {
-            if (!entry.is_array() || entry.size() != 2) continue;
-            Call(view, "DOMStorage.setDOMStorageItem",
-                 {{"storageId", {{"securityOrigin", origin}, {"isLocalStorage", true}}},
-                  {"key", entry[0]},
-                  {"value", entry[1]}});
-        }
-    }
+    Post(view, "Runtime.addBinding", {{"name", "__qirlenRestored"}});
+    ApplyRestoreScript(view);
+}
+
+void Engine::ApplyRestoreScript(View& view) {
+    if (!view.restoreScriptId.empty())
+        Post(view, "Page.removeScriptToEvaluateOnNewDocument", {{"identifier", view.restoreScriptId}});
+    view.restoreScriptId.clear();
+    if (view.storageToRestore.empty()) return;
+    std::string source = std::string("(") + engine_restore_js + ")(" +
+                         view.storageToRestore.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + ");";
+    CallResult added = Call(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", source}});
+    if (added.ok) view.restoreScriptId = added.result.value("identifier", "");
+}
+
+void Engine::OnStorageRestored(View& view, const std::string& origin) {
+    if (!view.storageToRestore.contains(origin)) return;
+    view.storageToRestore.erase(origin);
+    ApplyRestoreScript(view);
 }
 
 int Engine::RequestFavicon(View& view, wkeOnNetGetFaviconCallback callback, void* param) {

@@ -2,6 +2,7 @@
 // What the engine keeps for one web view: its page session, its frames, its load, the
 // settings it applies to pages, and the host's callbacks.
 #include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -93,6 +94,8 @@ struct View {
     std::string bridgeScriptId, hoverScriptId;
     std::u16string localStoragePath, cookieJarPath;
     std::vector<std::string> storageOrigins;  // origins whose local storage is kept
+    nlohmann::json storageToRestore = nlohmann::json::object();  // origin -> [[key, value]...]
+    std::string restoreScriptId;
 
     Callbacks on;
     std::map<std::string, void*> userKeys;

@@ -1,0 +1,65 @@
+// Cookies and local storage kept in the view's two storage directories outlive the engine.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "engine/wke.h"
+#include "tests/support/engine_session.h"
+#include "tests/support/http_server.h"
+
+using namespace testsupport;
+
+namespace {
+
+std::u16string Wide(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+wkeWebView OpenView(const std::string& dir) {
+    wkeInitializeEx(nullptr);
+    wkeWebView view = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 400, 300);
+    wkeSetLocalStorageFullPath(view, Wide(dir + "/缓存目录").c_str());
+    wkeSetCookieJarPath(view, Wide(dir + "/cookie目录").c_str());
+    return view;
+}
+
+TEST(Persistence, CookiesAndLocalStorageSurviveARestart) {
+    std::string dir = std::filesystem::temp_directory_path() / ("qirlen-persist-" + std::to_string(getpid()));
+    HttpServer server([](const HttpRequest&) { return HttpResponse{200, "text/html", "<p>page</p>"}; });
+
+    wkeWebView view = OpenView(dir);
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(LoadAndWait(view, server.Url("/")), WKE_LOADING_SUCCEEDED);
+    Eval(view, "document.cookie = 'visit=第一次; max-age=3600'; localStorage.setItem('note', '记住');");
+    wkeSetCookie(view, server.Url("/").c_str(), "jar=1; max-age=3600");
+    wkeShutdown();
+
+    view = OpenView(dir);
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(LoadAndWait(view, server.Url("/")), WKE_LOADING_SUCCEEDED);
+    std::string cookies = wkeGetCookie(view);
+    EXPECT_NE(cookies.find("visit=第一次"), std::string::npos) << cookies;
+    EXPECT_NE(cookies.find("jar=1"), std::string::npos) << cookies;
+    EXPECT_EQ(Eval(view, "return localStorage.getItem('note')"), "记住");
+    wkeShutdown();
+
+    // Without the directories nothing is carried over.
+    wkeInitializeEx(nullptr);
+    view = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 400, 300);
+    ASSERT_EQ(LoadAndWait(view, server.Url("/")), WKE_LOADING_SUCCEEDED);
+    EXPECT_EQ(std::string(wkeGetCookie(view)), "");
+    EXPECT_EQ(Eval(view, "return localStorage.getItem('note')"), "null");
+    wkeShutdown();
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Persistence, AFreshViewRunsScriptsBeforeAnyLoad) {
+    wkeInitializeEx(nullptr);
+    wkeWebView view = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 400, 300);
+    EXPECT_EQ(Eval(view, "return location.href"), "about:blank");
+    EXPECT_FALSE(wkeIsLoaded(view));
+    wkeShutdown();
+}
+
+}  // namespace
