@@ -1,0 +1,30 @@
+# Entry points for people and CI. Every target installs what is missing first.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps build test demo bench format clean
+
+all: build
+
+deps:
+	scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j$(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j2 --timeout 300
+
+demo: build
+	$(BUILD)/bin/engine_smoke_check
+
+bench: build
+	$(BUILD)/bin/bench_engine
+
+format:
+	find app hostctl automation locate ops engine platform tests bench \
+	  \( -name '*.cc' -o -name '*.h' \) -print0 | xargs -0 -r clang-format -i
+
+clean:
+	rm -rf $(BUILD)
