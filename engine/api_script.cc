@@ -50,13 +50,18 @@ wkeWebFrameHandle wkeWebFrameGetMainFrame(wkeWebView handle) {
     return WithView<wkeWebFrameHandle>(handle, 0, [](View&) { return 1; });
 }
 
-void wkeJsBindFunction(const char* name, jsNativeFunction fn, void* param, unsigned int argCount) {
+void wkeJsBindFunctionEx(const char* name, jsNativeFunction fn, void* param, unsigned int argCount,
+                         unsigned int flags) {
     Guard([&] {
         if (!name || !*name || !fn) return;
         Engine& e = Engine::Get();
         e.Initialize();
-        e.Bind(HostText(name), fn, param, argCount);
+        e.Bind(HostText(name), fn, param, argCount, (flags & WKE_JS_BIND_REPLY_ONLY) != 0);
     });
+}
+
+void wkeJsBindFunction(const char* name, jsNativeFunction fn, void* param, unsigned int argCount) {
+    wkeJsBindFunctionEx(name, fn, param, argCount, 0);
 }
 
 int jsArgCount(jsExecState es) {

@@ -1,14 +1,15 @@
-function (names) {
+function (names, replyOnly) {
     'use strict';
     // Calls from page script into bound native functions. The call's arguments go out
     // through the protocol binding, then the script pauses at the debugger statement
-    // below; the engine runs the native function, puts its answer into slot.value and
-    // resumes, so the caller gets the answer as the call's own result.
+    // below; the engine runs the native function, sets `answer` to its result and
+    // resumes, so the caller gets the answer as the call's own result. Functions bound as
+    // reply-only always answer undefined, so their calls need no pause.
     var bridge = window.__qirlenBridge;
     if (!bridge) {
         var send = window.__qirlenCall;
         var stringify = JSON.stringify;
-        var slot = { value: undefined };
+        var answer;
         var describe = function (v) {
             if (v === null) return ['null', 'null'];
             if (Array.isArray(v)) return ['array', String(v)];
@@ -16,19 +17,27 @@ function (names) {
             try { text = String(v); } catch (e) { text = '[object Object]'; }
             return [typeof v, text];
         };
-        var __qirlenBridgeCall = function __qirlenBridgeCall(name, args) {
+        var encode = function (name, args) {
             var payload = [name];
             for (var i = 0; i < args.length; i++) payload.push(describe(args[i]));
-            send(stringify(payload));
-            debugger;
-            var answer = slot.value;
-            slot.value = undefined;
-            return answer;
+            return stringify(payload);
         };
-        bridge = { call: __qirlenBridgeCall };
+        var __qirlenBridgeCall = function __qirlenBridgeCall(name, args) {
+            send(encode(name, args));
+            debugger;
+            var result = answer;
+            answer = undefined;
+            return result;
+        };
+        var post = function (name, args) {
+            send(encode(name, args));
+        };
+        bridge = { call: __qirlenBridgeCall, post: post };
         Object.defineProperty(window, '__qirlenBridge', { value: bridge });
     }
     names.forEach(function (name) {
-        window[name] = function () { return bridge.call(name, arguments); };
+        window[name] = replyOnly.indexOf(name) >= 0
+            ? function () { bridge.post(name, arguments); }
+            : function () { return bridge.call(name, arguments); };
     });
 }

@@ -23,6 +23,7 @@ struct Binding {
     jsNativeFunction fn = nullptr;
     void* param = nullptr;
     unsigned argCount = 0;
+    bool replyOnly = false;  // always answers undefined: calls need not wait for it
 };
 
 // The context of one call from page script into a bound function, or a view's global
@@ -68,7 +69,8 @@ public:
 
     // ---- script (script.cc)
     jsValue Run(View& view, wkeWebFrameHandle frame, const std::string& utf8, bool inClosure);
-    void Bind(const std::string& name, jsNativeFunction fn, void* param, unsigned argCount);
+    void Bind(const std::string& name, jsNativeFunction fn, void* param, unsigned argCount,
+              bool replyOnly);
     jsExecState GlobalExec(const View& view);
     ExecState* State(jsExecState es);
 
@@ -118,6 +120,7 @@ private:
     void OnFrameEvent(View& view, const std::string& method, const nlohmann::json& params);
     void OnLoadEvent(View& view, const std::string& method, const nlohmann::json& params);
     void OnDebuggerPaused(View& view, const nlohmann::json& params);
+    void OnBridgeMessage(View& view, const std::string& payload);
     void OnDialog(View& view, const nlohmann::json& params);
     void OnRequestPaused(View& view, const nlohmann::json& params);
     void OnFileChooser(View& view, const nlohmann::json& params);

@@ -17,10 +17,6 @@ jsValue Make(Tag tag, uint64_t payload = 0) {
 }
 Tag TagOf(jsValue v) { return static_cast<Tag>((static_cast<uint64_t>(v) >> kTagShift) & 0xFF); }
 
-std::string JsonString(const std::string& utf8) {
-    return nlohmann::json(utf8).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
 jsType TypeFromName(const std::string& name) {
     if (name == "number" || name == "bigint") return JSTYPE_NUMBER;
     if (name == "string") return JSTYPE_STRING;
@@ -148,20 +144,20 @@ ScriptValue ValueTable::Get(jsValue v) const {
     return {JSTYPE_UNDEFINED, "undefined"};
 }
 
-std::string ValueTable::ToLiteral(jsValue v) const {
+nlohmann::json ValueTable::ToArgument(jsValue v) const {
     ScriptValue value = Get(v);
     switch (value.type) {
-        case JSTYPE_NULL: return "null";
-        case JSTYPE_BOOLEAN: return value.boolean ? "true" : "false";
+        case JSTYPE_NULL: return {{"value", nullptr}};
+        case JSTYPE_BOOLEAN: return {{"value", value.boolean}};
         case JSTYPE_NUMBER: {
             char* end = nullptr;
-            std::strtod(value.text.c_str(), &end);
-            bool plain = !value.text.empty() && end && *end == '\0';
-            return plain ? value.text : "Number(" + JsonString(value.text) + ")";
+            double d = std::strtod(value.text.c_str(), &end);
+            bool plain = !value.text.empty() && end && *end == '\0' && std::isfinite(d);
+            if (plain) return {{"value", d}};
+            return {{"unserializableValue", value.text == "NaN" || value.text == "Infinity" || value.text == "-Infinity" ? value.text : "NaN"}};
         }
-        case JSTYPE_STRING: return JsonString(value.text);
-        case JSTYPE_UNDEFINED: return "undefined";
-        default: return JsonString(value.text);  // objects cross as their text form
+        case JSTYPE_UNDEFINED: return nlohmann::json::object();
+        default: return {{"value", value.text}};  // strings; objects cross as their text form
     }
 }
 

@@ -36,8 +36,8 @@ public:
     // Unknown handles read as undefined.
     ScriptValue Get(jsValue v) const;
 
-    // A JavaScript expression that recreates the value in a page.
-    std::string ToLiteral(jsValue v) const;
+    // The value as the protocol's CallArgument.
+    nlohmann::json ToArgument(jsValue v) const;
 
     // Forgets table entries when the table has grown large; call between top-level runs.
     void Recycle();

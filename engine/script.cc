@@ -24,10 +24,21 @@ int ScriptTimeoutMs() {
 }
 
 std::string BridgeScript(const std::vector<Binding>& bindings) {
-    nlohmann::json names = nlohmann::json::array();
-    for (const auto& b : bindings) names.push_back(b.name);
-    return std::string("(") + engine_bridge_js + ")(" +
-           names.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + ");";
+    nlohmann::json names = nlohmann::json::array(), replyOnly = nlohmann::json::array();
+    for (const auto& b : bindings) {
+        names.push_back(b.name);
+        if (b.replyOnly) replyOnly.push_back(b.name);
+    }
+    auto text = [](const nlohmann::json& j) { return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace); };
+    return std::string("(") + engine_bridge_js + ")(" + text(names) + "," + text(replyOnly) + ");";
+}
+
+// The closure scope of the bridge, where `answer` lives.
+int AnswerScope(const nlohmann::json& frame) {
+    const auto& scopes = frame.value("scopeChain", nlohmann::json::array());
+    for (size_t i = 0; i < scopes.size(); ++i)
+        if (scopes[i].value("type", "") == "closure") return static_cast<int>(i);
+    return -1;
 }
 
 }  // namespace
@@ -55,9 +66,25 @@ jsValue Engine::Run(View& view, wkeWebFrameHandle frame, const std::string& utf8
     return values_.FromRemote(r.result["result"]);
 }
 
-void Engine::Bind(const std::string& name, jsNativeFunction fn, void* param, unsigned argCount) {
+// A reply-only call goes on at once; the native function runs when its message arrives,
+// still in order with every other call and before the run that made it returns. Any other
+// call waits for the pause that follows it.
+void Engine::OnBridgeMessage(View& view, const std::string& payload) {
+    nlohmann::json call = nlohmann::json::parse(payload, nullptr, false);
+    if (call.is_array() && !call.empty() && call[0].is_string()) {
+        std::string name = call[0].get<std::string>();
+        auto b = std::find_if(bindings_.begin(), bindings_.end(), [&](const Binding& x) { return x.name == name; });
+        if (b != bindings_.end() && b->replyOnly) {
+            CallBound(view, call);
+            return;
+        }
+    }
+    view.pendingBridgePayload = payload;
+}
+
+void Engine::Bind(const std::string& name, jsNativeFunction fn, void* param, unsigned argCount, bool replyOnly) {
     std::erase_if(bindings_, [&](const Binding& b) { return b.name == name; });
-    bindings_.push_back({name, fn, param, argCount});
+    bindings_.push_back({name, fn, param, argCount, replyOnly});
     for (auto& [id, view] : views_) EnableBridge(*view);
 }
 
@@ -92,13 +119,13 @@ void Engine::OnDebuggerPaused(View& view, const nlohmann::json& params) {
     nlohmann::json payload = nlohmann::json::parse(view.pendingBridgePayload, nullptr, false);
     view.pendingBridgePayload.clear();
     jsValue answer = CallBound(view, payload);
-    std::string literal = values_.ToLiteral(answer);
-    // The answer must be in place before the page goes on: the protocol may handle a
-    // resume ahead of an evaluation sent just before it.
-    if (literal != "undefined")
-        connection_.Call("Debugger.evaluateOnCallFrame",
-                         {{"callFrameId", callFrame}, {"expression", "slot.value=" + literal},
-                          {"silent", true}},
+    int scope = AnswerScope(frames[0]);
+    // The answer must be in place before the page goes on, and the protocol may handle a
+    // resume ahead of a command sent just before it: so wait for this one.
+    if (values_.Get(answer).type != JSTYPE_UNDEFINED && scope >= 0)
+        connection_.Call("Debugger.setVariableValue",
+                         {{"scopeNumber", scope}, {"variableName", "answer"},
+                          {"newValue", values_.ToArgument(answer)}, {"callFrameId", callFrame}},
                          session, 10000);
     connection_.Post("Debugger.resume", {}, session);
 }
@@ -159,7 +186,7 @@ void Engine::OnRuntimeEvent(View& view, const std::string& method, const nlohman
         view.contexts.clear();
     } else if (method == "Runtime.bindingCalled") {
         std::string name = params.value("name", "");
-        if (name == kBridgeBinding) view.pendingBridgePayload = params.value("payload", "");
+        if (name == kBridgeBinding) OnBridgeMessage(view, params.value("payload", ""));
         else if (name == "__qirlenTitle") OnTitle(view, params.value("payload", ""));
         else if (name == "__qirlenRestored") OnStorageRestored(view, params.value("payload", ""));
         else if (name == "__qirlenHover") {

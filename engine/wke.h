@@ -193,6 +193,11 @@ WKE_API jsExecState wkeGlobalExec(wkeWebView view);
 WKE_API wkeWebFrameHandle wkeWebFrameGetMainFrame(wkeWebView view);
 WKE_API void wkeJsBindFunction(const char* name, jsNativeFunction fn, void* param,
                                unsigned int argCount);
+/* For a function that always returns undefined: its calls are delivered in order with all
+ * others and before the run that made them returns, but the page does not wait for each. */
+#define WKE_JS_BIND_REPLY_ONLY 1u
+WKE_API void wkeJsBindFunctionEx(const char* name, jsNativeFunction fn, void* param,
+                                 unsigned int argCount, unsigned int flags);
 WKE_API int jsArgCount(jsExecState es);
 WKE_API jsValue jsArg(jsExecState es, int index);
 WKE_API jsType jsTypeOf(jsValue v);

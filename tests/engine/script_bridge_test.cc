@@ -43,6 +43,7 @@ protected:
         wkeJsBindFunction("Echo", Echo, const_cast<char*>("Echo"), 1);
         wkeJsBindFunction("Silent", Silent, const_cast<char*>("Silent"), 1);
         wkeJsBindFunction("Types", Types, nullptr, 3);
+        wkeJsBindFunctionEx("Posted", Silent, const_cast<char*>("Posted"), 1, WKE_JS_BIND_REPLY_ONLY);
         other_ = new HttpServer([](const HttpRequest&) {
             return HttpResponse{200, "text/html; charset=utf-8", "<p>other origin</p>"};
         });
@@ -86,6 +87,23 @@ TEST_F(ScriptBridge, CallsReachNativeInOrderAndAnswersReachTheScript) {
                               "return a + '|' + b;");
     EXPECT_EQ(result, "答:一|答:二");
     EXPECT_EQ(calls, (std::vector<std::string>{"Echo(一,2)", "silent:mid", "Echo(二)"}));
+}
+
+TEST_F(ScriptBridge, ReplyOnlyCallsKeepTheirPlaceInLineAndArriveBeforeTheRunEnds) {
+    ASSERT_EQ(LoadAndWait(view_, server_->Url("/frames")), WKE_LOADING_SUCCEEDED);
+    std::string result = Eval(view_,
+                              "var r = [];"
+                              "for (var i = 0; i < 50; i++) r.push(window.top.Posted(i));"
+                              "r.push(window.top.Echo('sync'));"
+                              "window.top.Posted('last');"
+                              "return r.length + ':' + r[0] + ':' + r[50];",
+                              3);
+    EXPECT_EQ(result, "51:undefined:答:sync");
+    ASSERT_EQ(calls.size(), 52u);  // all delivered by the time the run returned
+    EXPECT_EQ(calls[0], "silent:0");
+    EXPECT_EQ(calls[49], "silent:49");
+    EXPECT_EQ(calls[50], "Echo(sync)");
+    EXPECT_EQ(calls[51], "silent:last");
 }
 
 TEST_F(ScriptBridge, WorksInSameOriginAndCrossOriginFrames) {

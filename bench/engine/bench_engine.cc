@@ -1,0 +1,129 @@
+// Engine benchmarks: script round trips, bound calls, and start-up, each beside the raw
+// protocol round trip on the same pipe.
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/wke.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Stats {
+    double median, p90;
+};
+
+Stats Measure(int runs, const std::function<void()>& work) {
+    std::vector<double> ms;
+    ms.reserve(runs);
+    for (int i = 0; i < runs; ++i) {
+        auto t0 = Clock::now();
+        work();
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 9 / 10)]};
+}
+
+void Print(const char* what, int runs, Stats s, double floor = 0) {
+    std::printf("%-52s %6d runs  median %8.3f ms  p90 %8.3f ms", what, runs, s.median, s.p90);
+    if (floor > 0) std::printf("  (%+.3f ms over the floor)", s.median - floor);
+    std::printf("\n");
+}
+
+bool WaitLoaded(wkeWebView view, int timeoutMs) {
+    static bool loaded;
+    loaded = false;
+    wkeOnLoadingFinish(view, [](wkeWebView, void*, const wkeString, wkeLoadingResult r, const wkeString) {
+        loaded = r == WKE_LOADING_SUCCEEDED;
+    }, nullptr);
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!loaded && Clock::now() < deadline) {
+        pollfd pfd{wkeGetEventFd(), POLLIN, 0};
+        poll(&pfd, 1, 50);
+        wkeWake(nullptr);
+    }
+    return loaded;
+}
+
+int calls = 0;
+jsValue Answer(jsExecState es, void*) {
+    ++calls;
+    return jsStringW(es, u"answer");
+}
+jsValue Nothing(jsExecState, void*) {
+    ++calls;
+    return jsUndefined();
+}
+
+int Flag(int argc, char** argv, const char* name, int fallback) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], name, std::strlen(name)) == 0) return std::atoi(argv[i] + std::strlen(name));
+    return fallback;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runs = Flag(argc, argv, "--runs=", 300);
+    int startRuns = Flag(argc, argv, "--start-runs=", 30);
+    const char* page = "data:text/html,<title>bench</title><p>local page</p>";
+
+    // Start-up: from wkeInitializeEx to a loaded local page, a new browser each time.
+    Stats start = Measure(startRuns, [&] {
+        wkeInitializeEx(nullptr);
+        wkeWebView view = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 360, 720);
+        wkeLoadURL(view, page);
+        if (!WaitLoaded(view, 20000)) std::fprintf(stderr, "start-up run failed to load\n");
+        wkeShutdown();
+    });
+
+    wkeInitializeEx(nullptr);
+    wkeJsBindFunction("Answer", Answer, nullptr, 0);
+    wkeJsBindFunction("Nothing", Nothing, nullptr, 1);
+    wkeJsBindFunctionEx("Posted", Nothing, nullptr, 1, WKE_JS_BIND_REPLY_ONLY);
+    wkeWebView view = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 360, 720);
+    wkeLoadURL(view, page);
+    if (!WaitLoaded(view, 20000)) {
+        std::fprintf(stderr, "the page did not load\n");
+        return 1;
+    }
+
+    // The floor: a bare Runtime.evaluate on the same pipe, without the engine around it.
+    engine::Engine& e = engine::Engine::Get();
+    engine::View* v = e.Find(view);
+    nlohmann::json bare = {{"expression", "1"}, {"contextId", v->contexts[v->mainFrame]}, {"returnByValue", true}};
+    std::string session = v->session;
+    Stats floor = Measure(runs, [&] { e.connection().Call("Runtime.evaluate", bare, session); });
+    Stats roundTrip = Measure(runs, [&] { wkeRunJsByFrame(view, 1, "1", false); });
+    Stats oneCall = Measure(runs, [&] { wkeRunJsByFrame(view, 1, "return window.top.Answer();", true); });
+    calls = 0;
+    int bulkRuns = std::max(10, runs / 10);
+    Stats thousand = Measure(bulkRuns, [&] {
+        wkeRunJsByFrame(view, 1, "for (var i = 0; i < 1000; i++) window.top.Nothing(i);", true);
+    });
+    Stats posted = Measure(bulkRuns, [&] {
+        wkeRunJsByFrame(view, 1, "for (var i = 0; i < 1000; i++) window.top.Posted(i);", true);
+    });
+    bool allArrived = calls == 2 * bulkRuns * 1000;
+
+    std::printf("qirlen engine benchmarks (Chromium over the DevTools pipe)\n");
+    Print("raw floor: bare Runtime.evaluate round trip", runs, floor);
+    Print("wkeRunJsByFrame(\"1\") round trip", runs, roundTrip, floor.median);
+    Print("run with one bound call that returns a value", runs, oneCall, floor.median);
+    Print("run with 1,000 bound calls that return nothing", bulkRuns, thousand, floor.median);
+    Print("the same 1,000 calls bound reply-only", bulkRuns, posted, floor.median);
+    Print("wkeInitializeEx to a loaded local page", startRuns, start);
+    std::printf("bound calls delivered: %s\n", allArrived ? "all" : "SOME MISSING");
+    wkeShutdown();
+    return allArrived ? 0 : 1;
+}
