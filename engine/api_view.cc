@@ -41,7 +41,7 @@ void wkeResize(wkeWebView handle, int width, int height) {
         if (width <= 0 || height <= 0) return;
         v.width = width;
         v.height = height;
-        Engine::Get().Post(v, "Emulation.setVisibleSize", {{"width", width}, {"height", height}});
+        Engine::Get().ApplySize(v);
     });
 }
 
@@ -61,7 +61,7 @@ void wkeSetTransparent(wkeWebView handle, bool transparent) {
         v.transparent = transparent;
         nlohmann::json params = nlohmann::json::object();
         if (transparent) params["color"] = {{"r", 0}, {"g", 0}, {"b", 0}, {"a", 0}};
-        Engine::Get().Post(v, "Emulation.setDefaultBackgroundColorOverride", params);
+        Engine::Get().Call(v, "Emulation.setDefaultBackgroundColorOverride", params);
     });
 }
 
@@ -142,7 +142,7 @@ void wkeSetDebugConfig(wkeWebView handle, const char* name, const char* value) {
 void wkeSetCspCheckEnable(wkeWebView handle, bool enable) {
     WithView(handle, [&](View& v) {
         v.cspBypassed = !enable;
-        Engine::Get().Post(v, "Page.setBypassCSP", {{"enabled", !enable}});
+        Engine::Get().Call(v, "Page.setBypassCSP", {{"enabled", !enable}});
     });
 }
 
@@ -170,7 +170,7 @@ void wkeSetCookieJarPath(wkeWebView handle, const char16_t* path) {
 void wkeSetCookieEnabled(wkeWebView handle, bool enable) {
     WithView(handle, [&](View& v) {
         v.cookiesEnabled = enable;
-        Engine::Get().Post(v, "Emulation.setDocumentCookieDisabled", {{"disabled", !enable}});
+        Engine::Get().Call(v, "Emulation.setDocumentCookieDisabled", {{"disabled", !enable}});
     });
 }
 

@@ -7,7 +7,8 @@ function (names, replyOnly) {
     // reply-only always answer undefined, so their calls need no pause.
     var bridge = window.__qirlenBridge;
     if (!bridge) {
-        var send = window.__qirlenCall;
+        // The protocol binding may be installed after this script runs: look it up per call.
+        var send = function (message) { window.__qirlenCall(message); };
         var stringify = JSON.stringify;
         var answer;
         var describe = function (v) {

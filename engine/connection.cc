@@ -14,7 +14,10 @@ bool LogProtocol() {
 }
 
 void Log(const char* direction, const std::string& text) {
-    if (LogProtocol()) std::fprintf(stderr, "%s %.600s\n", direction, text.c_str());
+    if (LogProtocol())
+        std::fprintf(stderr, "%.3f %s %.600s\n",
+                     std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count(),
+                     direction, text.c_str());
 }
 
 // A message of an unexpected shape must not take the program down: whatever it was,

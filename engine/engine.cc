@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/codepage.h"
 
@@ -18,6 +19,13 @@ constexpr int kStartTimeoutMs = 20000;
 void Report(const std::string& why) {
     std::fprintf(stderr, "qirlen engine: %s; web views have no page.\n", why.c_str());
 }
+// Where accepted downloads go: $QIRLEN_DOWNLOAD_DIR, else ~/Downloads.
+std::string DownloadDirectory() {
+    if (const char* dir = std::getenv("QIRLEN_DOWNLOAD_DIR"); dir && *dir) return dir;
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : "/tmp") + "/Downloads";
+}
+
 }  // namespace
 
 std::string HostText(const char* text) {
@@ -71,8 +79,8 @@ bool Engine::Ready() {
         return false;
     }
     started_ = true;
-    connection_.Post("Browser.setDownloadBehavior", {{"behavior", "deny"}, {"eventsEnabled", true}},
-                     "");
+    connection_.Post("Browser.setDownloadBehavior",
+                     {{"behavior", "allow"}, {"downloadPath", DownloadDirectory()}, {"eventsEnabled", true}}, "");
     return true;
 }
 
@@ -162,6 +170,7 @@ bool Engine::AttachView(View& view) {
     Post(view, "Page.enable");
     Post(view, "Runtime.enable");
     Post(view, "Page.setInterceptFileChooserDialog", {{"enabled", true}});
+    ApplySize(view);
     Post(view, "Runtime.addBinding", {{"name", "__qirlenTitle"}});
     Post(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", std::string(engine_title_js)}});
     CallResult tree = Call(view, "Page.getFrameTree");
@@ -273,12 +282,17 @@ void Engine::OnBrowserEvent(const std::string& method, const nlohmann::json& par
     } else if (method == "Browser.downloadWillBegin") {
         std::string frame = params.value("frameId", "");
         std::string url = params.value("url", "");
+        std::string guid = params.value("guid", "");
+        // The file is already coming, so the host is asked at once; a download nobody
+        // accepts is cancelled.
+        bool accepted = false;
         for (auto& [id, view] : views_) {
-            if (!view->frames.count(frame)) continue;
-            Queue(*view, [url](View& v) {
-                if (v.on.download) v.on.download.fn(HandleOf(v), v.on.download.param, url.c_str());
-            });
+            if (!view->frames.count(frame) || !view->on.download) continue;
+            auto on = view->on.download;
+            accepted = on.fn(HandleOf(*view), on.param, url.c_str());
+            break;
         }
+        if (!accepted) connection_.Post("Browser.cancelDownload", {{"guid", guid}}, "");
     }
 }
 

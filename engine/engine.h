@@ -80,6 +80,7 @@ public:
     void StopLoading(View& view);
 
     // ---- settings (settings.cc)
+    void ApplySize(View& view);
     void ApplyUserAgent(View& view);
     void ApplyTouch(View& view);
     void ApplyDeviceProfile(View& view);

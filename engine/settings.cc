@@ -14,12 +14,18 @@ void Engine::ApplyUserAgent(View& view) {
         params["userAgent"] = version.ok ? version.result.value("userAgent", "") : "";
     }
     if (view.device.platform) params["platform"] = *view.device.platform;
-    Post(view, "Emulation.setUserAgentOverride", params);
+    Call(view, "Emulation.setUserAgentOverride", params);
+}
+
+// The page's viewport is exactly the view's size, whatever the headless window adds around it.
+void Engine::ApplySize(View& view) {
+    Call(view, "Emulation.setDeviceMetricsOverride",
+         {{"width", view.width}, {"height", view.height}, {"deviceScaleFactor", 1}, {"mobile", false}});
 }
 
 void Engine::ApplyTouch(View& view) {
     int points = std::clamp(view.device.maxTouchPoints.value_or(1), 1, 16);
-    Post(view, "Emulation.setTouchEmulationEnabled", {{"enabled", view.touch}, {"maxTouchPoints", points}});
+    Call(view, "Emulation.setTouchEmulationEnabled", {{"enabled", view.touch}, {"maxTouchPoints", points}});
 }
 
 void Engine::ApplyDeviceProfile(View& view) {
@@ -44,7 +50,7 @@ void Engine::ApplyDebugConfig(View& view, const std::string& name, const char* v
     bool off = value && (std::string(value) == "0" || std::string(value) == "false");
     if (name == "jsEnable") {
         view.scriptDisabled = off;
-        Post(view, "Emulation.setScriptExecutionDisabled", {{"value", off}});
+        Call(view, "Emulation.setScriptExecutionDisabled", {{"value", off}});
     } else if (name == "imageEnable") {
         view.imagesBlocked = off;
         ApplyRequestHooks(view);
@@ -61,15 +67,15 @@ void Engine::ApplyRequestHooks(View& view) {
         if (view.on.navigation) patterns.push_back({{"resourceType", "Document"}, {"requestStage", "Request"}});
     }
     if (view.on.loadUrlEnd) patterns.push_back({{"urlPattern", "*"}, {"requestStage", "Response"}});
-    if (patterns.empty()) Post(view, "Fetch.disable");
-    else Post(view, "Fetch.enable", {{"patterns", patterns}});
+    if (patterns.empty()) Call(view, "Fetch.disable");
+    else Call(view, "Fetch.enable", {{"patterns", patterns}});
 }
 
 void Engine::ApplyHoverWatch(View& view) {
     if (view.hoverWatched || !view.on.mouseOverUrl) return;
     view.hoverWatched = true;
     Post(view, "Runtime.addBinding", {{"name", "__qirlenHover"}});
-    Post(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", std::string(engine_hover_js)}});
+    Call(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", std::string(engine_hover_js)}});
     for (const auto& [frame, context] : view.contexts)
         Post(view, "Runtime.evaluate", {{"expression", std::string(engine_hover_js)}, {"contextId", context}});
 }

@@ -6,12 +6,13 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
-  qt6-base-dev libqt6opengl6-dev libgl-dev qt6-qpa-plugins
+  qt6-base-dev libgl-dev qt6-qpa-plugins
   chromium
   xvfb xdotool xclip xauth
   fonts-noto-cjk
-  nodejs npm
 )
+# Node.js may come from elsewhere than Debian; only a machine without npm gets Debian's.
+command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 
 missing=()
 for p in "${packages[@]}"; do

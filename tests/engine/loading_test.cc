@@ -110,7 +110,8 @@ TEST_F(Loading, HtmlAndWideAddressesLoad) {
     wkeLoadHTML(view_, "<title>直接</title><p id=p>内容</p>");
     EXPECT_EQ(watcher.Wait().result, WKE_LOADING_SUCCEEDED);
     EXPECT_EQ(Eval(view_, "return document.getElementById('p').textContent"), "内容");
-    std::u16string wide(server_->Url("/landing").begin(), server_->Url("/landing").end());
+    std::string landing = server_->Url("/landing");
+    std::u16string wide(landing.begin(), landing.end());
     wkeLoadURLW(view_, wide.c_str());
     EXPECT_EQ(watcher.Wait().result, WKE_LOADING_SUCCEEDED);
     PumpUntil([&] { return std::string(wkeGetTitle(view_)) == "landing"; }, 3000);
