@@ -28,11 +28,11 @@ const typename Text::value_type* Keep(Text text) {
 
 extern "C" {
 
-jsValue wkeRunJsByFrame(wkeWebView handle, wkeWebFrameHandle frame, const char* script, bool isInClosure) {
+jsValue wkeRunJsByFrame(wkeWebView handle, wkeWebFrameHandle frame, const char* script,
+                        bool isInClosure) {
     Engine& e = Engine::Get();
-    return WithView(handle, e.values().Undefined(), [&](View& v) {
-        return e.Run(v, frame, script ? script : "", isInClosure);
-    });
+    return WithView(handle, e.values().Undefined(),
+                    [&](View& v) { return e.Run(v, frame, script ? script : "", isInClosure); });
 }
 
 jsValue wkeRunJSW(wkeWebView handle, const char16_t* script) {
@@ -43,7 +43,8 @@ jsValue wkeRunJSW(wkeWebView handle, const char16_t* script) {
 }
 
 jsExecState wkeGlobalExec(wkeWebView handle) {
-    return WithView<jsExecState>(handle, nullptr, [](View& v) { return Engine::Get().GlobalExec(v); });
+    return WithView<jsExecState>(handle, nullptr,
+                                 [](View& v) { return Engine::Get().GlobalExec(v); });
 }
 
 wkeWebFrameHandle wkeWebFrameGetMainFrame(wkeWebView handle) {
@@ -75,7 +76,8 @@ jsValue jsArg(jsExecState es, int index) {
     Engine& e = Engine::Get();
     return Guard(e.values().Undefined(), [&] {
         ExecState* state = e.State(es);
-        if (!state || index < 0 || static_cast<size_t>(index) >= state->args.size()) return e.values().Undefined();
+        if (!state || index < 0 || static_cast<size_t>(index) >= state->args.size())
+            return e.values().Undefined();
         return state->args[index];
     });
 }
@@ -89,13 +91,16 @@ const char* jsToString(jsExecState, jsValue v) {
 }
 
 const char16_t* jsToTempStringW(jsExecState, jsValue v) {
-    return Guard<const char16_t*>(u"", [&] {
-        return Keep(platform::Utf8ToUtf16(Engine::Get().values().Get(v).text));
-    });
+    return Guard<const char16_t*>(
+        u"", [&] { return Keep(platform::Utf8ToUtf16(Engine::Get().values().Get(v).text)); });
 }
 
-jsValue jsUndefined(void) { return Engine::Get().values().Undefined(); }
-jsValue jsInt(int n) { return Engine::Get().values().Int(n); }
+jsValue jsUndefined(void) {
+    return Engine::Get().values().Undefined();
+}
+jsValue jsInt(int n) {
+    return Engine::Get().values().Int(n);
+}
 
 jsValue jsString(jsExecState, const char* utf8) {
     return Guard(jsUndefined(), [&] { return Engine::Get().values().String(HostText(utf8)); });
@@ -123,7 +128,8 @@ const char16_t* wkeGetStringW(const wkeString s) {
 
 void wkeSetString(wkeString s, const char* utf8, size_t len) {
     Guard([&] {
-        if (EngineString* text = EngineString::From(s)) text->Set(utf8 ? std::string(utf8, len) : "");
+        if (EngineString* text = EngineString::From(s))
+            text->Set(utf8 ? std::string(utf8, len) : "");
     });
 }
 
@@ -163,16 +169,20 @@ void* wkeGetUserKeyValue(wkeWebView handle, const char* key) {
 }
 
 int wkeNetGetFavicon(wkeWebView handle, wkeOnNetGetFaviconCallback callback, void* param) {
-    return WithView(handle, 0, [&](View& v) { return Engine::Get().RequestFavicon(v, callback, param); });
+    return WithView(handle, 0,
+                    [&](View& v) { return Engine::Get().RequestFavicon(v, callback, param); });
 }
 
 bool wkeFireMouseEvent(wkeWebView handle, unsigned int message, int x, int y, unsigned int flags) {
-    return WithView(handle, false, [&](View& v) { return Engine::Get().FireMouse(v, message, x, y, flags); });
+    return WithView(handle, false,
+                    [&](View& v) { return Engine::Get().FireMouse(v, message, x, y, flags); });
 }
 
 // ---- event loop ---------------------------------------------------------------------------
 
-int wkeGetEventFd(void) { return Engine::Get().EventFd(); }
+int wkeGetEventFd(void) {
+    return Engine::Get().EventFd();
+}
 
 void wkeWake(wkeWebView handle) {
     Guard([&] { Engine::Get().Wake(static_cast<int>(reinterpret_cast<intptr_t>(handle))); });

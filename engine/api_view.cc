@@ -11,10 +11,18 @@ using engine::WithView;
 
 extern "C" {
 
-void wkeInitializeEx(const wkeSettings*) { Guard([] { Engine::Get().Initialize(); }); }
-void wkeShutdown(void) { Guard([] { Engine::Get().Shutdown(); }); }
-unsigned int wkeVersion(void) { return 0x00010000; }
-const char* wkeVersionString(void) { return "qirlen-node 1.0 (Chromium over the DevTools protocol)"; }
+void wkeInitializeEx(const wkeSettings*) {
+    Guard([] { Engine::Get().Initialize(); });
+}
+void wkeShutdown(void) {
+    Guard([] { Engine::Get().Shutdown(); });
+}
+unsigned int wkeVersion(void) {
+    return 0x00010000;
+}
+const char* wkeVersionString(void) {
+    return "qirlen-node 1.0 (Chromium over the DevTools protocol)";
+}
 
 wkeWebView wkeCreateWebWindow(wkeWindowType, wkeWindowHandle, int, int, int width, int height) {
     return Guard<wkeWebView>(nullptr, [&] { return Engine::Get().CreateView(width, height); });
@@ -70,21 +78,33 @@ void wkeLoadURL(wkeWebView handle, const char* url) {
 }
 
 void wkeLoadURLW(wkeWebView handle, const char16_t* url) {
-    WithView(handle, [&](View& v) { Engine::Get().Navigate(v, platform::Utf16ToUtf8(url ? url : u"")); });
+    WithView(handle,
+             [&](View& v) { Engine::Get().Navigate(v, platform::Utf16ToUtf8(url ? url : u"")); });
 }
 
 void wkeLoadHTML(wkeWebView handle, const char* html) {
     WithView(handle, [&](View& v) {
         std::string page = HostText(html);
-        Engine::Get().Navigate(v, "data:text/html;charset=utf-8;base64," + engine::EncodeBase64(page));
+        Engine::Get().Navigate(v,
+                               "data:text/html;charset=utf-8;base64," + engine::EncodeBase64(page));
     });
 }
 
-void wkeReload(wkeWebView handle) { WithView(handle, [](View& v) { Engine::Get().Reload(v); }); }
-void wkeStopLoading(wkeWebView handle) { WithView(handle, [](View& v) { Engine::Get().StopLoading(v); }); }
-bool wkeIsLoaded(wkeWebView handle) { return WithView(handle, false, [](View& v) { return v.loaded; }); }
-bool wkeIsLoadComplete(wkeWebView handle) { return WithView(handle, false, [](View& v) { return v.loadComplete; }); }
-bool wkeIsLoadFailed(wkeWebView handle) { return WithView(handle, false, [](View& v) { return v.loadFailed; }); }
+void wkeReload(wkeWebView handle) {
+    WithView(handle, [](View& v) { Engine::Get().Reload(v); });
+}
+void wkeStopLoading(wkeWebView handle) {
+    WithView(handle, [](View& v) { Engine::Get().StopLoading(v); });
+}
+bool wkeIsLoaded(wkeWebView handle) {
+    return WithView(handle, false, [](View& v) { return v.loaded; });
+}
+bool wkeIsLoadComplete(wkeWebView handle) {
+    return WithView(handle, false, [](View& v) { return v.loadComplete; });
+}
+bool wkeIsLoadFailed(wkeWebView handle) {
+    return WithView(handle, false, [](View& v) { return v.loadFailed; });
+}
 
 const char* wkeGetURL(wkeWebView handle) {
     return WithView<const char*>(handle, "", [](View& v) {
@@ -116,18 +136,27 @@ void wkeSetTouchEnabled(wkeWebView handle, bool enable) {
     });
 }
 
-void wkeSetDeviceParameter(wkeWebView handle, const char* name, const char* text, int intValue, float) {
+void wkeSetDeviceParameter(wkeWebView handle, const char* name, const char* text, int intValue,
+                           float) {
     WithView(handle, [&](View& v) {
         std::string key = name ? name : "";
         engine::DeviceProfile& d = v.device;
-        if (key == "navigator.platform") d.platform = HostText(text);
-        else if (key == "navigator.maxTouchPoints") d.maxTouchPoints = intValue;
-        else if (key == "navigator.hardwareConcurrency") d.hardwareConcurrency = intValue;
-        else if (key == "screen.width") d.screenWidth = intValue;
-        else if (key == "screen.height") d.screenHeight = intValue;
-        else if (key == "screen.availWidth") d.availWidth = intValue;
-        else if (key == "screen.availHeight") d.availHeight = intValue;
-        else return;
+        if (key == "navigator.platform")
+            d.platform = HostText(text);
+        else if (key == "navigator.maxTouchPoints")
+            d.maxTouchPoints = intValue;
+        else if (key == "navigator.hardwareConcurrency")
+            d.hardwareConcurrency = intValue;
+        else if (key == "screen.width")
+            d.screenWidth = intValue;
+        else if (key == "screen.height")
+            d.screenHeight = intValue;
+        else if (key == "screen.availWidth")
+            d.availWidth = intValue;
+        else if (key == "screen.availHeight")
+            d.availHeight = intValue;
+        else
+            return;
         Engine& e = Engine::Get();
         e.ApplyDeviceProfile(v);
         if (key == "navigator.platform") e.ApplyUserAgent(v);
@@ -176,30 +205,36 @@ void wkeSetCookieEnabled(wkeWebView handle, bool enable) {
 
 // ---- notifications ------------------------------------------------------------------------
 
-#define QIRLEN_NOTIFICATION(entry, slot, type, after)                     \
-    void entry(wkeWebView handle, type cb, void* param) {                 \
-        WithView(handle, [&](View& v) {                                   \
-            v.on.slot.fn = cb;                                            \
-            v.on.slot.param = param;                                      \
-            after;                                                        \
-        });                                                               \
+#define QIRLEN_NOTIFICATION(entry, slot, type, after)     \
+    void entry(wkeWebView handle, type cb, void* param) { \
+        WithView(handle, [&](View& v) {                   \
+            v.on.slot.fn = cb;                            \
+            v.on.slot.param = param;                      \
+            after;                                        \
+        });                                               \
     }
 
 QIRLEN_NOTIFICATION(wkeOnLoadingFinish, loadingFinish, wkeLoadingFinishCallback, )
-QIRLEN_NOTIFICATION(wkeOnDocumentReady2, documentReady, wkeDocumentReady2Callback, Engine::Get().ApplyLifecycleEvents(v))
+QIRLEN_NOTIFICATION(wkeOnDocumentReady2, documentReady, wkeDocumentReady2Callback,
+                    Engine::Get().ApplyLifecycleEvents(v))
 QIRLEN_NOTIFICATION(wkeOnTitleChanged, titleChanged, wkeTitleChangedCallback, )
 QIRLEN_NOTIFICATION(wkeOnURLChanged2, urlChanged, wkeURLChangedCallback2, )
-QIRLEN_NOTIFICATION(wkeOnNavigation, navigation, wkeNavigationCallback, Engine::Get().ApplyRequestHooks(v))
+QIRLEN_NOTIFICATION(wkeOnNavigation, navigation, wkeNavigationCallback,
+                    Engine::Get().ApplyRequestHooks(v))
 QIRLEN_NOTIFICATION(wkeOnCreateView, createView, wkeCreateViewCallback, )
 QIRLEN_NOTIFICATION(wkeOnConsole, console, wkeConsoleCallback, )
 QIRLEN_NOTIFICATION(wkeOnAlertBox, alert, wkeAlertBoxCallback, )
 QIRLEN_NOTIFICATION(wkeOnConfirmBox, confirm, wkeConfirmBoxCallback, )
 QIRLEN_NOTIFICATION(wkeOnPromptBox, prompt, wkePromptBoxCallback, )
 QIRLEN_NOTIFICATION(wkeOnDownload, download, wkeDownloadCallback, )
-QIRLEN_NOTIFICATION(wkeOnLoadUrlBegin, loadUrlBegin, wkeLoadUrlBeginCallback, Engine::Get().ApplyRequestHooks(v))
-QIRLEN_NOTIFICATION(wkeOnLoadUrlEnd, loadUrlEnd, wkeLoadUrlEndCallback, Engine::Get().ApplyRequestHooks(v))
-QIRLEN_NOTIFICATION(wkeOnMouseOverUrlChanged, mouseOverUrl, wkeMouseOverUrlChangedCallback, Engine::Get().ApplyHoverWatch(v))
-QIRLEN_NOTIFICATION(wkeOnPaintUpdated, paint, wkePaintUpdatedCallback, Engine::Get().ApplyScreencast(v))
+QIRLEN_NOTIFICATION(wkeOnLoadUrlBegin, loadUrlBegin, wkeLoadUrlBeginCallback,
+                    Engine::Get().ApplyRequestHooks(v))
+QIRLEN_NOTIFICATION(wkeOnLoadUrlEnd, loadUrlEnd, wkeLoadUrlEndCallback,
+                    Engine::Get().ApplyRequestHooks(v))
+QIRLEN_NOTIFICATION(wkeOnMouseOverUrlChanged, mouseOverUrl, wkeMouseOverUrlChangedCallback,
+                    Engine::Get().ApplyHoverWatch(v))
+QIRLEN_NOTIFICATION(wkeOnPaintUpdated, paint, wkePaintUpdatedCallback,
+                    Engine::Get().ApplyScreencast(v))
 QIRLEN_NOTIFICATION(wkeOnWindowClosing, closing, wkeWindowClosingCallback, )
 QIRLEN_NOTIFICATION(wkeOnWindowDestroy, destroy, wkeWindowDestroyCallback, )
 

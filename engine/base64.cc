@@ -39,7 +39,8 @@ std::string EncodeBase64(std::string_view bytes) {
     size_t i = 0;
     for (; i + 2 < bytes.size(); i += 3) {
         unsigned n = (static_cast<unsigned char>(bytes[i]) << 16) |
-                     (static_cast<unsigned char>(bytes[i + 1]) << 8) | static_cast<unsigned char>(bytes[i + 2]);
+                     (static_cast<unsigned char>(bytes[i + 1]) << 8) |
+                     static_cast<unsigned char>(bytes[i + 2]);
         for (int k = 3; k >= 0; --k) out.push_back(kAlphabet[(n >> (6 * k)) & 63]);
     }
     if (size_t rest = bytes.size() - i; rest > 0) {

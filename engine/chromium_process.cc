@@ -50,7 +50,8 @@ std::vector<std::string> SplitWords(const char* text) {
 }
 
 std::string DescribeStatus(int status) {
-    if (WIFEXITED(status)) return "Chromium exited with status " + std::to_string(WEXITSTATUS(status));
+    if (WIFEXITED(status))
+        return "Chromium exited with status " + std::to_string(WEXITSTATUS(status));
     if (WIFSIGNALED(status))
         return "Chromium was killed by signal " + std::to_string(WTERMSIG(status)) + " (" +
                strsignal(WTERMSIG(status)) + ")";
@@ -117,7 +118,9 @@ std::vector<std::string> ChromiumSwitches(const std::string& profileDir) {
     return s;
 }
 
-ChromiumProcess::~ChromiumProcess() { Stop(); }
+ChromiumProcess::~ChromiumProcess() {
+    Stop();
+}
 
 bool ChromiumProcess::Start(std::string* why) {
     std::string binary = FindChromium();

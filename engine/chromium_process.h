@@ -9,7 +9,7 @@
 namespace engine {
 
 class ChromiumProcess {
-public:
+  public:
     ChromiumProcess() = default;
     ChromiumProcess(const ChromiumProcess&) = delete;
     ChromiumProcess& operator=(const ChromiumProcess&) = delete;
@@ -37,7 +37,7 @@ public:
     // After ReadAvailable returned false: how the child ended.
     std::string ExitReason();
 
-private:
+  private:
     pid_t pid_ = -1;
     int toChromium_ = -1;
     int fromChromium_ = -1;

@@ -16,7 +16,9 @@ bool LogProtocol() {
 void Log(const char* direction, const std::string& text) {
     if (LogProtocol())
         std::fprintf(stderr, "%.3f %s %.600s\n",
-                     std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count(),
+                     std::chrono::duration<double, std::milli>(
+                         std::chrono::steady_clock::now().time_since_epoch())
+                         .count(),
                      direction, text.c_str());
 }
 
@@ -36,7 +38,8 @@ int Connection::Post(const std::string& method, const json& params, const std::s
                      ReplyHandler onReply) {
     if (dead_) return -1;
     int id = nextId_++;
-    json message = {{"id", id}, {"method", method}, {"params", params.is_null() ? json::object() : params}};
+    json message = {
+        {"id", id}, {"method", method}, {"params", params.is_null() ? json::object() : params}};
     if (!session.empty()) message["sessionId"] = session;
     std::string text = message.dump(-1, ' ', false, json::error_handler_t::replace);
     Log(">>", text);

@@ -22,7 +22,7 @@ struct CallResult {
 };
 
 class Connection {
-public:
+  public:
     using EventHandler = std::function<void(const json& message)>;
     using ReplyHandler = std::function<void(const CallResult& reply)>;
     using StallHandler = std::function<void()>;
@@ -53,7 +53,7 @@ public:
     void Reset();
     int readFd() const { return process_.readFd(); }
 
-private:
+  private:
     using Clock = std::chrono::steady_clock;
 
     void Handle(const std::string& text);

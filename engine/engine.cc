@@ -68,8 +68,8 @@ bool Engine::Ready() {
     if (started_) return true;
     // The first answer tells that Chromium is up; the same command asks it to report
     // new targets (for popups) and title changes.
-    CallResult r = connection_.Call("Target.setDiscoverTargets", {{"discover", true}}, "",
-                                    kStartTimeoutMs);
+    CallResult r =
+        connection_.Call("Target.setDiscoverTargets", {{"discover", true}}, "", kStartTimeoutMs);
     if (!r.ok) {
         if (!dead_) {
             dead_ = true;
@@ -79,8 +79,10 @@ bool Engine::Ready() {
         return false;
     }
     started_ = true;
-    connection_.Post("Browser.setDownloadBehavior",
-                     {{"behavior", "allow"}, {"downloadPath", DownloadDirectory()}, {"eventsEnabled", true}}, "");
+    connection_.Post(
+        "Browser.setDownloadBehavior",
+        {{"behavior", "allow"}, {"downloadPath", DownloadDirectory()}, {"eventsEnabled", true}},
+        "");
     return true;
 }
 
@@ -156,14 +158,16 @@ wkeWebView Engine::CreateView(int width, int height) {
 }
 
 bool Engine::AttachView(View& view) {
-    CallResult created = connection_.Call(
-        "Target.createTarget",
-        {{"url", "about:blank"}, {"newWindow", true}, {"width", view.width}, {"height", view.height}},
-        "");
+    CallResult created = connection_.Call("Target.createTarget",
+                                          {{"url", "about:blank"},
+                                           {"newWindow", true},
+                                           {"width", view.width},
+                                           {"height", view.height}},
+                                          "");
     if (!created.ok) return false;
     view.targetId = created.result.value("targetId", "");
-    CallResult attached = connection_.Call(
-        "Target.attachToTarget", {{"targetId", view.targetId}, {"flatten", true}}, "");
+    CallResult attached = connection_.Call("Target.attachToTarget",
+                                           {{"targetId", view.targetId}, {"flatten", true}}, "");
     if (!attached.ok) return false;
     view.session = attached.result.value("sessionId", "");
     // Sent together; the frame tree's answer comes after the others.
@@ -180,8 +184,10 @@ bool Engine::AttachView(View& view) {
             std::string id = node["frame"].value("id", "");
             view.frames[id].parent = parent;
             view.frames[id].url = node["frame"].value("url", "");
-            if (parent.empty()) view.mainFrame = id;
-            else view.frames[parent].children.push_back(id);
+            if (parent.empty())
+                view.mainFrame = id;
+            else
+                view.frames[parent].children.push_back(id);
             for (const auto& child : node.value("childFrames", nlohmann::json::array()))
                 add(child, id);
         };
@@ -193,7 +199,8 @@ bool Engine::AttachView(View& view) {
 void Engine::DestroyView(View& view) {
     int id = view.id;
     SaveStorage(view);
-    if (!view.session.empty()) connection_.Post("Target.closeTarget", {{"targetId", view.targetId}}, "");
+    if (!view.session.empty())
+        connection_.Post("Target.closeTarget", {{"targetId", view.targetId}}, "");
     std::erase_if(pending_, [id](const Pending& p) { return p.view == id; });
     views_.erase(id);
 }
@@ -230,8 +237,9 @@ void Engine::Wake(int viewId) {
 void Engine::DispatchPending(int viewId) {
     // One at a time: a notification may queue others, destroy views or run scripts.
     for (;;) {
-        auto it = std::find_if(pending_.begin(), pending_.end(),
-                               [viewId](const Pending& p) { return viewId == 0 || p.view == viewId; });
+        auto it = std::find_if(pending_.begin(), pending_.end(), [viewId](const Pending& p) {
+            return viewId == 0 || p.view == viewId;
+        });
         if (it == pending_.end()) break;
         Pending next = std::move(*it);
         pending_.erase(it);
@@ -258,11 +266,16 @@ void Engine::OnEvent(const nlohmann::json& message) {
     }
     View* view = FindBySession(session->get<std::string>());
     if (!view) return;
-    if (method.rfind("Runtime.", 0) == 0) OnRuntimeEvent(*view, method, params);
-    else if (method == "Debugger.paused") OnDebuggerPaused(*view, params);
-    else if (method == "Fetch.requestPaused") OnRequestPaused(*view, params);
-    else if (method.rfind("Page.", 0) == 0) OnPageEvent(*view, method, params);
-    else if (method == "Inspector.targetCrashed") FinishLoad(*view, WKE_LOADING_FAILED, "the page crashed");
+    if (method.rfind("Runtime.", 0) == 0)
+        OnRuntimeEvent(*view, method, params);
+    else if (method == "Debugger.paused")
+        OnDebuggerPaused(*view, params);
+    else if (method == "Fetch.requestPaused")
+        OnRequestPaused(*view, params);
+    else if (method.rfind("Page.", 0) == 0)
+        OnPageEvent(*view, method, params);
+    else if (method == "Inspector.targetCrashed")
+        FinishLoad(*view, WKE_LOADING_FAILED, "the page crashed");
 }
 
 void Engine::OnBrowserEvent(const std::string& method, const nlohmann::json& params) {

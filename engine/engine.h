@@ -34,7 +34,7 @@ struct ExecState {
 };
 
 class Engine {
-public:
+  public:
     static Engine& Get();
 
     // ---- life (engine.cc)
@@ -104,7 +104,7 @@ public:
     // ---- input (input.cc)
     bool FireMouse(View& view, unsigned message, int x, int y, unsigned flags);
 
-private:
+  private:
     Engine() = default;
     bool Start();
     bool AttachView(View& view);

@@ -7,7 +7,7 @@
 namespace engine {
 
 class EngineString {
-public:
+  public:
     explicit EngineString(std::string utf8 = {}) : utf8_(std::move(utf8)) {}
 
     wkeString handle() { return reinterpret_cast<wkeString>(this); }
@@ -18,7 +18,7 @@ public:
     const char16_t* utf16();
     void Set(std::string utf8);
 
-private:
+  private:
     static constexpr unsigned kMagic = 0x51524C4Eu;
     unsigned magic_ = kMagic;
     std::string utf8_;

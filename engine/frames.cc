@@ -13,7 +13,8 @@ std::vector<std::string> Engine::FramesInOrder(const View& view) const {
         order.push_back(id);
         auto it = view.frames.find(id);
         if (it == view.frames.end()) continue;
-        for (auto child = it->second.children.rbegin(); child != it->second.children.rend(); ++child)
+        for (auto child = it->second.children.rbegin(); child != it->second.children.rend();
+             ++child)
             stack.push_back(*child);
     }
     return order;
@@ -40,7 +41,8 @@ void Engine::OnFrameEvent(View& view, const std::string& method, const nlohmann:
         Frame& frame = view.frames[id];
         frame.parent = parent;
         auto& siblings = view.frames[parent].children;
-        if (std::find(siblings.begin(), siblings.end(), id) == siblings.end()) siblings.push_back(id);
+        if (std::find(siblings.begin(), siblings.end(), id) == siblings.end())
+            siblings.push_back(id);
     } else if (method == "Page.frameDetached") {
         std::string id = params.value("frameId", "");
         if (params.value("reason", "") == "swap") return;  // the same frame, in another process
@@ -80,7 +82,8 @@ void Engine::OnFrameEvent(View& view, const std::string& method, const nlohmann:
         Queue(view, [this, id, url](View& v) {
             if (!v.on.urlChanged) return;
             EngineString text(url);
-            v.on.urlChanged.fn(HandleOf(v), v.on.urlChanged.param, HandleOfFrame(v, id), text.handle());
+            v.on.urlChanged.fn(HandleOf(v), v.on.urlChanged.param, HandleOfFrame(v, id),
+                               text.handle());
         });
     } else if (method == "Page.navigatedWithinDocument") {
         std::string id = params.value("frameId", "");
@@ -89,7 +92,8 @@ void Engine::OnFrameEvent(View& view, const std::string& method, const nlohmann:
         Queue(view, [this, id, url](View& v) {
             if (!v.on.urlChanged) return;
             EngineString text(url);
-            v.on.urlChanged.fn(HandleOf(v), v.on.urlChanged.param, HandleOfFrame(v, id), text.handle());
+            v.on.urlChanged.fn(HandleOf(v), v.on.urlChanged.param, HandleOfFrame(v, id),
+                               text.handle());
         });
     }
 }

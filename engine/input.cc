@@ -12,25 +12,51 @@ struct MouseAction {
 
 bool Translate(unsigned message, MouseAction& a) {
     switch (message) {
-        case WKE_MSG_MOUSEMOVE: a = {"mouseMoved", "none", 0}; return true;
-        case WKE_MSG_LBUTTONDOWN: a = {"mousePressed", "left", 1}; return true;
-        case WKE_MSG_LBUTTONUP: a = {"mouseReleased", "left", 1}; return true;
-        case WKE_MSG_LBUTTONDBLCLK: a = {"mousePressed", "left", 2}; return true;
-        case WKE_MSG_RBUTTONDOWN: a = {"mousePressed", "right", 1}; return true;
-        case WKE_MSG_RBUTTONUP: a = {"mouseReleased", "right", 1}; return true;
-        case WKE_MSG_RBUTTONDBLCLK: a = {"mousePressed", "right", 2}; return true;
-        case WKE_MSG_MBUTTONDOWN: a = {"mousePressed", "middle", 1}; return true;
-        case WKE_MSG_MBUTTONUP: a = {"mouseReleased", "middle", 1}; return true;
-        case WKE_MSG_MBUTTONDBLCLK: a = {"mousePressed", "middle", 2}; return true;
-        case WKE_MSG_MOUSEWHEEL: a = {"mouseWheel", "none", 0}; return true;
-        default: return false;
+        case WKE_MSG_MOUSEMOVE:
+            a = {"mouseMoved", "none", 0};
+            return true;
+        case WKE_MSG_LBUTTONDOWN:
+            a = {"mousePressed", "left", 1};
+            return true;
+        case WKE_MSG_LBUTTONUP:
+            a = {"mouseReleased", "left", 1};
+            return true;
+        case WKE_MSG_LBUTTONDBLCLK:
+            a = {"mousePressed", "left", 2};
+            return true;
+        case WKE_MSG_RBUTTONDOWN:
+            a = {"mousePressed", "right", 1};
+            return true;
+        case WKE_MSG_RBUTTONUP:
+            a = {"mouseReleased", "right", 1};
+            return true;
+        case WKE_MSG_RBUTTONDBLCLK:
+            a = {"mousePressed", "right", 2};
+            return true;
+        case WKE_MSG_MBUTTONDOWN:
+            a = {"mousePressed", "middle", 1};
+            return true;
+        case WKE_MSG_MBUTTONUP:
+            a = {"mouseReleased", "middle", 1};
+            return true;
+        case WKE_MSG_MBUTTONDBLCLK:
+            a = {"mousePressed", "middle", 2};
+            return true;
+        case WKE_MSG_MOUSEWHEEL:
+            a = {"mouseWheel", "none", 0};
+            return true;
+        default:
+            return false;
     }
 }
 
-int Modifiers(unsigned flags) { return (flags & WKE_CONTROL ? 2 : 0) | (flags & WKE_SHIFT ? 8 : 0); }
+int Modifiers(unsigned flags) {
+    return (flags & WKE_CONTROL ? 2 : 0) | (flags & WKE_SHIFT ? 8 : 0);
+}
 
 int Buttons(unsigned flags) {
-    return (flags & WKE_LBUTTON ? 1 : 0) | (flags & WKE_RBUTTON ? 2 : 0) | (flags & WKE_MBUTTON ? 4 : 0);
+    return (flags & WKE_LBUTTON ? 1 : 0) | (flags & WKE_RBUTTON ? 2 : 0) |
+           (flags & WKE_MBUTTON ? 4 : 0);
 }
 
 }  // namespace
@@ -38,9 +64,12 @@ int Buttons(unsigned flags) {
 bool Engine::FireMouse(View& view, unsigned message, int x, int y, unsigned flags) {
     MouseAction action;
     if (!Translate(message, action)) return false;
-    nlohmann::json params = {{"type", action.type},     {"x", x},
-                             {"y", y},                  {"button", action.button},
-                             {"buttons", Buttons(flags)}, {"modifiers", Modifiers(flags)},
+    nlohmann::json params = {{"type", action.type},
+                             {"x", x},
+                             {"y", y},
+                             {"button", action.button},
+                             {"buttons", Buttons(flags)},
+                             {"modifiers", Modifiers(flags)},
                              {"clickCount", action.clickCount}};
     if (message == WKE_MSG_MOUSEWHEEL) {
         // The wheel distance rides in the high word, as in the Windows message.

@@ -15,7 +15,9 @@ constexpr size_t kRecycleAt = 8192;
 jsValue Make(Tag tag, uint64_t payload = 0) {
     return static_cast<jsValue>((static_cast<uint64_t>(tag) << kTagShift) | payload);
 }
-Tag TagOf(jsValue v) { return static_cast<Tag>((static_cast<uint64_t>(v) >> kTagShift) & 0xFF); }
+Tag TagOf(jsValue v) {
+    return static_cast<Tag>((static_cast<uint64_t>(v) >> kTagShift) & 0xFF);
+}
 
 jsType TypeFromName(const std::string& name) {
     if (name == "number" || name == "bigint") return JSTYPE_NUMBER;
@@ -60,10 +62,18 @@ std::string NumberToString(double d) {
     return buf;
 }
 
-jsValue ValueTable::Undefined() const { return Make(kUndefined); }
-jsValue ValueTable::Null() const { return Make(kNull); }
-jsValue ValueTable::Bool(bool b) const { return Make(b ? kTrue : kFalse); }
-jsValue ValueTable::Int(int n) const { return Make(kInt, static_cast<uint32_t>(n)); }
+jsValue ValueTable::Undefined() const {
+    return Make(kUndefined);
+}
+jsValue ValueTable::Null() const {
+    return Make(kNull);
+}
+jsValue ValueTable::Bool(bool b) const {
+    return Make(b ? kTrue : kFalse);
+}
+jsValue ValueTable::Int(int n) const {
+    return Make(kInt, static_cast<uint32_t>(n));
+}
 
 jsValue ValueTable::Number(double d) {
     if (d == std::floor(d) && d >= INT32_MIN && d <= INT32_MAX && !(d == 0 && std::signbit(d)))
@@ -73,7 +83,9 @@ jsValue ValueTable::Number(double d) {
     return Make(kTable, (static_cast<uint64_t>(generation_ & 0xFFFF) << 32) | (table_.size() - 1));
 }
 
-jsValue ValueTable::String(std::string utf8) { return Other(JSTYPE_STRING, std::move(utf8)); }
+jsValue ValueTable::String(std::string utf8) {
+    return Other(JSTYPE_STRING, std::move(utf8));
+}
 
 jsValue ValueTable::Other(jsType type, std::string text) {
     table_.push_back(ScriptValue{type, std::move(text), 0, false});
@@ -91,8 +103,10 @@ jsValue ValueTable::FromRemote(const nlohmann::json& remote) {
         return Other(JSTYPE_NUMBER, special == "-0" ? "0" : special);
     }
     if (type == "bigint") return Other(JSTYPE_NUMBER, remote.value("unserializableValue", "0"));
-    if (type == "string") return String(value != remote.end() && value->is_string() ? value->get<std::string>() : "");
-    if (type == "boolean") return Bool(value != remote.end() && value->is_boolean() && value->get<bool>());
+    if (type == "string")
+        return String(value != remote.end() && value->is_string() ? value->get<std::string>() : "");
+    if (type == "boolean")
+        return Bool(value != remote.end() && value->is_boolean() && value->get<bool>());
     if (type == "object" && (subtype == "null" || (value != remote.end() && value->is_null())))
         return Null();
     if (type == "function") return Other(JSTYPE_FUNCTION, remote.value("description", "function"));
@@ -110,25 +124,33 @@ jsValue ValueTable::FromBridge(const nlohmann::json& pair) {
     std::string type = pair[0].get<std::string>();
     std::string text = pair[1].get<std::string>();
     switch (TypeFromName(type)) {
-        case JSTYPE_UNDEFINED: return Undefined();
-        case JSTYPE_NULL: return Null();
-        case JSTYPE_BOOLEAN: return Bool(text == "true");
+        case JSTYPE_UNDEFINED:
+            return Undefined();
+        case JSTYPE_NULL:
+            return Null();
+        case JSTYPE_BOOLEAN:
+            return Bool(text == "true");
         case JSTYPE_NUMBER: {
             char* end = nullptr;
             double d = std::strtod(text.c_str(), &end);
             if (end && *end == '\0' && !text.empty() && type == "number") return Number(d);
             return Other(JSTYPE_NUMBER, text);
         }
-        case JSTYPE_STRING: return String(text);
-        default: return Other(TypeFromName(type), text);
+        case JSTYPE_STRING:
+            return String(text);
+        default:
+            return Other(TypeFromName(type), text);
     }
 }
 
 ScriptValue ValueTable::Get(jsValue v) const {
     switch (TagOf(v)) {
-        case kNull: return {JSTYPE_NULL, "null"};
-        case kTrue: return {JSTYPE_BOOLEAN, "true", 0, true};
-        case kFalse: return {JSTYPE_BOOLEAN, "false", 0, false};
+        case kNull:
+            return {JSTYPE_NULL, "null"};
+        case kTrue:
+            return {JSTYPE_BOOLEAN, "true", 0, true};
+        case kFalse:
+            return {JSTYPE_BOOLEAN, "false", 0, false};
         case kInt: {
             int n = static_cast<int32_t>(static_cast<uint64_t>(v) & 0xFFFFFFFF);
             return {JSTYPE_NUMBER, std::to_string(n), static_cast<double>(n)};
@@ -139,7 +161,8 @@ ScriptValue ValueTable::Get(jsValue v) const {
             if (((raw >> 32) & 0xFFFF) != (generation_ & 0xFFFF) || index >= table_.size()) break;
             return table_[index];
         }
-        default: break;
+        default:
+            break;
     }
     return {JSTYPE_UNDEFINED, "undefined"};
 }
@@ -147,17 +170,24 @@ ScriptValue ValueTable::Get(jsValue v) const {
 nlohmann::json ValueTable::ToArgument(jsValue v) const {
     ScriptValue value = Get(v);
     switch (value.type) {
-        case JSTYPE_NULL: return {{"value", nullptr}};
-        case JSTYPE_BOOLEAN: return {{"value", value.boolean}};
+        case JSTYPE_NULL:
+            return {{"value", nullptr}};
+        case JSTYPE_BOOLEAN:
+            return {{"value", value.boolean}};
         case JSTYPE_NUMBER: {
             char* end = nullptr;
             double d = std::strtod(value.text.c_str(), &end);
             bool plain = !value.text.empty() && end && *end == '\0' && std::isfinite(d);
             if (plain) return {{"value", d}};
-            return {{"unserializableValue", value.text == "NaN" || value.text == "Infinity" || value.text == "-Infinity" ? value.text : "NaN"}};
+            return {{"unserializableValue",
+                     value.text == "NaN" || value.text == "Infinity" || value.text == "-Infinity"
+                         ? value.text
+                         : "NaN"}};
         }
-        case JSTYPE_UNDEFINED: return nlohmann::json::object();
-        default: return {{"value", value.text}};  // strings; objects cross as their text form
+        case JSTYPE_UNDEFINED:
+            return nlohmann::json::object();
+        default:
+            return {{"value", value.text}};  // strings; objects cross as their text form
     }
 }
 

@@ -19,7 +19,7 @@ struct ScriptValue {
 };
 
 class ValueTable {
-public:
+  public:
     jsValue Undefined() const;
     jsValue Null() const;
     jsValue Bool(bool b) const;
@@ -42,7 +42,7 @@ public:
     // Forgets table entries when the table has grown large; call between top-level runs.
     void Recycle();
 
-private:
+  private:
     std::vector<ScriptValue> table_;
     uint32_t generation_ = 1;
 };

@@ -15,7 +15,8 @@ void Engine::FinishLoad(View& view, wkeLoadingResult result, const std::string& 
     view.loadComplete = true;
     view.loaded = result == WKE_LOADING_SUCCEEDED;
     view.loadFailed = result == WKE_LOADING_FAILED;
-    std::string url = result == WKE_LOADING_SUCCEEDED && !view.url.empty() ? view.url : view.load.url;
+    std::string url =
+        result == WKE_LOADING_SUCCEEDED && !view.url.empty() ? view.url : view.load.url;
     if (result == WKE_LOADING_SUCCEEDED) SaveStorage(view);
     Queue(view, [url, result, reason](View& v) {
         if (!v.on.loadingFinish) return;
@@ -29,27 +30,29 @@ void Engine::Navigate(View& view, const std::string& url) {
     if (view.session.empty()) {
         // No page to load into: the load fails at once, so nobody waits for it.
         BeginLoad(view, url);
-        FinishLoad(view, WKE_LOADING_FAILED, dead_ ? "the browser is not running" : "the view has no page");
+        FinishLoad(view, WKE_LOADING_FAILED,
+                   dead_ ? "the browser is not running" : "the view has no page");
         return;
     }
     BeginLoad(view, url);
     int viewId = view.id, serial = view.load.serial;
-    connection_.Post("Page.navigate", {{"url", url}}, view.session, [this, viewId, serial](const CallResult& r) {
-        auto it = views_.find(viewId);
-        if (it == views_.end()) return;
-        View& v = *it->second;
-        if (v.load.serial != serial || v.load.finished) return;
-        v.load.navigateAnswered = true;
-        std::string error = r.ok ? r.result.value("errorText", "") : r.error;
-        if (!error.empty()) {
-            bool aborted = error == "net::ERR_ABORTED";
-            FinishLoad(v, aborted ? WKE_LOADING_CANCELED : WKE_LOADING_FAILED, error);
-        } else if (r.ok && !r.result.contains("loaderId")) {
-            FinishLoad(v, WKE_LOADING_SUCCEEDED, "");  // moved within the same document
-        } else if (v.load.started && v.frames[v.mainFrame].failed) {
-            FinishLoad(v, WKE_LOADING_FAILED, "the page could not be loaded");
-        }
-    });
+    connection_.Post(
+        "Page.navigate", {{"url", url}}, view.session, [this, viewId, serial](const CallResult& r) {
+            auto it = views_.find(viewId);
+            if (it == views_.end()) return;
+            View& v = *it->second;
+            if (v.load.serial != serial || v.load.finished) return;
+            v.load.navigateAnswered = true;
+            std::string error = r.ok ? r.result.value("errorText", "") : r.error;
+            if (!error.empty()) {
+                bool aborted = error == "net::ERR_ABORTED";
+                FinishLoad(v, aborted ? WKE_LOADING_CANCELED : WKE_LOADING_FAILED, error);
+            } else if (r.ok && !r.result.contains("loaderId")) {
+                FinishLoad(v, WKE_LOADING_SUCCEEDED, "");  // moved within the same document
+            } else if (v.load.started && v.frames[v.mainFrame].failed) {
+                FinishLoad(v, WKE_LOADING_FAILED, "the page could not be loaded");
+            }
+        });
 }
 
 void Engine::Reload(View& view) {
@@ -76,8 +79,10 @@ void Engine::OnLoadEvent(View& view, const std::string& method, const nlohmann::
         if (!view.load.finished) view.load.started = true;
     } else if (method == "Page.frameStoppedLoading") {
         if (view.load.finished || !view.load.started) return;
-        if (!view.frames[view.mainFrame].failed) FinishLoad(view, WKE_LOADING_SUCCEEDED, "");
-        else if (view.load.navigateAnswered) FinishLoad(view, WKE_LOADING_FAILED, "the page could not be loaded");
+        if (!view.frames[view.mainFrame].failed)
+            FinishLoad(view, WKE_LOADING_SUCCEEDED, "");
+        else if (view.load.navigateAnswered)
+            FinishLoad(view, WKE_LOADING_FAILED, "the page could not be loaded");
         // otherwise the navigation's answer brings the reason
     }
 }

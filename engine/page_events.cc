@@ -11,7 +11,8 @@ namespace {
 
 wkeNavigationType NavigationType(const std::string& reason) {
     if (reason == "anchorClick") return WKE_NAVIGATION_TYPE_LINKCLICK;
-    if (reason == "formSubmissionGet" || reason == "formSubmissionPost") return WKE_NAVIGATION_TYPE_FORMSUBMITTE;
+    if (reason == "formSubmissionGet" || reason == "formSubmissionPost")
+        return WKE_NAVIGATION_TYPE_FORMSUBMITTE;
     if (reason == "reload") return WKE_NAVIGATION_TYPE_RELOAD;
     return WKE_NAVIGATION_TYPE_OTHER;
 }
@@ -26,7 +27,8 @@ wkeConsoleLevel ConsoleLevel(const std::string& type) {
 
 std::string RemoteText(const nlohmann::json& remote) {
     auto value = remote.find("value");
-    if (value != remote.end()) return value->is_string() ? value->get<std::string>() : value->dump();
+    if (value != remote.end())
+        return value->is_string() ? value->get<std::string>() : value->dump();
     if (remote.contains("unserializableValue")) return remote.value("unserializableValue", "");
     if (remote.value("type", "") == "undefined") return "undefined";
     return remote.value("description", "");
@@ -67,7 +69,9 @@ void Engine::OnPageEvent(View& view, const std::string& method, const nlohmann::
         if (params.value("name", "") != "DOMContentLoaded") return;
         std::string frame = params.value("frameId", "");
         Queue(view, [this, frame](View& v) {
-            if (v.on.documentReady) v.on.documentReady.fn(HandleOf(v), v.on.documentReady.param, HandleOfFrame(v, frame));
+            if (v.on.documentReady)
+                v.on.documentReady.fn(HandleOf(v), v.on.documentReady.param,
+                                      HandleOfFrame(v, frame));
         });
     } else if (method == "Page.javascriptDialogOpening") {
         OnDialog(view, params);
@@ -78,7 +82,8 @@ void Engine::OnPageEvent(View& view, const std::string& method, const nlohmann::
     } else if (method == "Page.screencastFrame") {
         Post(view, "Page.screencastFrameAck", {{"sessionId", params.value("sessionId", 0)}});
         std::string png = DecodeBase64(params.value("data", ""));
-        int w = params["metadata"].value("deviceWidth", 0), h = params["metadata"].value("deviceHeight", 0);
+        int w = params["metadata"].value("deviceWidth", 0),
+            h = params["metadata"].value("deviceHeight", 0);
         Queue(view, [png, w, h](View& v) {
             if (!v.on.paint || !v.shown) return;
             wkeRect dirty{0, 0, w, h};
@@ -90,7 +95,8 @@ void Engine::OnPageEvent(View& view, const std::string& method, const nlohmann::
 // The page waits for the answer, so the host is asked at once, even inside a script run.
 void Engine::OnDialog(View& view, const nlohmann::json& params) {
     std::string type = params.value("type", "alert");
-    EngineString message(params.value("message", "")), defaultText(params.value("defaultPrompt", ""));
+    EngineString message(params.value("message", "")),
+        defaultText(params.value("defaultPrompt", ""));
     EngineString answer;
     bool accept = type == "alert" || type == "beforeunload";
     wkeWebView handle = HandleOf(view);
@@ -101,7 +107,8 @@ void Engine::OnDialog(View& view, const nlohmann::json& params) {
     } else if (type == "confirm" && on.confirm) {
         accept = on.confirm.fn(handle, on.confirm.param, message.handle());
     } else if (type == "prompt" && on.prompt) {
-        accept = on.prompt.fn(handle, on.prompt.param, message.handle(), defaultText.handle(), answer.handle());
+        accept = on.prompt.fn(handle, on.prompt.param, message.handle(), defaultText.handle(),
+                              answer.handle());
     }
     nlohmann::json reply = {{"accept", accept}};
     if (type == "prompt" && accept) reply["promptText"] = answer.utf8();
@@ -110,12 +117,14 @@ void Engine::OnDialog(View& view, const nlohmann::json& params) {
 
 void Engine::OnWindowOpen(View& view, const nlohmann::json& params) {
     std::string url = params.value("url", "");
-    wkeNavigationType type = params.value("userGesture", false) ? WKE_NAVIGATION_TYPE_LINKCLICK : WKE_NAVIGATION_TYPE_OTHER;
+    wkeNavigationType type = params.value("userGesture", false) ? WKE_NAVIGATION_TYPE_LINKCLICK
+                                                                : WKE_NAVIGATION_TYPE_OTHER;
     Queue(view, [this, url, type](View& v) {
         if (v.on.createView) {
             EngineString address(url);
             wkeWindowFeatures features{};
-            wkeWebView target = v.on.createView.fn(HandleOf(v), v.on.createView.param, type, address.handle(), &features);
+            wkeWebView target = v.on.createView.fn(HandleOf(v), v.on.createView.param, type,
+                                                   address.handle(), &features);
             if (View* other = Find(target)) Navigate(*other, url);
             return;
         }
@@ -129,7 +138,8 @@ void Engine::OnFileChooser(View& view, const nlohmann::json& params) {
     bool multiple = params.value("mode", "") == "selectMultiple";
     Queue(view, [this, node, multiple](View& v) {
         // The program's open-file dialog, found in the process like a system function.
-        auto dialog = reinterpret_cast<OpenFileDialogFunction>(dlsym(RTLD_DEFAULT, "GetOpenFileNameW"));
+        auto dialog =
+            reinterpret_cast<OpenFileDialogFunction>(dlsym(RTLD_DEFAULT, "GetOpenFileNameW"));
         if (!dialog || !node) return;
         std::u16string buffer(32768, u'\0');
         OPENFILENAMEW ofn{};
@@ -158,7 +168,8 @@ void Engine::OnConsole(View& view, const std::string& method, const nlohmann::js
         if (params.contains("stackTrace")) trace = &params["stackTrace"];
     } else {
         const auto& details = params["exceptionDetails"];
-        message = details.contains("exception") ? RemoteText(details["exception"]) : details.value("text", "");
+        message = details.contains("exception") ? RemoteText(details["exception"])
+                                                : details.value("text", "");
         source = details.value("url", "");
         line = details.value("lineNumber", 0) + 1;
         if (details.contains("stackTrace")) trace = &details["stackTrace"];
@@ -176,7 +187,8 @@ void Engine::OnConsole(View& view, const std::string& method, const nlohmann::js
     Queue(view, [level, message, source, line, stack](View& v) {
         if (!v.on.console) return;
         EngineString m(message), s(source), st(stack);
-        v.on.console.fn(HandleOf(v), v.on.console.param, level, m.handle(), s.handle(), line, st.handle());
+        v.on.console.fn(HandleOf(v), v.on.console.param, level, m.handle(), s.handle(), line,
+                        st.handle());
     });
 }
 
@@ -191,14 +203,17 @@ void Engine::OnRequestPaused(View& view, const nlohmann::json& params) {
     Callbacks on = view.on;
     void* job = reinterpret_cast<void*>(nextJob++);
     auto fail = [&](const char* reason) {
-        connection_.Post("Fetch.failRequest", {{"requestId", id}, {"errorReason", reason}}, session);
+        connection_.Post("Fetch.failRequest", {{"requestId", id}, {"errorReason", reason}},
+                         session);
     };
     if (params.contains("responseStatusCode") || params.contains("responseErrorReason")) {
         if (on.loadUrlEnd) {
-            CallResult body = connection_.Call("Fetch.getResponseBody", {{"requestId", id}}, session, 10000);
+            CallResult body =
+                connection_.Call("Fetch.getResponseBody", {{"requestId", id}}, session, 10000);
             std::string bytes = body.ok ? body.result.value("body", "") : "";
             if (body.ok && body.result.value("base64Encoded", false)) bytes = DecodeBase64(bytes);
-            on.loadUrlEnd.fn(handle, on.loadUrlEnd.param, url.c_str(), job, bytes.data(), static_cast<int>(bytes.size()));
+            on.loadUrlEnd.fn(handle, on.loadUrlEnd.param, url.c_str(), job, bytes.data(),
+                             static_cast<int>(bytes.size()));
         }
         connection_.Post("Fetch.continueResponse", {{"requestId", id}}, session);
         return;
@@ -207,7 +222,8 @@ void Engine::OnRequestPaused(View& view, const nlohmann::json& params) {
     if (type == "Document" && on.navigation) {
         EngineString address(url);
         auto reason = view.navigationReason[params.value("frameId", "")];
-        if (!on.navigation.fn(handle, on.navigation.param, NavigationType(reason), address.handle()))
+        if (!on.navigation.fn(handle, on.navigation.param, NavigationType(reason),
+                              address.handle()))
             return fail("Aborted");
     }
     if (on.loadUrlBegin && on.loadUrlBegin.fn(handle, on.loadUrlBegin.param, url.c_str(), job))

@@ -29,7 +29,9 @@ std::string BridgeScript(const std::vector<Binding>& bindings) {
         names.push_back(b.name);
         if (b.replyOnly) replyOnly.push_back(b.name);
     }
-    auto text = [](const nlohmann::json& j) { return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace); };
+    auto text = [](const nlohmann::json& j) {
+        return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    };
     return std::string("(") + engine_bridge_js + ")(" + text(names) + "," + text(replyOnly) + ");";
 }
 
@@ -73,7 +75,8 @@ void Engine::OnBridgeMessage(View& view, const std::string& payload) {
     nlohmann::json call = nlohmann::json::parse(payload, nullptr, false);
     if (call.is_array() && !call.empty() && call[0].is_string()) {
         std::string name = call[0].get<std::string>();
-        auto b = std::find_if(bindings_.begin(), bindings_.end(), [&](const Binding& x) { return x.name == name; });
+        auto b = std::find_if(bindings_.begin(), bindings_.end(),
+                              [&](const Binding& x) { return x.name == name; });
         if (b != bindings_.end() && b->replyOnly) {
             CallBound(view, call);
             return;
@@ -82,7 +85,8 @@ void Engine::OnBridgeMessage(View& view, const std::string& payload) {
     view.pendingBridgePayload = payload;
 }
 
-void Engine::Bind(const std::string& name, jsNativeFunction fn, void* param, unsigned argCount, bool replyOnly) {
+void Engine::Bind(const std::string& name, jsNativeFunction fn, void* param, unsigned argCount,
+                  bool replyOnly) {
     std::erase_if(bindings_, [&](const Binding& b) { return b.name == name; });
     bindings_.push_back({name, fn, param, argCount, replyOnly});
     for (auto& [id, view] : views_) EnableBridge(*view);
@@ -98,7 +102,8 @@ void Engine::EnableBridge(View& view) {
     }
     std::string script = BridgeScript(bindings_);
     if (!view.bridgeScriptId.empty())
-        Post(view, "Page.removeScriptToEvaluateOnNewDocument", {{"identifier", view.bridgeScriptId}});
+        Post(view, "Page.removeScriptToEvaluateOnNewDocument",
+             {{"identifier", view.bridgeScriptId}});
     CallResult added = Call(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", script}});
     if (added.ok) view.bridgeScriptId = added.result.value("identifier", "");
     for (const auto& [frame, context] : view.contexts)
@@ -124,22 +129,27 @@ void Engine::OnDebuggerPaused(View& view, const nlohmann::json& params) {
     // resume ahead of a command sent just before it: so wait for this one.
     if (values_.Get(answer).type != JSTYPE_UNDEFINED && scope >= 0)
         connection_.Call("Debugger.setVariableValue",
-                         {{"scopeNumber", scope}, {"variableName", "answer"},
-                          {"newValue", values_.ToArgument(answer)}, {"callFrameId", callFrame}},
+                         {{"scopeNumber", scope},
+                          {"variableName", "answer"},
+                          {"newValue", values_.ToArgument(answer)},
+                          {"callFrameId", callFrame}},
                          session, 10000);
     connection_.Post("Debugger.resume", {}, session);
 }
 
 jsValue Engine::CallBound(View& view, const nlohmann::json& payload) {
-    if (!payload.is_array() || payload.empty() || !payload[0].is_string()) return values_.Undefined();
+    if (!payload.is_array() || payload.empty() || !payload[0].is_string())
+        return values_.Undefined();
     std::string name = payload[0].get<std::string>();
     auto binding = std::find_if(bindings_.begin(), bindings_.end(),
                                 [&](const Binding& b) { return b.name == name; });
     if (binding == bindings_.end() || !binding->fn) return values_.Undefined();
     ExecState state{view.id, {}};
-    for (size_t i = 1; i < payload.size(); ++i) state.args.push_back(values_.FromBridge(payload[i]));
+    for (size_t i = 1; i < payload.size(); ++i)
+        state.args.push_back(values_.FromBridge(payload[i]));
     callStack_.push_back(std::move(state));
-    auto es = reinterpret_cast<jsExecState>(kCallStateBase + static_cast<intptr_t>(callStack_.size() - 1));
+    auto es = reinterpret_cast<jsExecState>(kCallStateBase +
+                                            static_cast<intptr_t>(callStack_.size() - 1));
     Binding call = *binding;  // the list may change while the function runs
     jsValue answer = call.fn(es, call.param);
     callStack_.pop_back();
@@ -178,7 +188,8 @@ void Engine::OnRuntimeEvent(View& view, const std::string& method, const nlohman
     if (method == "Runtime.executionContextCreated") {
         const auto& context = params["context"];
         const auto& aux = context.value("auxData", nlohmann::json::object());
-        if (aux.value("isDefault", false)) view.contexts[aux.value("frameId", "")] = context.value("id", 0);
+        if (aux.value("isDefault", false))
+            view.contexts[aux.value("frameId", "")] = context.value("id", 0);
     } else if (method == "Runtime.executionContextDestroyed") {
         int id = params.value("executionContextId", 0);
         std::erase_if(view.contexts, [id](const auto& entry) { return entry.second == id; });
@@ -186,9 +197,12 @@ void Engine::OnRuntimeEvent(View& view, const std::string& method, const nlohman
         view.contexts.clear();
     } else if (method == "Runtime.bindingCalled") {
         std::string name = params.value("name", "");
-        if (name == kBridgeBinding) OnBridgeMessage(view, params.value("payload", ""));
-        else if (name == "__qirlenTitle") OnTitle(view, params.value("payload", ""));
-        else if (name == "__qirlenRestored") OnStorageRestored(view, params.value("payload", ""));
+        if (name == kBridgeBinding)
+            OnBridgeMessage(view, params.value("payload", ""));
+        else if (name == "__qirlenTitle")
+            OnTitle(view, params.value("payload", ""));
+        else if (name == "__qirlenRestored")
+            OnStorageRestored(view, params.value("payload", ""));
         else if (name == "__qirlenHover") {
             std::string url = params.value("payload", "");
             Queue(view, [url](View& v) {

@@ -20,12 +20,16 @@ void Engine::ApplyUserAgent(View& view) {
 // The page's viewport is exactly the view's size, whatever the headless window adds around it.
 void Engine::ApplySize(View& view) {
     Call(view, "Emulation.setDeviceMetricsOverride",
-         {{"width", view.width}, {"height", view.height}, {"deviceScaleFactor", 1}, {"mobile", false}});
+         {{"width", view.width},
+          {"height", view.height},
+          {"deviceScaleFactor", 1},
+          {"mobile", false}});
 }
 
 void Engine::ApplyTouch(View& view) {
     int points = std::clamp(view.device.maxTouchPoints.value_or(1), 1, 16);
-    Call(view, "Emulation.setTouchEmulationEnabled", {{"enabled", view.touch}, {"maxTouchPoints", points}});
+    Call(view, "Emulation.setTouchEmulationEnabled",
+         {{"enabled", view.touch}, {"maxTouchPoints", points}});
 }
 
 void Engine::ApplyDeviceProfile(View& view) {
@@ -39,7 +43,8 @@ void Engine::ApplyDeviceProfile(View& view) {
     if (d.availWidth) o["availWidth"] = *d.availWidth;
     if (d.availHeight) o["availHeight"] = *d.availHeight;
     if (!view.deviceScriptId.empty())
-        Post(view, "Page.removeScriptToEvaluateOnNewDocument", {{"identifier", view.deviceScriptId}});
+        Post(view, "Page.removeScriptToEvaluateOnNewDocument",
+             {{"identifier", view.deviceScriptId}});
     std::string source = std::string("(") + engine_device_js + ")(" +
                          o.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + ");";
     CallResult added = Call(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", source}});
@@ -63,12 +68,16 @@ void Engine::ApplyRequestHooks(View& view) {
     if (view.on.loadUrlBegin) {
         patterns.push_back({{"urlPattern", "*"}, {"requestStage", "Request"}});
     } else {
-        if (view.imagesBlocked) patterns.push_back({{"resourceType", "Image"}, {"requestStage", "Request"}});
-        if (view.on.navigation) patterns.push_back({{"resourceType", "Document"}, {"requestStage", "Request"}});
+        if (view.imagesBlocked)
+            patterns.push_back({{"resourceType", "Image"}, {"requestStage", "Request"}});
+        if (view.on.navigation)
+            patterns.push_back({{"resourceType", "Document"}, {"requestStage", "Request"}});
     }
     if (view.on.loadUrlEnd) patterns.push_back({{"urlPattern", "*"}, {"requestStage", "Response"}});
-    if (patterns.empty()) Call(view, "Fetch.disable");
-    else Call(view, "Fetch.enable", {{"patterns", patterns}});
+    if (patterns.empty())
+        Call(view, "Fetch.disable");
+    else
+        Call(view, "Fetch.enable", {{"patterns", patterns}});
 }
 
 void Engine::ApplyHoverWatch(View& view) {
@@ -77,7 +86,8 @@ void Engine::ApplyHoverWatch(View& view) {
     Post(view, "Runtime.addBinding", {{"name", "__qirlenHover"}});
     Call(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", std::string(engine_hover_js)}});
     for (const auto& [frame, context] : view.contexts)
-        Post(view, "Runtime.evaluate", {{"expression", std::string(engine_hover_js)}, {"contextId", context}});
+        Post(view, "Runtime.evaluate",
+             {{"expression", std::string(engine_hover_js)}, {"contextId", context}});
 }
 
 void Engine::ApplyLifecycleEvents(View& view) {
@@ -94,7 +104,8 @@ void Engine::ApplyScreencast(View& view) {
     view.screencasting = want;
     if (want)
         Post(view, "Page.startScreencast",
-             nlohmann::json{{"format", "png"}, {"maxWidth", view.width}, {"maxHeight", view.height}});
+             nlohmann::json{
+                 {"format", "png"}, {"maxWidth", view.width}, {"maxHeight", view.height}});
     else
         Post(view, "Page.stopScreencast", nlohmann::json::object());
 }

@@ -1,7 +1,7 @@
 // Cookies, local storage kept across runs, and the page's icon.
 #include <ctime>
-#include <fstream>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "engine/base64.h"
@@ -36,15 +36,24 @@ nlohmann::json ParseCookie(const std::string& url, const std::string& text) {
         auto e = part.find('=');
         std::string key = Lower(Trim(part.substr(0, e)));
         std::string value = e == std::string::npos ? "" : Trim(part.substr(e + 1));
-        if (key == "path") c["path"] = value;
-        else if (key == "domain") c["domain"] = value;
-        else if (key == "secure") c["secure"] = true;
-        else if (key == "httponly") c["httpOnly"] = true;
-        else if (key == "samesite") c["sameSite"] = value.empty() ? "Lax" : std::string(1, std::toupper(value[0])) + Lower(value.substr(1));
-        else if (key == "max-age") c["expires"] = static_cast<double>(std::time(nullptr) + std::atol(value.c_str()));
+        if (key == "path")
+            c["path"] = value;
+        else if (key == "domain")
+            c["domain"] = value;
+        else if (key == "secure")
+            c["secure"] = true;
+        else if (key == "httponly")
+            c["httpOnly"] = true;
+        else if (key == "samesite")
+            c["sameSite"] = value.empty()
+                                ? "Lax"
+                                : std::string(1, std::toupper(value[0])) + Lower(value.substr(1));
+        else if (key == "max-age")
+            c["expires"] = static_cast<double>(std::time(nullptr) + std::atol(value.c_str()));
         else if (key == "expires") {
             std::tm tm{};
-            if (strptime(value.c_str(), "%a, %d %b %Y %H:%M:%S", &tm) || strptime(value.c_str(), "%a, %d-%b-%Y %H:%M:%S", &tm))
+            if (strptime(value.c_str(), "%a, %d %b %Y %H:%M:%S", &tm) ||
+                strptime(value.c_str(), "%a, %d-%b-%Y %H:%M:%S", &tm))
                 c["expires"] = static_cast<double>(timegm(&tm));
         }
     }
@@ -106,10 +115,10 @@ void Engine::VisitCookies(View& view, void* param, wkeCookieVisitor visitor) {
     for (const auto& c : r.result.value("cookies", nlohmann::json::array())) {
         double expires = c.value("expires", -1.0);
         int seconds = c.value("session", false) || expires < 0 ? 0 : static_cast<int>(expires);
-        std::string name = c.value("name", ""), value = c.value("value", ""), domain = c.value("domain", ""),
-                    path = c.value("path", "");
-        if (visitor(param, name.c_str(), value.c_str(), domain.c_str(), path.c_str(), c.value("secure", false),
-                    c.value("httpOnly", false), &seconds))
+        std::string name = c.value("name", ""), value = c.value("value", ""),
+                    domain = c.value("domain", ""), path = c.value("path", "");
+        if (visitor(param, name.c_str(), value.c_str(), domain.c_str(), path.c_str(),
+                    c.value("secure", false), c.value("httpOnly", false), &seconds))
             break;
     }
 }
@@ -128,8 +137,9 @@ void Engine::SaveStorage(View& view) {
     if (!saved.is_object()) saved = nlohmann::json::object();
     Call(view, "DOMStorage.enable");
     for (const auto& origin : view.storageOrigins) {
-        CallResult r = Call(view, "DOMStorage.getDOMStorageItems",
-                            {{"storageId", {{"securityOrigin", origin}, {"isLocalStorage", true}}}}, 5000);
+        CallResult r =
+            Call(view, "DOMStorage.getDOMStorageItems",
+                 {{"storageId", {{"securityOrigin", origin}, {"isLocalStorage", true}}}}, 5000);
         if (r.ok) saved[origin] = r.result.value("entries", nlohmann::json::array());
     }
     WriteJson(file, saved);
@@ -142,9 +152,11 @@ void Engine::RestoreCookies(View& view) {
         if (cookies.is_array()) {
             for (const auto& c : cookies) {
                 nlohmann::json p;
-                for (const char* key : {"name", "value", "domain", "path", "secure", "httpOnly", "sameSite"})
+                for (const char* key :
+                     {"name", "value", "domain", "path", "secure", "httpOnly", "sameSite"})
                     if (c.contains(key)) p[key] = c[key];
-                if (!c.value("session", false) && c.contains("expires")) p["expires"] = c["expires"];
+                if (!c.value("session", false) && c.contains("expires"))
+                    p["expires"] = c["expires"];
                 params.push_back(p);
             }
         }
@@ -160,7 +172,8 @@ void Engine::RestoreLocalStorage(View& view) {
     // itself puts it back, once per origin.
     view.storageToRestore = saved;
     for (const auto& [origin, entries] : saved.items())
-        if (std::find(view.storageOrigins.begin(), view.storageOrigins.end(), origin) == view.storageOrigins.end())
+        if (std::find(view.storageOrigins.begin(), view.storageOrigins.end(), origin) ==
+            view.storageOrigins.end())
             view.storageOrigins.push_back(origin);
     Post(view, "Runtime.addBinding", {{"name", "__qirlenRestored"}});
     ApplyRestoreScript(view);
@@ -168,11 +181,13 @@ void Engine::RestoreLocalStorage(View& view) {
 
 void Engine::ApplyRestoreScript(View& view) {
     if (!view.restoreScriptId.empty())
-        Post(view, "Page.removeScriptToEvaluateOnNewDocument", {{"identifier", view.restoreScriptId}});
+        Post(view, "Page.removeScriptToEvaluateOnNewDocument",
+             {{"identifier", view.restoreScriptId}});
     view.restoreScriptId.clear();
     if (view.storageToRestore.empty()) return;
-    std::string source = std::string("(") + engine_restore_js + ")(" +
-                         view.storageToRestore.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + ");";
+    std::string source =
+        std::string("(") + engine_restore_js + ")(" +
+        view.storageToRestore.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + ");";
     CallResult added = Call(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", source}});
     if (added.ok) view.restoreScriptId = added.result.value("identifier", "");
 }
@@ -198,11 +213,13 @@ int Engine::RequestFavicon(View& view, wkeOnNetGetFaviconCallback callback, void
                               {"options", {{"disableCache", false}, {"includeCredentials", true}}}},
                              10000);
     std::string bytes;
-    const auto resource = loaded.ok ? loaded.result.value("resource", nlohmann::json::object()) : nlohmann::json::object();
+    const auto resource = loaded.ok ? loaded.result.value("resource", nlohmann::json::object())
+                                    : nlohmann::json::object();
     if (resource.value("success", false) && resource.contains("stream")) {
         std::string stream = resource.value("stream", "");
         for (int guard = 0; guard < 4096; ++guard) {
-            CallResult chunk = Call(view, "IO.read", {{"handle", stream}, {"size", 1 << 20}}, 10000);
+            CallResult chunk =
+                Call(view, "IO.read", {{"handle", stream}, {"size", 1 << 20}}, 10000);
             if (!chunk.ok) break;
             std::string data = chunk.result.value("data", "");
             bytes += chunk.result.value("base64Encoded", false) ? DecodeBase64(data) : data;

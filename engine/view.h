@@ -45,7 +45,7 @@ struct DeviceProfile {
 };
 
 struct Frame {
-    std::string parent;               // empty for the main frame
+    std::string parent;                 // empty for the main frame
     std::vector<std::string> children;  // in the order they were attached
     std::string url;
     bool failed = false;  // shows an error page instead of its address
@@ -55,10 +55,10 @@ struct Frame {
 struct Load {
     int serial = 0;
     std::string url;
-    bool started = false;    // the main frame began loading it
+    bool started = false;  // the main frame began loading it
     bool finished = true;
     bool navigateAnswered = false;
-    std::string failure;     // set when the navigation itself failed
+    std::string failure;  // set when the navigation itself failed
 };
 
 struct View {
@@ -74,7 +74,7 @@ struct View {
     // frames, by protocol frame id
     std::string mainFrame;
     std::map<std::string, Frame> frames;
-    std::map<std::string, int> contexts;  // frame -> default script context
+    std::map<std::string, int> contexts;                  // frame -> default script context
     std::map<std::string, std::string> navigationReason;  // frame -> last requested reason
 
     // loading

@@ -68,7 +68,11 @@ typedef enum {
     WKE_WINDOW_TYPE_CONTROL = 2
 } wkeWindowType;
 
-typedef enum { WKE_LOADING_SUCCEEDED = 0, WKE_LOADING_FAILED = 1, WKE_LOADING_CANCELED = 2 } wkeLoadingResult;
+typedef enum {
+    WKE_LOADING_SUCCEEDED = 0,
+    WKE_LOADING_FAILED = 1,
+    WKE_LOADING_CANCELED = 2
+} wkeLoadingResult;
 
 typedef enum {
     WKE_NAVIGATION_TYPE_LINKCLICK = 0,
@@ -131,8 +135,7 @@ typedef void (*wkeURLChangedCallback2)(wkeWebView view, void* param, wkeWebFrame
 typedef bool (*wkeNavigationCallback)(wkeWebView view, void* param, wkeNavigationType type,
                                       wkeString url);
 typedef wkeWebView (*wkeCreateViewCallback)(wkeWebView view, void* param, wkeNavigationType type,
-                                            const wkeString url,
-                                            const wkeWindowFeatures* features);
+                                            const wkeString url, const wkeWindowFeatures* features);
 typedef void (*wkeConsoleCallback)(wkeWebView view, void* param, wkeConsoleLevel level,
                                    const wkeString message, const wkeString sourceName,
                                    unsigned sourceLine, const wkeString stackTrace);
@@ -148,8 +151,8 @@ typedef void (*wkeLoadUrlEndCallback)(wkeWebView view, void* param, const char* 
                                       void* buf, int len);
 typedef void (*wkeMouseOverUrlChangedCallback)(wkeWebView view, void* param, const wkeString url);
 /* The view's picture as PNG bytes (width x height pixels); `dirty` is the whole view. */
-typedef void (*wkePaintUpdatedCallback)(wkeWebView view, void* param, const void* png,
-                                        size_t size, const wkeRect* dirty, int width, int height);
+typedef void (*wkePaintUpdatedCallback)(wkeWebView view, void* param, const void* png, size_t size,
+                                        const wkeRect* dirty, int width, int height);
 typedef bool (*wkeWindowClosingCallback)(wkeWebView view, void* param);
 typedef void (*wkeWindowDestroyCallback)(wkeWebView view, void* param);
 typedef void (*wkeOnNetGetFaviconCallback)(wkeWebView view, void* param, const char* url,

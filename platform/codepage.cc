@@ -10,8 +10,12 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 // Decodes one UTF-8 sequence at text[i]; returns the code point and advances i,
 // or returns -1 for a malformed, overlong or surrogate sequence.
@@ -37,7 +41,7 @@ long DecodeUtf8(std::string_view text, size_t& i) {
 }
 
 class Iconv {
-public:
+  public:
     Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
     ~Iconv() {
         if (ok()) iconv_close(cd_);
@@ -45,7 +49,7 @@ public:
     bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
     iconv_t get() const { return cd_; }
 
-private:
+  private:
     iconv_t cd_;
 };
 
@@ -135,7 +139,8 @@ std::string Utf16ToGbk(std::u16string_view text) {
             continue;
         }
         // One character at a time, so that an unmappable one becomes "?" on its own.
-        size_t units = IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]) ? 2 : 1;
+        size_t units =
+            IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]) ? 2 : 1;
         char in[4];
         for (size_t k = 0; k < units; ++k) {
             in[2 * k] = static_cast<char>(text[i + k] & 0xFF);
@@ -156,8 +161,12 @@ std::string Utf16ToGbk(std::u16string_view text) {
     return out;
 }
 
-std::string GbkToUtf8(std::string_view gbk) { return Utf16ToUtf8(GbkToUtf16(gbk)); }
-std::string Utf8ToGbk(std::string_view utf8) { return Utf16ToGbk(Utf8ToUtf16(utf8)); }
+std::string GbkToUtf8(std::string_view gbk) {
+    return Utf16ToUtf8(GbkToUtf16(gbk));
+}
+std::string Utf8ToGbk(std::string_view utf8) {
+    return Utf16ToGbk(Utf8ToUtf16(utf8));
+}
 
 size_t Utf16Length(const char16_t* text) {
     size_t n = 0;

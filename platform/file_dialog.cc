@@ -4,7 +4,9 @@
 
 namespace {
 
-int CancelDialog(OPENFILENAMEW*) { return 0; }
+int CancelDialog(OPENFILENAMEW*) {
+    return 0;
+}
 
 std::atomic<OpenFileDialogFunction> dialogSlot{CancelDialog};
 
@@ -21,6 +23,8 @@ OpenFileDialogFunction SetOpenFileDialog(OpenFileDialogFunction fn) {
     return dialogSlot.exchange(fn ? fn : CancelDialog);
 }
 
-OpenFileDialogFunction CurrentOpenFileDialog() { return dialogSlot.load(); }
+OpenFileDialogFunction CurrentOpenFileDialog() {
+    return dialogSlot.load();
+}
 
 }  // namespace platform

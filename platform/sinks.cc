@@ -18,7 +18,9 @@ int MessageToStderr(const std::string& text, const std::string& title, unsigned)
     return 1;
 }
 
-bool NoClipboard(const std::string&) { return false; }
+bool NoClipboard(const std::string&) {
+    return false;
+}
 
 // Hands the target to the desktop's opener and does not wait for it.
 bool OpenWithXdg(const std::string& target) {
@@ -64,7 +66,11 @@ ShellOpenSink SetShellOpenSink(ShellOpenSink sink) {
 int ShowMessageBox(const std::string& text, const std::string& title, unsigned style) {
     return messageSink()(text, title, style);
 }
-bool CopyToClipboard(const std::string& text) { return clipboardSink()(text); }
-bool ShellOpen(const std::string& target) { return shellSink()(target); }
+bool CopyToClipboard(const std::string& text) {
+    return clipboardSink()(text);
+}
+bool ShellOpen(const std::string& target) {
+    return shellSink()(target);
+}
 
 }  // namespace platform

@@ -12,8 +12,8 @@ constexpr unsigned kMbIconError = 0x10;
 constexpr unsigned kMbTaskModal = 0x2000;
 
 // text and title are GBK; the result is the pressed button (1 = OK).
-using MessageBoxSink = std::function<int(const std::string& text, const std::string& title,
-                                         unsigned style)>;
+using MessageBoxSink =
+    std::function<int(const std::string& text, const std::string& title, unsigned style)>;
 // text is GBK; true when the clipboard took it.
 using ClipboardSink = std::function<bool(const std::string& text)>;
 // target is GBK (an address or a path); true when the shell accepted it.

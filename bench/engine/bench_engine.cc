@@ -43,9 +43,12 @@ void Print(const char* what, int runs, Stats s, double floor = 0) {
 bool WaitLoaded(wkeWebView view, int timeoutMs) {
     static bool loaded;
     loaded = false;
-    wkeOnLoadingFinish(view, [](wkeWebView, void*, const wkeString, wkeLoadingResult r, const wkeString) {
-        loaded = r == WKE_LOADING_SUCCEEDED;
-    }, nullptr);
+    wkeOnLoadingFinish(
+        view,
+        [](wkeWebView, void*, const wkeString, wkeLoadingResult r, const wkeString) {
+            loaded = r == WKE_LOADING_SUCCEEDED;
+        },
+        nullptr);
     auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!loaded && Clock::now() < deadline) {
         pollfd pfd{wkeGetEventFd(), POLLIN, 0};
@@ -67,7 +70,8 @@ jsValue Nothing(jsExecState, void*) {
 
 int Flag(int argc, char** argv, const char* name, int fallback) {
     for (int i = 1; i < argc; ++i)
-        if (std::strncmp(argv[i], name, std::strlen(name)) == 0) return std::atoi(argv[i] + std::strlen(name));
+        if (std::strncmp(argv[i], name, std::strlen(name)) == 0)
+            return std::atoi(argv[i] + std::strlen(name));
     return fallback;
 }
 
@@ -91,7 +95,8 @@ int main(int argc, char** argv) {
         wkeShutdown();
     }
     std::sort(startMs.begin(), startMs.end());
-    Stats start{startMs[startMs.size() / 2], startMs[std::min(startMs.size() - 1, startMs.size() * 9 / 10)]};
+    Stats start{startMs[startMs.size() / 2],
+                startMs[std::min(startMs.size() - 1, startMs.size() * 9 / 10)]};
 
     wkeInitializeEx(nullptr);
     wkeJsBindFunction("Answer", Answer, nullptr, 0);
@@ -107,11 +112,13 @@ int main(int argc, char** argv) {
     // The floor: a bare Runtime.evaluate on the same pipe, without the engine around it.
     engine::Engine& e = engine::Engine::Get();
     engine::View* v = e.Find(view);
-    nlohmann::json bare = {{"expression", "1"}, {"contextId", v->contexts[v->mainFrame]}, {"returnByValue", true}};
+    nlohmann::json bare = {
+        {"expression", "1"}, {"contextId", v->contexts[v->mainFrame]}, {"returnByValue", true}};
     std::string session = v->session;
     Stats floor = Measure(runs, [&] { e.connection().Call("Runtime.evaluate", bare, session); });
     Stats roundTrip = Measure(runs, [&] { wkeRunJsByFrame(view, 1, "1", false); });
-    Stats oneCall = Measure(runs, [&] { wkeRunJsByFrame(view, 1, "return window.top.Answer();", true); });
+    Stats oneCall =
+        Measure(runs, [&] { wkeRunJsByFrame(view, 1, "return window.top.Answer();", true); });
     calls = 0;
     int bulkRuns = std::max(10, runs / 10);
     Stats thousand = Measure(bulkRuns, [&] {

@@ -1,14 +1,14 @@
 // A browser that is missing, cannot start, dies, or talks nonsense: no hang, no crash,
 // empty results, one clear message.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <dirent.h>
 #include <fstream>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/wke.h"
@@ -25,7 +25,8 @@ std::vector<pid_t> Children() {
     while (dirent* e = readdir(proc)) {
         std::ifstream stat(std::string("/proc/") + e->d_name + "/stat");
         std::string pid, comm, state, ppid;
-        if (stat >> pid >> comm >> state >> ppid && ppid == std::to_string(getpid())) pids.push_back(std::stoi(pid));
+        if (stat >> pid >> comm >> state >> ppid && ppid == std::to_string(getpid()))
+            pids.push_back(std::stoi(pid));
     }
     closedir(proc);
     return pids;
@@ -43,14 +44,16 @@ void ExpectEmptyResults(wkeWebView view) {
     EXPECT_EQ(Eval(view, "return 1"), "undefined");
     EXPECT_EQ(std::string(wkeGetCookie(view)), "");
     EXPECT_FALSE(wkeFireMouseEvent(view, WKE_MSG_MOUSEMOVE, 1, 1, 0));
-    EXPECT_EQ(wkeNetGetFavicon(view, [](wkeWebView, void*, const char*, wkeMemBuf*) {}, nullptr), 0);
+    EXPECT_EQ(wkeNetGetFavicon(
+                  view, [](wkeWebView, void*, const char*, wkeMemBuf*) {}, nullptr),
+              0);
     LoadWatcher watcher(view);
     wkeLoadURL(view, "http://127.0.0.1:1/");
     EXPECT_EQ(watcher.Wait(3000).result, WKE_LOADING_FAILED);  // at once: nobody waits in vain
 }
 
 class Failures : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         wkeShutdown();
         unsetenv("QIRLEN_CHROMIUM");
@@ -138,9 +141,9 @@ TEST_F(Failures, MalformedProtocolMessagesAreSurvived) {
     EXPECT_EQ(std::string(jsToString(nullptr, wkeRunJsByFrame(view, 1, "1", false))), "NaN");
     EXPECT_GE(probeCalls, 1);
     EXPECT_EQ(std::string(wkeGetCookie(view)), "");
-    wkeVisitAllCookie(view, nullptr, [](void*, const char*, const char*, const char*, const char*, int, int, int*) {
-        return false;
-    });
+    wkeVisitAllCookie(view, nullptr,
+                      [](void*, const char*, const char*, const char*, const char*, int, int,
+                         int*) { return false; });
     wkeFireMouseEvent(view, WKE_MSG_MOUSEMOVE, 1, 1, 0);
     PumpFor(300);
     std::string log = testing::internal::GetCapturedStderr();

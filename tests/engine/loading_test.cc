@@ -12,7 +12,7 @@ using namespace testsupport;
 namespace {
 
 class Loading : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         server_ = new HttpServer([](const HttpRequest& r) {
             HttpResponse page;
@@ -64,8 +64,9 @@ TEST_F(Loading, APageThatLoadsSucceedsEvenWithAnErrorStatus) {
 
 TEST_F(Loading, NetworkFailuresReportAReason) {
     LoadWatcher watcher(view_);
-    for (std::string url : {"http://127.0.0.1:" + std::to_string(UnusedPort()) + "/",
-                            std::string("http://no-such-host.invalid/"), std::string("plain words")}) {
+    for (std::string url :
+         {"http://127.0.0.1:" + std::to_string(UnusedPort()) + "/",
+          std::string("http://no-such-host.invalid/"), std::string("plain words")}) {
         wkeLoadURL(view_, url.c_str());
         LoadOutcome failed = watcher.Wait();
         EXPECT_EQ(failed.result, WKE_LOADING_FAILED) << url;
@@ -120,9 +121,12 @@ TEST_F(Loading, HtmlAndWideAddressesLoad) {
 
 TEST_F(Loading, NotificationsComeOnlyFromTheEventLoop) {
     bool finished = false;
-    wkeOnLoadingFinish(view_, [](wkeWebView, void* flag, const wkeString, wkeLoadingResult, const wkeString) {
-        *static_cast<bool*>(flag) = true;
-    }, &finished);
+    wkeOnLoadingFinish(
+        view_,
+        [](wkeWebView, void* flag, const wkeString, wkeLoadingResult, const wkeString) {
+            *static_cast<bool*>(flag) = true;
+        },
+        &finished);
     wkeLoadURL(view_, server_->Url("/landing").c_str());
     // A script run reads the pipe while it waits, but keeps notifications queued.
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);

@@ -1,6 +1,5 @@
 // Cookies and local storage kept in the view's two storage directories outlive the engine.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -14,7 +13,9 @@ using namespace testsupport;
 
 namespace {
 
-std::u16string Wide(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+std::u16string Wide(const std::string& s) {
+    return std::u16string(s.begin(), s.end());
+}
 
 wkeWebView OpenView(const std::string& dir) {
     wkeInitializeEx(nullptr);
@@ -25,13 +26,17 @@ wkeWebView OpenView(const std::string& dir) {
 }
 
 TEST(Persistence, CookiesAndLocalStorageSurviveARestart) {
-    std::string dir = std::filesystem::temp_directory_path() / ("qirlen-persist-" + std::to_string(getpid()));
-    HttpServer server([](const HttpRequest&) { return HttpResponse{200, "text/html", "<p>page</p>"}; });
+    std::string dir =
+        std::filesystem::temp_directory_path() / ("qirlen-persist-" + std::to_string(getpid()));
+    HttpServer server([](const HttpRequest&) {
+        return HttpResponse{200, "text/html", "<p>page</p>"};
+    });
 
     wkeWebView view = OpenView(dir);
     ASSERT_NE(view, nullptr);
     ASSERT_EQ(LoadAndWait(view, server.Url("/")), WKE_LOADING_SUCCEEDED);
-    Eval(view, "document.cookie = 'visit=第一次; max-age=3600'; localStorage.setItem('note', '记住');");
+    Eval(view,
+         "document.cookie = 'visit=第一次; max-age=3600'; localStorage.setItem('note', '记住');");
     wkeSetCookie(view, server.Url("/").c_str(), "jar=1; max-age=3600");
     wkeShutdown();
 

@@ -18,7 +18,8 @@ std::vector<std::string> calls;  // what the native functions received, in order
 jsValue Echo(jsExecState es, void* param) {
     std::string record = static_cast<const char*>(param);
     record += "(";
-    for (int i = 0; i < jsArgCount(es); ++i) record += (i ? "," : "") + std::string(jsToString(es, jsArg(es, i)));
+    for (int i = 0; i < jsArgCount(es); ++i)
+        record += (i ? "," : "") + std::string(jsToString(es, jsArg(es, i)));
     record += ")";
     calls.push_back(record);
     std::u16string answer = u"答:" + std::u16string(jsToTempStringW(es, jsArg(es, 0)));
@@ -38,19 +39,21 @@ jsValue Types(jsExecState es, void*) {
 }
 
 class ScriptBridge : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         wkeJsBindFunction("Echo", Echo, const_cast<char*>("Echo"), 1);
         wkeJsBindFunction("Silent", Silent, const_cast<char*>("Silent"), 1);
         wkeJsBindFunction("Types", Types, nullptr, 3);
-        wkeJsBindFunctionEx("Posted", Silent, const_cast<char*>("Posted"), 1, WKE_JS_BIND_REPLY_ONLY);
+        wkeJsBindFunctionEx("Posted", Silent, const_cast<char*>("Posted"), 1,
+                            WKE_JS_BIND_REPLY_ONLY);
         other_ = new HttpServer([](const HttpRequest&) {
             return HttpResponse{200, "text/html; charset=utf-8", "<p>other origin</p>"};
         });
         server_ = new HttpServer([](const HttpRequest& r) {
             HttpResponse page;
             if (r.path == "/frames")
-                page.body = "<iframe src='/child'></iframe><iframe src='" + other_->Url("/x") + "'></iframe>";
+                page.body = "<iframe src='/child'></iframe><iframe src='" + other_->Url("/x") +
+                            "'></iframe>";
             else if (r.path == "/nested")
                 page.body = "<iframe src='/mid'></iframe><iframe src='/child'></iframe>";
             else if (r.path == "/mid")
@@ -109,7 +112,8 @@ TEST_F(ScriptBridge, ReplyOnlyCallsKeepTheirPlaceInLineAndArriveBeforeTheRunEnds
 TEST_F(ScriptBridge, WorksInSameOriginAndCrossOriginFrames) {
     ASSERT_EQ(LoadAndWait(view_, server_->Url("/frames")), WKE_LOADING_SUCCEEDED);
     EXPECT_EQ(Eval(view_, "return window.top.Echo(location.pathname);", 2), "答:/child");
-    EXPECT_EQ(Eval(view_, "return window.top.Echo(location.port);", 3), "答:" + std::to_string(other_->port()));
+    EXPECT_EQ(Eval(view_, "return window.top.Echo(location.port);", 3),
+              "答:" + std::to_string(other_->port()));
     EXPECT_EQ(calls.size(), 2u);
 }
 
@@ -141,7 +145,10 @@ TEST_F(ScriptBridge, GlobalScopeKeepsDefinitionsAndClosureDoesNot) {
 
 TEST_F(ScriptBridge, ArgumentsOfAnyTypeOrCountAreSafe) {
     ASSERT_EQ(LoadAndWait(view_, server_->Url("/child")), WKE_LOADING_SUCCEEDED);
-    EXPECT_EQ(Eval(view_, "return window.top.Types(1, 's', true, null, undefined, {}, [1,2], function(){});"), "42");
+    EXPECT_EQ(
+        Eval(view_,
+             "return window.top.Types(1, 's', true, null, undefined, {}, [1,2], function(){});"),
+        "42");
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0], "0,1,2,7,5,3,6,4,");
     calls.clear();

@@ -1,7 +1,6 @@
 // What pages see after the view's settings change, and cookies.
-#include <gtest/gtest.h>
-
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -21,25 +20,30 @@ using namespace testsupport;
 namespace {
 
 const char* kPhone =
-    "Mozilla/5.0 (iPhone; CPU iPhone OS 11_0 like Mac OS X) AppleWebKit/604.1.38 (KHTML, like Gecko) "
+    "Mozilla/5.0 (iPhone; CPU iPhone OS 11_0 like Mac OS X) AppleWebKit/604.1.38 (KHTML, like "
+    "Gecko) "
     "Version/11.0 Mobile/15A372 Safari/604.1";
 
 std::atomic<int> pictureRequests{0};
 
 class Settings : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
-        other_ = new HttpServer([](const HttpRequest&) { return HttpResponse{200, "text/html", "<p>x</p>"}; });
+        other_ = new HttpServer([](const HttpRequest&) {
+            return HttpResponse{200, "text/html", "<p>x</p>"};
+        });
         server_ = new HttpServer([](const HttpRequest& r) {
             HttpResponse page;
             if (r.path == "/ua") return HttpResponse{200, "text/plain", r.header("User-Agent")};
-            if (r.path == "/frame") page.body = "<iframe src='" + other_->Url("/x") + "'></iframe>";
-            else if (r.path == "/img") page.body = "<img id=i src='/pic.png'>";
+            if (r.path == "/frame")
+                page.body = "<iframe src='" + other_->Url("/x") + "'></iframe>";
+            else if (r.path == "/img")
+                page.body = "<img id=i src='/pic.png'>";
             else if (r.path == "/pic.png") {
                 ++pictureRequests;
                 return HttpResponse{404, "image/png", ""};
-            }
-            else page.body = "<p>page</p>";
+            } else
+                page.body = "<p>page</p>";
             return page;
         });
     }
@@ -52,7 +56,9 @@ protected:
         ASSERT_NE(view_, nullptr);
     }
     void TearDown() override { wkeDestroyWebWindow(view_); }
-    void Load(const std::string& path) { ASSERT_EQ(LoadAndWait(view_, server_->Url(path)), WKE_LOADING_SUCCEEDED); }
+    void Load(const std::string& path) {
+        ASSERT_EQ(LoadAndWait(view_, server_->Url(path)), WKE_LOADING_SUCCEEDED);
+    }
 
     static HttpServer* server_;
     static HttpServer* other_;
@@ -73,10 +79,12 @@ TEST_F(Settings, APhoneProfileIsSeenByPagesAndTheirFrames) {
     wkeSetUserAgent(view_, kPhone);
     Load("/frame");
     const std::string probe =
-        "return [navigator.platform, navigator.maxTouchPoints, navigator.hardwareConcurrency, screen.width,"
+        "return [navigator.platform, navigator.maxTouchPoints, navigator.hardwareConcurrency, "
+        "screen.width,"
         " screen.height, screen.availWidth, screen.availHeight, navigator.userAgent,"
         " 'ontouchstart' in window, typeof TouchEvent].join('|');";
-    std::string expected = std::string("Linux armv8l|5|3|360|720|361|721|") + kPhone + "|true|function";
+    std::string expected =
+        std::string("Linux armv8l|5|3|360|720|361|721|") + kPhone + "|true|function";
     EXPECT_EQ(Eval(view_, probe, 1), expected);
     EXPECT_EQ(Eval(view_, probe, 2), expected);  // a cross-origin frame sees the same
     Load("/ua");
@@ -115,24 +123,30 @@ TEST_F(Settings, CookiesCanBeSetReadAndVisited) {
     EXPECT_EQ(Eval(view_, "return document.cookie.indexOf('kept=1') >= 0"), "true");
 
     std::vector<Cookie> seen;
-    wkeVisitAllCookie(view_, &seen, [](void* p, const char* name, const char* value, const char* domain,
-                                       const char*, int, int, int* expires) {
-        static_cast<std::vector<Cookie>*>(p)->push_back({name, value, domain, *expires});
-        return false;
-    });
-    auto greeting = std::find_if(seen.begin(), seen.end(), [](const Cookie& c) { return c.name == "greeting"; });
+    wkeVisitAllCookie(
+        view_, &seen,
+        [](void* p, const char* name, const char* value, const char* domain, const char*, int, int,
+           int* expires) {
+            static_cast<std::vector<Cookie>*>(p)->push_back({name, value, domain, *expires});
+            return false;
+        });
+    auto greeting = std::find_if(seen.begin(), seen.end(),
+                                 [](const Cookie& c) { return c.name == "greeting"; });
     ASSERT_NE(greeting, seen.end());
     EXPECT_EQ(greeting->value, "你好");
     EXPECT_EQ(greeting->domain, "127.0.0.1");
-    auto kept = std::find_if(seen.begin(), seen.end(), [](const Cookie& c) { return c.name == "kept"; });
+    auto kept =
+        std::find_if(seen.begin(), seen.end(), [](const Cookie& c) { return c.name == "kept"; });
     ASSERT_NE(kept, seen.end());
     EXPECT_GT(kept->expires, time(nullptr));
 
     int visits = 0;
-    wkeVisitAllCookie(view_, &visits, [](void* p, const char*, const char*, const char*, const char*, int, int, int*) {
-        ++*static_cast<int*>(p);
-        return true;  // stop at the first
-    });
+    wkeVisitAllCookie(
+        view_, &visits,
+        [](void* p, const char*, const char*, const char*, const char*, int, int, int*) {
+            ++*static_cast<int*>(p);
+            return true;  // stop at the first
+        });
     EXPECT_EQ(visits, 1);
 }
 

@@ -1,6 +1,5 @@
 // The platform layer: code pages, module lookup, paths, sinks and the dialog slot.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -29,16 +28,16 @@ TEST(CodePage, ChineseRoundTripsThroughEveryForm) {
 }
 
 TEST(CodePage, CharactersGbkCannotHoldBecomeQuestionMarks) {
-    EXPECT_EQ(Utf16ToGbk(u"a😀b"), "a?b");       // one mark for the whole pair
-    EXPECT_EQ(Utf16ToGbk(u"ก中文"), "?" + kGbkChinese);  // Thai is not in GBK
+    EXPECT_EQ(Utf16ToGbk(u"a😀b"), "a?b");                             // one mark for the whole pair
+    EXPECT_EQ(Utf16ToGbk(u"ก中文"), "?" + kGbkChinese);               // Thai is not in GBK
     EXPECT_EQ(Utf16ToGbk(std::u16string(1, char16_t(0xD800))), "?");  // a lone surrogate
     EXPECT_EQ(Utf8ToGbk("\xF0\x9F\x98\x80"), "?");
 }
 
 TEST(CodePage, InvalidInputGivesTheEmptyText) {
-    EXPECT_EQ(GbkToUtf16("ab\x81"), u"");        // a lead byte without its trail
+    EXPECT_EQ(GbkToUtf16("ab\x81"), u"");  // a lead byte without its trail
     EXPECT_EQ(Utf8ToUtf16("ab\xFF"), u"");
-    EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"");     // overlong
+    EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"");      // overlong
     EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"");  // an encoded surrogate
     EXPECT_EQ(Utf8ToUtf16("\xE4\xB8"), u"");      // cut short
     EXPECT_FALSE(IsValidUtf8("\xD6\xD0"));
@@ -55,7 +54,8 @@ TEST(CodePage, EmbeddedNulsAreKept) {
 TEST(Modules, FoundOnlyByTheNameTheyWereLoadedUnder) {
     std::string original = ProgramDirectory() + "node.so";
     ASSERT_TRUE(FileExists(original));
-    std::string copy = std::filesystem::temp_directory_path() / ("engine-copy-" + std::to_string(getpid()) + ".so");
+    std::string copy = std::filesystem::temp_directory_path() /
+                       ("engine-copy-" + std::to_string(getpid()) + ".so");
     std::filesystem::copy_file(original, copy, std::filesystem::copy_options::overwrite_existing);
     std::string copyName = copy.substr(copy.find_last_of('/') + 1);
 
@@ -84,19 +84,27 @@ TEST(Paths, ProgramDirectoryAndStorage) {
     EXPECT_TRUE(FileExists(dir + "platform_test"));
     EXPECT_FALSE(FileExists(dir + "no-such-file"));
     EXPECT_FALSE(FileExists(""));
-    EXPECT_EQ(StorageDirectory("cookie目录"), dir + "cookie目录/");  // the build directory is writable
+    EXPECT_EQ(StorageDirectory("cookie目录"),
+              dir + "cookie目录/");  // the build directory is writable
 }
 
 TEST(Sinks, RecordersSeeWhatTheProgramShowsCopiesAndOpens) {
     std::string shown, copied, opened;
     unsigned style = 0;
-    auto oldBox = SetMessageBoxSink([&](const std::string& text, const std::string& title, unsigned s) {
-        shown = title + ":" + text;
-        style = s;
-        return 1;
+    auto oldBox =
+        SetMessageBoxSink([&](const std::string& text, const std::string& title, unsigned s) {
+            shown = title + ":" + text;
+            style = s;
+            return 1;
+        });
+    auto oldClip = SetClipboardSink([&](const std::string& t) {
+        copied = t;
+        return true;
     });
-    auto oldClip = SetClipboardSink([&](const std::string& t) { copied = t; return true; });
-    auto oldShell = SetShellOpenSink([&](const std::string& t) { opened = t; return true; });
+    auto oldShell = SetShellOpenSink([&](const std::string& t) {
+        opened = t;
+        return true;
+    });
     EXPECT_EQ(ShowMessageBox("text", "title", kMbIconError), 1);
     EXPECT_TRUE(CopyToClipboard(kGbkChinese));
     EXPECT_TRUE(ShellOpen("http://x/"));

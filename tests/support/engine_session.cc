@@ -9,7 +9,9 @@ namespace testsupport {
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
         if (left <= 0) return false;
         pollfd pfd{wkeGetEventFd(), POLLIN, 0};
         poll(&pfd, 1, static_cast<int>(std::min<long>(left, 100)));
@@ -18,10 +20,16 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
     return true;
 }
 
-void PumpFor(int ms) { PumpUntil([] { return false; }, ms); }
+void PumpFor(int ms) {
+    PumpUntil([] { return false; }, ms);
+}
 
-LoadWatcher::LoadWatcher(wkeWebView view) : view_(view) { wkeOnLoadingFinish(view, OnFinish, this); }
-LoadWatcher::~LoadWatcher() { wkeOnLoadingFinish(view_, nullptr, nullptr); }
+LoadWatcher::LoadWatcher(wkeWebView view) : view_(view) {
+    wkeOnLoadingFinish(view, OnFinish, this);
+}
+LoadWatcher::~LoadWatcher() {
+    wkeOnLoadingFinish(view_, nullptr, nullptr);
+}
 
 void LoadWatcher::OnFinish(wkeWebView, void* self, const wkeString url, wkeLoadingResult result,
                            const wkeString reason) {
@@ -46,7 +54,8 @@ int LoadAndWait(wkeWebView view, const std::string& url) {
     return watcher.Wait().result;
 }
 
-std::string Eval(wkeWebView view, const std::string& script, wkeWebFrameHandle frame, bool inClosure) {
+std::string Eval(wkeWebView view, const std::string& script, wkeWebFrameHandle frame,
+                 bool inClosure) {
     jsValue v = wkeRunJsByFrame(view, frame, script.c_str(), inClosure);
     return jsToString(wkeGlobalExec(view), v);
 }

@@ -24,14 +24,14 @@ struct LoadOutcome {
 
 // Watches the view's loading-finished notifications.
 class LoadWatcher {
-public:
+  public:
     explicit LoadWatcher(wkeWebView view);
     ~LoadWatcher();
     // Waits for the next notification; the outcome of the last one.
     LoadOutcome Wait(int timeoutMs = 15000);
     const std::vector<LoadOutcome>& all() const { return all_; }
 
-private:
+  private:
     static void OnFinish(wkeWebView, void* self, const wkeString url, wkeLoadingResult result,
                          const wkeString reason);
     wkeWebView view_;

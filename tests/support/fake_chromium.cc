@@ -38,10 +38,13 @@ void OddBridgeCall(const std::string& session) {
     auto event = [&](const char* method, json params) {
         Send(json{{"method", method}, {"sessionId", session}, {"params", params}}.dump());
     };
-    event("Runtime.bindingCalled", {{"name", "__qirlenCall"}, {"payload", "[\"Probe\", 5, {\"a\":1}, [\"number\"], [1,2]]"}});
-    event("Debugger.paused", {{"callFrames", {{{"functionName", "__qirlenBridgeCall"}, {"callFrameId", "c1"}}}}});
+    event("Runtime.bindingCalled", {{"name", "__qirlenCall"},
+                                    {"payload", "[\"Probe\", 5, {\"a\":1}, [\"number\"], [1,2]]"}});
+    event("Debugger.paused",
+          {{"callFrames", {{{"functionName", "__qirlenBridgeCall"}, {"callFrameId", "c1"}}}}});
     event("Runtime.bindingCalled", {{"name", "__qirlenCall"}, {"payload", "[[[["}});
-    event("Debugger.paused", {{"callFrames", {{{"functionName", "__qirlenBridgeCall"}, {"callFrameId", "c"}}}}});
+    event("Debugger.paused",
+          {{"callFrames", {{{"functionName", "__qirlenBridgeCall"}, {"callFrameId", "c"}}}}});
     event("Debugger.paused", {{"callFrames", "none"}});
 }
 
@@ -61,19 +64,29 @@ int main() {
             int id = m.value("id", 0);
             std::string method = m.value("method", "");
             json result = json::object();
-            if (method == "Target.createTarget") result = {{"targetId", "T"}};
-            else if (method == "Target.attachToTarget") result = {{"sessionId", session}};
-            else if (method == "Page.getFrameTree") result = {{"frameTree", {{"frame", {{"id", "F"}, {"url", "about:blank"}}}}}};
-            else if (method == "Page.addScriptToEvaluateOnNewDocument") result = {{"identifier", "3"}};
-            else if (method == "Network.getCookies") result = {{"cookies", "many"}};
-            else if (method == "Storage.getCookies") result = {{"cookies", {1, {{"name", 2}}}}};
+            if (method == "Target.createTarget")
+                result = {{"targetId", "T"}};
+            else if (method == "Target.attachToTarget")
+                result = {{"sessionId", session}};
+            else if (method == "Page.getFrameTree")
+                result = {{"frameTree", {{"frame", {{"id", "F"}, {"url", "about:blank"}}}}}};
+            else if (method == "Page.addScriptToEvaluateOnNewDocument")
+                result = {{"identifier", "3"}};
+            else if (method == "Network.getCookies")
+                result = {{"cookies", "many"}};
+            else if (method == "Storage.getCookies")
+                result = {{"cookies", {1, {{"name", 2}}}}};
             else if (method == "Runtime.evaluate") {
                 OddBridgeCall(session);
                 result = {{"result", {{"type", "number"}, {"value", "not a number"}}}};
             }
             if (method == "Runtime.enable")
-                Send(json{{"method", "Runtime.executionContextCreated"}, {"sessionId", session},
-                          {"params", {{"context", {{"id", 1}, {"auxData", {{"frameId", "F"}, {"isDefault", true}}}}}}}}.dump());
+                Send(json{{"method", "Runtime.executionContextCreated"},
+                          {"sessionId", session},
+                          {"params",
+                           {{"context",
+                             {{"id", 1}, {"auxData", {{"frameId", "F"}, {"isDefault", true}}}}}}}}
+                         .dump());
             if (method == "Page.navigate") Garbage(session);
             if (method == "Input.dispatchMouseEvent") {
                 Send(json{{"id", id}, {"result", "wrong type"}, {"sessionId", session}}.dump());

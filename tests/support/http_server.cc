@@ -14,10 +14,14 @@ namespace {
 
 const char* Reason(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 302: return "Found";
-        case 404: return "Not Found";
-        default: return "Status";
+        case 200:
+            return "OK";
+        case 302:
+            return "Found";
+        case 404:
+            return "Not Found";
+        default:
+            return "Status";
     }
 }
 
@@ -41,7 +45,8 @@ HttpServer::HttpServer(Handler handler, int port) : handler_(std::move(handler))
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = htons(static_cast<uint16_t>(port));
-    if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(listener_, 64) != 0) {
+    if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        listen(listener_, 64) != 0) {
         close(listener_);
         listener_ = -1;
         return;

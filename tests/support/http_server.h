@@ -11,7 +11,7 @@
 namespace testsupport {
 
 struct HttpRequest {
-    std::string method, path;  // path includes the query
+    std::string method, path;                    // path includes the query
     std::map<std::string, std::string> headers;  // names in lower case
     std::string header(const std::string& name) const;
 };
@@ -24,7 +24,7 @@ struct HttpResponse {
 };
 
 class HttpServer {
-public:
+  public:
     using Handler = std::function<HttpResponse(const HttpRequest&)>;
 
     // Listens on 127.0.0.1 at `port` (0: any free port).
@@ -36,7 +36,7 @@ public:
     int port() const { return port_; }
     std::string Url(const std::string& path = "/") const;
 
-private:
+  private:
     void Serve();
     void Answer(int client);
 
