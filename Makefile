@@ -17,7 +17,7 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j2 --timeout 300
 
 demo: build
-	$(BUILD)/bin/engine_smoke_check
+	scripts/demo.sh $(BUILD)/bin
 
 bench: build
 	$(BUILD)/bin/bench_engine

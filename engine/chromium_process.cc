@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <string>
 
 namespace engine {
 namespace {
@@ -41,11 +42,31 @@ std::string SkipDebianWrapper(const std::string& path) {
     return path;
 }
 
+// Splits like a shell does, quotes included, so that a switch may hold blanks:
+// '--host-resolver-rules=MAP host 127.0.0.1'.
 std::vector<std::string> SplitWords(const char* text) {
     std::vector<std::string> words;
-    std::stringstream in(text ? text : "");
     std::string word;
-    while (in >> word) words.push_back(word);
+    bool inWord = false;
+    char quote = 0;
+    for (const char* p = text ? text : ""; *p; ++p) {
+        char c = *p;
+        if (quote) {
+            if (c == quote) quote = 0;
+            else word.push_back(c);
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+            inWord = true;
+        } else if (c == ' ' || c == '\t' || c == '\n') {
+            if (inWord) words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word.push_back(c);
+            inWord = true;
+        }
+    }
+    if (inWord) words.push_back(word);
     return words;
 }
 

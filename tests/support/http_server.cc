@@ -6,7 +6,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+
 #include <cctype>
+#include <memory>
+#include <mutex>
 #include <sstream>
 
 namespace testsupport {
@@ -24,6 +31,68 @@ const char* Reason(int status) {
             return "Status";
     }
 }
+
+// A TLS context with a throwaway self-signed certificate: browsers that upgrade a host to
+// HTTPS (HSTS) reach the server too, when told to accept any certificate.
+SSL_CTX* TlsContext() {
+    static SSL_CTX* ctx = [] {
+        SSL_CTX* c = SSL_CTX_new(TLS_server_method());
+        EVP_PKEY* key = EVP_EC_gen("P-256");
+        X509* cert = X509_new();
+        ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
+        X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
+        X509_gmtime_adj(X509_getm_notAfter(cert), 3600L * 24 * 365);
+        X509_set_pubkey(cert, key);
+        X509_NAME* name = X509_get_subject_name(cert);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("localhost"), -1,
+                                   -1, 0);
+        X509_set_issuer_name(cert, name);
+        X509_sign(cert, key, EVP_sha256());
+        SSL_CTX_use_certificate(c, cert);
+        SSL_CTX_use_PrivateKey(c, key);
+        return c;
+    }();
+    return ctx;
+}
+
+// One connection, plain or TLS (told apart by the first byte: 0x16 opens a TLS handshake).
+class Stream {
+public:
+    explicit Stream(int fd) : fd_(fd) {
+        unsigned char first = 0;
+        pollfd pfd{fd, POLLIN, 0};
+        if (poll(&pfd, 1, 5000) > 0 && recv(fd, &first, 1, MSG_PEEK) == 1 && first == 0x16) {
+            ssl_ = SSL_new(TlsContext());
+            SSL_set_fd(ssl_, fd);
+            if (SSL_accept(ssl_) <= 0) {
+                SSL_free(ssl_);
+                ssl_ = nullptr;
+                broken_ = true;
+            }
+        }
+    }
+    ~Stream() {
+        if (ssl_) {
+            SSL_shutdown(ssl_);
+            SSL_free(ssl_);
+        }
+    }
+    bool broken() const { return broken_; }
+    ssize_t Read(char* buf, size_t n) {
+        if (ssl_) return SSL_read(ssl_, buf, static_cast<int>(n));
+        pollfd pfd{fd_, POLLIN, 0};
+        if (poll(&pfd, 1, 5000) <= 0) return -1;
+        return read(fd_, buf, n);
+    }
+    ssize_t Write(const char* buf, size_t n) {
+        return ssl_ ? SSL_write(ssl_, buf, static_cast<int>(n)) : write(fd_, buf, n);
+    }
+
+private:
+    int fd_;
+    SSL* ssl_ = nullptr;
+    bool broken_ = false;
+};
 
 std::string Lower(std::string s) {
     for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -79,16 +148,16 @@ void HttpServer::Serve() {
 }
 
 void HttpServer::Answer(int client) {
+    auto stream = std::make_unique<Stream>(client);
     std::string data;
     char buf[8192];
-    while (data.find("\r\n\r\n") == std::string::npos) {
-        pollfd pfd{client, POLLIN, 0};
-        if (poll(&pfd, 1, 5000) <= 0) break;
-        ssize_t n = read(client, buf, sizeof buf);
+    while (!stream->broken() && data.find("\r\n\r\n") == std::string::npos) {
+        ssize_t n = stream->Read(buf, sizeof buf);
         if (n <= 0) break;
         data.append(buf, static_cast<size_t>(n));
     }
     if (data.find("\r\n\r\n") == std::string::npos) {
+        stream.reset();
         close(client);
         return;
     }
@@ -118,11 +187,12 @@ void HttpServer::Answer(int client) {
     const char* p = text.data();
     size_t left = text.size();
     while (left > 0) {
-        ssize_t n = write(client, p, left);
+        ssize_t n = stream->Write(p, left);
         if (n <= 0) break;
         p += n;
         left -= static_cast<size_t>(n);
     }
+    stream.reset();
     shutdown(client, SHUT_WR);
     close(client);
 }

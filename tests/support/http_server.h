@@ -1,6 +1,6 @@
 #pragma once
 // A small HTTP/1.1 server on loopback for tests and the sample pages: one thread per
-// connection, one request per connection.
+// connection, one request per connection, plain or TLS on the same port.
 #include <atomic>
 #include <functional>
 #include <map>

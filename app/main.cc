@@ -1,0 +1,60 @@
+// qirlen: the window, or with --cli the same job in a terminal.
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "app/cli.h"
+#include "app/main_window.h"
+#include "app/startup.h"
+#include "platform/codepage.h"
+#include "platform/file_dialog.h"
+#include "platform/sinks.h"
+
+namespace {
+
+// In the window, the program's message boxes, clipboard and shell go through Qt.
+void InstallQtSinks() {
+    platform::SetMessageBoxSink([](const std::string& text, const std::string& title, unsigned style) {
+        QMessageBox box((style & platform::kMbIconError) ? QMessageBox::Critical : QMessageBox::NoIcon,
+                        app::ToQt(title), app::ToQt(text), QMessageBox::Ok);
+        box.exec();
+        return 1;
+    });
+    platform::SetClipboardSink([](const std::string& text) {
+        QGuiApplication::clipboard()->setText(app::ToQt(text));
+        return true;
+    });
+    platform::SetShellOpenSink([](const std::string& target) {
+        return !target.empty() && QDesktopServices::openUrl(QUrl(app::ToQt(target)));
+    });
+}
+
+// A page's file chooser asks the user: one path, or a directory and file names.
+int AskForFiles(OPENFILENAMEW* ofn) {
+    QStringList files;
+    if (ofn->Flags & OFN_ALLOWMULTISELECT) files = QFileDialog::getOpenFileNames();
+    else if (QString one = QFileDialog::getOpenFileName(); !one.isEmpty()) files << one;
+    if (files.isEmpty()) return 0;
+    std::u16string answer;
+    for (const QString& f : files) answer += f.toStdU16String() + u'\0';
+    answer += u'\0';
+    if (answer.size() > ofn->nMaxFile) return 0;  // it would not fit: as if cancelled
+    std::copy(answer.begin(), answer.end(), ofn->lpstrFile);
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (int code = app::RunCommandLine(argc, argv); code >= 0) return code;
+    app::ProgramState state;  // released when main returns, after the window is gone
+    QApplication qt(argc, argv);
+    InstallQtSinks();
+    platform::SetOpenFileDialog(AskForFiles);
+    app::MainWindow window(app::OnMainWindowCreated);
+    window.show();
+    return qt.exec();
+}

@@ -1,0 +1,130 @@
+#include "app/main_window.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "app/text_rules.h"
+#include "app/texts.h"
+#include "hostctl/browser_control.h"
+#include "platform/codepage.h"
+#include "platform/sinks.h"
+
+namespace app {
+namespace {
+
+QFont BoxFont(int pixelHeight) {
+    QFont font(ToQt(texts::Gbk("微软雅黑")));
+    font.setPixelSize(pixelHeight);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+void SetColors(QWidget* w, const QColor& text, const QColor& base) {
+    QPalette palette = w->palette();
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Base, base);
+    w->setPalette(palette);
+}
+
+}  // namespace
+
+QString ToQt(const std::string& gbk) { return QString::fromStdU16String(platform::GbkToUtf16(gbk)); }
+std::string FromQt(const QString& text) { return platform::Utf16ToGbk(text.toStdU16String()); }
+
+MainWindow::MainWindow(std::function<void(MainWindow&)> onCreated) {
+    BuildLayout();
+    browser_->SetEvents({.loadingFinished = [this](const std::string& url, int result, const std::string& reason) {
+        OnPageLoadingFinished(url, result, reason);
+    }});
+    connect(fetchButton_, &QPushButton::clicked, [this] { OnFetchClicked(); });
+    connect(playerButton_, &QPushButton::clicked, [this] { OnPlayerClicked(); });
+    linkBox_->installEventFilter(this);
+    if (onCreated) onCreated(*this);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildLayout() {
+    setWindowTitle(ToQt(texts::WindowTitle()));
+    move(50, 50);
+    resize(550, 227);
+
+    linkBox_ = new QLineEdit(ToQt(texts::InputHint()), this);
+    linkBox_->setObjectName(ToQt(texts::Gbk("编辑框1")));
+    linkBox_->setGeometry(64, 16, 352, 32);
+    linkBox_->setFont(BoxFont(12));
+    SetColors(linkBox_, QColor(192, 192, 192), Qt::white);
+    linkBox_->setCursorPosition(0);
+
+    linkLabel_ = new QLabel(ToQt(texts::Gbk("链接地址")), this);
+    linkLabel_->setObjectName(ToQt(texts::Gbk("标签2")));
+    linkLabel_->setGeometry(8, 17, 80, 24);
+
+    resultBox_ = new QPlainTextEdit(this);
+    resultBox_->setObjectName(ToQt(texts::Gbk("编辑框2")));
+    resultBox_->setGeometry(8, 64, 528, 89);
+    resultBox_->setFont(BoxFont(14));
+    SetColors(resultBox_, Qt::black, Qt::white);
+
+    noteLabel_ = new QLabel(ToQt(texts::Gbk("注：本程序仅供交流学习使用。")), this);
+    noteLabel_->setObjectName(ToQt(texts::Gbk("标签3")));
+    noteLabel_->setGeometry(8, 166, 232, 24);
+
+    playerButton_ = new QPushButton(ToQt(texts::Gbk("浏览器在线观看")), this);
+    playerButton_->setObjectName(ToQt(texts::Gbk("按钮2")));
+    playerButton_->setGeometry(423, 161, 112, 32);
+
+    fetchButton_ = new QPushButton(ToQt(texts::CaptionIdle()), this);
+    fetchButton_->setObjectName(ToQt(texts::Gbk("按钮1")));
+    fetchButton_->setGeometry(424, 15, 112, 32);
+    // The fetch button holds the focus at first, so that the hint stays until the user
+    // goes to the link box.
+    fetchButton_->setFocus();
+
+    // Placed beyond the window's right edge: it loads pages but is never seen.
+    browser_ = new hostctl::BrowserControl(this, QRect(608, 8, 600, 510));
+    browser_->setObjectName("miniblink");
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == linkBox_ && event->type() == QEvent::FocusIn) OnLinkBoxFocused();
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::Load(const std::string& address) { browser_->LoadAddress(address); }
+intptr_t MainWindow::View() { return browser_->GetWebView(); }
+
+void MainWindow::OnFetchClicked() {
+    if (!workflow_.StartFetch(FromQt(linkBox_->text()))) return;
+    fetchButton_->setEnabled(false);
+    fetchButton_->setText(ToQt(texts::CaptionLoading()));
+}
+
+void MainWindow::OnPageLoadingFinished(const std::string&, int result, const std::string&) {
+    std::optional<std::string> message = workflow_.FinishFetch(result);
+    if (!message) return;
+    resultBox_->setPlainText(ToQt(*message));
+    fetchButton_->setEnabled(true);
+    playerButton_->setEnabled(true);
+    fetchButton_->setText(ToQt(texts::CaptionIdle()));
+}
+
+void MainWindow::OnPlayerClicked() { OpenWithShell(workflow_.playerAddress()); }
+
+void MainWindow::OnLinkBoxFocused() {
+    if (TextEquals(FromQt(linkBox_->text()), texts::InputHint()) == 0) {
+        linkBox_->setText(QString());
+        SetColors(linkBox_, Qt::black, Qt::white);
+        QFont font = linkBox_->font();
+        font.setPointSize(10);
+        linkBox_->setFont(font);
+    }
+    fetchButton_->setEnabled(true);
+}
+
+void OpenWithShell(const std::string& address) { platform::ShellOpen(address); }
+
+}  // namespace app

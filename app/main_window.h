@@ -1,0 +1,66 @@
+#pragma once
+// The program's one window: the share-link box, the fetch button, the result box, the
+// player button, two labels and the out-of-sight browser control.
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/stream_workflow.h"
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace hostctl {
+class BrowserControl;
+}
+
+namespace app {
+
+class MainWindow : public QWidget, private StreamWorkflow::Page {
+public:
+    // `onCreated` runs once the window and its controls exist, before the window is shown.
+    explicit MainWindow(std::function<void(MainWindow&)> onCreated = nullptr);
+    ~MainWindow() override;
+
+    // Handlers, reachable for tests.
+    void OnFetchClicked();
+    void OnPageLoadingFinished(const std::string& url, int result, const std::string& reason);
+    void OnPlayerClicked();
+    void OnLinkBoxFocused();
+
+    hostctl::BrowserControl& browser() { return *browser_; }
+    const StreamWorkflow& workflow() const { return workflow_; }
+    QLineEdit& linkBox() { return *linkBox_; }
+    QPlainTextEdit& resultBox() { return *resultBox_; }
+    QPushButton& fetchButton() { return *fetchButton_; }
+    QPushButton& playerButton() { return *playerButton_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Load(const std::string& address) override;
+    intptr_t View() override;
+    void BuildLayout();
+
+    QLineEdit* linkBox_ = nullptr;        // 编辑框1
+    QLabel* linkLabel_ = nullptr;         // 标签2
+    QPlainTextEdit* resultBox_ = nullptr; // 编辑框2
+    QLabel* noteLabel_ = nullptr;         // 标签3
+    QPushButton* playerButton_ = nullptr; // 按钮2
+    QPushButton* fetchButton_ = nullptr;  // 按钮1
+    hostctl::BrowserControl* browser_ = nullptr;  // miniblink
+    StreamWorkflow workflow_{*this};
+};
+
+// Asks the shell to open the address (GBK); nothing is reported either way.
+void OpenWithShell(const std::string& address);
+
+// GBK and Qt's strings.
+QString ToQt(const std::string& gbk);
+std::string FromQt(const QString& text);
+
+}  // namespace app

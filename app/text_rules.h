@@ -1,0 +1,31 @@
+#pragma once
+// Searching, cutting and comparing GBK text the way the program's toolkit does.
+#include <string>
+
+namespace app {
+
+// 1-based byte position of the first match of `pattern`, never starting on the second byte
+// of a double-byte character; -1 when there is none (or the pattern is empty).
+int Find(const std::string& text, const std::string& pattern);
+
+// `length` bytes from 1-based `position`; empty when the position is outside the text or
+// the length is not positive; cut at the end of the text.
+std::string Part(const std::string& text, int position, int length);
+
+// Byte-wise comparison, as unsigned values, up to the first NUL: 0, negative or positive.
+int TextEquals(const std::string& a, const std::string& b);
+
+// The share link inside a shared text: the first http(s) address that contains the
+// share-link host, or the whole text when it holds no such address.
+std::string LinkToLoad(const std::string& text);
+
+// What the stream element's HTML (GBK) gives: the message for the result box, and
+// whether it is the success form.
+struct Extraction {
+    std::string message;
+    std::string streamAddress;
+    bool success = false;
+};
+Extraction ExtractStream(const std::string& pageText);
+
+}  // namespace app

@@ -1,0 +1,40 @@
+#include "app/texts.h"
+
+#include <cstdlib>
+
+#include "platform/codepage.h"
+
+namespace app::texts {
+
+std::string Gbk(const char* utf8) { return platform::Utf8ToGbk(utf8); }
+
+#define QIRLEN_TEXT(name, value)               \
+    const std::string& name() {                \
+        static const std::string text = value; \
+        return text;                           \
+    }
+
+QIRLEN_TEXT(ShareLinkHost, "v.douyin.com")
+QIRLEN_TEXT(ExampleShareLink, "https://v.douyin.com/iRNBho6/")
+QIRLEN_TEXT(InputHint, Gbk("请输入抖音直播间分享链接，如") + ExampleShareLink())
+QIRLEN_TEXT(WrongLinkMessage, Gbk("请输入正确的链接，例如：") + ExampleShareLink())
+QIRLEN_TEXT(WrongLinkTitle, Gbk("链接错误"))
+QIRLEN_TEXT(CaptionLoading, Gbk("获取中"))
+QIRLEN_TEXT(CaptionIdle, Gbk("获取m3u8地址"))
+QIRLEN_TEXT(StreamElementSelector, "#__APP_ROOT__ > div > div.reflow-content > div.video-box > div")
+QIRLEN_TEXT(MissingElementAnswer, "undefined")
+QIRLEN_TEXT(LiveEndedMarker, Gbk("直播已结束"))
+QIRLEN_TEXT(PlayerAddressPrefix, "http://" + PlayerPageHost() + "/examples/player.html?videourl=")
+QIRLEN_TEXT(SuccessSuffix, Gbk("\r\n链接已复制，请用PotPlayer等软件打开链接观看直播。"))
+QIRLEN_TEXT(FailureElementMissing, Gbk("获取失败,请检查地址链接是否正确。"))
+QIRLEN_TEXT(FailureLiveEnded, Gbk("获取失败，直播已结束。"))
+QIRLEN_TEXT(WindowTitle, "Qirlen V1.0.1        Tolvane")
+
+#undef QIRLEN_TEXT
+
+std::string PlayerPageHost() {
+    const char* chosen = std::getenv("QIRLEN_PLAYER_HOST");
+    return chosen && *chosen ? chosen : kDefaultPlayerPageHost;
+}
+
+}  // namespace app::texts

@@ -1,0 +1,30 @@
+#pragma once
+// The program's fixed texts, in GBK like every text inside the program.
+#include <string>
+
+namespace app::texts {
+
+const std::string& ShareLinkHost();      // the host of the platform's share links
+const std::string& ExampleShareLink();
+const std::string& InputHint();          // grey hint of the link box
+const std::string& WrongLinkMessage();
+const std::string& WrongLinkTitle();
+const std::string& CaptionLoading();
+const std::string& CaptionIdle();
+const std::string& StreamElementSelector();
+const std::string& MissingElementAnswer();
+const std::string& LiveEndedMarker();
+const std::string& PlayerAddressPrefix();  // uses PlayerPageHost()
+const std::string& SuccessSuffix();
+const std::string& FailureElementMissing();
+const std::string& FailureLiveEnded();
+const std::string& WindowTitle();
+
+// The online player's host: $QIRLEN_PLAYER_HOST, else kDefaultPlayerPageHost.
+constexpr const char* kDefaultPlayerPageHost = "m3u8player.net";
+std::string PlayerPageHost();
+
+// UTF-8 source text as GBK.
+std::string Gbk(const char* utf8);
+
+}  // namespace app::texts

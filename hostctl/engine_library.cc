@@ -1,0 +1,74 @@
+#include "hostctl/engine_library.h"
+
+#include "platform/codepage.h"
+#include "platform/module.h"
+#include "platform/paths.h"
+#include "platform/sinks.h"
+
+namespace hostctl {
+namespace {
+
+struct State {
+    bool tried = false;
+    bool loaded = false;
+    std::string path;  // GBK
+    EngineEntries entries;
+};
+
+State& state() {
+    static State s;
+    return s;
+}
+
+std::string Gbk(const char* utf8) { return platform::Utf8ToGbk(utf8); }
+
+// Finds the engine file; when it is not beside the program, says where it belongs and
+// falls back to the bare name, which the system's search may still find.
+std::string LocateEngineFile() {
+    std::string full = platform::ProgramDirectory() + EngineLibrary::kFileName;
+    if (platform::FileExists(full)) return platform::Utf8ToGbk(full);
+    std::string text = Gbk("请把") + EngineLibrary::kFileName + Gbk("放在[") + platform::Utf8ToGbk(full) + "]" + Gbk("位置");
+    platform::ShowMessageBox(text, Gbk("错误"), platform::kMbOk);
+    return EngineLibrary::kFileName;
+}
+
+void ResolveEntries(platform::ModuleHandle module, EngineEntries& e) {
+    auto resolve = [&](auto& slot, const char* name) {
+        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(platform::ResolveEntry(module, name));
+        if (slot) return;
+        std::string text = "\"" + std::string(name) + "\"" + Gbk("命令未找到,请使用发布时配套或更高版本的") +
+                           EngineLibrary::kFileName;
+        platform::ShowMessageBox(text, Gbk("请使用配套的") + EngineLibrary::kFileName, platform::kMbOk);
+    };
+#define QIRLEN_RESOLVE(name) resolve(e.name, #name);
+    QIRLEN_ENGINE_ENTRIES(QIRLEN_RESOLVE)
+#undef QIRLEN_RESOLVE
+}
+
+}  // namespace
+
+bool EngineLibrary::Load() {
+    State& s = state();
+    if (s.tried) return s.loaded;
+    s.tried = true;
+    s.path = LocateEngineFile();
+    // A module that is already in the process is used as it is, never loaded twice.
+    platform::ModuleHandle module = platform::FindLoadedModule(kFileName);
+    if (!module) module = platform::LoadModule(platform::GbkToUtf8(s.path));
+    if (!module) return false;
+    auto initialize = reinterpret_cast<decltype(&wkeInitializeEx)>(platform::ResolveEntry(module, "wkeInitializeEx"));
+    if (initialize) {
+        wkeSettings settings{};
+        settings.mask = 4;
+        initialize(&settings);
+    }
+    ResolveEntries(module, s.entries);
+    s.loaded = true;
+    return true;
+}
+
+bool EngineLibrary::loaded() { return state().loaded; }
+const EngineEntries& EngineLibrary::entries() { return state().entries; }
+const std::string& EngineLibrary::path() { return state().path; }
+
+}  // namespace hostctl

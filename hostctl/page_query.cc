@@ -1,0 +1,90 @@
+#include "hostctl/page_query.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "hostctl/engine_library.h"
+#include "platform/codepage.h"
+
+namespace hostctl {
+namespace {
+
+std::vector<std::string> Split(const std::string& text, const std::string& separator) {
+    std::vector<std::string> pieces;
+    size_t from = 0;
+    for (size_t at; (at = text.find(separator, from)) != std::string::npos; from = at + separator.size())
+        pieces.push_back(text.substr(from, at - from));
+    pieces.push_back(text.substr(from));
+    return pieces;
+}
+
+bool ContainsInnerHtml(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text.find("innerhtml") != std::string::npos;
+}
+
+// "a.innerHTML==text": the elements of a CSS selector whose innerHTML equals a text.
+std::string InnerHtmlExpression(const std::string& selector) {
+    auto pieces = Split(selector, ".");
+    if (pieces.size() == 2) {
+        auto sides = Split(pieces[1], "==");
+        if (sides.size() == 2)
+            return "(function(){var elems = document.querySelectorAll('" + pieces[0] +
+                   "'); for(var i = 0; i < elems.length; i++){ if(elems[i].innerHTML == '" + sides[1] +
+                   "'){ return elems[i]; }}})()";
+    }
+    return platform::Utf8ToGbk("console.log('选择器配置错误,如果选择a元素的innerHTML属性 请 输入a.innerHTML')");
+}
+
+// An attribute selector from "name", "name=value" or an already bracketed "[...]". The value
+// is quoted with double quotes, which cannot end the single-quoted script string around it.
+std::string BracketedAttribute(const std::string& selector) {
+    if (!selector.empty() && selector.front() == '[' && selector.back() == ']') return selector;
+    auto eq = selector.find('=');
+    if (eq == std::string::npos) return "[" + selector + "]";
+    std::string value = selector.substr(eq + 1);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    std::string quoted;
+    for (char c : value) {
+        if (c == '"' || c == '\\') quoted.push_back('\\');
+        quoted.push_back(c == '\'' ? '"' : c);
+    }
+    return "[" + selector.substr(0, eq) + "=\"" + quoted + "\"]";
+}
+
+}  // namespace
+
+std::string PageQuery::BuildScript(int kind, const std::string& selector, int index) {
+    std::string position = std::to_string(index <= 0 ? 0 : index - 1);
+    std::string element;
+    if (kind != 1)
+        element = "document.querySelectorAll('" + selector + "')[" + position + "]";
+    else if (ContainsInnerHtml(selector))
+        element = InnerHtmlExpression(selector);
+    else
+        element = "document.querySelectorAll('" + BracketedAttribute(selector) + "')[" + position + "]";
+    return "return " + element + ".innerHTML";
+}
+
+std::string PageQuery::Query(wkeWebView view, int kind, const std::string& selector, int index) {
+    const EngineEntries& e = Engine();
+    last_.clear();
+    if (!view || !e.wkeGlobalExec || !e.wkeRunJSW || !e.jsToString) return last_;
+    jsExecState state = e.wkeGlobalExec(view);
+    std::u16string script = platform::GbkToUtf16(BuildScript(kind, selector, index));
+    jsValue value = e.wkeRunJSW(view, script.c_str());
+    const char* text = e.jsToString(state, value);
+    last_ = text ? text : "";
+    return last_;
+}
+
+std::string ConvertUtf8(const std::string& utf8) { return platform::Utf8ToGbk(utf8); }
+
+std::string ConvertUtf8(const std::vector<uint8_t>& utf8) {
+    return platform::Utf8ToGbk(std::string(utf8.begin(), utf8.end()));
+}
+
+std::string ConvertUtf8(intptr_t) { return {}; }
+
+}  // namespace hostctl
