@@ -37,20 +37,29 @@ std::string InnerHtmlExpression(const std::string& selector) {
 }
 
 // An attribute selector from "name", "name=value" or an already bracketed "[...]". The value
-// is quoted with double quotes, which cannot end the single-quoted script string around it.
+// is quoted for CSS, and the whole selector escaped for the single-quoted script string
+// around it, so that no value can end that string.
 std::string BracketedAttribute(const std::string& selector) {
     if (!selector.empty() && selector.front() == '[' && selector.back() == ']') return selector;
     auto eq = selector.find('=');
-    if (eq == std::string::npos) return "[" + selector + "]";
-    std::string value = selector.substr(eq + 1);
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-        value = value.substr(1, value.size() - 2);
-    std::string quoted;
-    for (char c : value) {
-        if (c == '"' || c == '\\') quoted.push_back('\\');
-        quoted.push_back(c == '\'' ? '"' : c);
+    std::string css = "[" + selector + "]";
+    if (eq != std::string::npos) {
+        std::string value = selector.substr(eq + 1);
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+            value = value.substr(1, value.size() - 2);
+        std::string quoted;
+        for (char c : value) {
+            if (c == '"' || c == '\\') quoted.push_back('\\');
+            quoted.push_back(c);
+        }
+        css = "[" + selector.substr(0, eq) + "=\"" + quoted + "\"]";
     }
-    return "[" + selector.substr(0, eq) + "=\"" + quoted + "\"]";
+    std::string script;
+    for (char c : css) {
+        if (c == '\'' || c == '\\') script.push_back('\\');
+        script.push_back(c);
+    }
+    return script;
 }
 
 }  // namespace

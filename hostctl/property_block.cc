@@ -45,10 +45,10 @@ private:
 }  // namespace
 
 BrowserProperties BrowserProperties::Defaults() {
+    // Beside the program when it may write there, else in the user's data directory.
     BrowserProperties p;
-    std::string dir = platform::Utf8ToGbk(platform::ProgramDirectory());
-    p.storageDirectory = dir + platform::Utf8ToGbk("缓存目录");
-    p.cookieDirectory = dir + platform::Utf8ToGbk("cookie目录");
+    p.storageDirectory = platform::Utf8ToGbk(platform::StorageDirectory("缓存目录"));
+    p.cookieDirectory = platform::Utf8ToGbk(platform::StorageDirectory("cookie目录"));
     return p;
 }
 

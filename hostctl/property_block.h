@@ -15,7 +15,7 @@ struct BrowserProperties {
     std::string userAgent;                 // GBK: a preset name or a user-agent string
     bool allowNewWindow = true;            // the block's last integer
 
-    // A new control: storage under the program's directory.
+    // A new control: its storage and cookie directories where the program keeps state.
     static BrowserProperties Defaults();
 };
 

@@ -1,0 +1,162 @@
+// The pure rules of the live-stream tool: GBK search and cutting, the stream address, the
+// share text, the property block, the user-agent presets and the page query's scripts.
+#include <gtest/gtest.h>
+
+#include "app/text_rules.h"
+#include "app/texts.h"
+#include "hostctl/page_query.h"
+#include "hostctl/property_block.h"
+#include "hostctl/user_agents.h"
+#include "platform/codepage.h"
+
+using app::texts::Gbk;
+
+namespace {
+
+std::string Suffix() { return app::texts::SuccessSuffix(); }
+
+TEST(Find, MatchesOnlyAtCharacterStarts) {
+    // "中" is D6 D0 and "好" is BA C3: "\xD0\xBA" spans two characters and is no match.
+    std::string text = Gbk("中好") + "src=";
+    EXPECT_EQ(app::Find(text, "\xD0\xBA"), -1);
+    EXPECT_EQ(app::Find(text, Gbk("好")), 3);
+    EXPECT_EQ(app::Find(text, "src="), 5);
+    EXPECT_EQ(app::Find("abcabc", "bc"), 2);
+    EXPECT_EQ(app::Find("abc", "ABC"), -1);  // case matters
+    EXPECT_EQ(app::Find("abc", ""), -1);
+    EXPECT_EQ(app::Find("", "a"), -1);
+}
+
+TEST(Part, CutsByBytesWithinTheText) {
+    EXPECT_EQ(app::Part("abcdef", 2, 3), "bcd");
+    EXPECT_EQ(app::Part("abcdef", 5, 10), "ef");
+    EXPECT_EQ(app::Part("abcdef", 0, 3), "");
+    EXPECT_EQ(app::Part("abcdef", 7, 1), "");
+    EXPECT_EQ(app::Part("abcdef", 2, 0), "");
+    EXPECT_EQ(app::Part("abcdef", 2, -4), "");
+}
+
+TEST(TextEquals, ComparesUnsignedBytesUpToTheFirstNul) {
+    EXPECT_EQ(app::TextEquals("abc", "abc"), 0);
+    EXPECT_LT(app::TextEquals("abc", "abd"), 0);
+    EXPECT_GT(app::TextEquals("b", "abc"), 0);
+    EXPECT_LT(app::TextEquals("ab", "abc"), 0);
+    EXPECT_GT(app::TextEquals("\xD6", "a"), 0);  // unsigned: 0xD6 sorts after 'a'
+    EXPECT_EQ(app::TextEquals(std::string("ab\0x", 4), "ab"), 0);
+    EXPECT_EQ(app::TextEquals("", std::string()), 0);
+}
+
+TEST(ExtractStream, TheAddressRunsFromAfterTheQuoteToTheFirstM3u8) {
+    auto found = app::ExtractStream("<video src=\"https://x/live/stream-1.m3u8?expires=9&amp;s=1\"></video>");
+    EXPECT_TRUE(found.success);
+    EXPECT_EQ(found.streamAddress, "https://x/live/stream-1.m3u8");
+    EXPECT_EQ(found.message, "https://x/live/stream-1.m3u8" + Suffix());
+}
+
+TEST(ExtractStream, FailuresAndOddPages) {
+    EXPECT_EQ(app::ExtractStream("undefined").message, Gbk("获取失败,请检查地址链接是否正确。"));
+    EXPECT_FALSE(app::ExtractStream("undefined").success);
+    // The live-ended marker wins over any address.
+    EXPECT_EQ(app::ExtractStream(Gbk("<video src=\"a.m3u8\">直播已结束")).message, Gbk("获取失败，直播已结束。"));
+    // m3u8 before src=, or no m3u8: nothing between, but still the success form.
+    EXPECT_EQ(app::ExtractStream("m3u8 <video src=\"x\">").message, Suffix());
+    EXPECT_EQ(app::ExtractStream("<video src=\"x\">").message, Suffix());
+    // No src= but an m3u8 at position m: the m bytes from position 4.
+    EXPECT_EQ(app::ExtractStream("abcdefg.m3u8").streamAddress, "defg.m3u8");
+    // An empty page text is not "undefined".
+    EXPECT_EQ(app::ExtractStream("").message, Suffix());
+    // Entities stay as they are.
+    EXPECT_EQ(app::ExtractStream("src='a&amp;b.m3u8'").streamAddress, "a&amp;b.m3u8");
+}
+
+TEST(LinkToLoad, TheLinkInsideASharedText) {
+    std::string shared = Gbk("8.94 复制打开抖音，看看【主播的直播】 https://v.douyin.com/iRNBho6/ Hxg:/ 05/28 ");
+    EXPECT_EQ(app::LinkToLoad(shared), "https://v.douyin.com/iRNBho6/");
+    EXPECT_EQ(app::LinkToLoad(Gbk("先看http://other.example/ 再看http://v.douyin.com:8080/abc/直播")),
+              "http://v.douyin.com:8080/abc/");
+    EXPECT_EQ(app::LinkToLoad("https://v.douyin.com/x/"), "https://v.douyin.com/x/");
+    // No such address: the whole text, as the user typed it.
+    EXPECT_EQ(app::LinkToLoad(Gbk("去v.douyin.com看")), Gbk("去v.douyin.com看"));
+    EXPECT_EQ(app::LinkToLoad(app::texts::InputHint()), app::texts::ExampleShareLink());
+}
+
+TEST(Texts, TheFixedTextsAndTheHint) {
+    EXPECT_EQ(app::texts::InputHint(), Gbk("请输入抖音直播间分享链接，如https://v.douyin.com/iRNBho6/"));
+    EXPECT_EQ(app::texts::WrongLinkMessage(), Gbk("请输入正确的链接，例如：https://v.douyin.com/iRNBho6/"));
+    EXPECT_EQ(app::texts::WindowTitle(), "Qirlen V1.0.1        Tolvane");
+    EXPECT_NE(app::Find(app::texts::InputHint(), app::texts::ShareLinkHost()), -1);
+    setenv("QIRLEN_PLAYER_HOST", "player.test", 1);
+    EXPECT_EQ(app::texts::PlayerPageHost(), "player.test");
+    unsetenv("QIRLEN_PLAYER_HOST");
+    EXPECT_EQ(app::texts::PlayerPageHost(), app::texts::kDefaultPlayerPageHost);
+}
+
+TEST(PropertyBlock, RoundTripsAndRejectsWhatItCannotRead) {
+    hostctl::BrowserProperties p;
+    p.reserved1 = 7;
+    p.startAddress = "http://x/";
+    p.storageDirectory = Gbk("缓存目录");
+    p.cookieDirectory = "c";
+    p.userAgent = "iPhone X";
+    p.allowNewWindow = false;
+    auto block = hostctl::WritePropertyBlock(p);
+    EXPECT_EQ(block[0], 1);  // version 1, little-endian
+    auto back = hostctl::ReadPropertyBlock(block);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->reserved1, 7);
+    EXPECT_EQ(back->startAddress, "http://x/");
+    EXPECT_EQ(back->storageDirectory, Gbk("缓存目录"));
+    EXPECT_EQ(back->userAgent, "iPhone X");
+    EXPECT_FALSE(back->allowNewWindow);
+
+    auto newer = block;
+    newer[0] = 2;
+    EXPECT_FALSE(hostctl::ReadPropertyBlock(newer));
+    EXPECT_FALSE(hostctl::ReadPropertyBlock(std::vector<uint8_t>(block.begin(), block.begin() + 14)));
+
+    auto fresh = hostctl::ReadPropertyBlock({});
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(fresh->startAddress, "");
+    EXPECT_NE(app::Find(fresh->storageDirectory, Gbk("缓存目录")), -1);
+    EXPECT_NE(app::Find(fresh->cookieDirectory, Gbk("cookie目录")), -1);
+}
+
+TEST(UserAgents, PresetsByExactNameOtherwiseAsGiven) {
+    EXPECT_EQ(hostctl::ResolveUserAgent("Winsows Firefox"),
+              "Mozilla/5.0 (Windows NT 10.0; WOW64; rv:6.0) Gecko/20100101 Firefox/6.0");
+    EXPECT_EQ(hostctl::ResolveUserAgent(Gbk("默认UA")), hostctl::ResolveUserAgent("Winsows Chrome"));
+    EXPECT_NE(hostctl::ResolveUserAgent(Gbk("安卓Galaxy S5")).find("Android 5.0"), std::string::npos);
+    EXPECT_EQ(hostctl::ResolveUserAgent("iphone x"), "iphone x");
+    EXPECT_EQ(hostctl::ResolveUserAgent(""), "");
+}
+
+TEST(PageQuery, Scripts) {
+    std::string sel = "#__APP_ROOT__ > div";
+    EXPECT_EQ(hostctl::PageQuery::BuildScript(2, sel, 1),
+              "return document.querySelectorAll('#__APP_ROOT__ > div')[0].innerHTML");
+    EXPECT_EQ(hostctl::PageQuery::BuildScript(2, sel, 0), hostctl::PageQuery::BuildScript(2, sel, 1));
+    EXPECT_EQ(hostctl::PageQuery::BuildScript(7, "p", 3), "return document.querySelectorAll('p')[2].innerHTML");
+    EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "a.innerHTML==go", 5),
+              "return (function(){var elems = document.querySelectorAll('a'); for(var i = 0; i < elems.length; "
+              "i++){ if(elems[i].innerHTML == 'go'){ return elems[i]; }}})().innerHTML");
+    EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "a.b.innerhtml==go", 1),
+              "return " + Gbk("console.log('选择器配置错误,如果选择a元素的innerHTML属性 请 输入a.innerHTML')") +
+                  ".innerHTML");
+    EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "data-x", 1), "return document.querySelectorAll('[data-x]')[0].innerHTML");
+    EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "name=it's", 2),
+              "return document.querySelectorAll('[name=\"it\\'s\"]')[1].innerHTML");
+    EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "title='say \"hi\"'", 1),
+              "return document.querySelectorAll('[title=\"say \\\\\"hi\\\\\"\"]')[0].innerHTML");
+    EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "[id=a]", 1), "return document.querySelectorAll('[id=a]')[0].innerHTML");
+}
+
+TEST(Convert, Utf8ToGbkAndNothingFromAddresses) {
+    EXPECT_EQ(hostctl::ConvertUtf8(std::string("获取失败")), Gbk("获取失败"));
+    std::string utf8 = "直播";
+    EXPECT_EQ(hostctl::ConvertUtf8(std::vector<uint8_t>(utf8.begin(), utf8.end())), Gbk("直播"));
+    EXPECT_EQ(hostctl::ConvertUtf8(std::string("undefined")), "undefined");
+    EXPECT_EQ(hostctl::ConvertUtf8(reinterpret_cast<intptr_t>(utf8.c_str())), "");
+    EXPECT_EQ(hostctl::ConvertUtf8(std::string("\xFF")), "");
+}
+
+}  // namespace

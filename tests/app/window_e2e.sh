@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# As a person would: the real qirlen window on a virtual X display, a share link typed into
+# the first box, the fetch button clicked, and the clipboard read back.
+set -euo pipefail
+bin="$(cd "${1:-build/bin}" && pwd)"
+for tool in Xvfb xdotool xclip; do
+    command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh installs it)"; exit 1; }
+done
+
+display=":$((200 + $$ % 500))"
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+coproc ROOM { exec "$bin/sample_live_room"; }
+app=""
+cleanup() {
+    [ -n "$app" ] && kill "$app" 2>/dev/null || true
+    exec {ROOM[1]}>&- || true
+    kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+read -r port <&"${ROOM[0]}"
+link="http://v.douyin.com:$port/iRNBho6/"
+
+export DISPLAY="$display" QT_QPA_PLATFORM=xcb
+export QIRLEN_CHROMIUM_ARGS="'--host-resolver-rules=MAP v.douyin.com 127.0.0.1' --ignore-certificate-errors"
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+
+work="$(mktemp -d)"  # the program keeps its storage beside itself; give it a copy of its own
+cp "$bin/qirlen" "$bin/node.so" "$work/"
+"$work/qirlen" &
+app=$!
+win="$(timeout 20 xdotool search --sync --name 'Qirlen V1.0.1')"
+win="${win%%$'\n'*}"
+sleep 0.5
+
+xdotool mousemove --window "$win" 240 32 click 1   # the link box: its hint goes away
+sleep 0.3
+xdotool type --delay 5 "$link"
+xdotool mousemove --window "$win" 480 31 click 1   # 获取m3u8地址
+
+expected="$(printf 'https://pull-hls.sample-cdn.invalid/stage/stream-117780148_or4.m3u8\r\n链接已复制，请用PotPlayer等软件打开链接观看直播。')"
+for _ in $(seq 100); do
+    got="$(timeout 2 xclip -o -selection clipboard 2>/dev/null || true)"
+    [ "$got" = "$expected" ] && { echo "clipboard holds the stream address and the sentence"; rm -rf "$work"; exit 0; }
+    sleep 0.2
+done
+echo "clipboard after 20 s: $(printf '%q' "$got")"
+rm -rf "$work"
+exit 1

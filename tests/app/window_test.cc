@@ -1,0 +1,232 @@
+// The window as the user meets it, on Qt's offscreen platform, with the real engine and the
+// sample live room.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <chrono>
+#include <functional>
+
+#include "app/main_window.h"
+#include "app/texts.h"
+#include "hostctl/browser_control.h"
+#include "hostctl/engine_library.h"
+#include "hostctl/page_query.h"
+#include "platform/codepage.h"
+#include "platform/sinks.h"
+#include "tests/app/window_session.h"
+#include "tests/support/http_server.h"
+#include "tests/support/sample_live_room.h"
+
+using app::texts::Gbk;
+using testsupport::SampleLiveRoom;
+
+namespace {
+
+SampleLiveRoom* room = nullptr;
+
+class Window : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { room = new SampleLiveRoom(); }
+    static void TearDownTestSuite() { delete room; }
+    void SetUp() override {
+        recorder_.Install();
+        window_ = std::make_unique<app::MainWindow>();
+        window_->show();
+    }
+    void TearDown() override { window_.reset(); }
+
+    // Types into the link box as a user would and presses the fetch button.
+    void Fetch(const std::string& utf8) {
+        window_->linkBox().setFocus();
+        ProcessEvents(50);
+        window_->linkBox().setText(QString::fromUtf8(utf8.c_str()));
+        window_->fetchButton().click();
+    }
+    std::string Result() { return app::FromQt(window_->resultBox().toPlainText()); }
+    bool WaitForResult() {
+        return WaitFor([&] { return window_->fetchButton().isEnabled() && !window_->resultBox().toPlainText().isEmpty(); });
+    }
+    QString Caption() { return window_->fetchButton().text(); }
+
+    SinkRecorder recorder_;
+    std::unique_ptr<app::MainWindow> window_;
+};
+
+std::string Expected(const std::string& utf8) { return Gbk(utf8.c_str()); }
+
+TEST_F(Window, LayoutAsDesigned) {
+    app::MainWindow& w = *window_;
+    EXPECT_EQ(w.windowTitle(), QString::fromUtf8("Qirlen V1.0.1        Tolvane"));
+    EXPECT_EQ(w.geometry().size(), QSize(550, 227));
+    EXPECT_EQ(w.frameGeometry().topLeft(), QPoint(50, 50));
+
+    auto* box1 = w.findChild<QLineEdit*>(QString::fromUtf8("编辑框1"));
+    ASSERT_TRUE(box1);
+    EXPECT_EQ(box1->geometry(), QRect(64, 16, 352, 32));
+    EXPECT_EQ(app::FromQt(box1->text()), app::texts::InputHint());
+    EXPECT_EQ(box1->palette().color(QPalette::Text), QColor(192, 192, 192));
+    EXPECT_EQ(box1->palette().color(QPalette::Base), QColor(Qt::white));
+    EXPECT_EQ(box1->font().family(), QString::fromUtf8("微软雅黑"));
+    EXPECT_EQ(box1->font().pixelSize(), 12);
+    EXPECT_EQ(box1->font().weight(), QFont::Normal);
+
+    auto* label2 = w.findChild<QLabel*>(QString::fromUtf8("标签2"));
+    ASSERT_TRUE(label2);
+    EXPECT_EQ(label2->geometry(), QRect(8, 17, 80, 24));
+    EXPECT_EQ(label2->text(), QString::fromUtf8("链接地址"));
+
+    auto* box2 = w.findChild<QPlainTextEdit*>(QString::fromUtf8("编辑框2"));
+    ASSERT_TRUE(box2);
+    EXPECT_EQ(box2->geometry(), QRect(8, 64, 528, 89));
+    EXPECT_TRUE(box2->toPlainText().isEmpty());
+    EXPECT_EQ(box2->palette().color(QPalette::Text), QColor(Qt::black));
+    EXPECT_EQ(box2->font().family(), QString::fromUtf8("微软雅黑"));
+    EXPECT_EQ(box2->font().pixelSize(), 14);
+
+    auto* label3 = w.findChild<QLabel*>(QString::fromUtf8("标签3"));
+    ASSERT_TRUE(label3);
+    EXPECT_EQ(label3->geometry(), QRect(8, 166, 232, 24));
+    EXPECT_EQ(label3->text(), QString::fromUtf8("注：本程序仅供交流学习使用。"));
+
+    auto* button2 = w.findChild<QPushButton*>(QString::fromUtf8("按钮2"));
+    auto* button1 = w.findChild<QPushButton*>(QString::fromUtf8("按钮1"));
+    ASSERT_TRUE(button1 && button2);
+    EXPECT_EQ(button2->geometry(), QRect(423, 161, 112, 32));
+    EXPECT_EQ(button2->text(), QString::fromUtf8("浏览器在线观看"));
+    EXPECT_EQ(button1->geometry(), QRect(424, 15, 112, 32));
+    EXPECT_EQ(button1->text(), QString::fromUtf8("获取m3u8地址"));
+    EXPECT_TRUE(button1->isEnabled() && button2->isEnabled());
+    EXPECT_EQ(button1->font(), QApplication::font(button1));  // no font of its own
+
+    auto* browser = w.findChild<hostctl::BrowserControl*>("miniblink");
+    ASSERT_TRUE(browser);
+    EXPECT_EQ(browser->geometry(), QRect(608, 8, 600, 510));
+    EXPECT_TRUE(browser->isVisible());
+    EXPECT_TRUE(browser->visibleRegion().isEmpty());  // beyond the window's edge
+    EXPECT_NE(browser->GetWebView(), 0);
+}
+
+TEST_F(Window, TheHiddenViewLoadsPages) {
+    bool loaded = false;
+    hostctl::BrowserEvents events = window_->browser().events();
+    auto previous = events.loadingFinished;
+    events.loadingFinished = [&](const std::string& url, int result, const std::string& reason) {
+        loaded = result == 0;
+        previous(url, result, reason);
+    };
+    window_->browser().SetEvents(events);
+    window_->browser().LoadAddress(room->ShareLink(SampleLiveRoom::kLiveToken));
+    ASSERT_TRUE(WaitFor([&] { return loaded; }));
+    hostctl::PageQuery query;
+    auto view = reinterpret_cast<wkeWebView>(window_->browser().GetWebView());
+    EXPECT_EQ(query.Query(view, 2, "video", 1), "");  // a video element has no inner HTML
+    EXPECT_EQ(query.Query(view, 2, "#nothing", 1), "undefined");
+    EXPECT_EQ(query.Query(view, 1, "class=player", 1).substr(0, 6), "<video");
+}
+
+TEST_F(Window, AWrongLinkOnlyShowsTheMessage) {
+    Fetch("https://example.com/live/1");
+    ASSERT_EQ(recorder_.boxes.size(), 1u);
+    EXPECT_EQ(recorder_.boxes[0].text, app::texts::WrongLinkMessage());
+    EXPECT_EQ(recorder_.boxes[0].title, Expected("链接错误"));
+    EXPECT_TRUE(window_->fetchButton().isEnabled());
+    EXPECT_EQ(Caption(), QString::fromUtf8("获取m3u8地址"));
+    EXPECT_TRUE(recorder_.copied.empty());
+    Fetch("");
+    EXPECT_EQ(recorder_.boxes.size(), 2u);  // an empty box fails the check too
+}
+
+TEST_F(Window, ASuccessfulFetch) {
+    Fetch(room->ShareLink(SampleLiveRoom::kLiveToken));
+    EXPECT_FALSE(window_->fetchButton().isEnabled());
+    EXPECT_EQ(Caption(), QString::fromUtf8("获取中"));
+    ASSERT_TRUE(WaitForResult());
+    std::string message = std::string(SampleLiveRoom::kStreamAddress) + app::texts::SuccessSuffix();
+    std::string shown = message;
+    shown.replace(shown.find("\r\n"), 2, "\n");  // the box shows CR LF as one line break
+    EXPECT_EQ(Result(), shown);
+    ASSERT_EQ(recorder_.copied.size(), 1u);
+    EXPECT_EQ(recorder_.copied[0], message);  // the clipboard holds exactly the message
+    EXPECT_EQ(window_->workflow().playerAddress(), app::texts::PlayerAddressPrefix() + SampleLiveRoom::kStreamAddress);
+    EXPECT_TRUE(window_->fetchButton().isEnabled());
+    EXPECT_TRUE(window_->playerButton().isEnabled());
+    EXPECT_EQ(Caption(), QString::fromUtf8("获取m3u8地址"));
+
+    window_->playerButton().click();
+    ASSERT_EQ(recorder_.opened.size(), 1u);
+    EXPECT_EQ(recorder_.opened[0], window_->workflow().playerAddress());  // handed over unencoded
+
+    // Every successful load runs the extraction again, started by a fetch or not.
+    window_->resultBox().setPlainText("x");
+    auto engine = hostctl::Engine();
+    engine.wkeReload(reinterpret_cast<wkeWebView>(window_->browser().GetWebView()));
+    ASSERT_TRUE(WaitFor([&] { return window_->resultBox().toPlainText() != "x"; }));
+    EXPECT_EQ(recorder_.copied.size(), 2u);
+}
+
+TEST_F(Window, TheShareTextLoadsItsLink) {
+    Fetch("8.94 复制打开抖音，看看【样例主播的直播】 " + room->ShareLink(SampleLiveRoom::kLiveToken) + " Hxg:/ 直播中");
+    ASSERT_TRUE(WaitForResult());
+    EXPECT_EQ(Result().substr(0, std::string(SampleLiveRoom::kStreamAddress).size()), SampleLiveRoom::kStreamAddress);
+}
+
+TEST_F(Window, PagesWithoutAStream) {
+    Fetch(room->ShareLink(SampleLiveRoom::kBrokenToken));
+    ASSERT_TRUE(WaitForResult());
+    EXPECT_EQ(Result(), Expected("获取失败,请检查地址链接是否正确。"));
+    Fetch(room->ShareLink(SampleLiveRoom::kEndedToken));
+    ASSERT_TRUE(WaitFor([&] { return Result() == Expected("获取失败，直播已结束。"); }));
+    EXPECT_TRUE(recorder_.copied.empty());
+    EXPECT_EQ(window_->workflow().playerAddress(), "");
+    EXPECT_EQ(Caption(), QString::fromUtf8("获取m3u8地址"));
+}
+
+TEST_F(Window, AFailedLoadLeavesTheButtonWaiting) {
+    Fetch("http://v.douyin.com:" + std::to_string(testsupport::UnusedPort()) + "/gone/");
+    ProcessEvents(1500);
+    EXPECT_FALSE(window_->fetchButton().isEnabled());
+    EXPECT_EQ(Caption(), QString::fromUtf8("获取中"));
+    EXPECT_TRUE(window_->resultBox().toPlainText().isEmpty());
+    // Going back to the link box lets the user try again; the caption stays.
+    window_->playerButton().setFocus();
+    ProcessEvents(50);
+    window_->linkBox().setFocus();
+    ProcessEvents(50);
+    EXPECT_TRUE(window_->fetchButton().isEnabled());
+    EXPECT_EQ(Caption(), QString::fromUtf8("获取中"));
+}
+
+TEST_F(Window, TheHintGoesAtTheFirstFocusOnly) {
+    QLineEdit& box = window_->linkBox();
+    EXPECT_FALSE(box.hasFocus());  // the hint is seen first
+    box.setFocus();
+    ProcessEvents(50);
+    EXPECT_TRUE(box.text().isEmpty());
+    EXPECT_EQ(box.palette().color(QPalette::Text), QColor(Qt::black));
+    EXPECT_EQ(box.font().pointSize(), 10);
+    EXPECT_EQ(box.font().family(), QString::fromUtf8("微软雅黑"));
+
+    box.setText("typed");
+    window_->fetchButton().setFocus();
+    box.setFocus();
+    ProcessEvents(50);
+    EXPECT_EQ(box.text(), "typed");  // any other text stays
+
+    box.setText(app::ToQt(app::texts::InputHint()));  // typed exactly as the hint
+    window_->fetchButton().setFocus();
+    box.setFocus();
+    ProcessEvents(50);
+    EXPECT_TRUE(box.text().isEmpty());
+}
+
+TEST_F(Window, ThePlayerButtonBeforeAnyFetchOpensNothing) {
+    window_->playerButton().click();
+    ASSERT_EQ(recorder_.opened.size(), 1u);
+    EXPECT_EQ(recorder_.opened[0], "");
+}
+
+}  // namespace
