@@ -21,6 +21,7 @@ demo: build
 
 bench: build
 	$(BUILD)/bin/bench_engine
+	$(BUILD)/bin/bench_app
 
 format:
 	find app hostctl automation locate ops engine platform tests bench \

@@ -31,6 +31,7 @@ class ChromiumProcess {
 
     int readFd() const { return fromChromium_; }
     bool running() const { return pid_ > 0; }
+    const std::string& profileDir() const { return profileDir_; }
 
     // Ends the child (if still running) and describes how it ended.
     std::string Stop();

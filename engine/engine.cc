@@ -4,6 +4,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -19,13 +20,6 @@ constexpr int kStartTimeoutMs = 20000;
 void Report(const std::string& why) {
     std::fprintf(stderr, "qirlen engine: %s; web views have no page.\n", why.c_str());
 }
-// Where accepted downloads go: $QIRLEN_DOWNLOAD_DIR, else ~/Downloads.
-std::string DownloadDirectory() {
-    if (const char* dir = std::getenv("QIRLEN_DOWNLOAD_DIR"); dir && *dir) return dir;
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : "/tmp") + "/Downloads";
-}
-
 }  // namespace
 
 std::string HostText(const char* text) {
@@ -60,30 +54,55 @@ void Engine::Initialize() {
     }
     ev.data.fd = process_.readFd();
     epoll_ctl(epollFd_, EPOLL_CTL_ADD, process_.readFd(), &ev);
+    AskWhetherStarted();
+}
+
+// Chromium is asked at once whether it is up, without waiting for the answer: views can be
+// made and set up meanwhile, and attach when it comes.
+void Engine::AskWhetherStarted() {
+    // The same command asks Chromium to report new targets (for popups).
+    connection_.Post("Target.setDiscoverTargets", {{"discover", true}}, "", [this](const CallResult& r) {
+        if (!r.ok) return;
+        started_ = true;
+        // Files arrive in the profile under their download ids, and move to the download
+        // directory only once the host accepted them.
+        connection_.Post("Browser.setDownloadBehavior",
+                         {{"behavior", "allowAndName"},
+                          {"downloadPath", process_.profileDir() + "/downloads"},
+                          {"eventsEnabled", true}},
+                         "");
+        for (auto& [id, view] : views_)
+            if (!view->attached) AttachWhenReady(*view);
+    });
 }
 
 bool Engine::Ready() {
     if (!initialized_) Initialize();
-    if (dead_) return false;
-    if (started_) return true;
-    // The first answer tells that Chromium is up; the same command asks it to report
-    // new targets (for popups) and title changes.
-    CallResult r =
-        connection_.Call("Target.setDiscoverTargets", {{"discover", true}}, "", kStartTimeoutMs);
-    if (!r.ok) {
-        if (!dead_) {
-            dead_ = true;
-            Report("Chromium did not answer: " + r.error);
-            process_.Stop();
-        }
-        return false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartTimeoutMs);
+    while (!dead_ && !started_ && std::chrono::steady_clock::now() < deadline) connection_.Pump(100);
+    if (!started_ && !dead_) {
+        dead_ = true;
+        Report("Chromium did not answer in time");
+        process_.Stop();
     }
-    started_ = true;
-    connection_.Post(
-        "Browser.setDownloadBehavior",
-        {{"behavior", "allow"}, {"downloadPath", DownloadDirectory()}, {"eventsEnabled", true}},
-        "");
-    return true;
+    return started_ && !dead_;
+}
+
+bool Engine::EnsureAttached(View& view) {
+    if (!view.attached && !dead_) Ready();  // attaches the waiting views
+    return view.attached;
+}
+
+void Engine::AttachWhenReady(View& view) {
+    bool attached = false;
+    try {
+        attached = AttachView(view);
+    } catch (...) {
+    }
+    if (!attached) {
+        view.session.clear();
+        view.failedToAttach = true;
+    }
 }
 
 // Ends Chromium and forgets every view; a later call that needs the browser starts a new
@@ -136,23 +155,24 @@ wkeWebView Engine::HandleOf(const View& view) {
     return reinterpret_cast<wkeWebView>(static_cast<intptr_t>(view.id));
 }
 
+// Returns at once while Chromium is still starting: the view attaches when Chromium answers,
+// and until then keeps its settings. 0 when the browser is known not to run.
 wkeWebView Engine::CreateView(int width, int height) {
-    if (!Ready()) return nullptr;
+    if (!initialized_) Initialize();
+    if (!dead_) connection_.Pump(0);  // learn of a browser that already exited
+    if (dead_) return nullptr;
     int id = nextView_++;
     auto& view = views_[id];
     view = std::make_unique<View>();
     view->id = id;
     view->width = width > 0 ? width : 800;
     view->height = height > 0 ? height : 600;
-    // Registered before it attaches, so that the events of its first moments find it.
-    bool attached = false;
-    try {
-        attached = AttachView(*view);
-    } catch (...) {
-    }
-    if (!attached) {
-        views_.erase(id);
-        return nullptr;
+    if (started_) {
+        AttachWhenReady(*view);
+        if (!view->attached) {
+            views_.erase(id);
+            return nullptr;
+        }
     }
     return HandleOf(*views_[id]);
 }
@@ -174,7 +194,6 @@ bool Engine::AttachView(View& view) {
     Post(view, "Page.enable");
     Post(view, "Runtime.enable");
     Post(view, "Page.setInterceptFileChooserDialog", {{"enabled", true}});
-    ApplySize(view);
     Post(view, "Runtime.addBinding", {{"name", "__qirlenTitle"}});
     Post(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", std::string(engine_title_js)}});
     CallResult tree = Call(view, "Page.getFrameTree");
@@ -192,7 +211,8 @@ bool Engine::AttachView(View& view) {
                 add(child, id);
         };
     add(tree.result["frameTree"], "");
-    if (!bindings_.empty()) EnableBridge(view);
+    view.attached = true;
+    ApplySettings(view);
     return true;
 }
 
@@ -292,20 +312,8 @@ void Engine::OnBrowserEvent(const std::string& method, const nlohmann::json& par
             view->contexts.clear();
             FinishLoad(*view, WKE_LOADING_FAILED, "the page was closed");
         }
-    } else if (method == "Browser.downloadWillBegin") {
-        std::string frame = params.value("frameId", "");
-        std::string url = params.value("url", "");
-        std::string guid = params.value("guid", "");
-        // The file is already coming, so the host is asked at once; a download nobody
-        // accepts is cancelled.
-        bool accepted = false;
-        for (auto& [id, view] : views_) {
-            if (!view->frames.count(frame) || !view->on.download) continue;
-            auto on = view->on.download;
-            accepted = on.fn(HandleOf(*view), on.param, url.c_str());
-            break;
-        }
-        if (!accepted) connection_.Post("Browser.cancelDownload", {{"guid", guid}}, "");
+    } else if (method == "Browser.downloadWillBegin" || method == "Browser.downloadProgress") {
+        OnDownloadEvent(method, params);
     }
 }
 

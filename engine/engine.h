@@ -40,7 +40,9 @@ class Engine {
     // ---- life (engine.cc)
     void Initialize();
     void Shutdown();
-    bool Ready();  // Chromium answers; starts it when needed
+    bool Ready();  // waits until Chromium answers (or is known dead); starts it when needed
+    // Attaches a view that was made while Chromium was starting; false when it has no page.
+    bool EnsureAttached(View& view);
     bool dead() const { return dead_; }
     Connection& connection() { return connection_; }
     ValueTable& values() { return values_; }
@@ -106,12 +108,15 @@ class Engine {
 
   private:
     Engine() = default;
-    bool Start();
+    void AskWhetherStarted();
     bool AttachView(View& view);
+    void AttachWhenReady(View& view);
+    void ApplySettings(View& view);
     void EnableBridge(View& view);
     void OnEvent(const nlohmann::json& message);
     void OnBrowserEvent(const std::string& method, const nlohmann::json& params);
     void OnDeath();
+    void OnDownloadEvent(const std::string& method, const nlohmann::json& params);
     void SignalPending();
     void DispatchPending(int viewId);
 
@@ -143,6 +148,7 @@ class Engine {
     int nextView_ = 1;
     std::vector<Binding> bindings_;
     std::deque<ExecState> callStack_;
+    std::map<std::string, std::string> downloads_;  // download id -> where it goes ("" refused)
     int runDepth_ = 0;
 
     struct Pending {

@@ -63,7 +63,7 @@ int Buttons(unsigned flags) {
 
 bool Engine::FireMouse(View& view, unsigned message, int x, int y, unsigned flags) {
     MouseAction action;
-    if (!Translate(message, action)) return false;
+    if (!Translate(message, action) || !EnsureAttached(view)) return false;
     nlohmann::json params = {{"type", action.type},
                              {"x", x},
                              {"y", y},

@@ -27,6 +27,7 @@ void Engine::FinishLoad(View& view, wkeLoadingResult result, const std::string& 
 }
 
 void Engine::Navigate(View& view, const std::string& url) {
+    EnsureAttached(view);
     if (view.session.empty()) {
         // No page to load into: the load fails at once, so nobody waits for it.
         BeginLoad(view, url);
@@ -56,6 +57,7 @@ void Engine::Navigate(View& view, const std::string& url) {
 }
 
 void Engine::Reload(View& view) {
+    EnsureAttached(view);
     if (view.session.empty() || view.url.empty()) return;
     BeginLoad(view, view.url);
     view.load.navigateAnswered = true;  // no navigation answer comes for a reload

@@ -46,7 +46,7 @@ int AnswerScope(const nlohmann::json& frame) {
 }  // namespace
 
 jsValue Engine::Run(View& view, wkeWebFrameHandle frame, const std::string& utf8, bool inClosure) {
-    if (view.session.empty() || dead_) return values_.Undefined();
+    if (!EnsureAttached(view) || view.session.empty() || dead_) return values_.Undefined();
     if (runDepth_ > 0) return values_.Undefined();  // bound functions do not run scripts
     values_.Recycle();
     std::string frameId = FrameOfHandle(view, frame);
@@ -94,7 +94,7 @@ void Engine::Bind(const std::string& name, jsNativeFunction fn, void* param, uns
 
 // Makes every bound name callable in every frame of the view, now and after navigations.
 void Engine::EnableBridge(View& view) {
-    if (view.session.empty()) return;
+    if (view.session.empty()) return;  // done when the view attaches
     if (!view.debuggerOn) {
         Post(view, "Debugger.enable");
         Post(view, "Runtime.addBinding", {{"name", kBridgeBinding}});

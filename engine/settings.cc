@@ -6,8 +6,33 @@ extern "C" const char engine_hover_js[];
 
 namespace engine {
 
+// Everything set on a view before it had its page, applied when it gets one.
+void Engine::ApplySettings(View& view) {
+    ApplySize(view);
+    ApplyUserAgent(view);
+    if (view.touch) ApplyTouch(view);
+    if (view.device.platform || view.device.maxTouchPoints || view.device.hardwareConcurrency ||
+        view.device.screenWidth || view.device.screenHeight || view.device.availWidth || view.device.availHeight)
+        ApplyDeviceProfile(view);
+    if (view.scriptDisabled) Call(view, "Emulation.setScriptExecutionDisabled", {{"value", true}});
+    if (view.cspBypassed) Call(view, "Page.setBypassCSP", {{"enabled", true}});
+    if (!view.cookiesEnabled) Call(view, "Emulation.setDocumentCookieDisabled", {{"disabled", true}});
+    if (view.transparent)
+        Call(view, "Emulation.setDefaultBackgroundColorOverride", {{"color", {{"r", 0}, {"g", 0}, {"b", 0}, {"a", 0}}}});
+    if (view.imagesBlocked || view.on.navigation || view.on.loadUrlBegin || view.on.loadUrlEnd) ApplyRequestHooks(view);
+    if (!bindings_.empty()) EnableBridge(view);
+    view.hoverWatched = false;
+    ApplyHoverWatch(view);
+    view.lifecycleOn = false;
+    ApplyLifecycleEvents(view);
+    view.screencasting = false;
+    ApplyScreencast(view);
+    RestoreCookies(view);
+    RestoreLocalStorage(view);
+}
+
 void Engine::ApplyUserAgent(View& view) {
-    if (view.userAgent.empty() && !view.device.platform) return;
+    if (view.session.empty() || (view.userAgent.empty() && !view.device.platform)) return;
     nlohmann::json params = {{"userAgent", view.userAgent}};
     if (view.userAgent.empty()) {
         CallResult version = connection_.Call("Browser.getVersion", {}, "");
@@ -81,7 +106,7 @@ void Engine::ApplyRequestHooks(View& view) {
 }
 
 void Engine::ApplyHoverWatch(View& view) {
-    if (view.hoverWatched || !view.on.mouseOverUrl) return;
+    if (view.hoverWatched || !view.on.mouseOverUrl || view.session.empty()) return;
     view.hoverWatched = true;
     Post(view, "Runtime.addBinding", {{"name", "__qirlenHover"}});
     Call(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", std::string(engine_hover_js)}});
@@ -91,7 +116,7 @@ void Engine::ApplyHoverWatch(View& view) {
 }
 
 void Engine::ApplyLifecycleEvents(View& view) {
-    bool want = static_cast<bool>(view.on.documentReady);
+    bool want = static_cast<bool>(view.on.documentReady) && !view.session.empty();
     if (want == view.lifecycleOn) return;
     view.lifecycleOn = want;
     Post(view, "Page.setLifecycleEventsEnabled", {{"enabled", want}});
@@ -99,7 +124,7 @@ void Engine::ApplyLifecycleEvents(View& view) {
 
 // Pictures cost CPU, so they flow only while someone can see the view.
 void Engine::ApplyScreencast(View& view) {
-    bool want = view.shown && view.on.paint;
+    bool want = view.shown && view.on.paint && !view.session.empty();
     if (want == view.screencasting) return;
     view.screencasting = want;
     if (want)

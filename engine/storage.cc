@@ -95,7 +95,7 @@ void WriteJson(const std::string& path, const nlohmann::json& value) {
 }  // namespace
 
 std::string Engine::CookiesForPage(View& view) {
-    if (view.url.empty()) return {};
+    if (!EnsureAttached(view) || view.url.empty()) return {};
     CallResult r = Call(view, "Network.getCookies", {{"urls", {view.url}}});
     std::string out;
     if (!r.ok) return out;
@@ -105,11 +105,13 @@ std::string Engine::CookiesForPage(View& view) {
 }
 
 void Engine::SetCookie(View& view, const std::string& url, const std::string& cookie) {
+    EnsureAttached(view);
     Call(view, "Network.setCookie", ParseCookie(url, cookie));
     SaveStorage(view);
 }
 
 void Engine::VisitCookies(View& view, void* param, wkeCookieVisitor visitor) {
+    EnsureAttached(view);
     CallResult r = Call(view, "Storage.getCookies");
     if (!r.ok || !visitor) return;
     for (const auto& c : r.result.value("cookies", nlohmann::json::array())) {
@@ -146,6 +148,7 @@ void Engine::SaveStorage(View& view) {
 }
 
 void Engine::RestoreCookies(View& view) {
+    if (view.session.empty()) return;  // done when the view attaches
     if (std::string file = PathFrom(view.cookieJarPath, "cookies.json"); !file.empty()) {
         nlohmann::json cookies = ReadJson(file);
         nlohmann::json params = nlohmann::json::array();
@@ -165,6 +168,7 @@ void Engine::RestoreCookies(View& view) {
 }
 
 void Engine::RestoreLocalStorage(View& view) {
+    if (view.session.empty()) return;  // done when the view attaches
     std::string file = PathFrom(view.localStoragePath, "local_storage.json");
     nlohmann::json saved = file.empty() ? nlohmann::json() : ReadJson(file);
     if (!saved.is_object()) return;
@@ -199,7 +203,7 @@ void Engine::OnStorageRestored(View& view, const std::string& origin) {
 }
 
 int Engine::RequestFavicon(View& view, wkeOnNetGetFaviconCallback callback, void* param) {
-    if (!callback || view.session.empty()) return 0;
+    if (!callback || !EnsureAttached(view)) return 0;
     static const char* kFind =
         "(function(){var l=document.querySelector('link[rel~=\"icon\"]');"
         "if(l&&l.href)return l.href;"

@@ -64,7 +64,9 @@ struct Load {
 struct View {
     int id = 0;
     std::string targetId;
-    std::string session;  // empty: the view has no page (the browser is gone)
+    std::string session;  // empty: the view has no page (not yet, or the browser is gone)
+    bool attached = false;       // has had its page session
+    bool failedToAttach = false;
     int width = 0, height = 0;
     bool shown = false;
     bool transparent = false;
