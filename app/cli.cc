@@ -46,11 +46,15 @@ struct FetchState {
     StreamWorkflow* workflow = nullptr;
     std::optional<std::string> message;
     bool loadFailed = false;
+    std::string reason;
 };
 
-void OnFinished(wkeWebView, void* param, const wkeString, wkeLoadingResult result, const wkeString) {
+void OnFinished(wkeWebView, void* param, const wkeString, wkeLoadingResult result, const wkeString reason) {
     auto* state = static_cast<FetchState*>(param);
-    if (result == WKE_LOADING_FAILED) state->loadFailed = true;
+    if (result == WKE_LOADING_FAILED) {
+        state->loadFailed = true;
+        state->reason = hostctl::Engine().wkeGetString ? hostctl::Engine().wkeGetString(reason) : "";
+    }
     if (auto message = state->workflow->FinishFetch(result)) state->message = message;
 }
 
@@ -74,7 +78,8 @@ int Fetch(const std::string& link, int timeoutSeconds) {
         std::printf("%s\n", platform::GbkToUtf8(*state.message).c_str());
         code = workflow.lastSucceeded() ? kCliSuccess : kCliFailureMessage;
     } else {
-        std::fprintf(stderr, "qirlen: the page did not load%s\n", state.loadFailed ? "" : " in time");
+        if (state.loadFailed) std::fprintf(stderr, "qirlen: the page did not load: %s\n", state.reason.c_str());
+        else std::fprintf(stderr, "qirlen: no page arrived within %d seconds\n", timeoutSeconds);
     }
     if (e.wkeShutdown) e.wkeShutdown();
     return code;

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -107,6 +108,8 @@ std::string HttpRequest::header(const std::string& name) const {
 }
 
 HttpServer::HttpServer(Handler handler, int port) : handler_(std::move(handler)) {
+    // A browser may drop a connection while the answer is being written.
+    signal(SIGPIPE, SIG_IGN);
     listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int one = 1;
     setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
