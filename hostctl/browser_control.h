@@ -45,6 +45,7 @@ struct BrowserEvents {
 class BrowserControl : public QWidget {
 public:
     static constexpr const char* kTypeName = "KWE_TB";
+    static constexpr const char* kControlType = "WKE_填表";  // UTF-8 here
 
     // Creates the control at `geometry` of `parent` with its stored property block
     // (empty: the starting values). Loads the engine once per process.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -166,6 +167,30 @@ TEST_F(Window, ASuccessfulFetch) {
     engine.wkeReload(reinterpret_cast<wkeWebView>(window_->browser().GetWebView()));
     ASSERT_TRUE(WaitFor([&] { return window_->resultBox().toPlainText() != "x"; }));
     EXPECT_EQ(recorder_.copied.size(), 2u);
+}
+
+TEST_F(Window, F5InTheViewReloadsAfterTheKeyEvent) {
+    Fetch(room->ShareLink(SampleLiveRoom::kLiveToken));
+    ASSERT_TRUE(WaitForResult());
+    std::vector<int> keys;
+    hostctl::BrowserEvents events = window_->browser().events();
+    events.keyDown = [&](int key, int) {
+        keys.push_back(key);
+        return true;
+    };
+    window_->browser().SetEvents(events);
+    window_->resultBox().setPlainText("x");
+    QKeyEvent f5(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window_->browser(), &f5);
+    EXPECT_EQ(keys, std::vector<int>{116});
+    ASSERT_TRUE(WaitFor([&] { return window_->resultBox().toPlainText() != "x"; }));  // reloaded, extracted again
+
+    events.keyDown = [](int, int) { return false; };  // a handler may keep the key from the page
+    window_->browser().SetEvents(events);
+    window_->resultBox().setPlainText("y");
+    QCoreApplication::sendEvent(&window_->browser(), &f5);
+    ProcessEvents(700);
+    EXPECT_EQ(window_->resultBox().toPlainText(), "y");
 }
 
 TEST_F(Window, TheShareTextLoadsItsLink) {
