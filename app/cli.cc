@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/startup.h"
 #include "app/stream_workflow.h"
 #include "app/texts.h"
 #include "hostctl/engine_library.h"
@@ -33,8 +34,19 @@ constexpr const char* kHelp =
     "Environment: QIRLEN_PLAYER_HOST (the online player's host), QIRLEN_CHROMIUM (the browser),\n"
     "QIRLEN_CHROMIUM_ARGS (extra browser switches).\n";
 
-class CliPage : public StreamWorkflow::Page {
+// The command line's view, set up like the window's: the phone profile, touch, user agent.
+class CliPage : public StreamWorkflow::Page, public StartupBrowser {
 public:
+    intptr_t WebView() override { return View(); }
+    void SetTouchEnabled(intptr_t v, bool enabled) override {
+        if (hostctl::Engine().wkeSetTouchEnabled) hostctl::Engine().wkeSetTouchEnabled(reinterpret_cast<wkeWebView>(v), enabled);
+    }
+    void SetUserAgentProperty(const std::string& ua) override {
+        const hostctl::EngineEntries& e = hostctl::Engine();
+        if (!view || !e.wkeSetUserAgent || !e.wkeReload) return;
+        e.wkeSetUserAgent(view, ua.c_str());
+        e.wkeReload(view);
+    }
     void Load(const std::string& address) override {
         if (view && hostctl::Engine().wkeLoadURL) hostctl::Engine().wkeLoadURL(view, address.c_str());
     }
@@ -63,6 +75,8 @@ int Fetch(const std::string& link, int timeoutSeconds) {
     const hostctl::EngineEntries& e = hostctl::Engine();
     CliPage page;
     page.view = e.wkeCreateWebWindow ? e.wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 600, 510) : nullptr;
+    ProgramState program;
+    RunStartupSequence(page);
     StreamWorkflow workflow(page);
     FetchState state{&workflow};
     if (page.view && e.wkeOnLoadingFinish) e.wkeOnLoadingFinish(page.view, OnFinished, &state);

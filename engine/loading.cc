@@ -56,9 +56,19 @@ void Engine::Navigate(View& view, const std::string& url) {
         });
 }
 
+// A view that has loaded nothing yet reloads its blank document, so that it takes up the
+// settings made since; that is no load of an address and is not reported. A view still
+// waiting for its page does it when the page comes, without making the caller wait.
 void Engine::Reload(View& view) {
-    EnsureAttached(view);
-    if (view.session.empty() || view.url.empty()) return;
+    if (!view.attached) {
+        view.reloadWhenAttached = true;
+        return;
+    }
+    if (view.session.empty()) return;
+    if (view.loadSerial == 0) {
+        Post(view, "Page.reload");
+        return;
+    }
     BeginLoad(view, view.url);
     view.load.navigateAnswered = true;  // no navigation answer comes for a reload
     Post(view, "Page.reload");

@@ -29,6 +29,10 @@ void Engine::ApplySettings(View& view) {
     ApplyScreencast(view);
     RestoreCookies(view);
     RestoreLocalStorage(view);
+    if (view.reloadWhenAttached) {
+        view.reloadWhenAttached = false;
+        Reload(view);
+    }
 }
 
 void Engine::ApplyUserAgent(View& view) {

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "app/main_window.h"
+#include "app/startup.h"
 #include "app/texts.h"
 #include "hostctl/browser_control.h"
 #include "platform/codepage.h"
@@ -20,9 +21,13 @@ namespace {
 TEST(NoEngine, TheWindowOpensAfterTheMessageAndStillWorks) {
     SinkRecorder recorder;
     recorder.Install();
-    app::MainWindow window;
+    app::ProgramState state;
+    app::MainWindow window(app::OnMainWindowCreated);
     window.show();
-    ASSERT_EQ(recorder.boxes.size(), 1u);
+    ASSERT_EQ(recorder.boxes.size(), 2u);  // where the engine belongs, and the automation layer's
+    EXPECT_EQ(recorder.boxes[1].text, Gbk("miniblink填表模块初始化失败！\r\n为了保护您的程序，本次初始化被终止！"));
+    EXPECT_EQ(recorder.boxes[1].title, Gbk("温馨提示"));
+    EXPECT_EQ(recorder.boxes[1].style, platform::kMbIconError);
     std::string expected = Gbk("请把") + "node.so" + Gbk("放在[") +
                            platform::Utf8ToGbk(platform::ProgramDirectory() + "node.so") + "]" + Gbk("位置");
     EXPECT_EQ(recorder.boxes[0].text, expected);
@@ -41,7 +46,7 @@ TEST(NoEngine, TheWindowOpensAfterTheMessageAndStillWorks) {
     ProcessEvents(500);
     EXPECT_FALSE(window.fetchButton().isEnabled());
     EXPECT_EQ(window.fetchButton().text(), QString::fromUtf8("获取中"));
-    EXPECT_EQ(recorder.boxes.size(), 1u);  // the engine is looked for once per process
+    EXPECT_EQ(recorder.boxes.size(), 2u);  // nothing more
 }
 
 }  // namespace

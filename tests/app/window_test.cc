@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "app/main_window.h"
+#include "app/startup.h"
 #include "app/texts.h"
 #include "hostctl/browser_control.h"
 #include "hostctl/engine_library.h"
@@ -35,7 +36,7 @@ protected:
     static void TearDownTestSuite() { delete room; }
     void SetUp() override {
         recorder_.Install();
-        window_ = std::make_unique<app::MainWindow>();
+        window_ = std::make_unique<app::MainWindow>(app::OnMainWindowCreated);
         window_->show();
     }
     void TearDown() override { window_.reset(); }
@@ -58,6 +59,20 @@ protected:
 };
 
 std::string Expected(const std::string& utf8) { return Gbk(utf8.c_str()); }
+
+TEST_F(Window, StartUpMakesTheViewPassForAPhone) {
+    auto view = reinterpret_cast<wkeWebView>(window_->browser().GetWebView());
+    EXPECT_EQ(app::ProgramState::Automation().GetView(), view);
+    const hostctl::EngineEntries& e = hostctl::Engine();
+    auto eval = [&](const char* script) { return std::string(e.jsToString(e.wkeGlobalExec(view), e.wkeRunJSW(view, reinterpret_cast<const char16_t*>(platform::Utf8ToUtf16(script).c_str())))); };
+    // The blank page was reloaded with the new settings, before any link was loaded.
+    EXPECT_TRUE(WaitFor([&] { return eval("return navigator.userAgent") == app::kPhoneUserAgent; }, 5000));
+    EXPECT_EQ(eval("return [navigator.platform, navigator.maxTouchPoints, screen.width, screen.height,"
+                   " screen.availWidth, screen.availHeight, 'ontouchstart' in window].join()"),
+              "Linux armv8l,5,360,720,360,720,true");
+    EXPECT_TRUE(window_->resultBox().toPlainText().isEmpty());  // the reload is no fetch
+    EXPECT_TRUE(recorder_.boxes.empty());
+}
 
 TEST_F(Window, LayoutAsDesigned) {
     app::MainWindow& w = *window_;

@@ -1,7 +1,8 @@
 #pragma once
 // A stand-in for the platform's live rooms on loopback: share links that redirect to room
 // pages, one room live with its stream element, one whose live has ended, one without the
-// element.
+// element. Only a browser that passes for a phone (a phone's user agent and touch input)
+// gets the stream element; any other gets a desktop page without it.
 #include <string>
 
 #include "tests/support/http_server.h"

@@ -1,0 +1,137 @@
+#include "automation/script_bridge.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "automation/engine_binding.h"
+#include "platform/codepage.h"
+
+namespace automation {
+namespace {
+
+jsValue Undefined() { return Api().jsUndefined ? Api().jsUndefined() : 0; }
+
+}  // namespace
+
+ScriptBridge& Bridge() {
+    static ScriptBridge bridge;
+    return bridge;
+}
+
+void ResetBridge() { Bridge() = ScriptBridge{}; }
+
+jsValue DispatchScriptCall(jsExecState context, void* handler) {
+    if (!handler) return Undefined();
+    return reinterpret_cast<ScriptHandler>(handler)(context);
+}
+
+void BindScriptFunction(const std::string& name, ScriptHandler handler, unsigned argCount) {
+    auto bind = LookupEntry<decltype(&::wkeJsBindFunction)>("wkeJsBindFunction");
+    if (!bind) return;  // an engine without it: nothing can be bound
+    bind(name.c_str(), DispatchScriptCall, reinterpret_cast<void*>(handler), argCount);
+}
+
+std::string ScriptArgText(jsExecState context, int index) {
+    const EngineApi& api = Api();
+    if (!api.jsArg || !api.jsToTempStringW) return {};
+    const char16_t* text = api.jsToTempStringW(context, api.jsArg(context, index));
+    return text ? platform::Utf16ToGbk(text) : std::string();
+}
+
+// Leading white space and a sign, then digits; whatever follows is ignored.
+int32_t ScriptArgInt(jsExecState context, int index) {
+    std::string text = ScriptArgText(context, index);
+    errno = 0;
+    long long value = std::strtoll(text.c_str(), nullptr, 10);
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+void BindScriptBridge() {
+    BindScriptFunction("GetAttributeBack", handlers::GetAttributeBack, 1);
+    BindScriptFunction("FramesCount", handlers::FramesCount, 1);
+    BindScriptFunction("GetElementInformation", handlers::GetElementInformation, 6);
+    BindScriptFunction("LoadJs_Success", handlers::LoadJsSuccess, 6);
+    BindScriptFunction("ScrollBack", handlers::ScrollBack, 1);
+    BindScriptFunction("selectBack", handlers::SelectBack, 2);
+    BindScriptFunction("Getvalue", handlers::Getvalue, 1);
+    BindScriptFunction("GetElementRect", handlers::GetElementRect, 6);
+    BindScriptFunction("Elementundefined", handlers::ElementUndefined, 0);
+    BindScriptFunction("enumresources", handlers::EnumResources, 3);
+}
+
+namespace handlers {
+
+jsValue GetAttributeBack(jsExecState c) {
+    Bridge().attributeReply = ScriptArgText(c, 0);
+    return Undefined();
+}
+
+jsValue FramesCount(jsExecState c) {
+    Bridge().frameTotalReply = ScriptArgInt(c, 0);
+    return Undefined();
+}
+
+jsValue GetElementInformation(jsExecState c) {
+    Bridge().elementInfoList.push_back({ScriptArgText(c, 0), ScriptArgText(c, 1), ScriptArgText(c, 2),
+                                        ScriptArgText(c, 3), ScriptArgText(c, 4), ScriptArgInt(c, 5),
+                                        ScriptArgText(c, 6)});
+    return Undefined();
+}
+
+jsValue LoadJsSuccess(jsExecState) {
+    Bridge().scriptLoaded = true;
+    return Undefined();
+}
+
+jsValue ScrollBack(jsExecState c) {
+    Bridge().scrollReply = ScriptArgInt(c, 0);
+    return Undefined();
+}
+
+jsValue SelectBack(jsExecState c) {
+    Bridge().optionTexts.push_back(ScriptArgText(c, 0));
+    Bridge().optionValues.push_back(ScriptArgText(c, 1));
+    return Undefined();
+}
+
+// Hands `valueToSupply` to the page as a string, so that long values never have to be
+// quoted inside script text.
+jsValue Getvalue(jsExecState c) {
+    const EngineApi& api = Api();
+    if (!api.wkeGlobalExec || !api.jsStringW) return Undefined();
+    auto view = reinterpret_cast<wkeWebView>(static_cast<intptr_t>(ScriptArgInt(c, 0)));
+    jsExecState global = api.wkeGlobalExec(view);
+    std::u16string text = platform::GbkToUtf16(Bridge().valueToSupply);
+    return api.jsStringW(global, text.c_str());
+}
+
+// Scripts pass a rectangle's properties in alphabetical order: bottom, height, left, right,
+// top, width.
+jsValue GetElementRect(jsExecState c) {
+    ElementRect& r = Bridge().elementRect;
+    r.left = ScriptArgInt(c, 2);
+    r.top = ScriptArgInt(c, 4);
+    r.right = ScriptArgInt(c, 3);
+    r.bottom = ScriptArgInt(c, 0);
+    r.width = ScriptArgInt(c, 5);
+    r.height = ScriptArgInt(c, 1);
+    return Undefined();
+}
+
+jsValue ElementUndefined(jsExecState) {
+    Bridge().elementMissing = true;
+    return Undefined();
+}
+
+jsValue EnumResources(jsExecState c) {
+    std::string kind = ScriptArgText(c, 0);
+    if (kind == "script" || kind == "CSS" || kind == "embed") Bridge().resourceList.push_back(ScriptArgText(c, 1));
+    else if (kind == "frameCount") Bridge().frameRecordReply = ScriptArgInt(c, 1);
+    return Undefined();
+}
+
+}  // namespace handlers
+}  // namespace automation

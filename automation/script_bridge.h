@@ -1,0 +1,68 @@
+#pragma once
+// The native functions bound into page script, and the process-wide reply slots they fill.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/wke.h"
+
+namespace automation {
+
+struct ElementInfo {
+    std::string id, innerText, outerHTML, nodeName, className;
+    int32_t frameRecord = 0;
+    std::string cssSelector;
+};
+
+struct ElementRect {
+    int32_t left = 0, top = 0, right = 0, bottom = 0, width = 0, height = 0;
+};
+
+// Texts are GBK.
+struct ScriptBridge {
+    std::string attributeReply;
+    int32_t frameTotalReply = 0;
+    std::vector<ElementInfo> elementInfoList;
+    bool scriptLoaded = false;
+    int32_t scrollReply = 0;
+    std::vector<std::string> optionTexts, optionValues;
+    std::string valueToSupply;
+    ElementRect elementRect;
+    bool elementMissing = false;
+    std::vector<std::string> resourceList;
+    int32_t frameRecordReply = 0;
+};
+
+// The one set of slots of the process.
+ScriptBridge& Bridge();
+// Empties every slot (program start and end).
+void ResetBridge();
+
+using ScriptHandler = jsValue (*)(jsExecState context);
+
+// Makes `name` (GBK) callable from page script; its calls reach `handler`.
+void BindScriptFunction(const std::string& name, ScriptHandler handler, unsigned argCount);
+// The function the engine calls for every bound name; the binding parameter is the handler.
+jsValue DispatchScriptCall(jsExecState context, void* handler);
+
+std::string ScriptArgText(jsExecState context, int index);  // GBK
+int32_t ScriptArgInt(jsExecState context, int index);
+
+// Binds the ten functions, in their order.
+void BindScriptBridge();
+
+// The ten handlers.
+namespace handlers {
+jsValue GetAttributeBack(jsExecState c);
+jsValue FramesCount(jsExecState c);
+jsValue GetElementInformation(jsExecState c);
+jsValue LoadJsSuccess(jsExecState c);
+jsValue ScrollBack(jsExecState c);
+jsValue SelectBack(jsExecState c);
+jsValue Getvalue(jsExecState c);
+jsValue GetElementRect(jsExecState c);
+jsValue ElementUndefined(jsExecState c);
+jsValue EnumResources(jsExecState c);
+}  // namespace handlers
+
+}  // namespace automation

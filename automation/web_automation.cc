@@ -1,0 +1,98 @@
+// Running scripts in frames, and the page-level operations that read one reply slot.
+#include "automation/web_automation.h"
+
+#include "automation/engine_binding.h"
+#include "automation/script_bridge.h"
+#include "platform/codepage.h"
+
+extern "C" const char automation_frame_numbering_js[];
+extern "C" const char automation_load_script_js[];
+
+namespace automation {
+
+std::string ToUtf8Script(const std::string& gbk) { return platform::Utf16ToUtf8(platform::GbkToUtf16(gbk)); }
+
+void RunScript(wkeWebView view, FrameId frame, const std::string& script, bool inClosure) {
+    if (!Api().wkeRunJsByFrame) return;
+    std::string utf8 = ToUtf8Script(script);
+    Api().wkeRunJsByFrame(view, frame, utf8.c_str(), inClosure);
+}
+
+int32_t WebAutomation::GetFrameIds(std::vector<int32_t>& frames) {
+    if (!view_ || !Api().wkeRunJsByFrame) return 0;
+    ScriptBridge& bridge = Bridge();
+    RunScript(view_, 1, automation_frame_numbering_js, false);
+    frames.clear();
+    bridge.frameRecordReply = 0;
+    int32_t expected = 1;
+    // Frame k answers with the number the walk gave its window; the handles that answer in
+    // order are the frames' handles.
+    for (FrameId handle = 1; handle <= 100; ++handle) {
+        RunScript(view_, handle, "window.top.enumresources('frameCount',window.IDRECORD);", true);
+        if (bridge.frameRecordReply != expected) continue;
+        frames.push_back(handle);
+        if (++expected > bridge.frameTotalReply) break;
+    }
+    return bridge.frameTotalReply;
+}
+
+bool WebAutomation::LoadScriptFile(const std::string& url, FrameId frame) {
+    if (!view_ || !Api().wkeRunJsByFrame) return false;
+    Bridge().scriptLoaded = false;
+    RunScript(view_, frame, automation_load_script_js + url + "',callback())", false);
+    return Bridge().scriptLoaded;
+}
+
+bool WebAutomation::SetZoom(const std::string& zoom, FrameId frame) {
+    if (!view_ || !Api().wkeRunJsByFrame) return false;
+    RunScript(view_, frame, "document.body.style.zoom=" + zoom + ";", false);
+    return true;
+}
+
+std::string WebAutomation::GetZoom(FrameId frame) {
+    if (!view_ || !Api().wkeRunJsByFrame) return {};
+    Bridge().attributeReply.clear();
+    RunScript(view_, frame, "window.top.GetAttributeBack(document.body.style.zoom);", false);
+    return Bridge().attributeReply;
+}
+
+int32_t WebAutomation::GetScrollLeft(FrameId frame) {
+    if (!view_ || !Api().wkeRunJsByFrame) return -1;
+    Bridge().scrollReply = -1;
+    RunScript(view_, frame, "window.top.ScrollBack(document.body.scrollLeft);", false);
+    return Bridge().scrollReply;
+}
+
+int32_t WebAutomation::GetScrollTop(FrameId frame) {
+    if (!view_ || !Api().wkeRunJsByFrame) return -1;
+    Bridge().scrollReply = -1;
+    RunScript(view_, frame, "window.top.ScrollBack(document.body.scrollTop);", false);
+    return Bridge().scrollReply;
+}
+
+int32_t WebAutomation::SetScrollTop(int32_t value, FrameId frame) {
+    if (!view_ || !Api().wkeRunJsByFrame) return -1;
+    RunScript(view_, frame, "document.body.scrollTop=" + std::to_string(value) + ";", false);
+    return 0;
+}
+
+int32_t WebAutomation::SetScrollLeft(int32_t value, FrameId frame) {
+    if (!view_ || !Api().wkeRunJsByFrame) return -1;
+    RunScript(view_, frame, "document.body.scrollLeft=" + std::to_string(value) + ";", false);
+    return 0;
+}
+
+std::string WebAutomation::GetReadyState(FrameId frame) {
+    if (!view_ || !Api().wkeRunJsByFrame) return {};
+    Bridge().attributeReply.clear();
+    RunScript(view_, frame, "window.top.GetAttributeBack(document.readyState);", false);
+    return Bridge().attributeReply;
+}
+
+jsValue WebAutomation::RunScriptInFrame(const std::string& script, bool inClosure, FrameId frame) {
+    if (!view_ || !Api().wkeRunJsByFrame) return -1;
+    std::string utf8 = ToUtf8Script(script);
+    return Api().wkeRunJsByFrame(view_, frame, utf8.c_str(), inClosure);
+}
+
+}  // namespace automation
