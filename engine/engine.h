@@ -123,6 +123,7 @@ class Engine {
     // event handlers by domain
     void OnRuntimeEvent(View& view, const std::string& method, const nlohmann::json& params);
     void OnPageEvent(View& view, const std::string& method, const nlohmann::json& params);
+    void RemoveDescendants(View& view, const std::string& frame);
     void OnFrameEvent(View& view, const std::string& method, const nlohmann::json& params);
     void OnLoadEvent(View& view, const std::string& method, const nlohmann::json& params);
     void OnDebuggerPaused(View& view, const nlohmann::json& params);

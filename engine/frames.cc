@@ -34,6 +34,20 @@ wkeWebFrameHandle Engine::HandleOfFrame(const View& view, const std::string& fra
     return 0;
 }
 
+void Engine::RemoveDescendants(View& view, const std::string& frame) {
+    auto it = view.frames.find(frame);
+    if (it == view.frames.end()) return;
+    std::vector<std::string> doomed = it->second.children;
+    it->second.children.clear();
+    for (size_t i = 0; i < doomed.size(); ++i) {
+        auto child = view.frames.find(doomed[i]);
+        if (child == view.frames.end()) continue;
+        for (auto& grandchild : child->second.children) doomed.push_back(grandchild);
+        view.frames.erase(child);
+        view.contexts.erase(doomed[i]);
+    }
+}
+
 void Engine::OnFrameEvent(View& view, const std::string& method, const nlohmann::json& params) {
     if (method == "Page.frameAttached") {
         std::string id = params.value("frameId", "");
@@ -46,20 +60,13 @@ void Engine::OnFrameEvent(View& view, const std::string& method, const nlohmann:
     } else if (method == "Page.frameDetached") {
         std::string id = params.value("frameId", "");
         if (params.value("reason", "") == "swap") return;  // the same frame, in another process
-        std::vector<std::string> doomed{id};
-        for (size_t i = 0; i < doomed.size(); ++i) {
-            auto it = view.frames.find(doomed[i]);
-            if (it == view.frames.end()) continue;
-            for (auto& child : it->second.children) doomed.push_back(child);
-        }
+        RemoveDescendants(view, id);
         if (auto it = view.frames.find(id); it != view.frames.end()) {
             auto parent = view.frames.find(it->second.parent);
             if (parent != view.frames.end()) std::erase(parent->second.children, id);
         }
-        for (auto& gone : doomed) {
-            view.frames.erase(gone);
-            view.contexts.erase(gone);
-        }
+        view.frames.erase(id);
+        view.contexts.erase(id);
     } else if (method == "Page.frameNavigated") {
         const auto& f = params["frame"];
         std::string id = f.value("id", "");
@@ -68,6 +75,8 @@ void Engine::OnFrameEvent(View& view, const std::string& method, const nlohmann:
             view.frames.clear();
             view.mainFrame = id;
         }
+        // A new document in a frame: the frames of its old document are gone.
+        RemoveDescendants(view, id);
         Frame& frame = view.frames[id];
         frame.parent = parent;
         frame.url = f.value("url", "");
