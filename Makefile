@@ -22,6 +22,7 @@ demo: build
 bench: build
 	$(BUILD)/bin/bench_engine
 	$(BUILD)/bin/bench_app
+	$(BUILD)/bin/bench_automation
 
 format:
 	find app hostctl automation locate ops engine platform tests bench \

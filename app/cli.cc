@@ -36,10 +36,11 @@ constexpr const char* kHelp =
 
 // The command line's view, set up like the window's: the phone profile, touch, user agent.
 class CliPage : public StreamWorkflow::Page, public StartupBrowser {
-public:
+  public:
     intptr_t WebView() override { return View(); }
     void SetTouchEnabled(intptr_t v, bool enabled) override {
-        if (hostctl::Engine().wkeSetTouchEnabled) hostctl::Engine().wkeSetTouchEnabled(reinterpret_cast<wkeWebView>(v), enabled);
+        if (hostctl::Engine().wkeSetTouchEnabled)
+            hostctl::Engine().wkeSetTouchEnabled(reinterpret_cast<wkeWebView>(v), enabled);
     }
     void SetUserAgentProperty(const std::string& ua) override {
         const hostctl::EngineEntries& e = hostctl::Engine();
@@ -48,7 +49,8 @@ public:
         e.wkeReload(view);
     }
     void Load(const std::string& address) override {
-        if (view && hostctl::Engine().wkeLoadURL) hostctl::Engine().wkeLoadURL(view, address.c_str());
+        if (view && hostctl::Engine().wkeLoadURL)
+            hostctl::Engine().wkeLoadURL(view, address.c_str());
     }
     intptr_t View() override { return reinterpret_cast<intptr_t>(view); }
     wkeWebView view = nullptr;
@@ -61,11 +63,13 @@ struct FetchState {
     std::string reason;
 };
 
-void OnFinished(wkeWebView, void* param, const wkeString, wkeLoadingResult result, const wkeString reason) {
+void OnFinished(wkeWebView, void* param, const wkeString, wkeLoadingResult result,
+                const wkeString reason) {
     auto* state = static_cast<FetchState*>(param);
     if (result == WKE_LOADING_FAILED) {
         state->loadFailed = true;
-        state->reason = hostctl::Engine().wkeGetString ? hostctl::Engine().wkeGetString(reason) : "";
+        state->reason =
+            hostctl::Engine().wkeGetString ? hostctl::Engine().wkeGetString(reason) : "";
     }
     if (auto message = state->workflow->FinishFetch(result)) state->message = message;
 }
@@ -74,7 +78,9 @@ int Fetch(const std::string& link, int timeoutSeconds) {
     if (!hostctl::EngineLibrary::Load()) return kCliLoadFailed;
     const hostctl::EngineEntries& e = hostctl::Engine();
     CliPage page;
-    page.view = e.wkeCreateWebWindow ? e.wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 600, 510) : nullptr;
+    page.view = e.wkeCreateWebWindow
+                    ? e.wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 600, 510)
+                    : nullptr;
     ProgramState program;
     RunStartupSequence(page);
     StreamWorkflow workflow(page);
@@ -82,7 +88,8 @@ int Fetch(const std::string& link, int timeoutSeconds) {
     if (page.view && e.wkeOnLoadingFinish) e.wkeOnLoadingFinish(page.view, OnFinished, &state);
     if (!workflow.StartFetch(platform::Utf8ToGbk(link))) return kCliWrongLink;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    while (page.view && !state.message && !state.loadFailed && std::chrono::steady_clock::now() < deadline) {
+    while (page.view && !state.message && !state.loadFailed &&
+           std::chrono::steady_clock::now() < deadline) {
         pollfd pfd{e.wkeGetEventFd(), POLLIN, 0};
         poll(&pfd, 1, 200);
         e.wkeWake(nullptr);
@@ -92,8 +99,10 @@ int Fetch(const std::string& link, int timeoutSeconds) {
         std::printf("%s\n", platform::GbkToUtf8(*state.message).c_str());
         code = workflow.lastSucceeded() ? kCliSuccess : kCliFailureMessage;
     } else {
-        if (state.loadFailed) std::fprintf(stderr, "qirlen: the page did not load: %s\n", state.reason.c_str());
-        else std::fprintf(stderr, "qirlen: no page arrived within %d seconds\n", timeoutSeconds);
+        if (state.loadFailed)
+            std::fprintf(stderr, "qirlen: the page did not load: %s\n", state.reason.c_str());
+        else
+            std::fprintf(stderr, "qirlen: no page arrived within %d seconds\n", timeoutSeconds);
     }
     if (e.wkeShutdown) e.wkeShutdown();
     return code;

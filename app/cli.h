@@ -8,7 +8,7 @@ enum CliExit {
     kCliSuccess = 0,
     kCliFailureMessage = 2,  // the page said the element is missing or the live has ended
     kCliWrongLink = 3,
-    kCliLoadFailed = 4,      // the load failed, or no page arrived in time
+    kCliLoadFailed = 4,  // the load failed, or no page arrived in time
     kCliUsage = 64,
 };
 

@@ -17,12 +17,14 @@ namespace {
 
 // In the window, the program's message boxes, clipboard and shell go through Qt.
 void InstallQtSinks() {
-    platform::SetMessageBoxSink([](const std::string& text, const std::string& title, unsigned style) {
-        QMessageBox box((style & platform::kMbIconError) ? QMessageBox::Critical : QMessageBox::NoIcon,
-                        app::ToQt(title), app::ToQt(text), QMessageBox::Ok);
-        box.exec();
-        return 1;
-    });
+    platform::SetMessageBoxSink(
+        [](const std::string& text, const std::string& title, unsigned style) {
+            QMessageBox box(
+                (style & platform::kMbIconError) ? QMessageBox::Critical : QMessageBox::NoIcon,
+                app::ToQt(title), app::ToQt(text), QMessageBox::Ok);
+            box.exec();
+            return 1;
+        });
     platform::SetClipboardSink([](const std::string& text) {
         QGuiApplication::clipboard()->setText(app::ToQt(text));
         return true;
@@ -35,8 +37,10 @@ void InstallQtSinks() {
 // A page's file chooser asks the user: one path, or a directory and file names.
 int AskForFiles(OPENFILENAMEW* ofn) {
     QStringList files;
-    if (ofn->Flags & OFN_ALLOWMULTISELECT) files = QFileDialog::getOpenFileNames();
-    else if (QString one = QFileDialog::getOpenFileName(); !one.isEmpty()) files << one;
+    if (ofn->Flags & OFN_ALLOWMULTISELECT)
+        files = QFileDialog::getOpenFileNames();
+    else if (QString one = QFileDialog::getOpenFileName(); !one.isEmpty())
+        files << one;
     if (files.isEmpty()) return 0;
     std::u16string answer;
     for (const QString& f : files) answer += f.toStdU16String() + u'\0';

@@ -31,14 +31,19 @@ void SetColors(QWidget* w, const QColor& text, const QColor& base) {
 
 }  // namespace
 
-QString ToQt(const std::string& gbk) { return QString::fromStdU16String(platform::GbkToUtf16(gbk)); }
-std::string FromQt(const QString& text) { return platform::Utf16ToGbk(text.toStdU16String()); }
+QString ToQt(const std::string& gbk) {
+    return QString::fromStdU16String(platform::GbkToUtf16(gbk));
+}
+std::string FromQt(const QString& text) {
+    return platform::Utf16ToGbk(text.toStdU16String());
+}
 
 MainWindow::MainWindow(std::function<void(MainWindow&)> onCreated) {
     BuildLayout();
-    browser_->SetEvents({.loadingFinished = [this](const std::string& url, int result, const std::string& reason) {
-        OnPageLoadingFinished(url, result, reason);
-    }});
+    browser_->SetEvents(
+        {.loadingFinished = [this](const std::string& url, int result, const std::string& reason) {
+            OnPageLoadingFinished(url, result, reason);
+        }});
     connect(fetchButton_, &QPushButton::clicked, [this] { OnFetchClicked(); });
     connect(playerButton_, &QPushButton::clicked, [this] { OnPlayerClicked(); });
     linkBox_->installEventFilter(this);
@@ -94,8 +99,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void MainWindow::Load(const std::string& address) { browser_->LoadAddress(address); }
-intptr_t MainWindow::View() { return browser_->GetWebView(); }
+void MainWindow::Load(const std::string& address) {
+    browser_->LoadAddress(address);
+}
+intptr_t MainWindow::View() {
+    return browser_->GetWebView();
+}
 
 void MainWindow::OnFetchClicked() {
     if (!workflow_.StartFetch(FromQt(linkBox_->text()))) return;
@@ -112,7 +121,9 @@ void MainWindow::OnPageLoadingFinished(const std::string&, int result, const std
     fetchButton_->setText(ToQt(texts::CaptionIdle()));
 }
 
-void MainWindow::OnPlayerClicked() { OpenWithShell(workflow_.playerAddress()); }
+void MainWindow::OnPlayerClicked() {
+    OpenWithShell(workflow_.playerAddress());
+}
 
 void MainWindow::OnLinkBoxFocused() {
     if (TextEquals(FromQt(linkBox_->text()), texts::InputHint()) == 0) {
@@ -125,6 +136,8 @@ void MainWindow::OnLinkBoxFocused() {
     fetchButton_->setEnabled(true);
 }
 
-void OpenWithShell(const std::string& address) { platform::ShellOpen(address); }
+void OpenWithShell(const std::string& address) {
+    platform::ShellOpen(address);
+}
 
 }  // namespace app

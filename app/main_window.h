@@ -20,7 +20,7 @@ class BrowserControl;
 namespace app {
 
 class MainWindow : public QWidget, private StreamWorkflow::Page {
-public:
+  public:
     // `onCreated` runs once the window and its controls exist, before the window is shown.
     explicit MainWindow(std::function<void(MainWindow&)> onCreated = nullptr);
     ~MainWindow() override;
@@ -38,20 +38,20 @@ public:
     QPushButton& fetchButton() { return *fetchButton_; }
     QPushButton& playerButton() { return *playerButton_; }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void Load(const std::string& address) override;
     intptr_t View() override;
     void BuildLayout();
 
-    QLineEdit* linkBox_ = nullptr;        // 编辑框1
-    QLabel* linkLabel_ = nullptr;         // 标签2
-    QPlainTextEdit* resultBox_ = nullptr; // 编辑框2
-    QLabel* noteLabel_ = nullptr;         // 标签3
-    QPushButton* playerButton_ = nullptr; // 按钮2
-    QPushButton* fetchButton_ = nullptr;  // 按钮1
+    QLineEdit* linkBox_ = nullptr;                // 编辑框1
+    QLabel* linkLabel_ = nullptr;                 // 标签2
+    QPlainTextEdit* resultBox_ = nullptr;         // 编辑框2
+    QLabel* noteLabel_ = nullptr;                 // 标签3
+    QPushButton* playerButton_ = nullptr;         // 按钮2
+    QPushButton* fetchButton_ = nullptr;          // 按钮1
     hostctl::BrowserControl* browser_ = nullptr;  // miniblink
     StreamWorkflow workflow_{*this};
 };

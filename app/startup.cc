@@ -8,8 +8,10 @@
 namespace app {
 
 const char* const kPhoneUserAgent =
-    "Mozilla/5.0 (iPhone; CPU iPhone OS 14_0_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like Gecko) "
-    "Mobile/15E148 AliApp(DingTalk/4.5.15) cn.xuexi.qg/13900895 Channel/201200 Device/XueXi XueXi/2.17.0 "
+    "Mozilla/5.0 (iPhone; CPU iPhone OS 14_0_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like "
+    "Gecko) "
+    "Mobile/15E148 AliApp(DingTalk/4.5.15) cn.xuexi.qg/13900895 Channel/201200 Device/XueXi "
+    "XueXi/2.17.0 "
     "language/zh-Hans";
 
 namespace {
@@ -53,7 +55,9 @@ void OnMainWindowCreated(MainWindow& window) {
         void SetTouchEnabled(intptr_t view, bool enabled) override {
             hostctl::BrowserControl::SetTouchEnabled(view, enabled);
         }
-        void SetUserAgentProperty(const std::string& ua) override { control.SetUserAgentProperty(ua); }
+        void SetUserAgentProperty(const std::string& ua) override {
+            control.SetUserAgentProperty(ua);
+        }
     } browser(window.browser());
     RunStartupSequence(browser);
 }

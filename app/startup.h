@@ -13,7 +13,7 @@ class MainWindow;
 // The program's one automation object and the automation layer's module-wide state, for
 // the whole run.
 class ProgramState {
-public:
+  public:
     ProgramState();
     ~ProgramState();
     static automation::WebAutomation& Automation();
@@ -25,7 +25,7 @@ extern const char* const kPhoneUserAgent;
 // What the start-up sequence needs of the browser: the window's control, or the command
 // line's bare view.
 class StartupBrowser {
-public:
+  public:
     virtual ~StartupBrowser() = default;
     virtual intptr_t WebView() = 0;
     virtual void SetTouchEnabled(intptr_t view, bool enabled) = 0;

@@ -21,7 +21,8 @@ bool StreamWorkflow::StartFetch(const std::string& linkBoxText) {
 std::optional<std::string> StreamWorkflow::FinishFetch(int result) {
     hostctl::PageQuery query;
     if (result != 0) return std::nullopt;
-    std::string html = query.Query(reinterpret_cast<wkeWebView>(page_.View()), 2, texts::StreamElementSelector(), 1);
+    std::string html = query.Query(reinterpret_cast<wkeWebView>(page_.View()), 2,
+                                   texts::StreamElementSelector(), 1);
     Extraction found = ExtractStream(hostctl::ConvertUtf8(html));
     lastSucceeded_ = found.success;
     if (found.success) {

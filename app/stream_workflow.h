@@ -8,13 +8,13 @@
 namespace app {
 
 class StreamWorkflow {
-public:
+  public:
     // Where the workflow loads pages: the window's browser control, or the command line's view.
     class Page {
-    public:
+      public:
         virtual ~Page() = default;
         virtual void Load(const std::string& address) = 0;  // GBK
-        virtual intptr_t View() = 0;                         // 0: no web view
+        virtual intptr_t View() = 0;                        // 0: no web view
     };
 
     explicit StreamWorkflow(Page& page) : page_(page) {}
@@ -31,7 +31,7 @@ public:
     bool lastSucceeded() const { return lastSucceeded_; }
     const std::string& playerAddress() const { return playerAddress_; }
 
-private:
+  private:
     Page& page_;
     std::string playerAddress_;
     bool lastSucceeded_ = false;

@@ -7,7 +7,9 @@
 namespace app {
 namespace {
 
-bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+bool IsLeadByte(unsigned char c) {
+    return c >= 0x81 && c <= 0xFE;
+}
 
 // Characters that may stand in an address; the first other one ends it.
 bool InAddress(char c) {

@@ -6,7 +6,9 @@
 
 namespace app::texts {
 
-std::string Gbk(const char* utf8) { return platform::Utf8ToGbk(utf8); }
+std::string Gbk(const char* utf8) {
+    return platform::Utf8ToGbk(utf8);
+}
 
 #define QIRLEN_TEXT(name, value)               \
     const std::string& name() {                \

@@ -4,9 +4,9 @@
 
 namespace app::texts {
 
-const std::string& ShareLinkHost();      // the host of the platform's share links
+const std::string& ShareLinkHost();  // the host of the platform's share links
 const std::string& ExampleShareLink();
-const std::string& InputHint();          // grey hint of the link box
+const std::string& InputHint();  // grey hint of the link box
 const std::string& WrongLinkMessage();
 const std::string& WrongLinkTitle();
 const std::string& CaptionLoading();

@@ -22,8 +22,8 @@ struct CallbackAdapter {
 using CookieAdapter = CallbackAdapter<wkeCookieVisitor>;
 using FaviconAdapter = CallbackAdapter<wkeOnNetGetFaviconCallback>;
 
-bool ForwardCookie(void* adapter, const char* name, const char* value, const char* domain, const char* path,
-                   int secure, int httpOnly, int* expires) {
+bool ForwardCookie(void* adapter, const char* name, const char* value, const char* domain,
+                   const char* path, int secure, int httpOnly, int* expires) {
     auto* a = static_cast<CookieAdapter*>(adapter);
     return a->target(a->param, name, value, domain, path, secure, httpOnly, expires);
 }

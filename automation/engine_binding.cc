@@ -19,20 +19,27 @@ BindingState& state() {
 
 }  // namespace
 
-const EngineApi& Api() { return state().api; }
-const std::string& EngineModuleName() { return state().moduleName; }
+const EngineApi& Api() {
+    return state().api;
+}
+const std::string& EngineModuleName() {
+    return state().moduleName;
+}
 
 void InitializeEngineBinding(const char* moduleName) {
     BindingState& s = state();
     s.moduleName = moduleName ? moduleName : kDefaultEngineModuleName;
     platform::ModuleHandle module = platform::FindLoadedModule(s.moduleName);
     if (!module) {
-        platform::ShowMessageBox(platform::Utf8ToGbk("miniblink填表模块初始化失败！\r\n为了保护您的程序，本次初始化被终止！"),
-                                 platform::Utf8ToGbk("温馨提示"), platform::kMbIconError);
+        platform::ShowMessageBox(
+            platform::Utf8ToGbk(
+                "miniblink填表模块初始化失败！\r\n为了保护您的程序，本次初始化被终止！"),
+            platform::Utf8ToGbk("温馨提示"), platform::kMbIconError);
         return;
     }
     auto resolve = [&](auto& slot, const char* name) {
-        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(platform::ResolveEntry(module, name));
+        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(
+            platform::ResolveEntry(module, name));
     };
     resolve(s.api.wkeRunJsByFrame, "wkeRunJsByFrame");
     resolve(s.api.wkeGlobalExec, "wkeGlobalExec");

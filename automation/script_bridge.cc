@@ -10,7 +10,9 @@
 namespace automation {
 namespace {
 
-jsValue Undefined() { return Api().jsUndefined ? Api().jsUndefined() : 0; }
+jsValue Undefined() {
+    return Api().jsUndefined ? Api().jsUndefined() : 0;
+}
 
 }  // namespace
 
@@ -19,7 +21,9 @@ ScriptBridge& Bridge() {
     return bridge;
 }
 
-void ResetBridge() { Bridge() = ScriptBridge{}; }
+void ResetBridge() {
+    Bridge() = ScriptBridge{};
+}
 
 jsValue DispatchScriptCall(jsExecState context, void* handler) {
     if (!handler) return Undefined();
@@ -75,9 +79,9 @@ jsValue FramesCount(jsExecState c) {
 }
 
 jsValue GetElementInformation(jsExecState c) {
-    Bridge().elementInfoList.push_back({ScriptArgText(c, 0), ScriptArgText(c, 1), ScriptArgText(c, 2),
-                                        ScriptArgText(c, 3), ScriptArgText(c, 4), ScriptArgInt(c, 5),
-                                        ScriptArgText(c, 6)});
+    Bridge().elementInfoList.push_back(
+        {ScriptArgText(c, 0), ScriptArgText(c, 1), ScriptArgText(c, 2), ScriptArgText(c, 3),
+         ScriptArgText(c, 4), ScriptArgInt(c, 5), ScriptArgText(c, 6)});
     return Undefined();
 }
 
@@ -128,8 +132,10 @@ jsValue ElementUndefined(jsExecState) {
 
 jsValue EnumResources(jsExecState c) {
     std::string kind = ScriptArgText(c, 0);
-    if (kind == "script" || kind == "CSS" || kind == "embed") Bridge().resourceList.push_back(ScriptArgText(c, 1));
-    else if (kind == "frameCount") Bridge().frameRecordReply = ScriptArgInt(c, 1);
+    if (kind == "script" || kind == "CSS" || kind == "embed")
+        Bridge().resourceList.push_back(ScriptArgText(c, 1));
+    else if (kind == "frameCount")
+        Bridge().frameRecordReply = ScriptArgInt(c, 1);
     return Undefined();
 }
 

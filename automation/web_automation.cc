@@ -10,7 +10,9 @@ extern "C" const char automation_load_script_js[];
 
 namespace automation {
 
-std::string ToUtf8Script(const std::string& gbk) { return platform::Utf16ToUtf8(platform::GbkToUtf16(gbk)); }
+std::string ToUtf8Script(const std::string& gbk) {
+    return platform::Utf16ToUtf8(platform::GbkToUtf16(gbk));
+}
 
 void RunScript(wkeWebView view, FrameId frame, const std::string& script, bool inClosure) {
     if (!Api().wkeRunJsByFrame) return;

@@ -13,7 +13,7 @@ namespace automation {
 using FrameId = int32_t;
 
 class WebAutomation {
-public:
+  public:
     WebAutomation() = default;
     WebAutomation(const WebAutomation&) = default;  // a new object with the same view
     WebAutomation& operator=(const WebAutomation&) = default;
@@ -23,8 +23,8 @@ public:
     wkeWebView GetView() const { return view_; }
 
     // ---- device parameters
-    bool SetDeviceParameter(const std::string& name, const char* text = nullptr, int32_t intValue = 0,
-                            float realValue = 0.0f);
+    bool SetDeviceParameter(const std::string& name, const char* text = nullptr,
+                            int32_t intValue = 0, float realValue = 0.0f);
 
     // ---- page
     int32_t GetFrameIds(std::vector<int32_t>& frames);
@@ -57,7 +57,7 @@ public:
     void SetDebugConfig(const std::string& name, const std::string& value);
     bool FireMouseEvent(uint32_t message, int32_t x, int32_t y, uint32_t flags);
 
-private:
+  private:
     wkeWebView view_ = nullptr;
 };
 

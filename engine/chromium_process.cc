@@ -52,8 +52,10 @@ std::vector<std::string> SplitWords(const char* text) {
     for (const char* p = text ? text : ""; *p; ++p) {
         char c = *p;
         if (quote) {
-            if (c == quote) quote = 0;
-            else word.push_back(c);
+            if (c == quote)
+                quote = 0;
+            else
+                word.push_back(c);
         } else if (c == '"' || c == '\'') {
             quote = c;
             inWord = true;

@@ -42,7 +42,8 @@ void Engine::OnDownloadEvent(const std::string& method, const nlohmann::json& pa
     std::string state = params.value("state", "");
     auto it = downloads_.find(guid);
     if (it == downloads_.end() || state == "inProgress") return;
-    std::filesystem::path staged = std::filesystem::path(process_.profileDir()) / "downloads" / guid;
+    std::filesystem::path staged =
+        std::filesystem::path(process_.profileDir()) / "downloads" / guid;
     std::error_code ignored;
     if (state == "completed" && !it->second.empty()) {
         std::filesystem::create_directories(DownloadDirectory(), ignored);

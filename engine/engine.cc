@@ -61,25 +61,27 @@ void Engine::Initialize() {
 // made and set up meanwhile, and attach when it comes.
 void Engine::AskWhetherStarted() {
     // The same command asks Chromium to report new targets (for popups).
-    connection_.Post("Target.setDiscoverTargets", {{"discover", true}}, "", [this](const CallResult& r) {
-        if (!r.ok) return;
-        started_ = true;
-        // Files arrive in the profile under their download ids, and move to the download
-        // directory only once the host accepted them.
-        connection_.Post("Browser.setDownloadBehavior",
-                         {{"behavior", "allowAndName"},
-                          {"downloadPath", process_.profileDir() + "/downloads"},
-                          {"eventsEnabled", true}},
-                         "");
-        for (auto& [id, view] : views_)
-            if (!view->attached) AttachWhenReady(*view);
-    });
+    connection_.Post("Target.setDiscoverTargets", {{"discover", true}}, "",
+                     [this](const CallResult& r) {
+                         if (!r.ok) return;
+                         started_ = true;
+                         // Files arrive in the profile under their download ids, and move to the
+                         // download directory only once the host accepted them.
+                         connection_.Post("Browser.setDownloadBehavior",
+                                          {{"behavior", "allowAndName"},
+                                           {"downloadPath", process_.profileDir() + "/downloads"},
+                                           {"eventsEnabled", true}},
+                                          "");
+                         for (auto& [id, view] : views_)
+                             if (!view->attached) AttachWhenReady(*view);
+                     });
 }
 
 bool Engine::Ready() {
     if (!initialized_) Initialize();
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartTimeoutMs);
-    while (!dead_ && !started_ && std::chrono::steady_clock::now() < deadline) connection_.Pump(100);
+    while (!dead_ && !started_ && std::chrono::steady_clock::now() < deadline)
+        connection_.Pump(100);
     if (!started_ && !dead_) {
         dead_ = true;
         Report("Chromium did not answer in time");

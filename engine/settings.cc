@@ -12,14 +12,18 @@ void Engine::ApplySettings(View& view) {
     ApplyUserAgent(view);
     if (view.touch) ApplyTouch(view);
     if (view.device.platform || view.device.maxTouchPoints || view.device.hardwareConcurrency ||
-        view.device.screenWidth || view.device.screenHeight || view.device.availWidth || view.device.availHeight)
+        view.device.screenWidth || view.device.screenHeight || view.device.availWidth ||
+        view.device.availHeight)
         ApplyDeviceProfile(view);
     if (view.scriptDisabled) Call(view, "Emulation.setScriptExecutionDisabled", {{"value", true}});
     if (view.cspBypassed) Call(view, "Page.setBypassCSP", {{"enabled", true}});
-    if (!view.cookiesEnabled) Call(view, "Emulation.setDocumentCookieDisabled", {{"disabled", true}});
+    if (!view.cookiesEnabled)
+        Call(view, "Emulation.setDocumentCookieDisabled", {{"disabled", true}});
     if (view.transparent)
-        Call(view, "Emulation.setDefaultBackgroundColorOverride", {{"color", {{"r", 0}, {"g", 0}, {"b", 0}, {"a", 0}}}});
-    if (view.imagesBlocked || view.on.navigation || view.on.loadUrlBegin || view.on.loadUrlEnd) ApplyRequestHooks(view);
+        Call(view, "Emulation.setDefaultBackgroundColorOverride",
+             {{"color", {{"r", 0}, {"g", 0}, {"b", 0}, {"a", 0}}}});
+    if (view.imagesBlocked || view.on.navigation || view.on.loadUrlBegin || view.on.loadUrlEnd)
+        ApplyRequestHooks(view);
     if (!bindings_.empty()) EnableBridge(view);
     view.hoverWatched = false;
     ApplyHoverWatch(view);

@@ -64,8 +64,8 @@ struct Load {
 struct View {
     int id = 0;
     std::string targetId;
-    std::string session;  // empty: the view has no page (not yet, or the browser is gone)
-    bool attached = false;       // has had its page session
+    std::string session;    // empty: the view has no page (not yet, or the browser is gone)
+    bool attached = false;  // has had its page session
     bool failedToAttach = false;
     bool reloadWhenAttached = false;
     int width = 0, height = 0;

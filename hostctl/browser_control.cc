@@ -27,7 +27,8 @@ void WatchEngineEvents() {
 }
 
 int Modifiers(Qt::KeyboardModifiers m) {
-    return (m & Qt::ControlModifier ? 1 : 0) | (m & Qt::ShiftModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+    return (m & Qt::ControlModifier ? 1 : 0) | (m & Qt::ShiftModifier ? 2 : 0) |
+           (m & Qt::AltModifier ? 4 : 0);
 }
 
 unsigned MouseFlags(QMouseEvent* e) {
@@ -51,13 +52,15 @@ struct BrowserCallbacks {
         return c && !c->designMode_ ? c : nullptr;
     }
     static void DocumentReady(wkeWebView, void* p, wkeWebFrameHandle frame) {
-        if (auto* c = Of(p); c && c->events_.documentReady) c->events_.documentReady(static_cast<int>(frame));
+        if (auto* c = Of(p); c && c->events_.documentReady)
+            c->events_.documentReady(static_cast<int>(frame));
     }
     static void TitleChanged(wkeWebView, void* p, const wkeString title) {
         if (auto* c = Of(p); c && c->events_.titleChanged) c->events_.titleChanged(Text(title));
     }
     static void UrlChanged(wkeWebView, void* p, wkeWebFrameHandle frame, const wkeString url) {
-        if (auto* c = Of(p); c && c->events_.urlChanged) c->events_.urlChanged(Text(url), static_cast<int>(frame));
+        if (auto* c = Of(p); c && c->events_.urlChanged)
+            c->events_.urlChanged(Text(url), static_cast<int>(frame));
     }
     static bool Navigation(wkeWebView, void* p, wkeNavigationType type, wkeString url) {
         auto* c = Of(p);
@@ -76,7 +79,8 @@ struct BrowserCallbacks {
     static void Console(wkeWebView, void* p, wkeConsoleLevel level, const wkeString message,
                         const wkeString source, unsigned line, const wkeString stack) {
         if (auto* c = Of(p); c && c->events_.console)
-            c->events_.console(level, static_cast<int>(line), Text(message), Text(source), Text(stack));
+            c->events_.console(level, static_cast<int>(line), Text(message), Text(source),
+                               Text(stack));
     }
     static void Alert(wkeWebView, void* p, const wkeString message) {
         if (auto* c = Of(p); c && c->events_.alert) c->events_.alert(Text(message));
@@ -85,7 +89,8 @@ struct BrowserCallbacks {
         auto* c = Of(p);
         return c && c->events_.confirm && c->events_.confirm(Text(message));
     }
-    static bool Prompt(wkeWebView, void* p, const wkeString message, const wkeString value, wkeString result) {
+    static bool Prompt(wkeWebView, void* p, const wkeString message, const wkeString value,
+                       wkeString result) {
         auto* c = Of(p);
         if (!c || !c->events_.prompt) return false;
         auto answer = c->events_.prompt(Text(message), Text(value));
@@ -101,12 +106,14 @@ struct BrowserCallbacks {
     static bool LoadUrlBegin(wkeWebView, void* p, const char* url, void* job) {
         auto* c = Of(p);
         return c && c->events_.loadUrlBegin &&
-               c->events_.loadUrlBegin(platform::Utf8ToGbk(url ? url : ""), reinterpret_cast<intptr_t>(job));
+               c->events_.loadUrlBegin(platform::Utf8ToGbk(url ? url : ""),
+                                       reinterpret_cast<intptr_t>(job));
     }
     static void LoadUrlEnd(wkeWebView, void* p, const char* url, void* job, void* buf, int len) {
         if (auto* c = Of(p); c && c->events_.loadUrlEnd)
-            c->events_.loadUrlEnd(platform::Utf8ToGbk(url ? url : ""), reinterpret_cast<intptr_t>(job),
-                                  reinterpret_cast<intptr_t>(buf), len);
+            c->events_.loadUrlEnd(platform::Utf8ToGbk(url ? url : ""),
+                                  reinterpret_cast<intptr_t>(job), reinterpret_cast<intptr_t>(buf),
+                                  len);
     }
     static void MouseOverUrl(wkeWebView, void* p, const wkeString url) {
         if (auto* c = Of(p); c && c->events_.mouseOverUrl) c->events_.mouseOverUrl(Text(url));
@@ -121,8 +128,8 @@ struct BrowserCallbacks {
     static void PopupTitle(wkeWebView, void*, const wkeString) {}
 };
 
-BrowserControl::BrowserControl(QWidget* parent, const QRect& geometry, const std::vector<uint8_t>& block,
-                               bool designMode)
+BrowserControl::BrowserControl(QWidget* parent, const QRect& geometry,
+                               const std::vector<uint8_t>& block, bool designMode)
     : QWidget(parent), designMode_(designMode) {
     properties_ = ReadPropertyBlock(block).value_or(BrowserProperties::Defaults());
     properties_.userAgent = ResolveUserAgent(properties_.userAgent);
@@ -141,8 +148,9 @@ void BrowserControl::CreateView() {
     if (!EngineLibrary::Load()) return;
     const EngineEntries& e = Engine();
     if (!e.wkeCreateWebWindow) return;
-    view_ = e.wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, reinterpret_cast<wkeWindowHandle>(winId()), 0, 0,
-                                 width(), height());
+    view_ =
+        e.wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, reinterpret_cast<wkeWindowHandle>(winId()), 0,
+                             0, width(), height());
     if (!view_) return;
     WatchEngineEvents();
     if (e.wkeSetTransparent) e.wkeSetTransparent(view_, false);
@@ -150,14 +158,18 @@ void BrowserControl::CreateView() {
     if (e.wkeSetCspCheckEnable) e.wkeSetCspCheckEnable(view_, false);
     if (e.wkeSetNpapiPluginsEnabled) e.wkeSetNpapiPluginsEnabled(view_, true);
     if (e.wkeSetNavigationToNewWindowEnable) e.wkeSetNavigationToNewWindowEnable(view_, true);
-    if (!properties_.userAgent.empty() && e.wkeSetUserAgent) e.wkeSetUserAgent(view_, properties_.userAgent.c_str());
+    if (!properties_.userAgent.empty() && e.wkeSetUserAgent)
+        e.wkeSetUserAgent(view_, properties_.userAgent.c_str());
     if (!properties_.storageDirectory.empty() && e.wkeSetLocalStorageFullPath)
-        e.wkeSetLocalStorageFullPath(view_, platform::GbkToUtf16(properties_.storageDirectory).c_str());
+        e.wkeSetLocalStorageFullPath(view_,
+                                     platform::GbkToUtf16(properties_.storageDirectory).c_str());
     if (!properties_.cookieDirectory.empty() && e.wkeSetCookieJarPath)
         e.wkeSetCookieJarPath(view_, platform::GbkToUtf16(properties_.cookieDirectory).c_str());
     if (designMode_) return;
-    if (!properties_.startAddress.empty() && e.wkeLoadURL) e.wkeLoadURL(view_, properties_.startAddress.c_str());
-    if (e.wkeSetNavigationToNewWindowEnable) e.wkeSetNavigationToNewWindowEnable(view_, properties_.allowNewWindow);
+    if (!properties_.startAddress.empty() && e.wkeLoadURL)
+        e.wkeLoadURL(view_, properties_.startAddress.c_str());
+    if (e.wkeSetNavigationToNewWindowEnable)
+        e.wkeSetNavigationToNewWindowEnable(view_, properties_.allowNewWindow);
     WireNotifications();
 }
 
@@ -185,10 +197,13 @@ void BrowserControl::WireNotifications() {
 void BrowserControl::WireRequestHooks() {
     const EngineEntries& e = Engine();
     if (!view_ || designMode_) return;
-    if (e.wkeOnNavigation) e.wkeOnNavigation(view_, events_.navigation ? BrowserCallbacks::Navigation : nullptr, this);
+    if (e.wkeOnNavigation)
+        e.wkeOnNavigation(view_, events_.navigation ? BrowserCallbacks::Navigation : nullptr, this);
     if (e.wkeOnLoadUrlBegin)
-        e.wkeOnLoadUrlBegin(view_, events_.loadUrlBegin ? BrowserCallbacks::LoadUrlBegin : nullptr, this);
-    if (e.wkeOnLoadUrlEnd) e.wkeOnLoadUrlEnd(view_, events_.loadUrlEnd ? BrowserCallbacks::LoadUrlEnd : nullptr, this);
+        e.wkeOnLoadUrlBegin(view_, events_.loadUrlBegin ? BrowserCallbacks::LoadUrlBegin : nullptr,
+                            this);
+    if (e.wkeOnLoadUrlEnd)
+        e.wkeOnLoadUrlEnd(view_, events_.loadUrlEnd ? BrowserCallbacks::LoadUrlEnd : nullptr, this);
 }
 
 void BrowserControl::SetEvents(BrowserEvents events) {
@@ -201,7 +216,8 @@ void BrowserControl::LoadAddress(const std::string& address) {
 }
 
 void BrowserControl::SetTouchEnabled(intptr_t view, bool enabled) {
-    if (Engine().wkeSetTouchEnabled) Engine().wkeSetTouchEnabled(reinterpret_cast<wkeWebView>(view), enabled);
+    if (Engine().wkeSetTouchEnabled)
+        Engine().wkeSetTouchEnabled(reinterpret_cast<wkeWebView>(view), enabled);
 }
 
 void BrowserControl::SetUserAgentProperty(const std::string& value) {
@@ -213,7 +229,8 @@ void BrowserControl::SetUserAgentProperty(const std::string& value) {
 }
 
 wkeWebView BrowserControl::OpenNewWindow(int type, const std::string& url) {
-    if (events_.createView && events_.createView(type, url)) return nullptr;  // taken by the handler
+    if (events_.createView && events_.createView(type, url))
+        return nullptr;  // taken by the handler
     const EngineEntries& e = Engine();
     if (!properties_.allowNewWindow || !e.wkeCreateWebWindow) return nullptr;
     int style = 0x00CF0000, left = 100, top = 100, w = 800, h = 600;  // an overlapped window
@@ -243,17 +260,25 @@ void BrowserControl::UpdateVisibility() {
 
 void BrowserControl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    if (picture_.isNull()) painter.fillRect(rect(), Qt::white);
-    else painter.drawImage(rect(), picture_);
+    if (picture_.isNull())
+        painter.fillRect(rect(), Qt::white);
+    else
+        painter.drawImage(rect(), picture_);
 }
 
 void BrowserControl::resizeEvent(QResizeEvent*) {
     if (view_ && Engine().wkeResize) Engine().wkeResize(view_, width(), height());
     UpdateVisibility();
 }
-void BrowserControl::showEvent(QShowEvent*) { UpdateVisibility(); }
-void BrowserControl::hideEvent(QHideEvent*) { UpdateVisibility(); }
-void BrowserControl::moveEvent(QMoveEvent*) { UpdateVisibility(); }
+void BrowserControl::showEvent(QShowEvent*) {
+    UpdateVisibility();
+}
+void BrowserControl::hideEvent(QHideEvent*) {
+    UpdateVisibility();
+}
+void BrowserControl::moveEvent(QMoveEvent*) {
+    UpdateVisibility();
+}
 
 // ---- input: raised as events 14 to 24, then passed on unless a handler holds it back ---------
 
@@ -265,26 +290,32 @@ bool BrowserControl::RaiseMouse(const std::function<bool(int, int, int)>& handle
 
 void BrowserControl::mousePressEvent(QMouseEvent* e) {
     bool left = e->button() == Qt::LeftButton;
-    if (!RaiseMouse(left ? events_.leftDown : events_.rightDown, e) || !view_ || !Engine().wkeFireMouseEvent) return;
-    Engine().wkeFireMouseEvent(view_, left ? WKE_MSG_LBUTTONDOWN : WKE_MSG_RBUTTONDOWN, e->position().x(),
-                               e->position().y(), MouseFlags(e));
+    if (!RaiseMouse(left ? events_.leftDown : events_.rightDown, e) || !view_ ||
+        !Engine().wkeFireMouseEvent)
+        return;
+    Engine().wkeFireMouseEvent(view_, left ? WKE_MSG_LBUTTONDOWN : WKE_MSG_RBUTTONDOWN,
+                               e->position().x(), e->position().y(), MouseFlags(e));
 }
 
 void BrowserControl::mouseReleaseEvent(QMouseEvent* e) {
     bool left = e->button() == Qt::LeftButton;
-    if (!RaiseMouse(left ? events_.leftUp : events_.rightUp, e) || !view_ || !Engine().wkeFireMouseEvent) return;
-    Engine().wkeFireMouseEvent(view_, left ? WKE_MSG_LBUTTONUP : WKE_MSG_RBUTTONUP, e->position().x(),
-                               e->position().y(), MouseFlags(e));
+    if (!RaiseMouse(left ? events_.leftUp : events_.rightUp, e) || !view_ ||
+        !Engine().wkeFireMouseEvent)
+        return;
+    Engine().wkeFireMouseEvent(view_, left ? WKE_MSG_LBUTTONUP : WKE_MSG_RBUTTONUP,
+                               e->position().x(), e->position().y(), MouseFlags(e));
 }
 
 void BrowserControl::mouseDoubleClickEvent(QMouseEvent* e) {
     if (!RaiseMouse(events_.leftDoubleClick, e) || !view_ || !Engine().wkeFireMouseEvent) return;
-    Engine().wkeFireMouseEvent(view_, WKE_MSG_LBUTTONDBLCLK, e->position().x(), e->position().y(), MouseFlags(e));
+    Engine().wkeFireMouseEvent(view_, WKE_MSG_LBUTTONDBLCLK, e->position().x(), e->position().y(),
+                               MouseFlags(e));
 }
 
 void BrowserControl::mouseMoveEvent(QMouseEvent* e) {
     if (!RaiseMouse(events_.mouseMove, e) || !view_ || !Engine().wkeFireMouseEvent) return;
-    Engine().wkeFireMouseEvent(view_, WKE_MSG_MOUSEMOVE, e->position().x(), e->position().y(), MouseFlags(e));
+    Engine().wkeFireMouseEvent(view_, WKE_MSG_MOUSEMOVE, e->position().x(), e->position().y(),
+                               MouseFlags(e));
 }
 
 void BrowserControl::focusInEvent(QFocusEvent*) {
@@ -300,12 +331,14 @@ void BrowserControl::keyPressEvent(QKeyEvent* e) {
     int key = e->nativeVirtualKey() ? static_cast<int>(e->nativeVirtualKey()) : e->key();
     if (e->key() == Qt::Key_F5) key = 116;  // the Windows key code the handlers know
     bool goOn = !events_.keyDown || events_.keyDown(key, Modifiers(e->modifiers()));
-    if (goOn && !e->text().isEmpty() && events_.character) events_.character(e->text().at(0).unicode());
+    if (goOn && !e->text().isEmpty() && events_.character)
+        events_.character(e->text().at(0).unicode());
     if (goOn && key == 116 && view_ && Engine().wkeReload) Engine().wkeReload(view_);
 }
 
 void BrowserControl::keyReleaseEvent(QKeyEvent* e) {
-    if (!designMode_ && events_.keyUp) events_.keyUp(e->key() == Qt::Key_F5 ? 116 : e->key(), Modifiers(e->modifiers()));
+    if (!designMode_ && events_.keyUp)
+        events_.keyUp(e->key() == Qt::Key_F5 ? 116 : e->key(), Modifiers(e->modifiers()));
 }
 
 }  // namespace hostctl

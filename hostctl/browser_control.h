@@ -17,40 +17,45 @@ namespace hostctl {
 // engine's default answer in place. Events 14 to 24 return whether the input goes on to
 // the page.
 struct BrowserEvents {
-    std::function<void(int frame)> documentReady;                                       // 0
-    std::function<void(const std::string& title)> titleChanged;                         // 1
-    std::function<void(const std::string& url, int frame)> urlChanged;                  // 2
-    std::function<bool(int type, const std::string& url)> navigation;                   // 3
-    std::function<bool(int type, const std::string& url)> createView;                   // 4: true takes it
-    std::function<void(const std::string& url, int result, const std::string& reason)> loadingFinished;  // 5
+    std::function<void(int frame)> documentReady;                       // 0
+    std::function<void(const std::string& title)> titleChanged;         // 1
+    std::function<void(const std::string& url, int frame)> urlChanged;  // 2
+    std::function<bool(int type, const std::string& url)> navigation;   // 3
+    std::function<bool(int type, const std::string& url)> createView;   // 4: true takes it
+    std::function<void(const std::string& url, int result, const std::string& reason)>
+        loadingFinished;  // 5
     std::function<void(int level, int line, const std::string& message, const std::string& source,
                        const std::string& stack)>
-        console;                                                                         // 6
-    std::function<void(const std::string& message)> alert;                              // 7
-    std::function<bool(const std::string& message)> confirm;                            // 8
-    std::function<std::optional<std::string>(const std::string& message, const std::string& value)> prompt;  // 9
-    std::function<bool(const std::string& url)> download;                               // 10
-    std::function<bool(const std::string& url, intptr_t job)> loadUrlBegin;             // 11
-    std::function<void(const std::string& url, intptr_t job, intptr_t buffer, int length)> loadUrlEnd;  // 12
-    std::function<void(const std::string& url)> mouseOverUrl;                           // 13
-    std::function<bool(int x, int y, int modifiers)> leftDown, leftUp, leftDoubleClick, rightDown, rightUp,
-        mouseMove;                                                                       // 14-19
-    std::function<bool()> focusGained, focusLost;                                       // 20, 21
-    std::function<bool(int key, int modifiers)> keyDown, keyUp;                         // 22, 23
-    std::function<bool(int character)> character;                                       // 24
-    std::function<void(int& style, int& left, int& top, int& width, int& height)> newWindowGeometry;  // 26
-    std::function<void(wkeWebView view)> newWindowCreated;                              // 27
+        console;                                              // 6
+    std::function<void(const std::string& message)> alert;    // 7
+    std::function<bool(const std::string& message)> confirm;  // 8
+    std::function<std::optional<std::string>(const std::string& message, const std::string& value)>
+        prompt;                                                              // 9
+    std::function<bool(const std::string& url)> download;                    // 10
+    std::function<bool(const std::string& url, intptr_t job)> loadUrlBegin;  // 11
+    std::function<void(const std::string& url, intptr_t job, intptr_t buffer, int length)>
+        loadUrlEnd;                                            // 12
+    std::function<void(const std::string& url)> mouseOverUrl;  // 13
+    std::function<bool(int x, int y, int modifiers)> leftDown, leftUp, leftDoubleClick, rightDown,
+        rightUp,
+        mouseMove;                                               // 14-19
+    std::function<bool()> focusGained, focusLost;                // 20, 21
+    std::function<bool(int key, int modifiers)> keyDown, keyUp;  // 22, 23
+    std::function<bool(int character)> character;                // 24
+    std::function<void(int& style, int& left, int& top, int& width, int& height)>
+        newWindowGeometry;                                  // 26
+    std::function<void(wkeWebView view)> newWindowCreated;  // 27
 };
 
 class BrowserControl : public QWidget {
-public:
+  public:
     static constexpr const char* kTypeName = "KWE_TB";
     static constexpr const char* kControlType = "WKE_填表";  // UTF-8 here
 
     // Creates the control at `geometry` of `parent` with its stored property block
     // (empty: the starting values). Loads the engine once per process.
-    BrowserControl(QWidget* parent, const QRect& geometry, const std::vector<uint8_t>& propertyBlock = {},
-                   bool designMode = false);
+    BrowserControl(QWidget* parent, const QRect& geometry,
+                   const std::vector<uint8_t>& propertyBlock = {}, bool designMode = false);
     ~BrowserControl() override;
 
     // ---- commands
@@ -68,7 +73,7 @@ public:
     void SetEvents(BrowserEvents events);
     const BrowserEvents& events() const { return events_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void showEvent(QShowEvent*) override;
@@ -83,7 +88,7 @@ protected:
     void keyPressEvent(QKeyEvent*) override;
     void keyReleaseEvent(QKeyEvent*) override;
 
-private:
+  private:
     void CreateView();
     void WireNotifications();
     void WireRequestHooks();

@@ -20,25 +20,31 @@ State& state() {
     return s;
 }
 
-std::string Gbk(const char* utf8) { return platform::Utf8ToGbk(utf8); }
+std::string Gbk(const char* utf8) {
+    return platform::Utf8ToGbk(utf8);
+}
 
 // Finds the engine file; when it is not beside the program, says where it belongs and
 // falls back to the bare name, which the system's search may still find.
 std::string LocateEngineFile() {
     std::string full = platform::ProgramDirectory() + EngineLibrary::kFileName;
     if (platform::FileExists(full)) return platform::Utf8ToGbk(full);
-    std::string text = Gbk("请把") + EngineLibrary::kFileName + Gbk("放在[") + platform::Utf8ToGbk(full) + "]" + Gbk("位置");
+    std::string text = Gbk("请把") + EngineLibrary::kFileName + Gbk("放在[") +
+                       platform::Utf8ToGbk(full) + "]" + Gbk("位置");
     platform::ShowMessageBox(text, Gbk("错误"), platform::kMbOk);
     return EngineLibrary::kFileName;
 }
 
 void ResolveEntries(platform::ModuleHandle module, EngineEntries& e) {
     auto resolve = [&](auto& slot, const char* name) {
-        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(platform::ResolveEntry(module, name));
+        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(
+            platform::ResolveEntry(module, name));
         if (slot) return;
-        std::string text = "\"" + std::string(name) + "\"" + Gbk("命令未找到,请使用发布时配套或更高版本的") +
+        std::string text = "\"" + std::string(name) + "\"" +
+                           Gbk("命令未找到,请使用发布时配套或更高版本的") +
                            EngineLibrary::kFileName;
-        platform::ShowMessageBox(text, Gbk("请使用配套的") + EngineLibrary::kFileName, platform::kMbOk);
+        platform::ShowMessageBox(text, Gbk("请使用配套的") + EngineLibrary::kFileName,
+                                 platform::kMbOk);
     };
 #define QIRLEN_RESOLVE(name) resolve(e.name, #name);
     QIRLEN_ENGINE_ENTRIES(QIRLEN_RESOLVE)
@@ -56,7 +62,8 @@ bool EngineLibrary::Load() {
     platform::ModuleHandle module = platform::FindLoadedModule(kFileName);
     if (!module) module = platform::LoadModule(platform::GbkToUtf8(s.path));
     if (!module) return false;
-    auto initialize = reinterpret_cast<decltype(&wkeInitializeEx)>(platform::ResolveEntry(module, "wkeInitializeEx"));
+    auto initialize = reinterpret_cast<decltype(&wkeInitializeEx)>(
+        platform::ResolveEntry(module, "wkeInitializeEx"));
     if (initialize) {
         wkeSettings settings{};
         settings.mask = 4;
@@ -67,8 +74,14 @@ bool EngineLibrary::Load() {
     return true;
 }
 
-bool EngineLibrary::loaded() { return state().loaded; }
-const EngineEntries& EngineLibrary::entries() { return state().entries; }
-const std::string& EngineLibrary::path() { return state().path; }
+bool EngineLibrary::loaded() {
+    return state().loaded;
+}
+const EngineEntries& EngineLibrary::entries() {
+    return state().entries;
+}
+const std::string& EngineLibrary::path() {
+    return state().path;
+}
 
 }  // namespace hostctl

@@ -7,7 +7,7 @@
 namespace hostctl {
 
 class EngineLibrary {
-public:
+  public:
     // The engine's file name; it lives in the program's directory.
     static constexpr const char* kFileName = "node.so";
 
@@ -25,6 +25,8 @@ public:
 };
 
 // Shorthand for the table.
-inline const EngineEntries& Engine() { return EngineLibrary::entries(); }
+inline const EngineEntries& Engine() {
+    return EngineLibrary::entries();
+}
 
 }  // namespace hostctl

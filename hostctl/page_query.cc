@@ -12,14 +12,16 @@ namespace {
 std::vector<std::string> Split(const std::string& text, const std::string& separator) {
     std::vector<std::string> pieces;
     size_t from = 0;
-    for (size_t at; (at = text.find(separator, from)) != std::string::npos; from = at + separator.size())
+    for (size_t at; (at = text.find(separator, from)) != std::string::npos;
+         from = at + separator.size())
         pieces.push_back(text.substr(from, at - from));
     pieces.push_back(text.substr(from));
     return pieces;
 }
 
 bool ContainsInnerHtml(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     return text.find("innerhtml") != std::string::npos;
 }
 
@@ -30,10 +32,11 @@ std::string InnerHtmlExpression(const std::string& selector) {
         auto sides = Split(pieces[1], "==");
         if (sides.size() == 2)
             return "(function(){var elems = document.querySelectorAll('" + pieces[0] +
-                   "'); for(var i = 0; i < elems.length; i++){ if(elems[i].innerHTML == '" + sides[1] +
-                   "'){ return elems[i]; }}})()";
+                   "'); for(var i = 0; i < elems.length; i++){ if(elems[i].innerHTML == '" +
+                   sides[1] + "'){ return elems[i]; }}})()";
     }
-    return platform::Utf8ToGbk("console.log('选择器配置错误,如果选择a元素的innerHTML属性 请 输入a.innerHTML')");
+    return platform::Utf8ToGbk(
+        "console.log('选择器配置错误,如果选择a元素的innerHTML属性 请 输入a.innerHTML')");
 }
 
 // An attribute selector from "name", "name=value" or an already bracketed "[...]". The value
@@ -45,7 +48,8 @@ std::string BracketedAttribute(const std::string& selector) {
     std::string css = "[" + selector + "]";
     if (eq != std::string::npos) {
         std::string value = selector.substr(eq + 1);
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front())
             value = value.substr(1, value.size() - 2);
         std::string quoted;
         for (char c : value) {
@@ -72,7 +76,8 @@ std::string PageQuery::BuildScript(int kind, const std::string& selector, int in
     else if (ContainsInnerHtml(selector))
         element = InnerHtmlExpression(selector);
     else
-        element = "document.querySelectorAll('" + BracketedAttribute(selector) + "')[" + position + "]";
+        element =
+            "document.querySelectorAll('" + BracketedAttribute(selector) + "')[" + position + "]";
     return "return " + element + ".innerHTML";
 }
 
@@ -88,12 +93,16 @@ std::string PageQuery::Query(wkeWebView view, int kind, const std::string& selec
     return last_;
 }
 
-std::string ConvertUtf8(const std::string& utf8) { return platform::Utf8ToGbk(utf8); }
+std::string ConvertUtf8(const std::string& utf8) {
+    return platform::Utf8ToGbk(utf8);
+}
 
 std::string ConvertUtf8(const std::vector<uint8_t>& utf8) {
     return platform::Utf8ToGbk(std::string(utf8.begin(), utf8.end()));
 }
 
-std::string ConvertUtf8(intptr_t) { return {}; }
+std::string ConvertUtf8(intptr_t) {
+    return {};
+}
 
 }  // namespace hostctl

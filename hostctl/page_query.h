@@ -10,7 +10,7 @@
 namespace hostctl {
 
 class PageQuery {
-public:
+  public:
     // kind 1: attribute or content selector; any other kind: CSS selector.
     // index is 1-based; 0 or less counts as 1.
     // The element's innerHTML as the engine renders it (UTF-8), "undefined" when the element
@@ -22,7 +22,7 @@ public:
 
     const std::string& last() const { return last_; }
 
-private:
+  private:
     std::string last_;
 };
 

@@ -9,7 +9,8 @@ namespace {
 constexpr int32_t kVersion = 1;
 
 void PutInt(std::vector<uint8_t>& out, int32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
 }
 
 void PutText(std::vector<uint8_t>& out, const std::string& text) {
@@ -18,7 +19,7 @@ void PutText(std::vector<uint8_t>& out, const std::string& text) {
 }
 
 class Reader {
-public:
+  public:
     explicit Reader(const std::vector<uint8_t>& b) : b_(b) {}
     bool Int(int32_t& v) {
         if (pos_ + 4 > b_.size()) return false;
@@ -37,7 +38,7 @@ public:
         return true;
     }
 
-private:
+  private:
     const std::vector<uint8_t>& b_;
     size_t pos_ = 0;
 };
@@ -71,8 +72,9 @@ std::optional<BrowserProperties> ReadPropertyBlock(const std::vector<uint8_t>& b
     Reader r(block);
     int32_t version = 0, allow = 1;
     if (!r.Int(version) || version > kVersion) return std::nullopt;
-    if (!r.Int(p.reserved1) || !r.Int(p.reserved2) || !r.Text(p.startAddress) || !r.Text(p.storageDirectory) ||
-        !r.Text(p.cookieDirectory) || !r.Text(p.userAgent) || !r.Int(allow))
+    if (!r.Int(p.reserved1) || !r.Int(p.reserved2) || !r.Text(p.startAddress) ||
+        !r.Text(p.storageDirectory) || !r.Text(p.cookieDirectory) || !r.Text(p.userAgent) ||
+        !r.Int(allow))
         return std::nullopt;
     p.allowNewWindow = allow != 0;
     return p;

@@ -118,7 +118,8 @@ int main(int argc, char** argv) {
     std::printf("qirlen window benchmarks (offscreen Qt, sample live room on loopback)\n");
     print("process start to window shown", Summarize(shown), shown.size());
     print("click to address shown", Summarize(toShown), toShown.size());
-    print("  of which the page load (click to loading finished)", Summarize(loadOnly), loadOnly.size());
+    print("  of which the page load (click to loading finished)", Summarize(loadOnly),
+          loadOnly.size());
     print("  of which the extraction after the load", Summarize(overhead), overhead.size());
     return 0;
 }

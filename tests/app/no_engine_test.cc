@@ -25,11 +25,13 @@ TEST(NoEngine, TheWindowOpensAfterTheMessageAndStillWorks) {
     app::MainWindow window(app::OnMainWindowCreated);
     window.show();
     ASSERT_EQ(recorder.boxes.size(), 2u);  // where the engine belongs, and the automation layer's
-    EXPECT_EQ(recorder.boxes[1].text, Gbk("miniblink填表模块初始化失败！\r\n为了保护您的程序，本次初始化被终止！"));
+    EXPECT_EQ(recorder.boxes[1].text,
+              Gbk("miniblink填表模块初始化失败！\r\n为了保护您的程序，本次初始化被终止！"));
     EXPECT_EQ(recorder.boxes[1].title, Gbk("温馨提示"));
     EXPECT_EQ(recorder.boxes[1].style, platform::kMbIconError);
     std::string expected = Gbk("请把") + "node.so" + Gbk("放在[") +
-                           platform::Utf8ToGbk(platform::ProgramDirectory() + "node.so") + "]" + Gbk("位置");
+                           platform::Utf8ToGbk(platform::ProgramDirectory() + "node.so") + "]" +
+                           Gbk("位置");
     EXPECT_EQ(recorder.boxes[0].text, expected);
     EXPECT_EQ(recorder.boxes[0].title, Gbk("错误"));
     EXPECT_EQ(window.browser().GetWebView(), 0);

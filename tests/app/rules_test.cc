@@ -13,7 +13,9 @@ using app::texts::Gbk;
 
 namespace {
 
-std::string Suffix() { return app::texts::SuccessSuffix(); }
+std::string Suffix() {
+    return app::texts::SuccessSuffix();
+}
 
 TEST(Find, MatchesOnlyAtCharacterStarts) {
     // "中" is D6 D0 and "好" is BA C3: "\xD0\xBA" spans two characters and is no match.
@@ -47,7 +49,8 @@ TEST(TextEquals, ComparesUnsignedBytesUpToTheFirstNul) {
 }
 
 TEST(ExtractStream, TheAddressRunsFromAfterTheQuoteToTheFirstM3u8) {
-    auto found = app::ExtractStream("<video src=\"https://x/live/stream-1.m3u8?expires=9&amp;s=1\"></video>");
+    auto found = app::ExtractStream(
+        "<video src=\"https://x/live/stream-1.m3u8?expires=9&amp;s=1\"></video>");
     EXPECT_TRUE(found.success);
     EXPECT_EQ(found.streamAddress, "https://x/live/stream-1.m3u8");
     EXPECT_EQ(found.message, "https://x/live/stream-1.m3u8" + Suffix());
@@ -57,7 +60,8 @@ TEST(ExtractStream, FailuresAndOddPages) {
     EXPECT_EQ(app::ExtractStream("undefined").message, Gbk("获取失败,请检查地址链接是否正确。"));
     EXPECT_FALSE(app::ExtractStream("undefined").success);
     // The live-ended marker wins over any address.
-    EXPECT_EQ(app::ExtractStream(Gbk("<video src=\"a.m3u8\">直播已结束")).message, Gbk("获取失败，直播已结束。"));
+    EXPECT_EQ(app::ExtractStream(Gbk("<video src=\"a.m3u8\">直播已结束")).message,
+              Gbk("获取失败，直播已结束。"));
     // m3u8 before src=, or no m3u8: nothing between, but still the success form.
     EXPECT_EQ(app::ExtractStream("m3u8 <video src=\"x\">").message, Suffix());
     EXPECT_EQ(app::ExtractStream("<video src=\"x\">").message, Suffix());
@@ -70,10 +74,12 @@ TEST(ExtractStream, FailuresAndOddPages) {
 }
 
 TEST(LinkToLoad, TheLinkInsideASharedText) {
-    std::string shared = Gbk("8.94 复制打开抖音，看看【主播的直播】 https://v.douyin.com/iRNBho6/ Hxg:/ 05/28 ");
+    std::string shared =
+        Gbk("8.94 复制打开抖音，看看【主播的直播】 https://v.douyin.com/iRNBho6/ Hxg:/ 05/28 ");
     EXPECT_EQ(app::LinkToLoad(shared), "https://v.douyin.com/iRNBho6/");
-    EXPECT_EQ(app::LinkToLoad(Gbk("先看http://other.example/ 再看http://v.douyin.com:8080/abc/直播")),
-              "http://v.douyin.com:8080/abc/");
+    EXPECT_EQ(
+        app::LinkToLoad(Gbk("先看http://other.example/ 再看http://v.douyin.com:8080/abc/直播")),
+        "http://v.douyin.com:8080/abc/");
     EXPECT_EQ(app::LinkToLoad("https://v.douyin.com/x/"), "https://v.douyin.com/x/");
     // No such address: the whole text, as the user typed it.
     EXPECT_EQ(app::LinkToLoad(Gbk("去v.douyin.com看")), Gbk("去v.douyin.com看"));
@@ -81,8 +87,10 @@ TEST(LinkToLoad, TheLinkInsideASharedText) {
 }
 
 TEST(Texts, TheFixedTextsAndTheHint) {
-    EXPECT_EQ(app::texts::InputHint(), Gbk("请输入抖音直播间分享链接，如https://v.douyin.com/iRNBho6/"));
-    EXPECT_EQ(app::texts::WrongLinkMessage(), Gbk("请输入正确的链接，例如：https://v.douyin.com/iRNBho6/"));
+    EXPECT_EQ(app::texts::InputHint(),
+              Gbk("请输入抖音直播间分享链接，如https://v.douyin.com/iRNBho6/"));
+    EXPECT_EQ(app::texts::WrongLinkMessage(),
+              Gbk("请输入正确的链接，例如：https://v.douyin.com/iRNBho6/"));
     EXPECT_EQ(app::texts::WindowTitle(), "Qirlen V1.0.1        Tolvane");
     EXPECT_NE(app::Find(app::texts::InputHint(), app::texts::ShareLinkHost()), -1);
     setenv("QIRLEN_PLAYER_HOST", "player.test", 1);
@@ -112,7 +120,8 @@ TEST(PropertyBlock, RoundTripsAndRejectsWhatItCannotRead) {
     auto newer = block;
     newer[0] = 2;
     EXPECT_FALSE(hostctl::ReadPropertyBlock(newer));
-    EXPECT_FALSE(hostctl::ReadPropertyBlock(std::vector<uint8_t>(block.begin(), block.begin() + 14)));
+    EXPECT_FALSE(
+        hostctl::ReadPropertyBlock(std::vector<uint8_t>(block.begin(), block.begin() + 14)));
 
     auto fresh = hostctl::ReadPropertyBlock({});
     ASSERT_TRUE(fresh);
@@ -124,8 +133,10 @@ TEST(PropertyBlock, RoundTripsAndRejectsWhatItCannotRead) {
 TEST(UserAgents, PresetsByExactNameOtherwiseAsGiven) {
     EXPECT_EQ(hostctl::ResolveUserAgent("Winsows Firefox"),
               "Mozilla/5.0 (Windows NT 10.0; WOW64; rv:6.0) Gecko/20100101 Firefox/6.0");
-    EXPECT_EQ(hostctl::ResolveUserAgent(Gbk("默认UA")), hostctl::ResolveUserAgent("Winsows Chrome"));
-    EXPECT_NE(hostctl::ResolveUserAgent(Gbk("安卓Galaxy S5")).find("Android 5.0"), std::string::npos);
+    EXPECT_EQ(hostctl::ResolveUserAgent(Gbk("默认UA")),
+              hostctl::ResolveUserAgent("Winsows Chrome"));
+    EXPECT_NE(hostctl::ResolveUserAgent(Gbk("安卓Galaxy S5")).find("Android 5.0"),
+              std::string::npos);
     EXPECT_EQ(hostctl::ResolveUserAgent("iphone x"), "iphone x");
     EXPECT_EQ(hostctl::ResolveUserAgent(""), "");
 }
@@ -134,20 +145,27 @@ TEST(PageQuery, Scripts) {
     std::string sel = "#__APP_ROOT__ > div";
     EXPECT_EQ(hostctl::PageQuery::BuildScript(2, sel, 1),
               "return document.querySelectorAll('#__APP_ROOT__ > div')[0].innerHTML");
-    EXPECT_EQ(hostctl::PageQuery::BuildScript(2, sel, 0), hostctl::PageQuery::BuildScript(2, sel, 1));
-    EXPECT_EQ(hostctl::PageQuery::BuildScript(7, "p", 3), "return document.querySelectorAll('p')[2].innerHTML");
+    EXPECT_EQ(hostctl::PageQuery::BuildScript(2, sel, 0),
+              hostctl::PageQuery::BuildScript(2, sel, 1));
+    EXPECT_EQ(hostctl::PageQuery::BuildScript(7, "p", 3),
+              "return document.querySelectorAll('p')[2].innerHTML");
     EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "a.innerHTML==go", 5),
-              "return (function(){var elems = document.querySelectorAll('a'); for(var i = 0; i < elems.length; "
+              "return (function(){var elems = document.querySelectorAll('a'); for(var i = 0; i < "
+              "elems.length; "
               "i++){ if(elems[i].innerHTML == 'go'){ return elems[i]; }}})().innerHTML");
-    EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "a.b.innerhtml==go", 1),
-              "return " + Gbk("console.log('选择器配置错误,如果选择a元素的innerHTML属性 请 输入a.innerHTML')") +
-                  ".innerHTML");
-    EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "data-x", 1), "return document.querySelectorAll('[data-x]')[0].innerHTML");
+    EXPECT_EQ(
+        hostctl::PageQuery::BuildScript(1, "a.b.innerhtml==go", 1),
+        "return " +
+            Gbk("console.log('选择器配置错误,如果选择a元素的innerHTML属性 请 输入a.innerHTML')") +
+            ".innerHTML");
+    EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "data-x", 1),
+              "return document.querySelectorAll('[data-x]')[0].innerHTML");
     EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "name=it's", 2),
               "return document.querySelectorAll('[name=\"it\\'s\"]')[1].innerHTML");
     EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "title='say \"hi\"'", 1),
               "return document.querySelectorAll('[title=\"say \\\\\"hi\\\\\"\"]')[0].innerHTML");
-    EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "[id=a]", 1), "return document.querySelectorAll('[id=a]')[0].innerHTML");
+    EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "[id=a]", 1),
+              "return document.querySelectorAll('[id=a]')[0].innerHTML");
 }
 
 TEST(Convert, Utf8ToGbkAndNothingFromAddresses) {

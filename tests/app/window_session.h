@@ -34,10 +34,11 @@ struct SinkRecorder {
     std::vector<std::string> copied, opened;
 
     void Install() {
-        platform::SetMessageBoxSink([this](const std::string& text, const std::string& title, unsigned style) {
-            boxes.push_back({text, title, style});
-            return 1;
-        });
+        platform::SetMessageBoxSink(
+            [this](const std::string& text, const std::string& title, unsigned style) {
+                boxes.push_back({text, title, style});
+                return 1;
+            });
         platform::SetClipboardSink([this](const std::string& t) {
             copied.push_back(t);
             return true;

@@ -31,7 +31,7 @@ namespace {
 SampleLiveRoom* room = nullptr;
 
 class Window : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { room = new SampleLiveRoom(); }
     static void TearDownTestSuite() { delete room; }
     void SetUp() override {
@@ -50,7 +50,10 @@ protected:
     }
     std::string Result() { return app::FromQt(window_->resultBox().toPlainText()); }
     bool WaitForResult() {
-        return WaitFor([&] { return window_->fetchButton().isEnabled() && !window_->resultBox().toPlainText().isEmpty(); });
+        return WaitFor([&] {
+            return window_->fetchButton().isEnabled() &&
+                   !window_->resultBox().toPlainText().isEmpty();
+        });
     }
     QString Caption() { return window_->fetchButton().text(); }
 
@@ -58,18 +61,26 @@ protected:
     std::unique_ptr<app::MainWindow> window_;
 };
 
-std::string Expected(const std::string& utf8) { return Gbk(utf8.c_str()); }
+std::string Expected(const std::string& utf8) {
+    return Gbk(utf8.c_str());
+}
 
 TEST_F(Window, StartUpMakesTheViewPassForAPhone) {
     auto view = reinterpret_cast<wkeWebView>(window_->browser().GetWebView());
     EXPECT_EQ(app::ProgramState::Automation().GetView(), view);
     const hostctl::EngineEntries& e = hostctl::Engine();
-    auto eval = [&](const char* script) { return std::string(e.jsToString(e.wkeGlobalExec(view), e.wkeRunJSW(view, reinterpret_cast<const char16_t*>(platform::Utf8ToUtf16(script).c_str())))); };
+    auto eval = [&](const char* script) {
+        return std::string(e.jsToString(
+            e.wkeGlobalExec(view), e.wkeRunJSW(view, reinterpret_cast<const char16_t*>(
+                                                         platform::Utf8ToUtf16(script).c_str()))));
+    };
     // The blank page was reloaded with the new settings, before any link was loaded.
-    EXPECT_TRUE(WaitFor([&] { return eval("return navigator.userAgent") == app::kPhoneUserAgent; }, 5000));
-    EXPECT_EQ(eval("return [navigator.platform, navigator.maxTouchPoints, screen.width, screen.height,"
-                   " screen.availWidth, screen.availHeight, 'ontouchstart' in window].join()"),
-              "Linux armv8l,5,360,720,360,720,true");
+    EXPECT_TRUE(
+        WaitFor([&] { return eval("return navigator.userAgent") == app::kPhoneUserAgent; }, 5000));
+    EXPECT_EQ(
+        eval("return [navigator.platform, navigator.maxTouchPoints, screen.width, screen.height,"
+             " screen.availWidth, screen.availHeight, 'ontouchstart' in window].join()"),
+        "Linux armv8l,5,360,720,360,720,true");
     EXPECT_TRUE(window_->resultBox().toPlainText().isEmpty());  // the reload is no fetch
     EXPECT_TRUE(recorder_.boxes.empty());
 }
@@ -167,7 +178,8 @@ TEST_F(Window, ASuccessfulFetch) {
     EXPECT_EQ(Result(), shown);
     ASSERT_EQ(recorder_.copied.size(), 1u);
     EXPECT_EQ(recorder_.copied[0], message);  // the clipboard holds exactly the message
-    EXPECT_EQ(window_->workflow().playerAddress(), app::texts::PlayerAddressPrefix() + SampleLiveRoom::kStreamAddress);
+    EXPECT_EQ(window_->workflow().playerAddress(),
+              app::texts::PlayerAddressPrefix() + SampleLiveRoom::kStreamAddress);
     EXPECT_TRUE(window_->fetchButton().isEnabled());
     EXPECT_TRUE(window_->playerButton().isEnabled());
     EXPECT_EQ(Caption(), QString::fromUtf8("获取m3u8地址"));
@@ -198,7 +210,8 @@ TEST_F(Window, F5InTheViewReloadsAfterTheKeyEvent) {
     QKeyEvent f5(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
     QCoreApplication::sendEvent(&window_->browser(), &f5);
     EXPECT_EQ(keys, std::vector<int>{116});
-    ASSERT_TRUE(WaitFor([&] { return window_->resultBox().toPlainText() != "x"; }));  // reloaded, extracted again
+    ASSERT_TRUE(WaitFor(
+        [&] { return window_->resultBox().toPlainText() != "x"; }));  // reloaded, extracted again
 
     events.keyDown = [](int, int) { return false; };  // a handler may keep the key from the page
     window_->browser().SetEvents(events);
@@ -208,10 +221,21 @@ TEST_F(Window, F5InTheViewReloadsAfterTheKeyEvent) {
     EXPECT_EQ(window_->resultBox().toPlainText(), "y");
 }
 
-TEST_F(Window, TheShareTextLoadsItsLink) {
-    Fetch("8.94 复制打开抖音，看看【样例主播的直播】 " + room->ShareLink(SampleLiveRoom::kLiveToken) + " Hxg:/ 直播中");
+TEST_F(Window, WithoutThePhoneProfileTheRoomHasNoStream) {
+    window_.reset();
+    window_ = std::make_unique<app::MainWindow>();  // no start-up sequence: a desktop browser
+    window_->show();
+    Fetch(room->ShareLink(SampleLiveRoom::kLiveToken));
     ASSERT_TRUE(WaitForResult());
-    EXPECT_EQ(Result().substr(0, std::string(SampleLiveRoom::kStreamAddress).size()), SampleLiveRoom::kStreamAddress);
+    EXPECT_EQ(Result(), Expected("获取失败,请检查地址链接是否正确。"));
+}
+
+TEST_F(Window, TheShareTextLoadsItsLink) {
+    Fetch("8.94 复制打开抖音，看看【样例主播的直播】 " +
+          room->ShareLink(SampleLiveRoom::kLiveToken) + " Hxg:/ 直播中");
+    ASSERT_TRUE(WaitForResult());
+    EXPECT_EQ(Result().substr(0, std::string(SampleLiveRoom::kStreamAddress).size()),
+              SampleLiveRoom::kStreamAddress);
 }
 
 TEST_F(Window, PagesWithoutAStream) {

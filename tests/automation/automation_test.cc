@@ -25,7 +25,9 @@ using testsupport::HttpServer;
 
 namespace {
 
-std::string Gbk(const char* utf8) { return platform::Utf8ToGbk(utf8); }
+std::string Gbk(const char* utf8) {
+    return platform::Utf8ToGbk(utf8);
+}
 
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -48,19 +50,26 @@ HttpServer* server = nullptr;
 const std::string kIcon = "icon bytes \x01\x02";
 
 class Automation : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
-        other = new HttpServer([](const HttpRequest&) { return HttpResponse{200, "text/html", "<p>far</p>"}; });
+        other = new HttpServer([](const HttpRequest&) {
+            return HttpResponse{200, "text/html", "<p>far</p>"};
+        });
         server = new HttpServer([](const HttpRequest& r) {
             HttpResponse page;
             if (r.path == "/icon.ico") return HttpResponse{200, "image/x-icon", kIcon};
-            if (r.path == "/two") page.body = "<iframe src='/plain'></iframe><iframe src='/plain'></iframe>";
-            else if (r.path == "/nested") page.body = "<iframe src='/two'></iframe><iframe src='" + other->Url("/") + "'></iframe>";
+            if (r.path == "/two")
+                page.body = "<iframe src='/plain'></iframe><iframe src='/plain'></iframe>";
+            else if (r.path == "/nested")
+                page.body =
+                    "<iframe src='/two'></iframe><iframe src='" + other->Url("/") + "'></iframe>";
             else if (r.path == "/long")  // quirks mode: the body is what scrolls
-                page.body = "<body style='margin:0'><div style='height:5000px;width:5000px'>long</div>"
-                            "<button id=b style='position:absolute;left:0;top:0;width:80px;height:30px'"
-                            " onclick='window.clicked=1'>b</button></body>";
-            else page.body = "<!doctype html><title>plain</title><p>plain</p>";
+                page.body =
+                    "<body style='margin:0'><div style='height:5000px;width:5000px'>long</div>"
+                    "<button id=b style='position:absolute;left:0;top:0;width:80px;height:30px'"
+                    " onclick='window.clicked=1'>b</button></body>";
+            else
+                page.body = "<!doctype html><title>plain</title><p>plain</p>";
             return page;
         });
     }
@@ -77,7 +86,9 @@ protected:
         ASSERT_TRUE(PumpUntil([&] { return loads > before; }));
     }
     // Runs a script that calls the bridge; the slots tell what arrived.
-    void Run(const std::string& gbkScript, int frame = 1) { automation::RunScript(view_, frame, gbkScript, false); }
+    void Run(const std::string& gbkScript, int frame = 1) {
+        automation::RunScript(view_, frame, gbkScript, false);
+    }
 
     wkeWebView view_ = nullptr;
     WebAutomation web_;
@@ -86,20 +97,23 @@ protected:
 // Runs first: nothing has been bound in this process yet.
 TEST_F(Automation, AnEngineModuleThatIsNotThereIsReportedOnceAndBindsNothing) {
     std::vector<std::string> titles;
-    auto old = platform::SetMessageBoxSink([&](const std::string& text, const std::string& title, unsigned style) {
-        titles.push_back(title);
-        EXPECT_EQ(text, Gbk("miniblink填表模块初始化失败！\r\n为了保护您的程序，本次初始化被终止！"));
-        EXPECT_EQ(style, platform::kMbIconError);
-        return 1;
-    });
+    auto old = platform::SetMessageBoxSink(
+        [&](const std::string& text, const std::string& title, unsigned style) {
+            titles.push_back(title);
+            EXPECT_EQ(text,
+                      Gbk("miniblink填表模块初始化失败！\r\n为了保护您的程序，本次初始化被终止！"));
+            EXPECT_EQ(style, platform::kMbIconError);
+            return 1;
+        });
     automation::InitializeEngineBinding("engine-not-loaded.so");
     platform::SetMessageBoxSink(old);
     EXPECT_EQ(titles, std::vector<std::string>{Gbk("温馨提示")});
     EXPECT_EQ(automation::EngineModuleName(), "engine-not-loaded.so");
     Load("/plain");
     std::u16string probe = u"return typeof window.GetAttributeBack + typeof window.enumresources";
-    EXPECT_EQ(std::string(Engine().jsToString(nullptr, Engine().wkeRunJSW(view_, probe.c_str()))), "undefinedundefined");
-    EXPECT_EQ(web_.GetReadyState(), "");  // the layer stays without entry points
+    EXPECT_EQ(std::string(Engine().jsToString(nullptr, Engine().wkeRunJSW(view_, probe.c_str()))),
+              "undefinedundefined");
+    EXPECT_EQ(web_.GetReadyState(), "");    // the layer stays without entry points
     automation::InitializeEngineBinding();  // from here on, the real engine
     EXPECT_EQ(automation::EngineModuleName(), "node.so");
     EXPECT_NE(automation::Api().wkeRunJsByFrame, nullptr);
@@ -131,7 +145,9 @@ TEST_F(Automation, HandlersFillTheirSlots) {
               std::vector<int>({30, 50, 40, 10, 60, 20}));
 
     Bridge().elementInfoList.clear();
-    Run(Gbk("window.top.GetElementInformation('i', '文本', '<p>', 'P', 'c', '2.5', 'p:nth-child(1)');"));
+    Run(
+        Gbk("window.top.GetElementInformation('i', '文本', '<p>', 'P', 'c', '2.5', "
+            "'p:nth-child(1)');"));
     ASSERT_EQ(Bridge().elementInfoList.size(), 1u);
     const automation::ElementInfo& info = Bridge().elementInfoList[0];
     EXPECT_EQ(info.innerText, Gbk("文本"));
@@ -140,7 +156,8 @@ TEST_F(Automation, HandlersFillTheirSlots) {
 
     Bridge().optionTexts.clear();
     Bridge().optionValues.clear();
-    Run("window.top.selectBack('one', 1); window.top.selectBack('two', 2); window.top.Elementundefined();"
+    Run("window.top.selectBack('one', 1); window.top.selectBack('two', 2); "
+        "window.top.Elementundefined();"
         "window.top.LoadJs_Success();");
     EXPECT_EQ(Bridge().optionTexts, (std::vector<std::string>{"one", "two"}));
     EXPECT_EQ(Bridge().optionValues, (std::vector<std::string>{"1", "2"}));
@@ -182,7 +199,7 @@ TEST_F(Automation, PageOperations) {
     Load("/long");
     EXPECT_EQ(web_.GetReadyState(), "complete");
     EXPECT_TRUE(web_.LoadScriptFile("/no-such-script.js", 1));  // true whether or not it loads
-    EXPECT_FALSE(web_.LoadScriptFile("it's.js", 1));          // the quote breaks the script
+    EXPECT_FALSE(web_.LoadScriptFile("it's.js", 1));            // the quote breaks the script
     EXPECT_EQ(web_.SetScrollTop(300), 0);
     EXPECT_EQ(web_.SetScrollLeft(120), 0);
     EXPECT_EQ(web_.GetScrollTop(), 300);
@@ -193,7 +210,8 @@ TEST_F(Automation, PageOperations) {
     Run("var kept = 41;");
     jsValue v = web_.RunScriptInFrame("return kept + 1;", true, 1);
     EXPECT_EQ(std::string(Engine().jsToString(nullptr, v)), "42");
-    EXPECT_EQ(std::string(Engine().jsToString(nullptr, web_.RunScriptInFrame("kept", false))), "undefined");  // frame 0
+    EXPECT_EQ(std::string(Engine().jsToString(nullptr, web_.RunScriptInFrame("kept", false))),
+              "undefined");  // frame 0
 }
 
 TEST_F(Automation, DeviceEmulationAndDebugSwitches) {
@@ -203,7 +221,8 @@ TEST_F(Automation, DeviceEmulationAndDebugSwitches) {
     EXPECT_TRUE(web_.SetScreenSize(360, 720));
     EXPECT_TRUE(web_.SetScreenAvailSize(350, 700));
     Load("/plain");
-    Run("window.top.GetAttributeBack([navigator.platform, navigator.maxTouchPoints, navigator.hardwareConcurrency,"
+    Run("window.top.GetAttributeBack([navigator.platform, navigator.maxTouchPoints, "
+        "navigator.hardwareConcurrency,"
         " screen.width, screen.height, screen.availWidth, screen.availHeight].join());");
     EXPECT_EQ(Bridge().attributeReply, "Linux armv8l,5,6,360,720,350,700");
     EXPECT_TRUE(web_.DisableImages());
@@ -242,12 +261,15 @@ TEST_F(Automation, CookiesIconAndMouse) {
     static std::string icon;
     static void* iconParam = nullptr;
     Load("/long");
-    Run("var l = document.createElement('link'); l.rel = 'icon'; l.href = '/icon.ico'; document.head.appendChild(l);");
+    Run("var l = document.createElement('link'); l.rel = 'icon'; l.href = '/icon.ico'; "
+        "document.head.appendChild(l);");
     int marker = 7;
-    EXPECT_TRUE(web_.RequestFavicon([](wkeWebView, void* p, const char*, wkeMemBuf* buf) {
-        iconParam = p;
-        icon.assign(static_cast<char*>(buf->data), buf->length);
-    }, &marker));
+    EXPECT_TRUE(web_.RequestFavicon(
+        [](wkeWebView, void* p, const char*, wkeMemBuf* buf) {
+            iconParam = p;
+            icon.assign(static_cast<char*>(buf->data), buf->length);
+        },
+        &marker));
     EXPECT_TRUE(PumpUntil([&] { return !icon.empty(); }, 5000));
     EXPECT_EQ(icon, kIcon);
     EXPECT_EQ(iconParam, &marker);

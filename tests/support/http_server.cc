@@ -2,15 +2,14 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <memory>
@@ -45,8 +44,8 @@ SSL_CTX* TlsContext() {
         X509_gmtime_adj(X509_getm_notAfter(cert), 3600L * 24 * 365);
         X509_set_pubkey(cert, key);
         X509_NAME* name = X509_get_subject_name(cert);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("localhost"), -1,
-                                   -1, 0);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                                   reinterpret_cast<const unsigned char*>("localhost"), -1, -1, 0);
         X509_set_issuer_name(cert, name);
         X509_sign(cert, key, EVP_sha256());
         SSL_CTX_use_certificate(c, cert);
@@ -58,7 +57,7 @@ SSL_CTX* TlsContext() {
 
 // One connection, plain or TLS (told apart by the first byte: 0x16 opens a TLS handshake).
 class Stream {
-public:
+  public:
     explicit Stream(int fd) : fd_(fd) {
         unsigned char first = 0;
         pollfd pfd{fd, POLLIN, 0};
@@ -89,7 +88,7 @@ public:
         return ssl_ ? SSL_write(ssl_, buf, static_cast<int>(n)) : write(fd_, buf, n);
     }
 
-private:
+  private:
     int fd_;
     SSL* ssl_ = nullptr;
     bool broken_ = false;

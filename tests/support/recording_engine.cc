@@ -10,20 +10,52 @@ std::atomic<int> calls{0};
 }
 
 extern "C" {
-WKE_API int recordingEngineCalls() { return calls.load(); }
-WKE_API jsValue wkeRunJsByFrame(wkeWebView, wkeWebFrameHandle, const char*, bool) { return ++calls, 0; }
-WKE_API jsExecState wkeGlobalExec(wkeWebView) { return ++calls, nullptr; }
-WKE_API const char16_t* jsToTempStringW(jsExecState, jsValue) { return ++calls, u""; }
-WKE_API jsValue jsArg(jsExecState, int) { return ++calls, 0; }
-WKE_API jsValue jsUndefined(void) { return ++calls, 0; }
-WKE_API jsValue jsStringW(jsExecState, const char16_t*) { return ++calls, 0; }
-WKE_API void wkeSetDebugConfig(wkeWebView, const char*, const char*) { ++calls; }
-WKE_API void wkeJsBindFunction(const char*, jsNativeFunction, void*, unsigned) { ++calls; }
-WKE_API const char* wkeGetCookie(wkeWebView) { return ++calls, ""; }
-WKE_API void wkeSetCookie(wkeWebView, const char*, const char*) { ++calls; }
-WKE_API void wkeVisitAllCookie(wkeWebView, void*, wkeCookieVisitor) { ++calls; }
-WKE_API void wkeSetUserKeyValue(wkeWebView, const char*, void*) { ++calls; }
-WKE_API void* wkeGetUserKeyValue(wkeWebView, const char*) { return ++calls, nullptr; }
-WKE_API int wkeNetGetFavicon(wkeWebView, wkeOnNetGetFaviconCallback, void*) { return ++calls, 0; }
-WKE_API bool wkeFireMouseEvent(wkeWebView, unsigned, int, int, unsigned) { return ++calls, true; }
+WKE_API int recordingEngineCalls() {
+    return calls.load();
+}
+WKE_API jsValue wkeRunJsByFrame(wkeWebView, wkeWebFrameHandle, const char*, bool) {
+    return ++calls, 0;
+}
+WKE_API jsExecState wkeGlobalExec(wkeWebView) {
+    return ++calls, nullptr;
+}
+WKE_API const char16_t* jsToTempStringW(jsExecState, jsValue) {
+    return ++calls, u"";
+}
+WKE_API jsValue jsArg(jsExecState, int) {
+    return ++calls, 0;
+}
+WKE_API jsValue jsUndefined(void) {
+    return ++calls, 0;
+}
+WKE_API jsValue jsStringW(jsExecState, const char16_t*) {
+    return ++calls, 0;
+}
+WKE_API void wkeSetDebugConfig(wkeWebView, const char*, const char*) {
+    ++calls;
+}
+WKE_API void wkeJsBindFunction(const char*, jsNativeFunction, void*, unsigned) {
+    ++calls;
+}
+WKE_API const char* wkeGetCookie(wkeWebView) {
+    return ++calls, "";
+}
+WKE_API void wkeSetCookie(wkeWebView, const char*, const char*) {
+    ++calls;
+}
+WKE_API void wkeVisitAllCookie(wkeWebView, void*, wkeCookieVisitor) {
+    ++calls;
+}
+WKE_API void wkeSetUserKeyValue(wkeWebView, const char*, void*) {
+    ++calls;
+}
+WKE_API void* wkeGetUserKeyValue(wkeWebView, const char*) {
+    return ++calls, nullptr;
+}
+WKE_API int wkeNetGetFavicon(wkeWebView, wkeOnNetGetFaviconCallback, void*) {
+    return ++calls, 0;
+}
+WKE_API bool wkeFireMouseEvent(wkeWebView, unsigned, int, int, unsigned) {
+    return ++calls, true;
+}
 }

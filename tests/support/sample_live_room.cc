@@ -15,14 +15,17 @@ std::string RoomPage(const std::string& videoBox) {
            "<div id=\"__APP_ROOT__\"></div><script>"
            "var touch = navigator.maxTouchPoints > 0 && 'ontouchstart' in window;"
            "document.getElementById('__APP_ROOT__').innerHTML = touch"
-           " ? '<div><div class=\"reflow-content\"><div class=\"video-box\">" + videoBox + "</div></div></div>'"
+           " ? '<div><div class=\"reflow-content\"><div class=\"video-box\">" +
+           videoBox +
+           "</div></div></div>'"
            " : '<p>请在手机上打开</p>';"
            "</script></body></html>";
 }
 
 std::string DesktopPage() {
     return "<!doctype html><html><head><meta charset=utf-8><title>抖音直播</title></head><body>"
-           "<div id=\"__APP_ROOT__\"><div class=\"desktop\"><p>下载抖音，观看直播</p></div></div></body></html>";
+           "<div id=\"__APP_ROOT__\"><div "
+           "class=\"desktop\"><p>下载抖音，观看直播</p></div></div></body></html>";
 }
 
 HttpResponse Answer(const HttpRequest& r) {
@@ -39,10 +42,12 @@ HttpResponse Answer(const HttpRequest& r) {
     if (room && !LooksLikeAPhone(r)) {
         page.body = DesktopPage();
     } else if (r.path == "/webcast/reflow/live") {
-        page.body = RoomPage(std::string("<div class=\"player\"><video autoplay muted playsinline src=\"") +
-                             SampleLiveRoom::kStreamAddress + "?expires=1765100000&amp;sign=ab12\"></video></div>");
+        page.body = RoomPage(
+            std::string("<div class=\"player\"><video autoplay muted playsinline src=\"") +
+            SampleLiveRoom::kStreamAddress + "?expires=1765100000&amp;sign=ab12\"></video></div>");
     } else if (r.path == "/webcast/reflow/ended") {
-        page.body = RoomPage("<div class=\"player\"><p>直播已结束</p><img src=\"/cover.jpg\"></div>");
+        page.body =
+            RoomPage("<div class=\"player\"><p>直播已结束</p><img src=\"/cover.jpg\"></div>");
     } else if (r.path == "/webcast/reflow/broken") {
         page.body = RoomPage("");
     } else {

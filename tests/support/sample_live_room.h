@@ -10,12 +10,13 @@
 namespace testsupport {
 
 class SampleLiveRoom {
-public:
+  public:
     static constexpr const char* kLiveToken = "iRNBho6";
     static constexpr const char* kEndedToken = "ended42";
     static constexpr const char* kBrokenToken = "broken7";
     // The stream address the live room's element holds (before its query part).
-    static constexpr const char* kStreamAddress = "https://pull-hls.sample-cdn.invalid/stage/stream-117780148_or4.m3u8";
+    static constexpr const char* kStreamAddress =
+        "https://pull-hls.sample-cdn.invalid/stage/stream-117780148_or4.m3u8";
 
     explicit SampleLiveRoom(int port = 0);
 
@@ -27,7 +28,7 @@ public:
     // speaks TLS to it and must accept the server's throwaway certificate.
     static std::string ChromiumArgs();
 
-private:
+  private:
     HttpServer server_;
 };
 
