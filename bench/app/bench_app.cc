@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "bench/support/stats.h"
 #include "hostctl/browser_control.h"
 #include "platform/paths.h"
 #include "tests/app/window_session.h"
@@ -27,19 +28,15 @@ extern char** environ;
 
 namespace {
 
+using bench::Stats;
+using bench::Summarize;
+
 double NowMs() {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
-struct Stats {
-    double median, p90;
-};
-Stats Summarize(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return {v[v.size() / 2], v[std::min(v.size() - 1, v.size() * 9 / 10)]};
-}
 
 // Child: build the window as the program does, and print when it is on the screen.
 int ShowOnce(int argc, char** argv) {

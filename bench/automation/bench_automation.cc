@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "automation/engine_binding.h"
+#include "bench/support/stats.h"
 #include "automation/web_automation.h"
 #include "hostctl/engine_library.h"
 #include "tests/support/http_server.h"
@@ -19,20 +20,10 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-struct Stats {
-    double median, p90;
-};
+using bench::Measure;
+using bench::Stats;
 
-Stats Measure(int runs, const std::function<void()>& work) {
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        auto t0 = Clock::now();
-        work();
-        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-    }
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 9 / 10)]};
-}
+
 
 void Print(const char* what, int runs, Stats s) {
     std::printf("%-48s %5d runs  median %8.3f ms  p90 %8.3f ms\n", what, runs, s.median, s.p90);

@@ -11,28 +11,19 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/stats.h"
 #include "engine/engine.h"
 #include "engine/wke.h"
 
 namespace {
 
+using bench::Measure;
+using bench::Stats;
+using bench::Summarize;
+
 using Clock = std::chrono::steady_clock;
 
-struct Stats {
-    double median, p90;
-};
 
-Stats Measure(int runs, const std::function<void()>& work) {
-    std::vector<double> ms;
-    ms.reserve(runs);
-    for (int i = 0; i < runs; ++i) {
-        auto t0 = Clock::now();
-        work();
-        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-    }
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 9 / 10)]};
-}
 
 void Print(const char* what, int runs, Stats s, double floor = 0) {
     std::printf("%-52s %6d runs  median %8.3f ms  p90 %8.3f ms", what, runs, s.median, s.p90);
