@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -86,6 +87,22 @@ void CloseFd(int& fd) {
     fd = -1;
 }
 
+constexpr const char* kProfilePrefix = "qirlen-profile-";
+
+// Profiles of engines that ended without shutting down (killed, say) are removed by the next
+// engine that starts: each profile names the process that owns it.
+void RemoveAbandonedProfiles(const std::filesystem::path& dir) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        if (entry.path().filename().string().rfind(kProfilePrefix, 0) != 0) continue;
+        std::ifstream owner(entry.path() / "owner");
+        pid_t pid = 0;
+        if (!(owner >> pid) || pid <= 0) continue;
+        if (kill(pid, 0) == 0 || errno != ESRCH) continue;
+        std::filesystem::remove_all(entry.path(), ec);
+    }
+}
+
 }  // namespace
 
 std::string FindChromium() {
@@ -151,12 +168,14 @@ bool ChromiumProcess::Start(std::string* why) {
         *why = "Chromium not found (install the chromium package or set QIRLEN_CHROMIUM)";
         return false;
     }
-    char tmpl[] = "/tmp/qirlen-profile-XXXXXX";
-    if (!mkdtemp(tmpl)) {
+    RemoveAbandonedProfiles("/tmp");
+    std::string tmpl = std::string("/tmp/") + kProfilePrefix + "XXXXXX";
+    if (!mkdtemp(tmpl.data())) {
         *why = std::string("cannot create a profile directory: ") + strerror(errno);
         return false;
     }
     profileDir_ = tmpl;
+    std::ofstream(profileDir_ + "/owner") << getpid() << "\n";
     pending_.clear();
     exitReason_.clear();
 

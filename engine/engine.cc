@@ -37,6 +37,10 @@ Engine& Engine::Get() {
 void Engine::Initialize() {
     if (initialized_) return;
     initialized_ = true;
+    // A host that never calls wkeShutdown still leaves no browser profile behind, and its
+    // views' cookies and storage are kept.
+    static bool exitHandler = std::atexit([] { Get().Shutdown(); }) == 0;
+    (void)exitHandler;
     epollFd_ = epoll_create1(EPOLL_CLOEXEC);
     signalFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     epoll_event ev{};
