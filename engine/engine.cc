@@ -107,7 +107,6 @@ void Engine::AttachWhenReady(View& view) {
     }
     if (!attached) {
         view.session.clear();
-        view.failedToAttach = true;
     }
 }
 

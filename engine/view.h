@@ -66,7 +66,6 @@ struct View {
     std::string targetId;
     std::string session;    // empty: the view has no page (not yet, or the browser is gone)
     bool attached = false;  // has had its page session
-    bool failedToAttach = false;
     bool reloadWhenAttached = false;
     int width = 0, height = 0;
     bool shown = false;

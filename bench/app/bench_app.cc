@@ -37,7 +37,6 @@ double NowMs() {
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
-
 // Child: build the window as the program does, and print when it is on the screen.
 int ShowOnce(int argc, char** argv) {
     QApplication qt(argc, argv);

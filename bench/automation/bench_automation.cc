@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "automation/engine_binding.h"
-#include "bench/support/stats.h"
 #include "automation/web_automation.h"
+#include "bench/support/stats.h"
 #include "hostctl/engine_library.h"
 #include "tests/support/http_server.h"
 
@@ -22,8 +22,6 @@ namespace {
 
 using bench::Measure;
 using bench::Stats;
-
-
 
 void Print(const char* what, int runs, Stats s) {
     std::printf("%-48s %5d runs  median %8.3f ms  p90 %8.3f ms\n", what, runs, s.median, s.p90);

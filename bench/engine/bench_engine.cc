@@ -23,8 +23,6 @@ using bench::Summarize;
 
 using Clock = std::chrono::steady_clock;
 
-
-
 void Print(const char* what, int runs, Stats s, double floor = 0) {
     std::printf("%-52s %6d runs  median %8.3f ms  p90 %8.3f ms", what, runs, s.median, s.p90);
     if (floor > 0) std::printf("  (%+.3f ms over the floor)", s.median - floor);

@@ -24,7 +24,9 @@ inline Stats Measure(int runs, const std::function<void()>& work) {
     for (int i = 0; i < runs; ++i) {
         auto t0 = std::chrono::steady_clock::now();
         work();
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count());
     }
     return Summarize(std::move(ms));
 }
