@@ -68,7 +68,7 @@ int Flag(int argc, char** argv, const char* name, int fallback) {
 
 int main(int argc, char** argv) {
     int runs = Flag(argc, argv, "--runs=", 300);
-    int startRuns = Flag(argc, argv, "--start-runs=", 30);
+    int startRuns = Flag(argc, argv, "--start-runs=", 300);
     const char* page = "data:text/html,<title>bench</title><p>local page</p>";
 
     // Start-up: from wkeInitializeEx to a loaded local page, a new browser each time (the
