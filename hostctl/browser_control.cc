@@ -288,34 +288,31 @@ bool BrowserControl::RaiseMouse(const std::function<bool(int, int, int)>& handle
     return !handler || handler(x, static_cast<int>(e->position().y()), Modifiers(e->modifiers()));
 }
 
+// Raises the event, then hands the input to the page unless the handler held it back.
+void BrowserControl::ForwardMouse(const std::function<bool(int, int, int)>& handler,
+                                  unsigned message, QMouseEvent* e) {
+    if (!RaiseMouse(handler, e) || !view_ || !Engine().wkeFireMouseEvent) return;
+    Engine().wkeFireMouseEvent(view_, message, e->position().x(), e->position().y(), MouseFlags(e));
+}
+
 void BrowserControl::mousePressEvent(QMouseEvent* e) {
     bool left = e->button() == Qt::LeftButton;
-    if (!RaiseMouse(left ? events_.leftDown : events_.rightDown, e) || !view_ ||
-        !Engine().wkeFireMouseEvent)
-        return;
-    Engine().wkeFireMouseEvent(view_, left ? WKE_MSG_LBUTTONDOWN : WKE_MSG_RBUTTONDOWN,
-                               e->position().x(), e->position().y(), MouseFlags(e));
+    ForwardMouse(left ? events_.leftDown : events_.rightDown,
+                 left ? WKE_MSG_LBUTTONDOWN : WKE_MSG_RBUTTONDOWN, e);
 }
 
 void BrowserControl::mouseReleaseEvent(QMouseEvent* e) {
     bool left = e->button() == Qt::LeftButton;
-    if (!RaiseMouse(left ? events_.leftUp : events_.rightUp, e) || !view_ ||
-        !Engine().wkeFireMouseEvent)
-        return;
-    Engine().wkeFireMouseEvent(view_, left ? WKE_MSG_LBUTTONUP : WKE_MSG_RBUTTONUP,
-                               e->position().x(), e->position().y(), MouseFlags(e));
+    ForwardMouse(left ? events_.leftUp : events_.rightUp,
+                 left ? WKE_MSG_LBUTTONUP : WKE_MSG_RBUTTONUP, e);
 }
 
 void BrowserControl::mouseDoubleClickEvent(QMouseEvent* e) {
-    if (!RaiseMouse(events_.leftDoubleClick, e) || !view_ || !Engine().wkeFireMouseEvent) return;
-    Engine().wkeFireMouseEvent(view_, WKE_MSG_LBUTTONDBLCLK, e->position().x(), e->position().y(),
-                               MouseFlags(e));
+    ForwardMouse(events_.leftDoubleClick, WKE_MSG_LBUTTONDBLCLK, e);
 }
 
 void BrowserControl::mouseMoveEvent(QMouseEvent* e) {
-    if (!RaiseMouse(events_.mouseMove, e) || !view_ || !Engine().wkeFireMouseEvent) return;
-    Engine().wkeFireMouseEvent(view_, WKE_MSG_MOUSEMOVE, e->position().x(), e->position().y(),
-                               MouseFlags(e));
+    ForwardMouse(events_.mouseMove, WKE_MSG_MOUSEMOVE, e);
 }
 
 void BrowserControl::focusInEvent(QFocusEvent*) {

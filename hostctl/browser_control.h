@@ -95,6 +95,8 @@ class BrowserControl : public QWidget {
     void UpdateVisibility();
     bool Live() const { return view_ && !designMode_; }
     bool RaiseMouse(const std::function<bool(int, int, int)>& handler, QMouseEvent* e);
+    void ForwardMouse(const std::function<bool(int, int, int)>& handler, unsigned message,
+                      QMouseEvent* e);
     wkeWebView OpenNewWindow(int type, const std::string& url);
 
     friend struct BrowserCallbacks;
