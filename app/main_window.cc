@@ -91,7 +91,7 @@ void MainWindow::BuildLayout() {
 
     // Placed beyond the window's right edge: it loads pages but is never seen.
     browser_ = new hostctl::BrowserControl(this, QRect(608, 8, 600, 510));
-    browser_->setObjectName("miniblink");
+    browser_->setObjectName(ToQt(texts::Gbk("浏览框1")));
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -52,7 +52,7 @@ class MainWindow : public QWidget, private StreamWorkflow::Page {
     QLabel* noteLabel_ = nullptr;                 // 标签3
     QPushButton* playerButton_ = nullptr;         // 按钮2
     QPushButton* fetchButton_ = nullptr;          // 按钮1
-    hostctl::BrowserControl* browser_ = nullptr;  // miniblink
+    hostctl::BrowserControl* browser_ = nullptr;  // 浏览框1
     StreamWorkflow workflow_{*this};
 };
 

@@ -33,7 +33,7 @@ void InitializeEngineBinding(const char* moduleName) {
     if (!module) {
         platform::ShowMessageBox(
             platform::Utf8ToGbk(
-                "miniblink填表模块初始化失败！\r\n为了保护您的程序，本次初始化被终止！"),
+                "网页自动化模块初始化失败！\r\n为了保护您的程序，本次初始化被终止！"),
             platform::Utf8ToGbk("温馨提示"), platform::kMbIconError);
         return;
     }

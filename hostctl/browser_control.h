@@ -1,5 +1,5 @@
 #pragma once
-// The browser host control (control type "WKE_填表", English type name KWE_TB): one engine
+// The browser host control (control type "网页浏览框", English type name WEB_VIEW_BOX): one engine
 // web view on a form, its notifications turned into control events.
 #include <QImage>
 #include <QWidget>
@@ -49,8 +49,8 @@ struct BrowserEvents {
 
 class BrowserControl : public QWidget {
   public:
-    static constexpr const char* kTypeName = "KWE_TB";
-    static constexpr const char* kControlType = "WKE_填表";  // UTF-8 here
+    static constexpr const char* kTypeName = "WEB_VIEW_BOX";
+    static constexpr const char* kControlType = "网页浏览框";  // UTF-8 here
 
     // Creates the control at `geometry` of `parent` with its stored property block
     // (empty: the starting values). Loads the engine once per process.

@@ -26,7 +26,7 @@ TEST(NoEngine, TheWindowOpensAfterTheMessageAndStillWorks) {
     window.show();
     ASSERT_EQ(recorder.boxes.size(), 2u);  // where the engine belongs, and the automation layer's
     EXPECT_EQ(recorder.boxes[1].text,
-              Gbk("miniblink填表模块初始化失败！\r\n为了保护您的程序，本次初始化被终止！"));
+              Gbk("网页自动化模块初始化失败！\r\n为了保护您的程序，本次初始化被终止！"));
     EXPECT_EQ(recorder.boxes[1].title, Gbk("温馨提示"));
     EXPECT_EQ(recorder.boxes[1].style, platform::kMbIconError);
     std::string expected = Gbk("请把") + "node.so" + Gbk("放在[") +

@@ -129,7 +129,9 @@ TEST_F(Window, LayoutAsDesigned) {
     EXPECT_TRUE(button1->isEnabled() && button2->isEnabled());
     EXPECT_EQ(button1->font(), QApplication::font(button1));  // no font of its own
 
-    auto* browser = w.findChild<hostctl::BrowserControl*>("miniblink");
+    auto* browser = w.findChild<hostctl::BrowserControl*>(QString::fromUtf8("浏览框1"));
+    EXPECT_STREQ(hostctl::BrowserControl::kControlType, "网页浏览框");
+    EXPECT_STREQ(hostctl::BrowserControl::kTypeName, "WEB_VIEW_BOX");
     ASSERT_TRUE(browser);
     EXPECT_EQ(browser->geometry(), QRect(608, 8, 600, 510));
     EXPECT_TRUE(browser->isVisible());

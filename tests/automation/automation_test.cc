@@ -101,7 +101,7 @@ TEST_F(Automation, AnEngineModuleThatIsNotThereIsReportedOnceAndBindsNothing) {
         [&](const std::string& text, const std::string& title, unsigned style) {
             titles.push_back(title);
             EXPECT_EQ(text,
-                      Gbk("miniblink填表模块初始化失败！\r\n为了保护您的程序，本次初始化被终止！"));
+                      Gbk("网页自动化模块初始化失败！\r\n为了保护您的程序，本次初始化被终止！"));
             EXPECT_EQ(style, platform::kMbIconError);
             return 1;
         });
