@@ -30,10 +30,19 @@ jsValue DispatchScriptCall(jsExecState context, void* handler) {
     return reinterpret_cast<ScriptHandler>(handler)(context);
 }
 
-void BindScriptFunction(const std::string& name, ScriptHandler handler, unsigned argCount) {
+void BindScriptFunction(const std::string& name, ScriptHandler handler, unsigned argCount,
+                        bool replyOnly) {
+    void* param = reinterpret_cast<void*>(handler);
+    if (replyOnly) {
+        auto bindEx = LookupEntry<decltype(&::wkeJsBindFunctionEx)>("wkeJsBindFunctionEx");
+        if (bindEx) {
+            bindEx(name.c_str(), DispatchScriptCall, param, argCount, WKE_JS_BIND_REPLY_ONLY);
+            return;
+        }
+    }
     auto bind = LookupEntry<decltype(&::wkeJsBindFunction)>("wkeJsBindFunction");
     if (!bind) return;  // an engine without it: nothing can be bound
-    bind(name.c_str(), DispatchScriptCall, reinterpret_cast<void*>(handler), argCount);
+    bind(name.c_str(), DispatchScriptCall, param, argCount);
 }
 
 std::string ScriptArgText(jsExecState context, int index) {
@@ -53,17 +62,19 @@ int32_t ScriptArgInt(jsExecState context, int index) {
     return static_cast<int32_t>(value);
 }
 
+// Only "Getvalue" answers the page; the other nine only record, so the page does not wait.
 void BindScriptBridge() {
-    BindScriptFunction("GetAttributeBack", handlers::GetAttributeBack, 1);
-    BindScriptFunction("FramesCount", handlers::FramesCount, 1);
-    BindScriptFunction("GetElementInformation", handlers::GetElementInformation, 6);
-    BindScriptFunction("LoadJs_Success", handlers::LoadJsSuccess, 6);
-    BindScriptFunction("ScrollBack", handlers::ScrollBack, 1);
-    BindScriptFunction("selectBack", handlers::SelectBack, 2);
+    constexpr bool kRecords = true;
+    BindScriptFunction("GetAttributeBack", handlers::GetAttributeBack, 1, kRecords);
+    BindScriptFunction("FramesCount", handlers::FramesCount, 1, kRecords);
+    BindScriptFunction("GetElementInformation", handlers::GetElementInformation, 6, kRecords);
+    BindScriptFunction("LoadJs_Success", handlers::LoadJsSuccess, 6, kRecords);
+    BindScriptFunction("ScrollBack", handlers::ScrollBack, 1, kRecords);
+    BindScriptFunction("selectBack", handlers::SelectBack, 2, kRecords);
     BindScriptFunction("Getvalue", handlers::Getvalue, 1);
-    BindScriptFunction("GetElementRect", handlers::GetElementRect, 6);
-    BindScriptFunction("Elementundefined", handlers::ElementUndefined, 0);
-    BindScriptFunction("enumresources", handlers::EnumResources, 3);
+    BindScriptFunction("GetElementRect", handlers::GetElementRect, 6, kRecords);
+    BindScriptFunction("Elementundefined", handlers::ElementUndefined, 0, kRecords);
+    BindScriptFunction("enumresources", handlers::EnumResources, 3, kRecords);
 }
 
 namespace handlers {

@@ -40,8 +40,11 @@ void ResetBridge();
 
 using ScriptHandler = jsValue (*)(jsExecState context);
 
-// Makes `name` (GBK) callable from page script; its calls reach `handler`.
-void BindScriptFunction(const std::string& name, ScriptHandler handler, unsigned argCount);
+// Makes `name` (GBK) callable from page script; its calls reach `handler`. A handler that
+// always answers undefined is bound `replyOnly`: its calls still arrive in order before
+// the run that made them returns, but the page need not wait for each.
+void BindScriptFunction(const std::string& name, ScriptHandler handler, unsigned argCount,
+                        bool replyOnly = false);
 // The function the engine calls for every bound name; the binding parameter is the handler.
 jsValue DispatchScriptCall(jsExecState context, void* handler);
 

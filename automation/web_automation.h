@@ -63,7 +63,7 @@ class WebAutomation {
 
 // Runs a GBK script in one frame of a view; the engine's answer is not used.
 void RunScript(wkeWebView view, FrameId frame, const std::string& script, bool inClosure);
-// GBK to the engine's UTF-8; empty when the text does not convert.
+// GBK to the engine's UTF-8; a byte that is not GBK becomes U+FFFD, the rest converts.
 std::string ToUtf8Script(const std::string& gbk);
 
 }  // namespace automation

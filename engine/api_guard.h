@@ -7,10 +7,13 @@
 
 namespace engine {
 
+// Messages that a call read but left unhandled must still wake the host's event loop.
 template <typename R, typename F>
 R Guard(R fallback, F&& body) {
     try {
-        return body();
+        R result = body();
+        Engine::Get().SignalIfUnhandled();
+        return result;
     } catch (...) {
         return fallback;
     }
@@ -20,6 +23,7 @@ template <typename F>
 void Guard(F&& body) {
     try {
         body();
+        Engine::Get().SignalIfUnhandled();
     } catch (...) {
     }
 }

@@ -84,7 +84,7 @@ void wkeLoadURLW(wkeWebView handle, const char16_t* url) {
 
 void wkeLoadHTML(wkeWebView handle, const char* html) {
     WithView(handle, [&](View& v) {
-        std::string page = HostText(html);
+        std::string page = engine::Utf8Text(html);
         Engine::Get().Navigate(v,
                                "data:text/html;charset=utf-8;base64," + engine::EncodeBase64(page));
     });

@@ -81,7 +81,12 @@ CallResult Connection::Call(const std::string& method, const json& params,
         }
         long next = timeoutMs - waitedMs;
         if (onStall && !stalled && stallMs >= 0) next = std::min<long>(next, stallMs - waitedMs);
-        Pump(static_cast<int>(std::max<long>(next, 1)));
+        if (HandleInbox([&] { return arrived_.count(id) > 0; })) continue;
+        if (closed_) {
+            MarkDead();
+            continue;
+        }
+        ReadInbox(static_cast<int>(std::max<long>(next, 1)));
     }
     awaited_.erase(id);
     return {false, {}, "the browser is not running"};
@@ -89,15 +94,37 @@ CallResult Connection::Call(const std::string& method, const json& params,
 
 bool Connection::Pump(int timeoutMs) {
     if (dead_) return false;
+    bool alive = !inbox_.empty() || ReadInbox(timeoutMs);
+    alive = ReadInbox(0) && alive;
+    HandleInbox([] { return false; });
+    if (!alive) MarkDead();
+    return !dead_;
+}
+
+bool Connection::HandleInbox(const std::function<bool()>& done) {
+    while (!inbox_.empty()) {
+        std::string text = std::move(inbox_.front());
+        inbox_.pop_front();
+        Handle(text);
+        if (done()) return true;
+    }
+    return false;
+}
+
+// Appends what the pipe holds to the inbox, waiting up to `timeoutMs` when it holds
+// nothing yet. False when the pipe has closed; what arrived before that is still handled
+// by the caller's next HandleInbox, since MarkDead only happens once the inbox is empty.
+bool Connection::ReadInbox(int timeoutMs) {
+    if (closed_) return false;
     std::vector<std::string> messages;
     bool alive = process_.ReadAvailable(messages);
     if (alive && messages.empty() && timeoutMs != 0) {
         process_.WaitReadable(timeoutMs);
         alive = process_.ReadAvailable(messages);
     }
-    for (const auto& text : messages) Handle(text);
-    if (!alive) MarkDead();
-    return !dead_;
+    for (auto& text : messages) inbox_.push_back(std::move(text));
+    if (!alive) closed_ = true;
+    return alive;
 }
 
 void Connection::Handle(const std::string& text) {
@@ -135,7 +162,8 @@ void Connection::Handle(const std::string& text) {
 }
 
 void Connection::Reset() {
-    dead_ = false;
+    dead_ = closed_ = false;
+    inbox_.clear();
     replyHandlers_.clear();
     arrived_.clear();
     awaited_.clear();

@@ -3,6 +3,7 @@
 // events. Everything happens on the calling thread; while a command waits for its answer,
 // the events that arrive meanwhile go to the event handler in order.
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -47,6 +48,9 @@ class Connection {
     // Reads and handles whatever has arrived, waiting up to `timeoutMs` for the first
     // message. False when the connection is dead.
     bool Pump(int timeoutMs);
+    // Messages read from the pipe but not handled yet: a command's wait stops at its answer,
+    // so that what came after it is handled after the caller has used the answer.
+    bool HasUnhandled() const { return !inbox_.empty(); }
 
     bool dead() const { return dead_; }
     // Forgets everything about the previous browser, for a new one on the same process object.
@@ -57,6 +61,9 @@ class Connection {
     using Clock = std::chrono::steady_clock;
 
     void Handle(const std::string& text);
+    // Handles queued messages in order until `done` holds; false when the inbox ran dry.
+    bool HandleInbox(const std::function<bool()>& done);
+    bool ReadInbox(int timeoutMs);
     void MarkDead();
 
     ChromiumProcess& process_;
@@ -64,9 +71,11 @@ class Connection {
     std::function<void()> onDeath_;
     int nextId_ = 1;
     bool dead_ = false;
+    bool closed_ = false;  // the pipe reached its end; dead once the inbox is handled
     std::map<int, ReplyHandler> replyHandlers_;
     std::map<int, CallResult> arrived_;  // answers for commands someone is waiting on
     std::set<int> awaited_;
+    std::deque<std::string> inbox_;
     Clock::duration handlerTime_{};
 };
 

@@ -23,10 +23,11 @@ void Report(const std::string& why) {
 }  // namespace
 
 std::string HostText(const char* text) {
-    if (!text) return {};
-    std::string bytes(text);
-    if (platform::IsValidUtf8(bytes)) return bytes;
-    return platform::GbkToUtf8(bytes);
+    return text ? platform::GbkToUtf8(text) : std::string();
+}
+
+std::string Utf8Text(const char* text) {
+    return text ? platform::Utf16ToUtf8(platform::Utf8ToUtf16(text)) : std::string();
 }
 
 Engine& Engine::Get() {
@@ -198,6 +199,7 @@ bool Engine::AttachView(View& view) {
     // Sent together; the frame tree's answer comes after the others.
     Post(view, "Page.enable");
     Post(view, "Runtime.enable");
+    LearnIsolate(view);
     Post(view, "Page.setInterceptFileChooserDialog", {{"enabled", true}});
     Post(view, "Runtime.addBinding", {{"name", "__qirlenTitle"}});
     Post(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", std::string(engine_title_js)}});
@@ -255,8 +257,13 @@ void Engine::SignalPending() {
 }
 
 void Engine::Wake(int viewId) {
+    if (runDepth_ > 0) return;  // from inside a bound function: notifications wait for the loop
     if (!dead_) connection_.Pump(0);
     DispatchPending(viewId);
+}
+
+void Engine::SignalIfUnhandled() {
+    if (!dead_ && connection_.HasUnhandled()) SignalPending();
 }
 
 void Engine::DispatchPending(int viewId) {
@@ -271,7 +278,7 @@ void Engine::DispatchPending(int viewId) {
         auto view = views_.find(next.view);
         if (view != views_.end()) next.fn(*view->second);
     }
-    if (pending_.empty() && signalFd_ >= 0) {
+    if (pending_.empty() && !connection_.HasUnhandled() && signalFd_ >= 0) {
         uint64_t drained;
         (void)!read(signalFd_, &drained, sizeof drained);
     }
@@ -291,16 +298,61 @@ void Engine::OnEvent(const nlohmann::json& message) {
     }
     View* view = FindBySession(session->get<std::string>());
     if (!view) return;
+    if (HoldsBackBridgeMessage(*view, method, params)) {
+        // Delivered from the event loop once the running script's answers have been read,
+        // in the order they came, behind any held back before.
+        ++view->deferredBridgeMessages;
+        Queue(*view, [this, method, params](View& v) {
+            --v.deferredBridgeMessages;
+            OnViewEvent(v, method, params);
+        });
+        return;
+    }
+    OnViewEvent(*view, method, params);
+}
+
+// While one view's script runs, the bridge messages of another view's page wait: their
+// native functions would write into the reply slots the running operation reads. A page
+// that shares the running page's script thread is the exception: its pause holds that
+// thread, so the running script cannot even start until it is answered, and none of its
+// calls can fall between the running script's own.
+bool Engine::HoldsBackBridgeMessage(const View& view, const std::string& method,
+                                    const nlohmann::json& params) const {
+    bool bridge = method == "Debugger.paused" ||
+                  (method == "Runtime.bindingCalled" && params.value("name", "") == "__qirlenCall");
+    if (!bridge) return false;
+    if (view.deferredBridgeMessages > 0) return true;
+    if (runDepth_ == 0 || view.id == runView_) return false;
+    auto running = views_.find(runView_);
+    if (running == views_.end()) return false;
+    const std::string& thread = running->second->isolate;
+    return !thread.empty() && !view.isolate.empty() && thread != view.isolate;
+}
+
+void Engine::OnViewEvent(View& view, const std::string& method, const nlohmann::json& params) {
     if (method.rfind("Runtime.", 0) == 0)
-        OnRuntimeEvent(*view, method, params);
+        OnRuntimeEvent(view, method, params);
     else if (method == "Debugger.paused")
-        OnDebuggerPaused(*view, params);
+        OnDebuggerPaused(view, params);
     else if (method == "Fetch.requestPaused")
-        OnRequestPaused(*view, params);
+        OnRequestPaused(view, params);
     else if (method.rfind("Page.", 0) == 0)
-        OnPageEvent(*view, method, params);
+        OnPageEvent(view, method, params);
     else if (method == "Inspector.targetCrashed")
-        FinishLoad(*view, WKE_LOADING_FAILED, "the page crashed");
+        FinishLoad(view, WKE_LOADING_FAILED, "the page crashed");
+}
+
+// Asks which script thread the view's page runs on; a navigation may move it to another.
+void Engine::LearnIsolate(View& view) {
+    int id = view.id;
+    view.isolate.clear();
+    if (view.session.empty()) return;
+    connection_.Post("Runtime.getIsolateId", nlohmann::json::object(), view.session,
+                     [this, id](const CallResult& r) {
+                         auto it = views_.find(id);
+                         if (r.ok && it != views_.end())
+                             it->second->isolate = r.result.value("id", "");
+                     });
 }
 
 void Engine::OnBrowserEvent(const std::string& method, const nlohmann::json& params) {

@@ -73,6 +73,12 @@ class Engine {
     jsValue Run(View& view, wkeWebFrameHandle frame, const std::string& utf8, bool inClosure);
     void Bind(const std::string& name, jsNativeFunction fn, void* param, unsigned argCount,
               bool replyOnly);
+    // Replaces the script that runs at the start of every document of the view (`scriptId`
+    // names the one in place) and, when `runNow`, runs it in the documents already there.
+    void InstallPageScript(View& view, std::string& scriptId, const std::string& source,
+                           bool runNow);
+    // Lets the host's event loop know that read messages still wait to be handled.
+    void SignalIfUnhandled();
     jsExecState GlobalExec(const View& view);
     ExecState* State(jsExecState es);
 
@@ -114,6 +120,10 @@ class Engine {
     void ApplySettings(View& view);
     void EnableBridge(View& view);
     void OnEvent(const nlohmann::json& message);
+    void OnViewEvent(View& view, const std::string& method, const nlohmann::json& params);
+    bool HoldsBackBridgeMessage(const View& view, const std::string& method,
+                                const nlohmann::json& params) const;
+    void LearnIsolate(View& view);
     void OnBrowserEvent(const std::string& method, const nlohmann::json& params);
     void OnDeath();
     void OnDownloadEvent(const std::string& method, const nlohmann::json& params);
@@ -151,6 +161,7 @@ class Engine {
     std::deque<ExecState> callStack_;
     std::map<std::string, std::string> downloads_;  // download id -> where it goes ("" refused)
     int runDepth_ = 0;
+    int runView_ = 0;  // the view whose script runs, while runDepth_ > 0
 
     struct Pending {
         int view;
@@ -161,7 +172,10 @@ class Engine {
     int signalFd_ = -1;  // an eventfd: readable while pending_ is not empty
 };
 
-// Converts char* text from the host: UTF-8 as it is, anything else read as GBK.
+// The host's char* texts are GBK (code page 936), like every text of the program; the
+// engine works in UTF-8. What does not convert becomes U+FFFD; the rest goes through.
 std::string HostText(const char* text);
+// The few char* texts that the engine's interface takes as UTF-8, made valid.
+std::string Utf8Text(const char* text);
 
 }  // namespace engine

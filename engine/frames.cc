@@ -1,4 +1,4 @@
-// Frame handles: 1 is the main frame; the others follow in pre-order of the frame tree.
+// Frame handles: 1 (and 0, no frame named) is the main frame; the others follow in pre-order of the frame tree.
 #include "engine/engine.h"
 
 namespace engine {
@@ -21,7 +21,7 @@ std::vector<std::string> Engine::FramesInOrder(const View& view) const {
 }
 
 std::string Engine::FrameOfHandle(const View& view, wkeWebFrameHandle handle) const {
-    if (handle == 1) return view.mainFrame;
+    if (handle == 1 || handle == 0) return view.mainFrame;  // 0: the caller named no frame
     if (handle < 1) return {};
     auto order = FramesInOrder(view);
     return static_cast<size_t>(handle) <= order.size() ? order[handle - 1] : std::string();

@@ -1,5 +1,7 @@
 // Running scripts in frames, and calls from page script into bound native functions.
+#include <cstdio>
 #include <cstdlib>
+#include <random>
 
 #include "engine/engine.h"
 
@@ -23,6 +25,21 @@ int ScriptTimeoutMs() {
     return ms;
 }
 
+// The bridge's own script carries this name; every other script, the page's and the host's
+// alike, is skipped by the debugger, so that only the bridge's pause ever stops a page. A
+// page that stops itself (anti-debugging loops of `debugger;`) would otherwise run our
+// scripts inside its own pause, where no second pause can happen and answers are lost.
+// The name carries a number of this process, so that a page cannot take it on.
+const std::string& BridgeUrl() {
+    static const std::string url = [] {
+        std::random_device random;
+        char text[48];
+        std::snprintf(text, sizeof text, "qirlen-bridge-%08x%08x", random(), random());
+        return std::string(text);
+    }();
+    return url;
+}
+
 std::string BridgeScript(const std::vector<Binding>& bindings) {
     nlohmann::json names = nlohmann::json::array(), replyOnly = nlohmann::json::array();
     for (const auto& b : bindings) {
@@ -32,7 +49,8 @@ std::string BridgeScript(const std::vector<Binding>& bindings) {
     auto text = [](const nlohmann::json& j) {
         return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     };
-    return std::string("(") + engine_bridge_js + ")(" + text(names) + "," + text(replyOnly) + ");";
+    return std::string("(") + engine_bridge_js + ")(" + text(names) + "," + text(replyOnly) +
+           ");\n//# sourceURL=" + BridgeUrl() + "\n";
 }
 
 // The closure scope of the bridge, where `answer` lives.
@@ -60,6 +78,7 @@ jsValue Engine::Run(View& view, wkeWebFrameHandle frame, const std::string& utf8
     };
     std::string session = view.session;
     ++runDepth_;
+    runView_ = view.id;
     CallResult r = connection_.Call(
         "Runtime.evaluate", params, session, ScriptTimeoutMs() + 3000, ScriptTimeoutMs(),
         [this, session] { connection_.Post("Runtime.terminateExecution", {}, session); });
@@ -97,17 +116,25 @@ void Engine::EnableBridge(View& view) {
     if (view.session.empty()) return;  // done when the view attaches
     if (!view.debuggerOn) {
         Post(view, "Debugger.enable");
+        Post(view, "Debugger.setBlackboxPatterns",
+             {{"patterns", {"^(?!" + BridgeUrl() + "$)"}}, {"skipAnonymous", true}});
         Post(view, "Runtime.addBinding", {{"name", kBridgeBinding}});
         view.debuggerOn = true;
     }
-    std::string script = BridgeScript(bindings_);
-    if (!view.bridgeScriptId.empty())
-        Post(view, "Page.removeScriptToEvaluateOnNewDocument",
-             {{"identifier", view.bridgeScriptId}});
-    CallResult added = Call(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", script}});
-    if (added.ok) view.bridgeScriptId = added.result.value("identifier", "");
+    InstallPageScript(view, view.bridgeScriptId, BridgeScript(bindings_), true);
+}
+
+void Engine::InstallPageScript(View& view, std::string& scriptId, const std::string& source,
+                               bool runNow) {
+    if (!scriptId.empty())
+        Post(view, "Page.removeScriptToEvaluateOnNewDocument", {{"identifier", scriptId}});
+    scriptId.clear();
+    if (source.empty()) return;
+    CallResult added = Call(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", source}});
+    if (added.ok) scriptId = added.result.value("identifier", "");
+    if (!runNow) return;
     for (const auto& [frame, context] : view.contexts)
-        Post(view, "Runtime.evaluate", {{"expression", script}, {"contextId", context}});
+        Post(view, "Runtime.evaluate", {{"expression", source}, {"contextId", context}});
 }
 
 void Engine::OnDebuggerPaused(View& view, const nlohmann::json& params) {
@@ -188,8 +215,11 @@ void Engine::OnRuntimeEvent(View& view, const std::string& method, const nlohman
     if (method == "Runtime.executionContextCreated") {
         const auto& context = params["context"];
         const auto& aux = context.value("auxData", nlohmann::json::object());
-        if (aux.value("isDefault", false))
-            view.contexts[aux.value("frameId", "")] = context.value("id", 0);
+        if (aux.value("isDefault", false)) {
+            std::string frame = aux.value("frameId", "");
+            view.contexts[frame] = context.value("id", 0);
+            if (frame == view.mainFrame) LearnIsolate(view);
+        }
     } else if (method == "Runtime.executionContextDestroyed") {
         int id = params.value("executionContextId", 0);
         std::erase_if(view.contexts, [id](const auto& entry) { return entry.second == id; });

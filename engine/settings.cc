@@ -75,13 +75,9 @@ void Engine::ApplyDeviceProfile(View& view) {
     if (d.screenHeight) o["height"] = *d.screenHeight;
     if (d.availWidth) o["availWidth"] = *d.availWidth;
     if (d.availHeight) o["availHeight"] = *d.availHeight;
-    if (!view.deviceScriptId.empty())
-        Post(view, "Page.removeScriptToEvaluateOnNewDocument",
-             {{"identifier", view.deviceScriptId}});
     std::string source = std::string("(") + engine_device_js + ")(" +
                          o.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + ");";
-    CallResult added = Call(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", source}});
-    view.deviceScriptId = added.ok ? added.result.value("identifier", "") : "";
+    InstallPageScript(view, view.deviceScriptId, source, false);
 }
 
 void Engine::ApplyDebugConfig(View& view, const std::string& name, const char* value) {
@@ -117,10 +113,7 @@ void Engine::ApplyHoverWatch(View& view) {
     if (view.hoverWatched || !view.on.mouseOverUrl || view.session.empty()) return;
     view.hoverWatched = true;
     Post(view, "Runtime.addBinding", {{"name", "__qirlenHover"}});
-    Call(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", std::string(engine_hover_js)}});
-    for (const auto& [frame, context] : view.contexts)
-        Post(view, "Runtime.evaluate",
-             {{"expression", std::string(engine_hover_js)}, {"contextId", context}});
+    InstallPageScript(view, view.hoverScriptId, engine_hover_js, true);
 }
 
 void Engine::ApplyLifecycleEvents(View& view) {

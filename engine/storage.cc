@@ -184,16 +184,13 @@ void Engine::RestoreLocalStorage(View& view) {
 }
 
 void Engine::ApplyRestoreScript(View& view) {
-    if (!view.restoreScriptId.empty())
-        Post(view, "Page.removeScriptToEvaluateOnNewDocument",
-             {{"identifier", view.restoreScriptId}});
-    view.restoreScriptId.clear();
-    if (view.storageToRestore.empty()) return;
-    std::string source =
-        std::string("(") + engine_restore_js + ")(" +
-        view.storageToRestore.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + ");";
-    CallResult added = Call(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", source}});
-    if (added.ok) view.restoreScriptId = added.result.value("identifier", "");
+    std::string source;
+    if (!view.storageToRestore.empty())
+        source = std::string("(") + engine_restore_js + ")(" +
+                 view.storageToRestore.dump(-1, ' ', false,
+                                            nlohmann::json::error_handler_t::replace) +
+                 ");";
+    InstallPageScript(view, view.restoreScriptId, source, false);
 }
 
 void Engine::OnStorageRestored(View& view, const std::string& origin) {

@@ -7,7 +7,10 @@
  * native functions, and the page's dialogs, request hooks and file chooser (which keep the
  * page waiting), are delivered as soon as they happen, also inside a running script.
  *
- * Text: char* is UTF-8 unless stated (bytes that are not valid UTF-8 are read as GBK);
+ * Text: the host's char* texts are GBK (code page 936), as the program's own: addresses
+ * (wkeLoadURL), the user agent, device parameters, cookie texts and bound names. Script
+ * texts (wkeRunJsByFrame), wkeLoadHTML, jsString and wkeSetString take UTF-8, and texts the
+ * engine hands back are UTF-8. Bytes that do not convert become U+FFFD, the rest is kept.
  * char16_t* is NUL-terminated UTF-16. Pointers the engine returns stay valid until the next
  * call that returns the same kind of text for the same view.
  */

@@ -66,8 +66,10 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {
         long cp = DecodeUtf8(utf8, i);
-        if (cp < 0) return {};
-        if (cp >= 0x10000) {
+        if (cp < 0) {
+            out.push_back(kReplacement);  // one mark per byte that starts no character
+            ++i;
+        } else if (cp >= 0x10000) {
             cp -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
             out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
@@ -115,16 +117,27 @@ std::u16string GbkToUtf16(std::string_view gbk) {
     Iconv cd("UTF-16LE", "CP936");
     if (!cd.ok()) return {};
     std::vector<char> out(gbk.size() * 2 + 2);
+    std::u16string result;
+    result.reserve(gbk.size());
     char* in = const_cast<char*>(gbk.data());
     size_t inLeft = gbk.size();
-    char* dst = out.data();
-    size_t outLeft = out.size();
-    if (iconv(cd.get(), &in, &inLeft, &dst, &outLeft) == static_cast<size_t>(-1)) return {};
-    size_t bytes = out.size() - outLeft;
-    std::u16string result(bytes / 2, u'\0');
-    for (size_t k = 0; k < result.size(); ++k)
-        result[k] = static_cast<char16_t>(static_cast<unsigned char>(out[2 * k]) |
-                                          (static_cast<unsigned char>(out[2 * k + 1]) << 8));
+    while (inLeft > 0) {
+        char* dst = out.data();
+        size_t outLeft = out.size();
+        bool stuck = iconv(cd.get(), &in, &inLeft, &dst, &outLeft) == static_cast<size_t>(-1);
+        size_t bytes = out.size() - outLeft;
+        for (size_t k = 0; k + 1 < bytes; k += 2)
+            result.push_back(static_cast<char16_t>(static_cast<unsigned char>(out[k]) |
+                                                   (static_cast<unsigned char>(out[k + 1]) << 8)));
+        if (stuck) {
+            // A byte that starts no GBK character (or a lead byte cut off at the end)
+            // becomes one replacement mark; the text goes on after it.
+            result.push_back(kReplacement);
+            ++in;
+            --inLeft;
+            iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
+        }
+    }
     return result;
 }
 

@@ -7,8 +7,8 @@
 
 namespace platform {
 
-// Strict decoders: input that is not valid in its encoding gives the empty text,
-// as a failed conversion does.
+// Decoders. A byte that does not start a valid character becomes U+FFFD and the rest of
+// the text converts, as the system converter does when it is not asked to be strict.
 std::u16string GbkToUtf16(std::string_view gbk);
 std::u16string Utf8ToUtf16(std::string_view utf8);
 

@@ -210,8 +210,10 @@ TEST_F(Automation, PageOperations) {
     Run("var kept = 41;");
     jsValue v = web_.RunScriptInFrame("return kept + 1;", true, 1);
     EXPECT_EQ(std::string(Engine().jsToString(nullptr, v)), "42");
+    // Without a frame: the main frame.
     EXPECT_EQ(std::string(Engine().jsToString(nullptr, web_.RunScriptInFrame("kept", false))),
-              "undefined");  // frame 0
+              "41");
+    EXPECT_TRUE(web_.LoadScriptFile("/no-such-script.js"));
 }
 
 TEST_F(Automation, DeviceEmulationAndDebugSwitches) {
@@ -245,7 +247,7 @@ bool Visit(void* p, const char* name, const char* value, const char*, const char
 
 TEST_F(Automation, CookiesIconAndMouse) {
     Load("/long");
-    EXPECT_TRUE(web_.SetCookie(server->Url("/"), "greeting=你好; path=/"));  // UTF-8 as given
+    EXPECT_TRUE(web_.SetCookie(server->Url("/"), Gbk("greeting=你好; path=/")));
     EXPECT_NE(web_.GetCookies().find("greeting=你好"), std::string::npos);
 
     Visits first, second;

@@ -127,11 +127,12 @@ TEST_F(ScriptBridge, FramesAreNumberedInPreOrder) {
     EXPECT_EQ(wkeWebFrameGetMainFrame(view_), 1);
 }
 
-TEST_F(ScriptBridge, AHandleThatNamesNoFrameRunsNothing) {
-    ASSERT_EQ(LoadAndWait(view_, server_->Url("/child")), WKE_LOADING_SUCCEEDED);
+TEST_F(ScriptBridge, AHandleThatNamesNoFrameRunsNothingAndNoneNamedIsTheMainFrame) {
+    ASSERT_EQ(LoadAndWait(view_, server_->Url("/frames")), WKE_LOADING_SUCCEEDED);
     EXPECT_EQ(Eval(view_, "window.top.Silent('x'); return 1;", 7), "undefined");
-    EXPECT_EQ(Eval(view_, "window.top.Silent('x'); return 1;", 0), "undefined");
+    EXPECT_EQ(Eval(view_, "window.top.Silent('x'); return 1;", -1), "undefined");
     EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(Eval(view_, "return location.pathname;", 0), "/frames");
 }
 
 TEST_F(ScriptBridge, GlobalScopeKeepsDefinitionsAndClosureDoesNot) {

@@ -115,11 +115,14 @@ struct Cookie {
 
 TEST_F(Settings, CookiesCanBeSetReadAndVisited) {
     Load("/");
-    wkeSetCookie(view_, server_->Url("/").c_str(), "greeting=你好; path=/");
+    // The host's texts are GBK: 你好, and 鹿 whose two bytes happen to be valid UTF-8 too.
+    wkeSetCookie(view_, server_->Url("/").c_str(), "greeting=\xC4\xE3\xBA\xC3; path=/");
+    wkeSetCookie(view_, server_->Url("/").c_str(), "deer=\xC2\xB9; path=/");
     wkeSetCookie(view_, server_->Url("/").c_str(), "kept=1; path=/; max-age=3600");
     std::string cookies = wkeGetCookie(view_);
     EXPECT_NE(cookies.find("greeting=你好"), std::string::npos) << cookies;
     EXPECT_NE(cookies.find("kept=1"), std::string::npos) << cookies;
+    EXPECT_NE(cookies.find("deer=鹿"), std::string::npos) << cookies;
     EXPECT_EQ(Eval(view_, "return document.cookie.indexOf('kept=1') >= 0"), "true");
 
     std::vector<Cookie> seen;
