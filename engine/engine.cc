@@ -199,7 +199,6 @@ bool Engine::AttachView(View& view) {
     // Sent together; the frame tree's answer comes after the others.
     Post(view, "Page.enable");
     Post(view, "Runtime.enable");
-    LearnIsolate(view);
     Post(view, "Page.setInterceptFileChooserDialog", {{"enabled", true}});
     Post(view, "Runtime.addBinding", {{"name", "__qirlenTitle"}});
     Post(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", std::string(engine_title_js)}});
@@ -312,21 +311,14 @@ void Engine::OnEvent(const nlohmann::json& message) {
 }
 
 // While one view's script runs, the bridge messages of another view's page wait: their
-// native functions would write into the reply slots the running operation reads. A page
-// that shares the running page's script thread is the exception: its pause holds that
-// thread, so the running script cannot even start until it is answered, and none of its
-// calls can fall between the running script's own.
+// native functions would write into the reply slots the running operation reads.
 bool Engine::HoldsBackBridgeMessage(const View& view, const std::string& method,
                                     const nlohmann::json& params) const {
     bool bridge = method == "Debugger.paused" ||
                   (method == "Runtime.bindingCalled" && params.value("name", "") == "__qirlenCall");
     if (!bridge) return false;
     if (view.deferredBridgeMessages > 0) return true;
-    if (runDepth_ == 0 || view.id == runView_) return false;
-    auto running = views_.find(runView_);
-    if (running == views_.end()) return false;
-    const std::string& thread = running->second->isolate;
-    return !thread.empty() && !view.isolate.empty() && thread != view.isolate;
+    return runDepth_ > 0 && view.id != runView_;
 }
 
 void Engine::OnViewEvent(View& view, const std::string& method, const nlohmann::json& params) {
@@ -340,19 +332,6 @@ void Engine::OnViewEvent(View& view, const std::string& method, const nlohmann::
         OnPageEvent(view, method, params);
     else if (method == "Inspector.targetCrashed")
         FinishLoad(view, WKE_LOADING_FAILED, "the page crashed");
-}
-
-// Asks which script thread the view's page runs on; a navigation may move it to another.
-void Engine::LearnIsolate(View& view) {
-    int id = view.id;
-    view.isolate.clear();
-    if (view.session.empty()) return;
-    connection_.Post("Runtime.getIsolateId", nlohmann::json::object(), view.session,
-                     [this, id](const CallResult& r) {
-                         auto it = views_.find(id);
-                         if (r.ok && it != views_.end())
-                             it->second->isolate = r.result.value("id", "");
-                     });
 }
 
 void Engine::OnBrowserEvent(const std::string& method, const nlohmann::json& params) {

@@ -123,7 +123,7 @@ class Engine {
     void OnViewEvent(View& view, const std::string& method, const nlohmann::json& params);
     bool HoldsBackBridgeMessage(const View& view, const std::string& method,
                                 const nlohmann::json& params) const;
-    void LearnIsolate(View& view);
+    void DeliverUnansweredCall(View& view);
     void OnBrowserEvent(const std::string& method, const nlohmann::json& params);
     void OnDeath();
     void OnDownloadEvent(const std::string& method, const nlohmann::json& params);

@@ -40,6 +40,11 @@ const std::string& BridgeUrl() {
     return url;
 }
 
+const std::string& RunScriptSuffix() {
+    static const std::string suffix = "\n//# sourceURL=" + BridgeUrl() + "\n";
+    return suffix;
+}
+
 std::string BridgeScript(const std::vector<Binding>& bindings) {
     nlohmann::json names = nlohmann::json::array(), replyOnly = nlohmann::json::array();
     for (const auto& b : bindings) {
@@ -50,7 +55,7 @@ std::string BridgeScript(const std::vector<Binding>& bindings) {
         return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     };
     return std::string("(") + engine_bridge_js + ")(" + text(names) + "," + text(replyOnly) +
-           ");\n//# sourceURL=" + BridgeUrl() + "\n";
+           ");" + RunScriptSuffix();
 }
 
 // The closure scope of the bridge, where `answer` lives.
@@ -71,7 +76,9 @@ jsValue Engine::Run(View& view, wkeWebFrameHandle frame, const std::string& utf8
     auto context = view.contexts.find(frameId);
     if (frameId.empty() || context == view.contexts.end()) return values_.Undefined();
     nlohmann::json params = {
-        {"expression", inClosure ? "(function(){\n" + utf8 + "\n})()" : utf8},
+        // Named as the bridge is, so that the debugger does not skip the bridge's pause when
+        // the optimiser has inlined the bridge into this script.
+        {"expression", (inClosure ? "(function(){\n" + utf8 + "\n})()" : utf8) + RunScriptSuffix()},
         {"contextId", context->second},
         {"returnByValue", true},
         {"userGesture", true},
@@ -83,6 +90,10 @@ jsValue Engine::Run(View& view, wkeWebFrameHandle frame, const std::string& utf8
         "Runtime.evaluate", params, session, ScriptTimeoutMs() + 3000, ScriptTimeoutMs(),
         [this, session] { connection_.Post("Runtime.terminateExecution", {}, session); });
     --runDepth_;
+    if (!view.pendingBridgePayload.empty()) {
+        DeliverUnansweredCall(view);
+        return values_.Undefined();  // the script went on without an answer: it failed
+    }
     if (!r.ok || r.result.contains("exceptionDetails")) return values_.Undefined();
     return values_.FromRemote(r.result["result"]);
 }
@@ -91,6 +102,8 @@ jsValue Engine::Run(View& view, wkeWebFrameHandle frame, const std::string& utf8
 // still in order with every other call and before the run that made it returns. Any other
 // call waits for the pause that follows it.
 void Engine::OnBridgeMessage(View& view, const std::string& payload) {
+    // A call still parked never paused: its page was inside another page's pause.
+    if (!view.pendingBridgePayload.empty()) DeliverUnansweredCall(view);
     nlohmann::json call = nlohmann::json::parse(payload, nullptr, false);
     if (call.is_array() && !call.empty() && call[0].is_string()) {
         std::string name = call[0].get<std::string>();
@@ -164,6 +177,23 @@ void Engine::OnDebuggerPaused(View& view, const nlohmann::json& params) {
     connection_.Post("Debugger.resume", {}, session);
 }
 
+// A call that could not pause still reaches its native function, in its place in line; only
+// its answer cannot reach the page. That happens when another page on the same renderer
+// sits in a pause while this view's script starts: the renderer runs the script inside
+// that pause, where no second pause can happen.
+void Engine::DeliverUnansweredCall(View& view) {
+    static bool told = false;
+    if (!told) {
+        told = true;
+        std::fprintf(stderr,
+                     "qirlen engine: a page called a bound function while another page on the "
+                     "same renderer was paused; its answer could not reach it\n");
+    }
+    nlohmann::json payload = nlohmann::json::parse(view.pendingBridgePayload, nullptr, false);
+    view.pendingBridgePayload.clear();
+    CallBound(view, payload);
+}
+
 jsValue Engine::CallBound(View& view, const nlohmann::json& payload) {
     if (!payload.is_array() || payload.empty() || !payload[0].is_string())
         return values_.Undefined();
@@ -218,7 +248,6 @@ void Engine::OnRuntimeEvent(View& view, const std::string& method, const nlohman
         if (aux.value("isDefault", false)) {
             std::string frame = aux.value("frameId", "");
             view.contexts[frame] = context.value("id", 0);
-            if (frame == view.mainFrame) LearnIsolate(view);
         }
     } else if (method == "Runtime.executionContextDestroyed") {
         int id = params.value("executionContextId", 0);

@@ -106,8 +106,6 @@ struct View {
     std::string pendingBridgePayload;
     // bridge messages held back while another view's script ran; later ones queue behind
     int deferredBridgeMessages = 0;
-    // the script thread (V8 isolate) of the page; views on one thread block each other
-    std::string isolate;
 
     // texts handed out by pointer
     std::string urlText, titleText, cookieText;

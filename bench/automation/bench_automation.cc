@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "automation/engine_binding.h"
+#include "automation/script_bridge.h"
 #include "automation/web_automation.h"
 #include "bench/support/stats.h"
 #include "hostctl/engine_library.h"
@@ -71,11 +72,20 @@ int main(int argc, char** argv) {
     Stats ready = Measure(runs, [&] { web.GetReadyState(); });
     Stats scroll = Measure(runs, [&] { web.GetScrollTop(); });
     Stats frameIds = Measure(runs, [&] { web.GetFrameIds(frames); });
+    // What a value setter does: one call that hands a value to the page.
+    std::string setter = "document.title = window.top.Getvalue(" +
+                         std::to_string(reinterpret_cast<intptr_t>(view)) + ");";
+    automation::Bridge().valueToSupply = "value";
+    Stats valueCall = Measure(runs, [&] { automation::RunScript(view, 1, setter, false); });
     std::printf("qirlen automation benchmarks (page with 10 frames)\n");
     Print("engine: raw wkeRunJsByFrame(\"1\") round trip", runs, raw);
     Print("GetReadyState", runs, ready);
     Print("GetScrollTop", runs, scroll);
     Print("GetFrameIds (11 frames)", runs, frameIds);
+    Print("a run with one value-returning call (Getvalue)", runs, valueCall);
+    std::printf("reply-only reads over the raw round trip: GetReadyState %+.3f ms, "
+                "GetScrollTop %+.3f ms\n",
+                ready.median - raw.median, scroll.median - raw.median);
     Engine().wkeShutdown();
     return 0;
 }

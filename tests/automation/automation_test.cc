@@ -2,6 +2,7 @@
 // double): the bridge handlers, frames, page operations, device emulation and cookies.
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -63,6 +64,10 @@ class Automation : public ::testing::Test {
             else if (r.path == "/nested")
                 page.body =
                     "<iframe src='/two'></iframe><iframe src='" + other->Url("/") + "'></iframe>";
+            else if (r.path == "/stops-itself")  // an anti-debugging loop
+                page.body =
+                    "<body style='margin:0'><div style='height:5000px'>x</div><input id=i>"
+                    "<script>setInterval(function(){debugger;},20);</script></body>";
             else if (r.path == "/long")  // quirks mode: the body is what scrolls
                 page.body =
                     "<body style='margin:0'><div style='height:5000px;width:5000px'>long</div>"
@@ -280,6 +285,52 @@ TEST_F(Automation, CookiesIconAndMouse) {
     EXPECT_TRUE(web_.FireMouseEvent(WKE_MSG_LBUTTONUP, 10, 10, 0));
     Run("window.top.GetAttributeBack(window.clicked);");
     EXPECT_EQ(Bridge().attributeReply, "1");
+}
+
+TEST_F(Automation, APageStoppingInItsOwnDebuggerStatementsGetsEveryAnswer) {
+    Load("/stops-itself");
+    web_.SetScrollTop(40);
+    int wrong = 0;
+    for (int i = 0; i < 100; ++i) {
+        usleep(1000 * (i % 4));  // host work between operations; the engine is not looked at
+        if (web_.GetReadyState() != "complete") ++wrong;
+        if (web_.GetScrollTop() != 40) ++wrong;
+        // What a value setter does: the page fetches the value through "Getvalue".
+        Bridge().valueToSupply = Gbk("值 ") + std::to_string(i);
+        Run("document.getElementById('i').value = window.top.Getvalue(" +
+            std::to_string(reinterpret_cast<intptr_t>(view_)) + ");");
+        Bridge().valueToSupply.clear();
+        Run("window.top.GetAttributeBack(document.getElementById('i').value);");
+        if (Bridge().attributeReply != Gbk("值 ") + std::to_string(i)) ++wrong;
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(Automation, AScriptWithAStrayByteStillRuns) {
+    Load("/plain");
+    Bridge().attributeReply.clear();
+    Run("var note = '\x81'; window.top.GetAttributeBack('ran ' + note.length);");
+    EXPECT_EQ(Bridge().attributeReply, "ran 1");
+}
+
+TEST_F(Automation, AnIconAdapterLivesUntilItsCallbackHasRun) {
+    Load("/long");
+    Run("var l = document.createElement('link'); l.rel = 'icon'; l.href = '/icon.ico'; "
+        "document.head.appendChild(l);");
+    static std::vector<int> answered;
+    answered.clear();
+    auto record = [](wkeWebView, void* p, const char*, wkeMemBuf* buf) {
+        if (buf && buf->length == kIcon.size()) answered.push_back(*static_cast<int*>(p));
+    };
+    int first = 1, second = 2;
+    // Both asked before the event loop runs: the first adapter is replaced under its key
+    // while its callback is still due (a use after free under ASan before).
+    EXPECT_TRUE(web_.RequestFavicon(record, &first));
+    EXPECT_TRUE(web_.RequestFavicon(record, &second));
+    EXPECT_TRUE(PumpUntil([&] { return answered.size() == 2; }, 5000));
+    EXPECT_EQ(answered, (std::vector<int>{1, 2}));
+    // A view that ends with a callback due takes its adapter with it.
+    EXPECT_TRUE(web_.RequestFavicon(record, &first));
 }
 
 TEST(UnboundAutomation, ReturnsEmptyResultsWithoutTouchingTheEngine) {

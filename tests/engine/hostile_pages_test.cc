@@ -1,0 +1,169 @@
+// The bridge's promise against pages that fight it: every call a run makes reaches its
+// native function, with its answer, before the run returns, whatever the page does with
+// its own debugger statements and whatever other views' pages call meanwhile.
+//
+// The binary runs twice: once with a renderer per view, once with every view on one
+// renderer (--renderer-process-limit=1), where a page held at a pause holds the others.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/wke.h"
+#include "tests/support/engine_session.h"
+#include "tests/support/http_server.h"
+
+using namespace testsupport;
+
+namespace {
+
+struct Call {
+    int view;
+    std::string text;
+};
+std::vector<Call> calls;
+
+int ViewOf(jsExecState es) {
+    engine::ExecState* state = engine::Engine::Get().State(es);
+    return state ? state->view : 0;
+}
+
+jsValue Echo(jsExecState es, void*) {
+    std::string text = jsToString(es, jsArg(es, 0));
+    calls.push_back({ViewOf(es), text});
+    return jsString(es, ("echo:" + text).c_str());
+}
+
+jsValue Note(jsExecState es, void*) {
+    calls.push_back({ViewOf(es), jsToString(es, jsArg(es, 0))});
+    return jsUndefined();
+}
+
+bool SharedRenderer() {
+    const char* args = std::getenv("QIRLEN_CHROMIUM_ARGS");
+    return args && std::string(args).find("--renderer-process-limit=1") != std::string::npos;
+}
+
+// Host work between operations, during which the host does not look at the engine.
+void HostWork(std::mt19937& random) {
+    usleep(std::uniform_int_distribution<int>(0, 4000)(random));
+}
+
+class HostilePages : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        wkeJsBindFunction("Echo", Echo, nullptr, 1);
+        wkeJsBindFunctionEx("Note", Note, nullptr, 1, WKE_JS_BIND_REPLY_ONLY);
+        server_ = new HttpServer([](const HttpRequest& r) {
+            HttpResponse page;
+            if (r.path == "/stops-itself")  // the anti-debugging loop of many video sites
+                page.body =
+                    "<p>x</p><script>setInterval(function(){debugger;},20);"
+                    "setInterval(function(){(function(){}).constructor('debugger')();},7);"
+                    "</script>";
+            else if (r.path == "/chatty")  // calls the bound functions all the time
+                page.body =
+                    "<p>chatty</p><script>var n=0;setInterval(function(){"
+                    "window.top.Note('other'+n);window.top.Echo('other'+n);n++;},1);</script>";
+            else
+                page.body = "<p>quiet</p>";
+            return page;
+        });
+    }
+    static void TearDownTestSuite() { delete server_; }
+    void SetUp() override { calls.clear(); }
+    void TearDown() override {
+        for (wkeWebView v : views_) wkeDestroyWebWindow(v);
+    }
+    wkeWebView NewView(const std::string& path) {
+        wkeWebView v = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 400, 300);
+        views_.push_back(v);
+        EXPECT_EQ(LoadAndWait(v, server_->Url(path)), WKE_LOADING_SUCCEEDED);
+        return v;
+    }
+    static int Id(wkeWebView v) { return static_cast<int>(reinterpret_cast<intptr_t>(v)); }
+
+    static HttpServer* server_;
+    std::vector<wkeWebView> views_;
+};
+HttpServer* HostilePages::server_ = nullptr;
+
+TEST_F(HostilePages, APageThatStopsInItsOwnDebuggerStatementsLosesNoAnswer) {
+    wkeWebView view = NewView("/stops-itself");
+    std::mt19937 random(7);
+    int wrong = 0;
+    for (int i = 0; i < 200; ++i) {
+        HostWork(random);
+        std::string n = std::to_string(i);
+        std::string got = Eval(view, "window.top.Note('a" + n + "'); return window.top.Echo('" +
+                                         n + "') + '|' + window.top.Echo('b" + n + "');");
+        if (got != "echo:" + n + "|echo:b" + n) ++wrong;
+    }
+    EXPECT_EQ(wrong, 0);
+    ASSERT_EQ(calls.size(), 600u);
+    for (int i = 0; i < 200; ++i) {
+        EXPECT_EQ(calls[3 * i].text, "a" + std::to_string(i));
+        EXPECT_EQ(calls[3 * i + 2].text, "b" + std::to_string(i));
+    }
+    // Its own pauses did not stop the page for good: its timers still run.
+    Eval(view, "window.ticks = 0; setInterval(function(){ window.ticks++; }, 5);");
+    EXPECT_TRUE(PumpUntil([&] { return Eval(view, "return window.ticks > 3") == "true"; }, 5000));
+}
+
+TEST_F(HostilePages, AnotherViewsCallsNeverLandInsideARunAndArriveAfterIt) {
+    wkeWebView mine = NewView("/quiet");
+    wkeWebView other = NewView("/chatty");
+    auto isolate = [](wkeWebView v) {
+        engine::Engine& e = engine::Engine::Get();
+        return e.Call(*e.Find(v), "Runtime.getIsolateId").result.value("id", "");
+    };
+    ASSERT_EQ(isolate(mine) == isolate(other), SharedRenderer());
+
+    std::mt19937 random(11);
+    int interleaved = 0, wrong = 0;
+    for (int i = 0; i < 300; ++i) {
+        if (i % 3 == 0) HostWork(random);
+        if (i % 7 == 0) PumpFor(2);  // let the other page's calls through now and then
+        size_t before = calls.size();
+        std::string n = std::to_string(i);
+        std::string got = Eval(mine, "window.top.Note('m" + n + "');return window.top.Echo('" + n +
+                                         "');");
+        // On one renderer the answer is lost when the other page sits in its pause as this
+        // run starts (the renderer runs the script inside that pause); the call still
+        // arrives, and the run reports failure rather than a wrong answer.
+        bool lost = SharedRenderer() && got == "undefined";
+        if (got != "echo:" + n && !lost && ++wrong < 4) ADD_FAILURE() << i << " got " << got;
+        // Only this view's two calls were delivered inside the run, in order, at its end.
+        std::vector<std::string> during;
+        for (size_t k = before; k < calls.size(); ++k)
+            if (calls[k].view != Id(other))
+                during.push_back(calls[k].text);
+            else
+                ++interleaved;
+        if (during != std::vector<std::string>{"m" + n, n} && ++wrong < 8) {
+            std::string seen;
+            for (size_t k = before; k < calls.size(); ++k)
+                seen += std::to_string(calls[k].view) + ":" + calls[k].text + " ";
+            ADD_FAILURE() << i << " saw " << seen;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(interleaved, 0);
+    // The other page's calls were held, not lost: they arrive in the order it made them.
+    size_t seen = calls.size();
+    EXPECT_TRUE(PumpUntil([&] { return calls.size() > seen + 20; }, 5000));
+    std::vector<std::string> others;
+    for (const auto& c : calls)
+        if (c.view == Id(other)) others.push_back(c.text);
+    ASSERT_GT(others.size(), 20u);
+    for (size_t k = 0; k + 1 < others.size(); k += 2) {
+        EXPECT_EQ(others[k], others[k + 1]) << k;  // Note then Echo of the same tick
+        if (k >= 2) EXPECT_EQ(std::stoi(others[k].substr(5)), std::stoi(others[k - 2].substr(5)) + 1);
+    }
+}
+
+}  // namespace
