@@ -74,8 +74,7 @@ template <typename Adapter>
 Adapter* KeepAdapter(wkeWebView view, const char* key, Adapter* fresh) {
     std::unique_ptr<Adapter> owned(fresh);
     auto set = LookupEntry<decltype(&::wkeSetUserKeyValue)>("wkeSetUserKeyValue");
-    if (!set || !LookupEntry<decltype(&::wkeGetUserKeyValue)>("wkeGetUserKeyValue"))
-        return nullptr;
+    if (!set || !LookupEntry<decltype(&::wkeGetUserKeyValue)>("wkeGetUserKeyValue")) return nullptr;
     owned->view = view;
     owned->key = key;
     owned->callbacksDue = 1;

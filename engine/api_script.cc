@@ -103,7 +103,8 @@ jsValue jsInt(int n) {
 }
 
 jsValue jsString(jsExecState, const char* utf8) {
-    return Guard(jsUndefined(), [&] { return Engine::Get().values().String(engine::Utf8Text(utf8)); });
+    return Guard(jsUndefined(),
+                 [&] { return Engine::Get().values().String(engine::Utf8Text(utf8)); });
 }
 
 jsValue jsStringW(jsExecState, const char16_t* text) {

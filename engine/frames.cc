@@ -1,4 +1,5 @@
-// Frame handles: 1 (and 0, no frame named) is the main frame; the others follow in pre-order of the frame tree.
+// Frame handles: 1 (and 0, no frame named) is the main frame; the others follow in pre-order of the
+// frame tree.
 #include "engine/engine.h"
 
 namespace engine {

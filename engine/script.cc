@@ -54,8 +54,8 @@ std::string BridgeScript(const std::vector<Binding>& bindings) {
     auto text = [](const nlohmann::json& j) {
         return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     };
-    return std::string("(") + engine_bridge_js + ")(" + text(names) + "," + text(replyOnly) +
-           ");" + RunScriptSuffix();
+    return std::string("(") + engine_bridge_js + ")(" + text(names) + "," + text(replyOnly) + ");" +
+           RunScriptSuffix();
 }
 
 // The closure scope of the bridge, where `answer` lives.

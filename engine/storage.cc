@@ -186,10 +186,10 @@ void Engine::RestoreLocalStorage(View& view) {
 void Engine::ApplyRestoreScript(View& view) {
     std::string source;
     if (!view.storageToRestore.empty())
-        source = std::string("(") + engine_restore_js + ")(" +
-                 view.storageToRestore.dump(-1, ' ', false,
-                                            nlohmann::json::error_handler_t::replace) +
-                 ");";
+        source =
+            std::string("(") + engine_restore_js + ")(" +
+            view.storageToRestore.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
+            ");";
     InstallPageScript(view, view.restoreScriptId, source, false);
 }
 

@@ -5,7 +5,11 @@
  * wkeInitializeEx. Notifications are queued and delivered by wkeWake, which the host calls
  * when the descriptor of wkeGetEventFd becomes readable; calls from page script into bound
  * native functions, and the page's dialogs, request hooks and file chooser (which keep the
- * page waiting), are delivered as soon as they happen, also inside a running script.
+ * page waiting), are delivered as soon as they happen, also inside a running script, except
+ * that while one view's script runs, another view's calls wait for the event loop (so that
+ * they never fall between the running script's own). A page's own debugger statements never
+ * stop it: nobody is debugging it.
+ * Frame handle 0 (no frame named) means the main frame.
  *
  * Text: the host's char* texts are GBK (code page 936), as the program's own: addresses
  * (wkeLoadURL), the user agent, device parameters, cookie texts and bound names. Script

@@ -6,8 +6,9 @@
 #define QIRLEN_ENGINE_ENTRIES(X)                                                                   \
     X(wkeShutdown)                                                                                 \
     X(wkeVersion)                                                                                  \
-    X(wkeVersionString) X(wkeCreateWebWindow) X(wkeDestroyWebWindow) X(wkeShowWindow) X(           \
-        wkeResize) X(wkeGetWindowHandle) X(wkeSetWindowTitleW) X(wkeSetTransparent) X(wkeLoadURL)  \
+    X(wkeVersionString)                                                                            \
+    X(wkeCreateWebWindow) X(wkeDestroyWebWindow) X(wkeShowWindow) X(wkeResize) X(                  \
+        wkeGetWindowHandle) X(wkeSetWindowTitleW) X(wkeSetTransparent) X(wkeLoadURL)               \
         X(wkeLoadURLW) X(wkeLoadHTML) X(wkeReload) X(wkeStopLoading) X(wkeIsLoaded) X(             \
             wkeIsLoadComplete) X(wkeIsLoadFailed) X(wkeGetURL) X(wkeGetTitle) X(wkeRunJsByFrame)   \
             X(wkeRunJSW) X(wkeGlobalExec) X(wkeWebFrameGetMainFrame) X(wkeJsBindFunction) X(       \

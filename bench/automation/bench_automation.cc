@@ -83,9 +83,10 @@ int main(int argc, char** argv) {
     Print("GetScrollTop", runs, scroll);
     Print("GetFrameIds (11 frames)", runs, frameIds);
     Print("a run with one value-returning call (Getvalue)", runs, valueCall);
-    std::printf("reply-only reads over the raw round trip: GetReadyState %+.3f ms, "
-                "GetScrollTop %+.3f ms\n",
-                ready.median - raw.median, scroll.median - raw.median);
+    std::printf(
+        "reply-only reads over the raw round trip: GetReadyState %+.3f ms, "
+        "GetScrollTop %+.3f ms\n",
+        ready.median - raw.median, scroll.median - raw.median);
     Engine().wkeShutdown();
     return 0;
 }

@@ -65,15 +65,10 @@ class FloorClient {
         std::string why;
         if (!process_.Start(&why)) return false;
         nlohmann::json target = Ask("Target.createTarget", {{"url", "about:blank"}}, "");
-        nlohmann::json attached = Ask("Target.attachToTarget",
-                                      {{"targetId", target.value("targetId", "")},
-                                       {"flatten", true}},
-                                      "");
+        nlohmann::json attached =
+            Ask("Target.attachToTarget",
+                {{"targetId", target.value("targetId", "")}, {"flatten", true}}, "");
         session_ = attached.value("sessionId", "");
-        if (std::getenv("FLOOR_DEBUGGER")) {
-            Ask("Runtime.enable", nlohmann::json::object(), session_);
-            Ask("Debugger.enable", nlohmann::json::object(), session_);
-        }
         return !session_.empty();
     }
     // One Runtime.evaluate of "1", the reply found by its id alone.
@@ -185,8 +180,7 @@ int main(int argc, char** argv) {
     Print("the engine's connection: bare Runtime.evaluate", runs, floor, clientFloor.median);
     Print("wkeRunJsByFrame(\"1\") round trip", runs, roundTrip, clientFloor.median);
     Print("run with one bound call that returns a value", runs, oneCall, clientFloor.median);
-    Print("run with 1,000 bound calls that return nothing", bulkRuns, thousand,
-          clientFloor.median);
+    Print("run with 1,000 bound calls that return nothing", bulkRuns, thousand, clientFloor.median);
     Print("the same 1,000 calls bound reply-only", bulkRuns, posted, clientFloor.median);
     Print("wkeInitializeEx to a loaded local page", startRuns, start);
     std::printf("bound calls delivered: %s\n", allArrived ? "all" : "SOME MISSING");

@@ -19,7 +19,8 @@ TEST(PartialEngine, EachMissingEntryPointIsNamedOnce) {
     app::MainWindow first;
     app::MainWindow second;  // the engine is loaded once per process
     ASSERT_GT(recorder.boxes.size(), 50u);
-    EXPECT_EQ(recorder.boxes[0].text, "\"wkeShutdown\"" + Gbk("命令未找到,请使用发布时配套或更高版本的node.so"));
+    EXPECT_EQ(recorder.boxes[0].text,
+              "\"wkeShutdown\"" + Gbk("命令未找到,请使用发布时配套或更高版本的node.so"));
     EXPECT_EQ(recorder.boxes[0].title, Gbk("请使用配套的node.so"));
     for (const auto& box : recorder.boxes) {
         EXPECT_EQ(box.title, Gbk("请使用配套的node.so"));

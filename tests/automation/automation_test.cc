@@ -102,14 +102,13 @@ class Automation : public ::testing::Test {
 // Runs first: nothing has been bound in this process yet.
 TEST_F(Automation, AnEngineModuleThatIsNotThereIsReportedOnceAndBindsNothing) {
     std::vector<std::string> titles;
-    auto old = platform::SetMessageBoxSink(
-        [&](const std::string& text, const std::string& title, unsigned style) {
-            titles.push_back(title);
-            EXPECT_EQ(text,
-                      Gbk("网页自动化模块初始化失败！\r\n为了保护您的程序，本次初始化被终止！"));
-            EXPECT_EQ(style, platform::kMbIconError);
-            return 1;
-        });
+    auto old = platform::SetMessageBoxSink([&](const std::string& text, const std::string& title,
+                                               unsigned style) {
+        titles.push_back(title);
+        EXPECT_EQ(text, Gbk("网页自动化模块初始化失败！\r\n为了保护您的程序，本次初始化被终止！"));
+        EXPECT_EQ(style, platform::kMbIconError);
+        return 1;
+    });
     automation::InitializeEngineBinding("engine-not-loaded.so");
     platform::SetMessageBoxSink(old);
     EXPECT_EQ(titles, std::vector<std::string>{Gbk("温馨提示")});

@@ -99,8 +99,8 @@ TEST_F(HostilePages, APageThatStopsInItsOwnDebuggerStatementsLosesNoAnswer) {
     for (int i = 0; i < 200; ++i) {
         HostWork(random);
         std::string n = std::to_string(i);
-        std::string got = Eval(view, "window.top.Note('a" + n + "'); return window.top.Echo('" +
-                                         n + "') + '|' + window.top.Echo('b" + n + "');");
+        std::string got = Eval(view, "window.top.Note('a" + n + "'); return window.top.Echo('" + n +
+                                         "') + '|' + window.top.Echo('b" + n + "');");
         if (got != "echo:" + n + "|echo:b" + n) ++wrong;
     }
     EXPECT_EQ(wrong, 0);
@@ -130,8 +130,8 @@ TEST_F(HostilePages, AnotherViewsCallsNeverLandInsideARunAndArriveAfterIt) {
         if (i % 7 == 0) PumpFor(2);  // let the other page's calls through now and then
         size_t before = calls.size();
         std::string n = std::to_string(i);
-        std::string got = Eval(mine, "window.top.Note('m" + n + "');return window.top.Echo('" + n +
-                                         "');");
+        std::string got =
+            Eval(mine, "window.top.Note('m" + n + "');return window.top.Echo('" + n + "');");
         // On one renderer the answer is lost when the other page sits in its pause as this
         // run starts (the renderer runs the script inside that pause); the call still
         // arrives, and the run reports failure rather than a wrong answer.
@@ -162,7 +162,8 @@ TEST_F(HostilePages, AnotherViewsCallsNeverLandInsideARunAndArriveAfterIt) {
     ASSERT_GT(others.size(), 20u);
     for (size_t k = 0; k + 1 < others.size(); k += 2) {
         EXPECT_EQ(others[k], others[k + 1]) << k;  // Note then Echo of the same tick
-        if (k >= 2) EXPECT_EQ(std::stoi(others[k].substr(5)), std::stoi(others[k - 2].substr(5)) + 1);
+        if (k >= 2)
+            EXPECT_EQ(std::stoi(others[k].substr(5)), std::stoi(others[k - 2].substr(5)) + 1);
     }
 }
 

@@ -40,18 +40,27 @@ TEST(CodePage, BytesThatDoNotConvertAreMarkedAndTheRestConverts) {
         std::u16string text;
     };
     const Row gbk[] = {
-        {"ab\x81", u"ab\uFFFD"},                 // a lead byte without its trail
-        {"\x81\x7F" "a\xD6\xD0", u"\uFFFD\x7F" "a中"},  // 7F never trails
-        {"ab\xFF" "cd", u"ab\uFFFDcd"},           // FF never leads
-        {"\xC2\xB9", u"鹿"},                     // also valid UTF-8, still GBK here
+        {"ab\x81", u"ab\uFFFD"},  // a lead byte without its trail
+        {"\x81\x7F"
+         "a\xD6\xD0",
+         u"\uFFFD\x7F"
+         "a中"},  // 7F never trails
+        {"ab\xFF"
+         "cd",
+         u"ab\uFFFDcd"},      // FF never leads
+        {"\xC2\xB9", u"鹿"},  // also valid UTF-8, still GBK here
     };
     for (const auto& row : gbk) EXPECT_EQ(GbkToUtf16(row.bytes), row.text) << row.bytes;
     const Row utf8[] = {
-        {"ab\xFF" "cd", u"ab\uFFFDcd"},
-        {"\xC0\xAF", u"\uFFFD\uFFFD"},          // overlong
+        {"ab\xFF"
+         "cd",
+         u"ab\uFFFDcd"},
+        {"\xC0\xAF", u"\uFFFD\uFFFD"},            // overlong
         {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},  // an encoded surrogate
-        {"x\xE4\xB8", u"x\uFFFD\uFFFD"},        // cut short at the end
-        {"\xE4\xB8" "a", u"\uFFFD\uFFFDa"},      // and inside the text
+        {"x\xE4\xB8", u"x\uFFFD\uFFFD"},          // cut short at the end
+        {"\xE4\xB8"
+         "a",
+         u"\uFFFD\uFFFDa"},  // and inside the text
     };
     for (const auto& row : utf8) EXPECT_EQ(Utf8ToUtf16(row.bytes), row.text) << row.bytes;
     EXPECT_EQ(GbkToUtf8("var a = '\x81';\nrun();"), "var a = '\xEF\xBF\xBD';\nrun();");
