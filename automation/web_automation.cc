@@ -14,10 +14,12 @@ std::string ToUtf8Script(const std::string& gbk) {
     return platform::Utf16ToUtf8(platform::GbkToUtf16(gbk));
 }
 
-void RunScript(wkeWebView view, FrameId frame, const std::string& script, bool inClosure) {
-    if (!Api().wkeRunJsByFrame) return;
+bool RunScript(wkeWebView view, FrameId frame, const std::string& script, bool inClosure) {
+    if (!Api().wkeRunJsByFrame) return false;
     std::string utf8 = ToUtf8Script(script);
     Api().wkeRunJsByFrame(view, frame, utf8.c_str(), inClosure);
+    auto failed = LookupEntry<decltype(&::wkeLastRunFailed)>("wkeLastRunFailed");
+    return !failed || !failed(view);
 }
 
 int32_t WebAutomation::GetFrameIds(std::vector<int32_t>& frames) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/script_bridge.h"
 #include "engine/wke.h"
 
 namespace automation {
@@ -37,6 +38,35 @@ class WebAutomation {
     int32_t SetScrollLeft(int32_t value, FrameId frame = 1);
     std::string GetReadyState(FrameId frame = 1);
 
+    // ---- locators (defined in locate/): kind and text first, index and frame last
+    // The script that makes `l_Object` hold the element; clears elementMissing. For
+    // "coordinates" it first gives every frame its GetNowFrameId.
+    std::string BuildLocatorExpression(const std::string& kind, const std::string& text,
+                                       int32_t index = 0);
+    bool ElementExists(const std::string& kind, const std::string& text, int32_t index = 0,
+                       FrameId frame = 1);
+    // After a "coordinates" locator: the frame that holds the element, or -1.
+    int32_t GetLocatedFrame();
+
+    // ---- discovery and marking (defined in locate/); without a frame, every frame
+    static constexpr FrameId kAllFrames = 0;
+    bool FindElementsById(const std::string& id, std::vector<ElementInfo>& list,
+                          FrameId frame = kAllFrames);
+    bool FindElementsByClassName(const std::string& className, std::vector<ElementInfo>& list,
+                                 FrameId frame = kAllFrames);
+    bool FindElementsByTagName(const std::string& tagName, std::vector<ElementInfo>& list,
+                               FrameId frame = kAllFrames);
+    bool FindElementsByName(const std::string& name, std::vector<ElementInfo>& list,
+                            FrameId frame = kAllFrames);
+    bool MarkElement(const std::string& kind, const std::string& text, int32_t index = 0,
+                     FrameId frame = 1);
+    std::string GetElementXPath(const std::string& kind, const std::string& text, int32_t index = 0,
+                                FrameId frame = 1);
+    std::string GetElementPath(const std::string& kind, const std::string& text, int32_t index = 0,
+                               FrameId frame = 1);
+    std::string GetElementSelector(const std::string& kind, const std::string& text,
+                                   int32_t index = 0, FrameId frame = 1);
+
     // ---- scripts as they are
     jsValue RunScriptInFrame(const std::string& script, bool inClosure, FrameId frame = 0);
 
@@ -61,8 +91,10 @@ class WebAutomation {
     wkeWebView view_ = nullptr;
 };
 
-// Runs a GBK script in one frame of a view; the engine's answer is not used.
-void RunScript(wkeWebView view, FrameId frame, const std::string& script, bool inClosure);
+// Runs a GBK script in one frame of a view; the engine's answer is not used. False when the
+// engine says the script failed (threw, did not parse, named no frame); an engine that
+// cannot say counts as success.
+bool RunScript(wkeWebView view, FrameId frame, const std::string& script, bool inClosure);
 // GBK to the engine's UTF-8; a byte that is not GBK becomes U+FFFD, the rest converts.
 std::string ToUtf8Script(const std::string& gbk);
 

@@ -35,6 +35,10 @@ jsValue wkeRunJsByFrame(wkeWebView handle, wkeWebFrameHandle frame, const char* 
                     [&](View& v) { return e.Run(v, frame, script ? script : "", isInClosure); });
 }
 
+bool wkeLastRunFailed(wkeWebView handle) {
+    return WithView(handle, true, [](View& v) { return v.lastRunFailed; });
+}
+
 jsValue wkeRunJSW(wkeWebView handle, const char16_t* script) {
     Engine& e = Engine::Get();
     return WithView(handle, e.values().Undefined(), [&](View& v) {

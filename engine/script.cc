@@ -69,6 +69,7 @@ int AnswerScope(const nlohmann::json& frame) {
 }  // namespace
 
 jsValue Engine::Run(View& view, wkeWebFrameHandle frame, const std::string& utf8, bool inClosure) {
+    view.lastRunFailed = true;  // until it has run to its end
     if (!EnsureAttached(view) || view.session.empty() || dead_) return values_.Undefined();
     if (runDepth_ > 0) return values_.Undefined();  // bound functions do not run scripts
     values_.Recycle();
@@ -95,6 +96,7 @@ jsValue Engine::Run(View& view, wkeWebFrameHandle frame, const std::string& utf8
         return values_.Undefined();  // the script went on without an answer: it failed
     }
     if (!r.ok || r.result.contains("exceptionDetails")) return values_.Undefined();
+    view.lastRunFailed = false;
     return values_.FromRemote(r.result["result"]);
 }
 

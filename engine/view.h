@@ -107,6 +107,8 @@ struct View {
     // bridge messages held back while another view's script ran; later ones queue behind
     int deferredBridgeMessages = 0;
 
+    bool lastRunFailed = false;
+
     // texts handed out by pointer
     std::string urlText, titleText, cookieText;
 };

@@ -198,6 +198,10 @@ WKE_API const char* wkeGetTitle(wkeWebView view);
 /* ---- script ------------------------------------------------------------------------- */
 WKE_API jsValue wkeRunJsByFrame(wkeWebView view, wkeWebFrameHandle frame, const char* script,
                                 bool isInClosure);
+/* Whether the view's last script run failed: it threw, did not parse, was stopped, named no
+ * frame, or a bound call in it could not be answered. A script that returns undefined has
+ * not failed. */
+WKE_API bool wkeLastRunFailed(wkeWebView view);
 WKE_API jsValue wkeRunJSW(wkeWebView view, const char16_t* script);
 WKE_API jsExecState wkeGlobalExec(wkeWebView view);
 WKE_API wkeWebFrameHandle wkeWebFrameGetMainFrame(wkeWebView view);

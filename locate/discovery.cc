@@ -1,0 +1,100 @@
+// Discovery: every element with an id, class name, tag name or name, frame by frame, with
+// a CSS selector that picks exactly it.
+#include "automation/engine_binding.h"
+#include "automation/script_bridge.h"
+#include "automation/web_automation.h"
+#include "locate/script_literal.h"
+#include "platform/codepage.h"
+
+extern "C" const char locate_css_selector_generator_js[];
+
+namespace automation {
+namespace {
+
+constexpr const char kFramePlaceholder[] = "我是当前框架";
+
+// Reports every element of l_Dom, a list the template's lookup made.
+constexpr const char kReportList[] =
+    "var Frames = 我是当前框架;\r\nvar i = 0;\r\nfor (i = 0; i < l_Dom.length; i++) {\r\n    "
+    "window.top.GetElementInformation(l_Dom[i].id, l_Dom[i].innerText, l_Dom[i].outerHTML, "
+    "l_Dom[i].nodeName, l_Dom[i].className, Frames, CssSelector.getSelector(l_Dom[i]));\r\n}";
+
+struct Template {
+    const char* placeholder;
+    std::string text;
+};
+
+const Template kById{
+    "我是需要替换的ID",
+    "var CssSelector = new CssSelectorGenerator;\r\nvar ID = \"我是需要替换的ID\";\r\nvar l_Dom = "
+    "document.getElementById(ID);\r\nvar Frames = 我是当前框架;\r\n"
+    "window.top.GetElementInformation(ID,l_Dom.innerText , l_Dom.outerHTML, l_Dom.nodeName, "
+    "l_Dom.className, Frames, CssSelector.getSelector(l_Dom));\r\n"};
+const Template kByClassName{
+    "我是需要替换的ClassName",
+    std::string("var CssSelector = new CssSelectorGenerator;\r\nvar ClassName = "
+                "\"我是需要替换的ClassName\";\r\nvar l_Dom = "
+                "document.getElementsByClassName(ClassName);\r\n") +
+        kReportList};
+const Template kByTagName{
+    "我是需要替换的TagName",
+    std::string("var TagName = \"我是需要替换的TagName\";\r\nvar CssSelector = "
+                "new CssSelectorGenerator;\r\nvar l_Dom = "
+                "document.getElementsByTagName(TagName);\r\n") +
+        kReportList};
+const Template kByName{"我是需要替换的Name",
+                       std::string("var CssSelector = new CssSelectorGenerator;\r\nvar Name = "
+                                   "\"我是需要替换的Name\";\r\nvar l_Dom = "
+                                   "document.getElementsByName(Name);\r\n") +
+                           kReportList};
+
+// The templates are written in UTF-8 here; the program's scripts are GBK.
+std::string Gbk(const char* utf8) {
+    return platform::Utf8ToGbk(utf8);
+}
+
+bool Discover(WebAutomation& web, const Template& kind, const std::string& value,
+              std::vector<ElementInfo>& list, FrameId only) {
+    if (!web.GetView() || !Api().wkeRunJsByFrame) return false;
+    Bridge().elementInfoList.clear();
+    FrameId first = only, last = only;
+    if (only == WebAutomation::kAllFrames) {
+        std::vector<int32_t> ids;
+        first = 1;
+        last = web.GetFrameIds(ids);
+    }
+    const std::string generator = locate_css_selector_generator_js;
+    const std::string filled = locate::ReplaceAll(Gbk(kind.text.c_str()), Gbk(kind.placeholder),
+                                                  locate::EscapeForScriptLiteral(value));
+    for (FrameId frame = first; frame <= last; ++frame)
+        RunScript(
+            web.GetView(), frame,
+            generator + locate::ReplaceAll(filled, Gbk(kFramePlaceholder), std::to_string(frame)),
+            false);
+    list = Bridge().elementInfoList;
+    return true;
+}
+
+}  // namespace
+
+bool WebAutomation::FindElementsById(const std::string& id, std::vector<ElementInfo>& list,
+                                     FrameId frame) {
+    return Discover(*this, kById, id, list, frame);
+}
+
+bool WebAutomation::FindElementsByClassName(const std::string& className,
+                                            std::vector<ElementInfo>& list, FrameId frame) {
+    return Discover(*this, kByClassName, className, list, frame);
+}
+
+bool WebAutomation::FindElementsByTagName(const std::string& tagName,
+                                          std::vector<ElementInfo>& list, FrameId frame) {
+    return Discover(*this, kByTagName, tagName, list, frame);
+}
+
+bool WebAutomation::FindElementsByName(const std::string& name, std::vector<ElementInfo>& list,
+                                       FrameId frame) {
+    return Discover(*this, kByName, name, list, frame);
+}
+
+}  // namespace automation

@@ -1,0 +1,35 @@
+#pragma once
+// The one way every element operation talks to the page: locate the element, run the
+// operation's statements on `l_Object` in the locator's frame, and tell how it went.
+#include <string>
+
+#include "automation/web_automation.h"
+#include "locate/locator.h"
+
+namespace locate {
+
+enum class Outcome {
+    kNoView,   // nothing ran
+    kMissing,  // the locator named no element
+    kFailed,   // the script threw, did not parse or named no frame
+    kDone,
+};
+
+struct ElementOperation {
+    std::string before;       // page functions sent ahead of the expression
+    std::string after;        // the operation's own text: starts with "\r\n", uses l_Object
+    bool readsValue = false;  // empties attributeReply first
+};
+
+// Runs `operation` on the element `locator` names (outside a closure, so that `l_Object`
+// and the page functions stay defined in that frame).
+Outcome RunElementOperation(automation::WebAutomation& web, const Locator& locator,
+                            const ElementOperation& operation);
+
+// What an action returns: true only when it ran on an element.
+bool ActionResult(Outcome outcome);
+// What a text reader returns: attributeReply when done, "undefined" for a missing element,
+// otherwise the empty text.
+std::string TextResult(Outcome outcome);
+
+}  // namespace locate

@@ -1,0 +1,91 @@
+// The operations that only locate: the expression itself, whether an element is there,
+// where a "coordinates" locator ended, the mark, and the three readers of an address.
+#include "automation/engine_binding.h"
+#include "automation/script_bridge.h"
+#include "automation/web_automation.h"
+#include "locate/element_operation.h"
+#include "locate/locator_expression.h"
+
+extern "C" const char locate_tag_element_js[];
+extern "C" const char locate_read_xpath_js[];
+extern "C" const char locate_read_selector_js[];
+extern "C" const char locate_css_selector_generator_js[];
+
+namespace automation {
+namespace {
+
+// Every frame gets a GetNowFrameId that reports its own number, so that the point lookup
+// can tell in which frame it ended.
+void InstallFrameReporters(WebAutomation& web) {
+    std::vector<int32_t> frames;
+    web.GetFrameIds(frames);
+    for (int32_t frame : frames)
+        RunScript(web.GetView(), frame,
+                  "function GetNowFrameId(){window.top.enumresources('frameCount'," +
+                      std::to_string(frame) + ");}",
+                  false);
+    Bridge().frameRecordReply = -1;
+}
+
+locate::Outcome Run(WebAutomation& web, const std::string& kind, const std::string& text,
+                    int32_t index, FrameId frame, const locate::ElementOperation& operation) {
+    return locate::RunElementOperation(web, {kind, text, index, frame}, operation);
+}
+
+}  // namespace
+
+std::string WebAutomation::BuildLocatorExpression(const std::string& kind, const std::string& text,
+                                                  int32_t index) {
+    Bridge().elementMissing = false;
+    if (kind == "coordinates" && view_) InstallFrameReporters(*this);
+    return locate::LocatorExpression(kind, text, index);
+}
+
+bool WebAutomation::ElementExists(const std::string& kind, const std::string& text, int32_t index,
+                                  FrameId frame) {
+    Run(*this, kind, text, index, frame,
+        {"", "\r\nwindow.top.GetAttributeBack(l_Object != null);", true});
+    return view_ && Bridge().attributeReply == "true";
+}
+
+int32_t WebAutomation::GetLocatedFrame() {
+    return Bridge().frameRecordReply;
+}
+
+bool WebAutomation::MarkElement(const std::string& kind, const std::string& text, int32_t index,
+                                FrameId frame) {
+    return locate::ActionResult(Run(*this, kind, text, index, frame,
+                                    {locate_tag_element_js, "\r\nTagElement(l_Object);", false}));
+}
+
+std::string WebAutomation::GetElementXPath(const std::string& kind, const std::string& text,
+                                           int32_t index, FrameId frame) {
+    return locate::TextResult(Run(*this, kind, text, index, frame,
+                                  {"",
+                                   std::string("\r\n") + locate_read_xpath_js +
+                                       "\r\nwindow.top.GetAttributeBack(readXPath(l_Object));\r\n",
+                                   true}));
+}
+
+std::string WebAutomation::GetElementPath(const std::string& kind, const std::string& text,
+                                          int32_t index, FrameId frame) {
+    return locate::TextResult(
+        Run(*this, kind, text, index, frame,
+            {"",
+             std::string("\r\n") + locate_read_selector_js +
+                 "\r\nwindow.top.GetAttributeBack(readSelector(l_Object));\r\n",
+             true}));
+}
+
+std::string WebAutomation::GetElementSelector(const std::string& kind, const std::string& text,
+                                              int32_t index, FrameId frame) {
+    return locate::TextResult(
+        Run(*this, kind, text, index, frame,
+            {"",
+             std::string("\r\n") + locate_css_selector_generator_js +
+                 "\r\nCssSelector = new CssSelectorGenerator;\r\nwindow.top.GetAttributeBack("
+                 "CssSelector.getSelector(l_Object));",
+             true}));
+}
+
+}  // namespace automation
