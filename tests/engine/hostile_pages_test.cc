@@ -162,8 +162,9 @@ TEST_F(HostilePages, AnotherViewsCallsNeverLandInsideARunAndArriveAfterIt) {
     ASSERT_GT(others.size(), 20u);
     for (size_t k = 0; k + 1 < others.size(); k += 2) {
         EXPECT_EQ(others[k], others[k + 1]) << k;  // Note then Echo of the same tick
-        if (k >= 2)
+        if (k >= 2) {
             EXPECT_EQ(std::stoi(others[k].substr(5)), std::stoi(others[k - 2].substr(5)) + 1);
+        }
     }
 }
 
