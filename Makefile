@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test demo bench format clean
+.PHONY: all deps build test demo bench bench-peers format clean
 
 all: build
 
@@ -23,6 +23,13 @@ bench: build
 	$(BUILD)/bin/bench_engine
 	$(BUILD)/bin/bench_app
 	$(BUILD)/bin/bench_automation
+	$(BUILD)/bin/bench_locate
+
+# The same operations through Puppeteer and Playwright (pinned npm dev dependencies, never
+# a downloaded browser) on the system Chromium, in the same run, side by side.
+bench-peers: build
+	scripts/install-deps.sh --peers
+	$(BUILD)/bin/bench_locate --peers
 
 format:
 	find app hostctl automation locate ops engine platform tests bench \

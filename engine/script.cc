@@ -91,6 +91,13 @@ jsValue Engine::Run(View& view, wkeWebFrameHandle frame, const std::string& utf8
         "Runtime.evaluate", params, session, ScriptTimeoutMs() + 3000, ScriptTimeoutMs(),
         [this, session] { connection_.Post("Runtime.terminateExecution", {}, session); });
     --runDepth_;
+    if (!r.ok && !dead_) {
+        // A stopped script may never have reached its microtasks: send what it gathered.
+        connection_.Post("Runtime.evaluate",
+                         {{"expression", "window.__qirlenBridge && window.__qirlenBridge.flush()"},
+                          {"contextId", context->second}},
+                         session);
+    }
     if (!view.pendingBridgePayload.empty()) {
         DeliverUnansweredCall(view);
         return values_.Undefined();  // the script went on without an answer: it failed
@@ -107,6 +114,11 @@ void Engine::OnBridgeMessage(View& view, const std::string& payload) {
     // A call still parked never paused: its page was inside another page's pause.
     if (!view.pendingBridgePayload.empty()) DeliverUnansweredCall(view);
     nlohmann::json call = nlohmann::json::parse(payload, nullptr, false);
+    // Reply-only calls come gathered: [[call, call, ...]].
+    if (call.is_array() && call.size() == 1 && call[0].is_array()) {
+        for (const auto& one : call[0]) CallBound(view, one);
+        return;
+    }
     if (call.is_array() && !call.empty() && call[0].is_string()) {
         std::string name = call[0].get<std::string>();
         auto b = std::find_if(bindings_.begin(), bindings_.end(),

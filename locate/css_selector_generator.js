@@ -30,6 +30,12 @@ var CssSelectorGenerator = (function () {
         }
     };
 
+    // A name may not begin with a digit, nor with a hyphen and a digit: such a digit is
+    // written as a hex escape.
+    function startsWithDigit(item, i) {
+        return i === 0 || (i === 1 && item.charAt(0) === '-');
+    }
+
     // One character at a time: a colon and CSS punctuation are escaped; any other character
     // that is not a letter, digit, hyphen or underscore becomes a hex escape, closed by a
     // space so that a following hex digit is not read as part of it.
@@ -41,7 +47,7 @@ var CssSelectorGenerator = (function () {
                 out += '\\3A ';
             } else if (SPECIAL.indexOf(c) >= 0) {
                 out += '\\' + c;
-            } else if (/[A-Za-z0-9_\-]/.test(c)) {
+            } else if (/[A-Za-z_\-]/.test(c) || (/[0-9]/.test(c) && !startsWithDigit(item, i))) {
                 out += c;
             } else {
                 var code = item.codePointAt(i);
@@ -78,6 +84,7 @@ var CssSelectorGenerator = (function () {
         return countMatches(node.ownerDocument, selector).length === 1 ? selector : null;
     };
 
+    // The classes of the node, each as its name and as its part of a selector.
     CssSelectorGenerator.prototype.getClassSelectors = function (node) {
         var text = node.getAttribute('class');
         if (text === null) {
@@ -87,16 +94,14 @@ var CssSelectorGenerator = (function () {
         if (text === '') {
             return [];
         }
-        // Every combination of the classes is tried; past a few classes their number
-        // explodes, so only the first ones take part.
-        var names = text.split(' ').slice(0, MAX_CLASSES);
-        var parts = [];
-        for (var i = 0; i < names.length; i++) {
+        var classes = [];
+        var names = text.split(' ');
+        for (var i = 0; i < names.length && classes.length < MAX_CLASSES; i++) {
             if (this.options.class_blacklist.indexOf(names[i]) < 0) {
-                parts.push('.' + this.sanitizeItem(names[i]));
+                classes.push({ name: names[i], part: '.' + this.sanitizeItem(names[i]) });
             }
         }
-        return parts;
+        return classes;
     };
 
     // Every non-empty combination, fewest items first, in the order they were built.
@@ -111,7 +116,43 @@ var CssSelectorGenerator = (function () {
         }
         var order = built.map(function (c, at) { return { c: c, at: at }; });
         order.sort(function (a, b) { return a.c.length - b.c.length || a.at - b.at; });
-        return order.map(function (entry) { return entry.c.join(''); });
+        return order.map(function (entry) {
+            return {
+                names: entry.c.map(function (x) { return x.name; }).join(' '),
+                part: entry.c.map(function (x) { return x.part; }).join('')
+            };
+        });
+    }
+
+    // Whether the elements below `root` with all the classes of `combo` (and, with a
+    // prefix, of that tag too) are the node alone. The browser keeps class lists of a
+    // document ready, so this is far cheaper than querySelectorAll on the same selector.
+    function classesPickOnly(root, combo, prefix, node) {
+        var found = root.getElementsByClassName(combo.names);
+        if (!prefix) {
+            if (found.length !== 1 || found[0] !== node) {
+                return false;
+            }
+            try {
+                return node.matches(combo.part);  // the text must say what the names say
+            } catch (e) {
+                return false;
+            }
+        }
+        var hit = null;
+        for (var i = 0; i < found.length; i++) {
+            var matches = false;
+            try {
+                matches = found[i].matches(prefix + combo.part);
+            } catch (e) {}
+            if (matches) {
+                if (hit) {
+                    return false;
+                }
+                hit = found[i];
+            }
+        }
+        return hit === node;
     }
 
     CssSelectorGenerator.prototype.getClassPart = function (node) {
@@ -125,23 +166,36 @@ var CssSelectorGenerator = (function () {
         var prefixes = ['', tag];
         for (var p = 0; p < prefixes.length; p++) {
             for (var i = 0; i < combos.length; i++) {
-                if (picksOnly(doc, prefixes[p] + combos[i], node)) {
-                    return prefixes[p] + combos[i];
+                if (classesPickOnly(doc, combos[i], prefixes[p], node)) {
+                    return prefixes[p] + combos[i].part;
                 }
             }
-            for (var j = 0; parent && j < combos.length; j++) {
-                if (picksOnly(parent, prefixes[p] + combos[j], node)) {
-                    return prefixes[p] + combos[j];
+            for (var j = 0; parent && parent.getElementsByClassName && j < combos.length; j++) {
+                if (classesPickOnly(parent, combos[j], prefixes[p], node)) {
+                    return prefixes[p] + combos[j].part;
                 }
             }
         }
         return null;
     };
 
+    // The parent's own list of its descendants with the tag is kept ready by the browser;
+    // the tag's text is then checked against the node itself.
     CssSelectorGenerator.prototype.getTagPart = function (node) {
         var tag = this.sanitizeItem(node.tagName.toLowerCase());
         var parent = node.parentNode;
-        return parent && picksOnly(parent, tag, node) ? tag : null;
+        if (!parent || !parent.getElementsByTagName) {
+            return parent && picksOnly(parent, tag, node) ? tag : null;
+        }
+        var found = parent.getElementsByTagName(node.tagName);
+        if (found.length !== 1 || found[0] !== node) {
+            return null;
+        }
+        try {
+            return node.matches(tag) ? tag : null;
+        } catch (e) {
+            return null;
+        }
     };
 
     CssSelectorGenerator.prototype.getNthChildPart = function (node) {

@@ -114,8 +114,10 @@ std::u16string GbkToUtf16(std::string_view gbk) {
     bool ascii = true;
     for (char c : gbk) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
     if (ascii) return std::u16string(gbk.begin(), gbk.end());
-    Iconv cd("UTF-16LE", "CP936");
+    // Opening a converter costs far more than most conversions: each thread keeps its own.
+    thread_local Iconv cd("UTF-16LE", "CP936");
     if (!cd.ok()) return {};
+    iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
     std::vector<char> out(gbk.size() * 2 + 2);
     std::u16string result;
     result.reserve(gbk.size());
@@ -144,7 +146,7 @@ std::u16string GbkToUtf16(std::string_view gbk) {
 std::string Utf16ToGbk(std::u16string_view text) {
     std::string out;
     out.reserve(text.size() * 2);
-    Iconv cd("CP936", "UTF-16LE");
+    thread_local Iconv cd("CP936", "UTF-16LE");
     for (size_t i = 0; i < text.size(); ++i) {
         char16_t c = text[i];
         if (c < 0x80) {

@@ -27,8 +27,14 @@ if [ "${#missing[@]}" -gt 0 ]; then
   $sudo_cmd apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-# The page-side renderer is pinned in package-lock.json; npm ci keeps it exact.
+# The page-side renderer is pinned in package-lock.json; npm ci keeps it exact. The peers
+# of the benchmarks (--peers) are dev dependencies: only `make bench-peers` installs them.
+# No package runs install scripts, so none downloads a browser.
 here="$(cd "$(dirname "$0")/.." && pwd)"
-if [ ! -f "$here/node_modules/html2canvas/dist/html2canvas.min.js" ]; then
-  (cd "$here" && npm ci --no-audit --no-fund)
+if [ "${1:-}" = "--peers" ]; then
+  if [ ! -d "$here/node_modules/puppeteer-core" ] || [ ! -d "$here/node_modules/playwright-core" ]; then
+    (cd "$here" && npm ci --ignore-scripts --no-audit --no-fund)
+  fi
+elif [ ! -f "$here/node_modules/html2canvas/dist/html2canvas.min.js" ]; then
+  (cd "$here" && npm ci --omit=dev --ignore-scripts --no-audit --no-fund)
 fi
