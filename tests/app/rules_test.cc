@@ -27,6 +27,10 @@ TEST(Find, MatchesOnlyAtCharacterStarts) {
     EXPECT_EQ(app::Find("abc", "ABC"), -1);  // case matters
     EXPECT_EQ(app::Find("abc", ""), -1);
     EXPECT_EQ(app::Find("", "a"), -1);
+    EXPECT_EQ(app::Find("abc", "abc"), 1);     // a match that fills the whole text
+    EXPECT_EQ(app::Find("xxab", "ab"), 3);     // and one that ends with it
+    EXPECT_EQ(app::Find("ab", "abc"), -1);     // longer than the text
+    EXPECT_EQ(app::Find(Gbk("中") + "m3u8", "m3u8"), 3);
 }
 
 TEST(Part, CutsByBytesWithinTheText) {
@@ -36,6 +40,9 @@ TEST(Part, CutsByBytesWithinTheText) {
     EXPECT_EQ(app::Part("abcdef", 7, 1), "");
     EXPECT_EQ(app::Part("abcdef", 2, 0), "");
     EXPECT_EQ(app::Part("abcdef", 2, -4), "");
+    EXPECT_EQ(app::Part("abcdef", 6, 1), "f");  // the last byte
+    EXPECT_EQ(app::Part("abcdef", 6, 9), "f");
+    EXPECT_EQ(app::Part("abcdef", 1, 6), "abcdef");
 }
 
 TEST(TextEquals, ComparesUnsignedBytesUpToTheFirstNul) {
@@ -69,6 +76,11 @@ TEST(ExtractStream, FailuresAndOddPages) {
     EXPECT_EQ(app::ExtractStream("abcdefg.m3u8").streamAddress, "defg.m3u8");
     // An empty page text is not "undefined".
     EXPECT_EQ(app::ExtractStream("").message, Suffix());
+    // "undefined" only as the whole text means a missing element.
+    EXPECT_TRUE(app::ExtractStream("<video src=\"https://x/undefined/a.m3u8\">").success);
+    EXPECT_EQ(app::ExtractStream("<video src=\"https://x/undefined/a.m3u8\">").streamAddress,
+              "https://x/undefined/a.m3u8");
+    EXPECT_TRUE(app::ExtractStream("undefined ").success);
     // Entities stay as they are.
     EXPECT_EQ(app::ExtractStream("src='a&amp;b.m3u8'").streamAddress, "a&amp;b.m3u8");
 }
@@ -81,6 +93,9 @@ TEST(LinkToLoad, TheLinkInsideASharedText) {
         app::LinkToLoad(Gbk("先看http://other.example/ 再看http://v.douyin.com:8080/abc/直播")),
         "http://v.douyin.com:8080/abc/");
     EXPECT_EQ(app::LinkToLoad("https://v.douyin.com/x/"), "https://v.douyin.com/x/");
+    // The first look-alike is no link: the link after it is taken.
+    EXPECT_EQ(app::LinkToLoad(Gbk("看v.douyin.com/a 或 https://v.douyin.com/b/ 吧")),
+              "https://v.douyin.com/b/");
     // No such address: the whole text, as the user typed it.
     EXPECT_EQ(app::LinkToLoad(Gbk("去v.douyin.com看")), Gbk("去v.douyin.com看"));
     EXPECT_EQ(app::LinkToLoad(app::texts::InputHint()), app::texts::ExampleShareLink());
@@ -128,6 +143,43 @@ TEST(PropertyBlock, RoundTripsAndRejectsWhatItCannotRead) {
     EXPECT_EQ(fresh->startAddress, "");
     EXPECT_NE(app::Find(fresh->storageDirectory, Gbk("缓存目录")), -1);
     EXPECT_NE(app::Find(fresh->cookieDirectory, Gbk("cookie目录")), -1);
+}
+
+TEST(UserAgents, EveryPresetNameGivesItsString) {
+    const std::string chrome =
+        "Mozilla/5.0 (Windows NT 10.0; WOW64) AppleWebKit/537.36 (KHTML, like Gecko) "
+        "Chrome/69.0.3497.100 Safari/537.36";
+    const std::pair<const char*, std::string> table[] = {
+        {"iPhone X",
+         "Mozilla/5.0 (iPhone; CPU iPhone OS 11_0 like Mac OS X) AppleWebKit/604.1.38 (KHTML, "
+         "like Gecko) Version/11.0 Mobile/15A372 Safari/604.1"},
+        {"iPad Pro",
+         "Mozilla/5.0 (iPad; CPU OS 11_0 like Mac OS X) AppleWebKit/604.1.34 (KHTML, like Gecko) "
+         "Version/11.0 Mobile/15A5341f Safari/604.1"},
+        {"安卓Galaxy S5",
+         "Mozilla/5.0 (Linux; Android 5.0; SM-G900P Build/LRX21T) AppleWebKit/537.36 (KHTML, "
+         "like Gecko) Chrome/69.0.3497.100 Mobile Safari/537.36"},
+        {"Winsows Safari",
+         "Mozilla/5.0 (Windows NT 10.0; WOW64) AppleWebKit/534.50 (KHTML, like Gecko) "
+         "Version/5.1 Safari/534.50"},
+        {"Winsows Chrome", chrome},
+        {"默认UA", chrome},
+        {"Winsows Firefox",
+         "Mozilla/5.0 (Windows NT 10.0; WOW64; rv:6.0) Gecko/20100101 Firefox/6.0"},
+        {"Winsows Opera", "Opera/9.80 (Windows NT 10.0; U; zh-cn) Presto/2.9.168 Version/11.50"},
+        {"Winsows IE9",
+         "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 10.0; Win64; x64; Trident/5.0; .NET CLR "
+         "2.0.50727; SLCC2; .NET CLR 3.5.30729; .NET CLR 3.0.30729; Media Center PC 6.0; "
+         "InfoPath.3; .NET4.0C; Tablet PC 2.0; .NET4.0E)"},
+        {"Winsows IE8",
+         "Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 10.0; WOW64; Trident/4.0; SLCC2; .NET "
+         "CLR 2.0.50727; .NET CLR 3.5.30729; .NET CLR 3.0.30729; Media Center PC 6.0; .NET4.0C; "
+         "InfoPath.3)"},
+        {"Winsows IE7", "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 10.0; WOW64)"},
+    };
+    for (const auto& [name, agent] : table)
+        EXPECT_EQ(hostctl::ResolveUserAgent(Gbk(name)), agent) << name;
+    EXPECT_EQ(hostctl::ResolveUserAgent(""), "");  // the empty text is used as it is
 }
 
 TEST(UserAgents, PresetsByExactNameOtherwiseAsGiven) {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -289,10 +291,67 @@ TEST_F(Window, TheHintGoesAtTheFirstFocusOnly) {
     EXPECT_TRUE(box.text().isEmpty());
 }
 
-TEST_F(Window, ThePlayerButtonBeforeAnyFetchOpensNothing) {
+// Before any fetch the player address is empty; the shell is still called, without an
+// address (the sink records an absent address as the empty text), and nothing is shown.
+TEST_F(Window, ThePlayerButtonBeforeAnyFetchCallsTheShellWithoutAnAddress) {
     window_->playerButton().click();
     ASSERT_EQ(recorder_.opened.size(), 1u);
     EXPECT_EQ(recorder_.opened[0], "");
+}
+
+TEST_F(Window, InputRaisesEvents14To24InOrderWithTheirModifiers) {
+    std::vector<std::string> log;
+    auto mouse = [&](int event) {
+        return [&log, event](int x, int y, int modifiers) {
+            log.push_back(std::to_string(event) + ":" + std::to_string(x) + "," +
+                          std::to_string(y) + "," + std::to_string(modifiers));
+            return true;
+        };
+    };
+    hostctl::BrowserEvents events = window_->browser().events();
+    events.leftDown = mouse(14);
+    events.leftUp = mouse(15);
+    events.leftDoubleClick = mouse(16);
+    events.rightDown = mouse(17);
+    events.rightUp = mouse(18);
+    events.mouseMove = mouse(19);
+    events.focusGained = [&] { return log.push_back("20"), true; };
+    events.focusLost = [&] { return log.push_back("21"), true; };
+    events.keyDown = [&](int key, int m) {
+        return log.push_back("22:" + std::to_string(key) + "," + std::to_string(m)), true;
+    };
+    events.keyUp = [&](int key, int m) {
+        return log.push_back("23:" + std::to_string(key) + "," + std::to_string(m)), true;
+    };
+    events.character = [&](int c) { return log.push_back("24:" + std::to_string(c)), true; };
+    hostctl::BrowserControl& control = window_->browser();
+    control.SetEvents(events);
+
+    auto send = [&](QEvent::Type type, Qt::MouseButton button, QPointF at,
+                    Qt::KeyboardModifiers modifiers) {
+        Qt::MouseButtons held = type == QEvent::MouseButtonRelease || type == QEvent::MouseMove
+                                    ? Qt::NoButton
+                                    : Qt::MouseButtons(button);
+        QMouseEvent e(type, at, control.mapToGlobal(at), button, held, modifiers);
+        QCoreApplication::sendEvent(&control, &e);
+    };
+    send(QEvent::MouseButtonPress, Qt::LeftButton, {10, 20}, Qt::ControlModifier | Qt::ShiftModifier);
+    send(QEvent::MouseButtonRelease, Qt::LeftButton, {10, 20}, Qt::ControlModifier);
+    send(QEvent::MouseButtonDblClick, Qt::LeftButton, {11, 21}, Qt::AltModifier);
+    send(QEvent::MouseButtonPress, Qt::RightButton, {-3, 5}, Qt::NoModifier);
+    send(QEvent::MouseButtonRelease, Qt::RightButton, {-3, 5}, Qt::ShiftModifier | Qt::AltModifier);
+    send(QEvent::MouseMove, Qt::NoButton, {30, 40}, Qt::ControlModifier | Qt::AltModifier);
+    QFocusEvent in(QEvent::FocusIn), out(QEvent::FocusOut);
+    QCoreApplication::sendEvent(&control, &in);
+    QCoreApplication::sendEvent(&control, &out);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::ShiftModifier, "A");
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::ShiftModifier, "A");
+    QCoreApplication::sendEvent(&control, &press);
+    QCoreApplication::sendEvent(&control, &release);
+
+    EXPECT_EQ(log, (std::vector<std::string>{"14:10,20,3", "15:10,20,1", "16:11,21,4",
+                                             "17:-3,5,0", "18:-3,5,6", "19:30,40,5", "20", "21",
+                                             "22:65,2", "24:65", "23:65,2"}));
 }
 
 }  // namespace

@@ -332,6 +332,79 @@ TEST_F(Automation, AnIconAdapterLivesUntilItsCallbackHasRun) {
     EXPECT_TRUE(web_.RequestFavicon(record, &first));
 }
 
+TEST_F(Automation, IntegersFromScriptReadAsTheirLeadingDigitsWithin32Bits) {
+    Load("/plain");
+    struct Row {
+        const char* value;
+        int32_t expected;
+    } rows[] = {
+        {"-5", -5},          {"'12.7'", 12},       {"-3.9", -3},
+        {"0.1 + 0.2", 0},    {"' 42 '", 42},       {"'abc'", 0},
+        {"1e3", 1000},       {"'1e3'", 1},         {"2147483648", INT32_MAX},
+        {"-2147483649", INT32_MIN},                {"true", 0},
+    };
+    for (const auto& r : rows) {
+        Bridge().scrollReply = 777;
+        Run(std::string("window.top.ScrollBack(") + r.value + ");");
+        EXPECT_EQ(Bridge().scrollReply, r.expected) << r.value;
+    }
+}
+
+// Each reader resets its slot before it runs: on a frame that is not there it gives its
+// empty result even right after a successful read.
+TEST_F(Automation, EveryReaderGivesItsEmptyResultForAFrameThatIsNotThere) {
+    Load("/long");
+    web_.SetZoom("1.5");
+    web_.SetScrollTop(30);
+    struct Reader {
+        const char* name;
+        std::function<std::string(WebAutomation&, automation::FrameId)> read;
+        std::string empty;
+    } readers[] = {
+        {"GetZoom", [](WebAutomation& w, int f) { return w.GetZoom(f); }, ""},
+        {"GetReadyState", [](WebAutomation& w, int f) { return w.GetReadyState(f); }, ""},
+        {"GetScrollTop",
+         [](WebAutomation& w, int f) { return std::to_string(w.GetScrollTop(f)); }, "-1"},
+        {"GetScrollLeft",
+         [](WebAutomation& w, int f) { return std::to_string(w.GetScrollLeft(f)); }, "-1"},
+        {"LoadScriptFile",
+         [](WebAutomation& w, int f) { return std::to_string(w.LoadScriptFile("/x.js", f)); },
+         "0"},
+        {"ElementExists",
+         [](WebAutomation& w, int f) {
+             return std::to_string(w.ElementExists("getElementById", "b", 0, f));
+         },
+         "0"},
+        {"MarkElement",
+         [](WebAutomation& w, int f) {
+             return std::to_string(w.MarkElement("getElementById", "b", 0, f));
+         },
+         "0"},
+        {"GetElementXPath",
+         [](WebAutomation& w, int f) { return w.GetElementXPath("getElementById", "b", 0, f); },
+         ""},
+        {"GetElementPath",
+         [](WebAutomation& w, int f) { return w.GetElementPath("getElementById", "b", 0, f); },
+         ""},
+        {"GetElementSelector",
+         [](WebAutomation& w, int f) {
+             return w.GetElementSelector("getElementById", "b", 0, f);
+         },
+         ""},
+        {"FindElementsByTagName",
+         [](WebAutomation& w, int f) {
+             std::vector<automation::ElementInfo> list;
+             w.FindElementsByTagName("button", list, f);
+             return std::to_string(list.size());
+         },
+         "0"},
+    };
+    for (const auto& r : readers) {
+        EXPECT_NE(r.read(web_, 1), r.empty) << r.name << " read nothing on the page";
+        EXPECT_EQ(r.read(web_, 99), r.empty) << r.name;
+    }
+}
+
 TEST(UnboundAutomation, ReturnsEmptyResultsWithoutTouchingTheEngine) {
     std::string path = platform::ProgramDirectory() + "recording_engine.so";
     ASSERT_NE(platform::LoadModule(path), nullptr);

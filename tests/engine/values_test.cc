@@ -1,0 +1,91 @@
+// The engine's conversions without a browser: Base64 both ways, numbers as text, script
+// values from the protocol and from the page bridge, and the host's GBK texts.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "engine/base64.h"
+#include "engine/engine.h"
+#include "engine/js_values.h"
+
+using namespace engine;
+
+namespace {
+
+TEST(Base64, EncodesAndDecodesEveryTail) {
+    struct Row {
+        std::string bytes, text;
+    } rows[] = {
+        {"", ""},
+        {"f", "Zg=="},  // a one-byte tail
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {std::string("\xFB\xEF\xFF", 3), "++//"},  // the alphabet's last two characters
+        {std::string("\x00\x10\x83", 3), "ABCD"},
+        {std::string("\xF8", 1), "+A=="},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(EncodeBase64(r.bytes), r.text) << r.text;
+        EXPECT_EQ(DecodeBase64(r.text), r.bytes) << r.text;
+    }
+    EXPECT_EQ(DecodeBase64("Zm9v\nYmFy"), "foobar");    // line breaks are skipped
+    EXPECT_EQ(DecodeBase64("Zg==Zm8="), "f");          // "=" ends the data
+    EXPECT_EQ(DecodeBase64("Z"), "");                  // too few bits for a byte
+}
+
+TEST(NumbersAsText, AsJavaScriptWritesThem) {
+    struct Row {
+        double value;
+        const char* text;
+    } rows[] = {
+        {0, "0"},      {-0.0, "0"},     {-5, "-5"},         {12.7, "12.7"},
+        {-3.25, "-3.25"}, {0.1 + 0.2, "0.30000000000000004"}, {1e20, "100000000000000000000"},
+        {2147483648.0, "2147483648"}, {NAN, "NaN"}, {-INFINITY, "-Infinity"},
+    };
+    for (const auto& r : rows) EXPECT_EQ(NumberToString(r.value), r.text) << r.text;
+}
+
+TEST(ScriptValues, FromTheProtocolAndTheBridge) {
+    ValueTable values;
+    auto remote = [&](const char* json) {
+        return values.Get(values.FromRemote(nlohmann::json::parse(json)));
+    };
+    EXPECT_EQ(remote(R"({"type":"number","value":-7})").text, "-7");
+    EXPECT_EQ(remote(R"({"type":"number","value":-7})").number, -7);
+    EXPECT_EQ(remote(R"({"type":"number","value":0.30000000000000004})").text,
+              "0.30000000000000004");
+    EXPECT_EQ(remote(R"({"type":"number","unserializableValue":"-0"})").text, "0");
+    EXPECT_EQ(remote(R"({"type":"number","value":4294967296})").number, 4294967296.0);
+    EXPECT_EQ(remote(R"({"type":"object","subtype":"null","value":null})").type, JSTYPE_NULL);
+    EXPECT_EQ(remote(R"({"type":"object","subtype":"array","value":[1,"b",[2,3]]})").text,
+              "1,b,2,3");
+    EXPECT_EQ(remote(R"({"type":"undefined"})").type, JSTYPE_UNDEFINED);
+
+    auto bridged = [&](const char* type, const char* text) {
+        return values.Get(values.FromBridge(nlohmann::json::array({type, text})));
+    };
+    EXPECT_EQ(bridged("number", "-2147483649").number, -2147483649.0);
+    EXPECT_EQ(bridged("number", "1.5").type, JSTYPE_NUMBER);
+    EXPECT_EQ(bridged("bigint", "10").text, "10");
+    EXPECT_EQ(bridged("boolean", "false").boolean, false);
+    EXPECT_EQ(bridged("string", "中").text, "中");
+    EXPECT_EQ(values.Get(values.FromBridge(nlohmann::json::array({"string"}))).type,
+              JSTYPE_UNDEFINED);  // a malformed pair
+    // Integers travel inside the handle; the rest through the table.
+    EXPECT_EQ(values.Get(values.Int(-1)).text, "-1");
+    EXPECT_EQ(values.Get(values.Int(INT32_MIN)).number, INT32_MIN);
+    EXPECT_EQ(values.ToArgument(values.Number(-0.5)), nlohmann::json({{"value", -0.5}}));
+}
+
+TEST(HostText, IsGbkWhateverItLooksLike) {
+    EXPECT_EQ(HostText("\xC2\xB9"), "鹿");                    // also valid UTF-8 ("¹")
+    EXPECT_EQ(HostText("\xD6\xD0\xCE\xC4" "a"), "中文a");
+    EXPECT_EQ(HostText("a\x80" "b"), "a€b");                  // one byte above 0x7F
+    EXPECT_EQ(HostText("a\xFF" "b"), "a\xEF\xBF\xBD" "b");    // not GBK: marked, not dropped
+    EXPECT_EQ(HostText(nullptr), "");
+    EXPECT_EQ(Utf8Text("ok\xE4\xB8"), "ok\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+}  // namespace
