@@ -52,6 +52,8 @@ void Engine::Navigate(View& view, const std::string& url) {
                 FinishLoad(v, WKE_LOADING_SUCCEEDED, "");  // moved within the same document
             } else if (v.load.started && v.frames[v.mainFrame].failed) {
                 FinishLoad(v, WKE_LOADING_FAILED, "the page could not be loaded");
+            } else if (v.load.stopped) {
+                FinishLoad(v, WKE_LOADING_SUCCEEDED, "");  // it stopped before this answer came
             }
         });
 }
@@ -91,6 +93,10 @@ void Engine::OnLoadEvent(View& view, const std::string& method, const nlohmann::
         if (!view.load.finished) view.load.started = true;
     } else if (method == "Page.frameStoppedLoading") {
         if (view.load.finished || !view.load.started) return;
+        view.load.stopped = true;
+        // A navigation refused or aborted stops without a new document; only its answer can
+        // tell that from a load that succeeded, and it may come after the stop.
+        if (!view.load.committed && !view.load.navigateAnswered) return;
         if (!view.frames[view.mainFrame].failed)
             FinishLoad(view, WKE_LOADING_SUCCEEDED, "");
         else if (view.load.navigateAnswered)

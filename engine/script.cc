@@ -92,7 +92,8 @@ jsValue Engine::Run(View& view, wkeWebFrameHandle frame, const std::string& utf8
         [this, session] { connection_.Post("Runtime.terminateExecution", {}, session); });
     --runDepth_;
     if (!r.ok && !dead_) {
-        // A stopped script may never have reached its microtasks: send what it gathered.
+        // A script stopped by force may not have run its microtasks, where gathered reply-only
+        // calls go out: send them now rather than leave them waiting for the next task.
         connection_.Post("Runtime.evaluate",
                          {{"expression", "window.__qirlenBridge && window.__qirlenBridge.flush()"},
                           {"contextId", context->second}},
@@ -259,10 +260,8 @@ void Engine::OnRuntimeEvent(View& view, const std::string& method, const nlohman
     if (method == "Runtime.executionContextCreated") {
         const auto& context = params["context"];
         const auto& aux = context.value("auxData", nlohmann::json::object());
-        if (aux.value("isDefault", false)) {
-            std::string frame = aux.value("frameId", "");
-            view.contexts[frame] = context.value("id", 0);
-        }
+        if (aux.value("isDefault", false))
+            view.contexts[aux.value("frameId", "")] = context.value("id", 0);
     } else if (method == "Runtime.executionContextDestroyed") {
         int id = params.value("executionContextId", 0);
         std::erase_if(view.contexts, [id](const auto& entry) { return entry.second == id; });

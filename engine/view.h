@@ -58,7 +58,9 @@ struct Load {
     bool started = false;  // the main frame began loading it
     bool finished = true;
     bool navigateAnswered = false;
-    std::string failure;  // set when the navigation itself failed
+    bool committed = false;  // a document of this load replaced the old one
+    bool stopped = false;    // the main frame stopped loading
+    std::string failure;     // set when the navigation itself failed
 };
 
 struct View {

@@ -27,9 +27,9 @@ TEST(Find, MatchesOnlyAtCharacterStarts) {
     EXPECT_EQ(app::Find("abc", "ABC"), -1);  // case matters
     EXPECT_EQ(app::Find("abc", ""), -1);
     EXPECT_EQ(app::Find("", "a"), -1);
-    EXPECT_EQ(app::Find("abc", "abc"), 1);     // a match that fills the whole text
-    EXPECT_EQ(app::Find("xxab", "ab"), 3);     // and one that ends with it
-    EXPECT_EQ(app::Find("ab", "abc"), -1);     // longer than the text
+    EXPECT_EQ(app::Find("abc", "abc"), 1);  // a match that fills the whole text
+    EXPECT_EQ(app::Find("xxab", "ab"), 3);  // and one that ends with it
+    EXPECT_EQ(app::Find("ab", "abc"), -1);  // longer than the text
     EXPECT_EQ(app::Find(Gbk("中") + "m3u8", "m3u8"), 3);
 }
 

@@ -5,9 +5,9 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <chrono>
@@ -335,7 +335,8 @@ TEST_F(Window, InputRaisesEvents14To24InOrderWithTheirModifiers) {
         QMouseEvent e(type, at, control.mapToGlobal(at), button, held, modifiers);
         QCoreApplication::sendEvent(&control, &e);
     };
-    send(QEvent::MouseButtonPress, Qt::LeftButton, {10, 20}, Qt::ControlModifier | Qt::ShiftModifier);
+    send(QEvent::MouseButtonPress, Qt::LeftButton, {10, 20},
+         Qt::ControlModifier | Qt::ShiftModifier);
     send(QEvent::MouseButtonRelease, Qt::LeftButton, {10, 20}, Qt::ControlModifier);
     send(QEvent::MouseButtonDblClick, Qt::LeftButton, {11, 21}, Qt::AltModifier);
     send(QEvent::MouseButtonPress, Qt::RightButton, {-3, 5}, Qt::NoModifier);
@@ -349,9 +350,9 @@ TEST_F(Window, InputRaisesEvents14To24InOrderWithTheirModifiers) {
     QCoreApplication::sendEvent(&control, &press);
     QCoreApplication::sendEvent(&control, &release);
 
-    EXPECT_EQ(log, (std::vector<std::string>{"14:10,20,3", "15:10,20,1", "16:11,21,4",
-                                             "17:-3,5,0", "18:-3,5,6", "19:30,40,5", "20", "21",
-                                             "22:65,2", "24:65", "23:65,2"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"14:10,20,3", "15:10,20,1", "16:11,21,4", "17:-3,5,0",
+                                             "18:-3,5,6", "19:30,40,5", "20", "21", "22:65,2",
+                                             "24:65", "23:65,2"}));
 }
 
 }  // namespace

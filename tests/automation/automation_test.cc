@@ -338,10 +338,17 @@ TEST_F(Automation, IntegersFromScriptReadAsTheirLeadingDigitsWithin32Bits) {
         const char* value;
         int32_t expected;
     } rows[] = {
-        {"-5", -5},          {"'12.7'", 12},       {"-3.9", -3},
-        {"0.1 + 0.2", 0},    {"' 42 '", 42},       {"'abc'", 0},
-        {"1e3", 1000},       {"'1e3'", 1},         {"2147483648", INT32_MAX},
-        {"-2147483649", INT32_MIN},                {"true", 0},
+        {"-5", -5},
+        {"'12.7'", 12},
+        {"-3.9", -3},
+        {"0.1 + 0.2", 0},
+        {"' 42 '", 42},
+        {"'abc'", 0},
+        {"1e3", 1000},
+        {"'1e3'", 1},
+        {"2147483648", INT32_MAX},
+        {"-2147483649", INT32_MIN},
+        {"true", 0},
     };
     for (const auto& r : rows) {
         Bridge().scrollReply = 777;
@@ -363,13 +370,12 @@ TEST_F(Automation, EveryReaderGivesItsEmptyResultForAFrameThatIsNotThere) {
     } readers[] = {
         {"GetZoom", [](WebAutomation& w, int f) { return w.GetZoom(f); }, ""},
         {"GetReadyState", [](WebAutomation& w, int f) { return w.GetReadyState(f); }, ""},
-        {"GetScrollTop",
-         [](WebAutomation& w, int f) { return std::to_string(w.GetScrollTop(f)); }, "-1"},
+        {"GetScrollTop", [](WebAutomation& w, int f) { return std::to_string(w.GetScrollTop(f)); },
+         "-1"},
         {"GetScrollLeft",
          [](WebAutomation& w, int f) { return std::to_string(w.GetScrollLeft(f)); }, "-1"},
         {"LoadScriptFile",
-         [](WebAutomation& w, int f) { return std::to_string(w.LoadScriptFile("/x.js", f)); },
-         "0"},
+         [](WebAutomation& w, int f) { return std::to_string(w.LoadScriptFile("/x.js", f)); }, "0"},
         {"ElementExists",
          [](WebAutomation& w, int f) {
              return std::to_string(w.ElementExists("getElementById", "b", 0, f));
@@ -384,12 +390,9 @@ TEST_F(Automation, EveryReaderGivesItsEmptyResultForAFrameThatIsNotThere) {
          [](WebAutomation& w, int f) { return w.GetElementXPath("getElementById", "b", 0, f); },
          ""},
         {"GetElementPath",
-         [](WebAutomation& w, int f) { return w.GetElementPath("getElementById", "b", 0, f); },
-         ""},
+         [](WebAutomation& w, int f) { return w.GetElementPath("getElementById", "b", 0, f); }, ""},
         {"GetElementSelector",
-         [](WebAutomation& w, int f) {
-             return w.GetElementSelector("getElementById", "b", 0, f);
-         },
+         [](WebAutomation& w, int f) { return w.GetElementSelector("getElementById", "b", 0, f); },
          ""},
         {"FindElementsByTagName",
          [](WebAutomation& w, int f) {

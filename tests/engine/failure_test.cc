@@ -127,6 +127,18 @@ TEST_F(Failures, ChromiumKilledInsideAScriptRun) {
     testing::internal::GetCapturedStderr();
 }
 
+// An aborted navigation may stop the frame before its answer says so: still no success.
+TEST_F(Failures, ANavigationThatStopsBeforeItsAbortIsAnsweredIsNoSuccess) {
+    Start(FAKE_CHROMIUM);
+    wkeWebView view = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 100, 100);
+    ASSERT_NE(view, nullptr);
+    LoadWatcher watcher(view);
+    wkeLoadURL(view, "http://example.invalid/abort-after-stop");
+    EXPECT_EQ(watcher.Wait(5000).result, WKE_LOADING_CANCELED);
+    EXPECT_EQ(watcher.all().size(), 1u);
+    testing::internal::GetCapturedStderr();
+}
+
 int probeCalls = 0;
 jsValue Probe(jsExecState es, void*) {
     ++probeCalls;

@@ -188,7 +188,8 @@ TEST_F(Notifications, RequestHooksCanRefuseAndReadResponses) {
 
 TEST_F(Notifications, FileChooserAsksTheDialogFunction) {
     Load("/plain");
-    static int asked = 0;
+    static int asked;
+    asked = 0;
     auto previous = platform::SetOpenFileDialog([](OPENFILENAMEW* ofn) {
         ++asked;
         const char16_t answer[] = u"/tmp/\0a.txt\0b.txt\0";

@@ -30,9 +30,9 @@ TEST(Base64, EncodesAndDecodesEveryTail) {
         EXPECT_EQ(EncodeBase64(r.bytes), r.text) << r.text;
         EXPECT_EQ(DecodeBase64(r.text), r.bytes) << r.text;
     }
-    EXPECT_EQ(DecodeBase64("Zm9v\nYmFy"), "foobar");    // line breaks are skipped
-    EXPECT_EQ(DecodeBase64("Zg==Zm8="), "f");          // "=" ends the data
-    EXPECT_EQ(DecodeBase64("Z"), "");                  // too few bits for a byte
+    EXPECT_EQ(DecodeBase64("Zm9v\nYmFy"), "foobar");  // line breaks are skipped
+    EXPECT_EQ(DecodeBase64("Zg==Zm8="), "f");         // "=" ends the data
+    EXPECT_EQ(DecodeBase64("Z"), "");                 // too few bits for a byte
 }
 
 TEST(NumbersAsText, AsJavaScriptWritesThem) {
@@ -40,9 +40,16 @@ TEST(NumbersAsText, AsJavaScriptWritesThem) {
         double value;
         const char* text;
     } rows[] = {
-        {0, "0"},      {-0.0, "0"},     {-5, "-5"},         {12.7, "12.7"},
-        {-3.25, "-3.25"}, {0.1 + 0.2, "0.30000000000000004"}, {1e20, "100000000000000000000"},
-        {2147483648.0, "2147483648"}, {NAN, "NaN"}, {-INFINITY, "-Infinity"},
+        {0, "0"},
+        {-0.0, "0"},
+        {-5, "-5"},
+        {12.7, "12.7"},
+        {-3.25, "-3.25"},
+        {0.1 + 0.2, "0.30000000000000004"},
+        {1e20, "100000000000000000000"},
+        {2147483648.0, "2147483648"},
+        {NAN, "NaN"},
+        {-INFINITY, "-Infinity"},
     };
     for (const auto& r : rows) EXPECT_EQ(NumberToString(r.value), r.text) << r.text;
 }
@@ -80,10 +87,17 @@ TEST(ScriptValues, FromTheProtocolAndTheBridge) {
 }
 
 TEST(HostText, IsGbkWhateverItLooksLike) {
-    EXPECT_EQ(HostText("\xC2\xB9"), "鹿");                    // also valid UTF-8 ("¹")
-    EXPECT_EQ(HostText("\xD6\xD0\xCE\xC4" "a"), "中文a");
-    EXPECT_EQ(HostText("a\x80" "b"), "a€b");                  // one byte above 0x7F
-    EXPECT_EQ(HostText("a\xFF" "b"), "a\xEF\xBF\xBD" "b");    // not GBK: marked, not dropped
+    EXPECT_EQ(HostText("\xC2\xB9"), "鹿");  // also valid UTF-8 ("¹")
+    EXPECT_EQ(HostText("\xD6\xD0\xCE\xC4"
+                       "a"),
+              "中文a");
+    EXPECT_EQ(HostText("a\x80"
+                       "b"),
+              "a€b");  // one byte above 0x7F
+    EXPECT_EQ(HostText("a\xFF"
+                       "b"),
+              "a\xEF\xBF\xBD"
+              "b");  // not GBK: marked, not dropped
     EXPECT_EQ(HostText(nullptr), "");
     EXPECT_EQ(Utf8Text("ok\xE4\xB8"), "ok\xEF\xBF\xBD\xEF\xBF\xBD");
 }

@@ -87,7 +87,16 @@ int main() {
                            {{"context",
                              {{"id", 1}, {"auxData", {{"frameId", "F"}, {"isDefault", true}}}}}}}}
                          .dump());
-            if (method == "Page.navigate") Garbage(session);
+            std::string url = m.contains("params") ? m["params"].value("url", "") : "";
+            if (method == "Page.navigate" && url.find("abort-after-stop") != std::string::npos) {
+                // A refused navigation: the frame stops before the answer says it was aborted.
+                for (const char* e : {"Page.frameStartedLoading", "Page.frameStoppedLoading"})
+                    Send(json{{"method", e}, {"sessionId", session}, {"params", {{"frameId", "F"}}}}
+                             .dump());
+                result = {{"frameId", "F"}, {"loaderId", "L"}, {"errorText", "net::ERR_ABORTED"}};
+            } else if (method == "Page.navigate") {
+                Garbage(session);
+            }
             if (method == "Input.dispatchMouseEvent") {
                 Send(json{{"id", id}, {"result", "wrong type"}, {"sessionId", session}}.dump());
                 continue;
