@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -227,12 +228,44 @@ bool ChromiumProcess::Start(std::string* why) {
         return false;
     }
     fcntl(fromChromium_, F_SETFL, fcntl(fromChromium_, F_GETFL) | O_NONBLOCK);
-    signal(SIGPIPE, SIG_IGN);
     return true;
 }
 
+namespace {
+
+// A write to a pipe whose reader is gone raises SIGPIPE. What the host does with that signal
+// is its own business, so it is held back around the write and, if the write raised it,
+// taken off again; the write's EPIPE says enough.
+class QuietPipeWrites {
+  public:
+    QuietPipeWrites() {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        alreadyPending_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
+    }
+    ~QuietPipeWrites() {
+        sigset_t pending;
+        sigpending(&pending);
+        if (!alreadyPending_ && sigismember(&pending, SIGPIPE) == 1) {
+            timespec now{0, 0};
+            sigtimedwait(&pipe_, nullptr, &now);
+        }
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+
+  private:
+    sigset_t pipe_, previous_;
+    bool alreadyPending_ = false;
+};
+
+}  // namespace
+
 bool ChromiumProcess::Send(const std::string& message) {
     if (toChromium_ < 0) return false;
+    QuietPipeWrites quiet;
     std::string framed = message;
     framed.push_back('\0');
     const char* p = framed.data();

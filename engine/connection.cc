@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "engine/json_text.h"
+
 namespace engine {
 namespace {
 
@@ -129,7 +131,7 @@ bool Connection::ReadInbox(int timeoutMs) {
 
 void Connection::Handle(const std::string& text) {
     Log("<<", text);
-    json message = json::parse(text, nullptr, false);
+    json message = ParseLenient(text);
     if (!message.is_object()) return;  // not protocol: ignore rather than guess
     auto idField = message.find("id");
     if (idField != message.end() && idField->is_number_integer()) {

@@ -1,7 +1,10 @@
 #include "engine/js_values.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace engine {
 namespace {
@@ -46,20 +49,27 @@ std::string StringForm(const nlohmann::json& v) {
 
 }  // namespace
 
+// As JavaScript's String(x) writes a number: the shortest digits that read back as x, in
+// plain notation from 1e-7 up to 1e21 and in exponent notation ("1e-7", "1.5e+21") outside.
 std::string NumberToString(double d) {
     if (std::isnan(d)) return "NaN";
     if (std::isinf(d)) return d > 0 ? "Infinity" : "-Infinity";
-    if (d == std::floor(d) && std::fabs(d) < 1e21) {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%.0f", d);
-        return std::string(buf) == "-0" ? "0" : buf;
-    }
-    char buf[32];
-    for (int precision = 1; precision <= 17; ++precision) {
-        std::snprintf(buf, sizeof buf, "%.*g", precision, d);
-        if (std::strtod(buf, nullptr) == d) break;
-    }
-    return buf;
+    if (d == 0) return "0";
+    if (d < 0) return "-" + NumberToString(-d);
+    char buf[64];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
+    if (ec != std::errc()) return "NaN";
+    std::string text(buf, end);
+    size_t e = text.find('e');
+    std::string digits = text.substr(0, e);
+    digits.erase(std::remove(digits.begin(), digits.end(), '.'), digits.end());
+    int k = static_cast<int>(digits.size());
+    int n = std::atoi(text.c_str() + e + 1) + 1;  // x = 0.digits * 10^n
+    if (k <= n && n <= 21) return digits + std::string(n - k, '0');
+    if (0 < n && n <= 21) return digits.substr(0, n) + "." + digits.substr(n);
+    if (-6 < n && n <= 0) return "0." + std::string(-n, '0') + digits;
+    std::string exponent = (n - 1 < 0 ? "-" : "+") + std::to_string(std::abs(n - 1));
+    return digits.substr(0, 1) + (k > 1 ? "." + digits.substr(1) : "") + "e" + exponent;
 }
 
 jsValue ValueTable::Undefined() const {
@@ -102,7 +112,11 @@ jsValue ValueTable::FromRemote(const nlohmann::json& remote) {
         std::string special = remote.value("unserializableValue", "NaN");
         return Other(JSTYPE_NUMBER, special == "-0" ? "0" : special);
     }
-    if (type == "bigint") return Other(JSTYPE_NUMBER, remote.value("unserializableValue", "0"));
+    if (type == "bigint") {
+        std::string text = remote.value("unserializableValue", "0n");  // 10n: String gives 10
+        if (!text.empty() && text.back() == 'n') text.pop_back();
+        return Other(JSTYPE_NUMBER, text);
+    }
     if (type == "string")
         return String(value != remote.end() && value->is_string() ? value->get<std::string>() : "");
     if (type == "boolean")

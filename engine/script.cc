@@ -4,6 +4,7 @@
 #include <random>
 
 #include "engine/engine.h"
+#include "engine/json_text.h"
 
 extern "C" const char engine_bridge_js[];
 
@@ -114,7 +115,7 @@ jsValue Engine::Run(View& view, wkeWebFrameHandle frame, const std::string& utf8
 void Engine::OnBridgeMessage(View& view, const std::string& payload) {
     // A call still parked never paused: its page was inside another page's pause.
     if (!view.pendingBridgePayload.empty()) DeliverUnansweredCall(view);
-    nlohmann::json call = nlohmann::json::parse(payload, nullptr, false);
+    nlohmann::json call = ParseLenient(payload);
     // Reply-only calls come gathered: [[call, call, ...]].
     if (call.is_array() && call.size() == 1 && call[0].is_array()) {
         for (const auto& one : call[0]) CallBound(view, one);
@@ -176,7 +177,7 @@ void Engine::OnDebuggerPaused(View& view, const nlohmann::json& params) {
         return;
     }
     std::string callFrame = frames[0].value("callFrameId", "");
-    nlohmann::json payload = nlohmann::json::parse(view.pendingBridgePayload, nullptr, false);
+    nlohmann::json payload = ParseLenient(view.pendingBridgePayload);
     view.pendingBridgePayload.clear();
     jsValue answer = CallBound(view, payload);
     int scope = AnswerScope(frames[0]);
@@ -204,7 +205,7 @@ void Engine::DeliverUnansweredCall(View& view) {
                      "qirlen engine: a page called a bound function while another page on the "
                      "same renderer was paused; its answer could not reach it\n");
     }
-    nlohmann::json payload = nlohmann::json::parse(view.pendingBridgePayload, nullptr, false);
+    nlohmann::json payload = ParseLenient(view.pendingBridgePayload);
     view.pendingBridgePayload.clear();
     CallBound(view, payload);
 }

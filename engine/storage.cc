@@ -1,8 +1,14 @@
 // Cookies, local storage kept across runs, and the page's icon.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "engine/base64.h"
 #include "engine/engine.h"
@@ -75,21 +81,37 @@ nlohmann::json ReadJson(const std::string& path) {
     return nlohmann::json::parse(text.str(), nullptr, false);
 }
 
+// The kept cookies include HttpOnly and session cookies: only the user may read them. The
+// directories the engine makes for them are the user's alone too.
 void WriteJson(const std::string& path, const nlohmann::json& value) {
     auto slash = path.find_last_of('/');
     std::string dir = path.substr(0, slash);
     std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp);
-        if (!out) {
-            // The directory may not exist yet: make it and try once more.
-            std::filesystem::create_directories(dir);
-            out.open(tmp);
-        }
-        if (!out) return;
-        out << value.dump(1, ' ', false, nlohmann::json::error_handler_t::replace);
+    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        // The directory may not exist yet: make it and try once more.
+        std::error_code ignored;
+        std::filesystem::path missing = dir;
+        std::vector<std::filesystem::path> made;
+        for (auto p = missing; !p.empty() && !std::filesystem::exists(p, ignored);
+             p = p.parent_path())
+            made.push_back(p);
+        std::filesystem::create_directories(dir, ignored);
+        for (const auto& p : made) chmod(p.c_str(), 0700);
+        fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     }
-    std::rename(tmp.c_str(), path.c_str());
+    if (fd < 0) return;
+    fchmod(fd, 0600);  // a file left by an older version may have been readable by others
+    std::string text = value.dump(1, ' ', false, nlohmann::json::error_handler_t::replace);
+    bool written = true;
+    for (size_t done = 0; written && done < text.size();) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        written = n > 0;
+        if (written) done += static_cast<size_t>(n);
+    }
+    close(fd);
+    if (written) std::rename(tmp.c_str(), path.c_str());
 }
 
 }  // namespace

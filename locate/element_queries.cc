@@ -32,6 +32,13 @@ locate::Outcome Run(WebAutomation& web, const std::string& kind, const std::stri
     return locate::RunElementOperation(web, {kind, text, index, frame}, operation);
 }
 
+// A reader sends its page function after the expression and reports what it gives.
+locate::ElementOperation Reader(const char* definition, const char* call) {
+    return {"",
+            std::string("\r\n") + definition + "\r\nwindow.top.GetAttributeBack(" + call + ");\r\n",
+            true};
+}
+
 }  // namespace
 
 std::string WebAutomation::BuildLocatorExpression(const std::string& kind, const std::string& text,
@@ -60,21 +67,14 @@ bool WebAutomation::MarkElement(const std::string& kind, const std::string& text
 
 std::string WebAutomation::GetElementXPath(const std::string& kind, const std::string& text,
                                            int32_t index, FrameId frame) {
-    return locate::TextResult(Run(*this, kind, text, index, frame,
-                                  {"",
-                                   std::string("\r\n") + locate_read_xpath_js +
-                                       "\r\nwindow.top.GetAttributeBack(readXPath(l_Object));\r\n",
-                                   true}));
+    return locate::TextResult(
+        Run(*this, kind, text, index, frame, Reader(locate_read_xpath_js, "readXPath(l_Object)")));
 }
 
 std::string WebAutomation::GetElementPath(const std::string& kind, const std::string& text,
                                           int32_t index, FrameId frame) {
-    return locate::TextResult(
-        Run(*this, kind, text, index, frame,
-            {"",
-             std::string("\r\n") + locate_read_selector_js +
-                 "\r\nwindow.top.GetAttributeBack(readSelector(l_Object));\r\n",
-             true}));
+    return locate::TextResult(Run(*this, kind, text, index, frame,
+                                  Reader(locate_read_selector_js, "readSelector(l_Object)")));
 }
 
 std::string WebAutomation::GetElementSelector(const std::string& kind, const std::string& text,

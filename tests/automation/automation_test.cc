@@ -15,6 +15,7 @@
 #include "platform/module.h"
 #include "platform/paths.h"
 #include "platform/sinks.h"
+#include "tests/support/host_loop.h"
 #include "tests/support/http_server.h"
 
 using automation::Bridge;
@@ -31,14 +32,7 @@ std::string Gbk(const char* utf8) {
 }
 
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        pollfd pfd{Engine().wkeGetEventFd(), POLLIN, 0};
-        poll(&pfd, 1, 50);
-        Engine().wkeWake(nullptr);
-    }
-    return true;
+    return testsupport::PumpHostLoop(done, timeoutMs);
 }
 
 int loads = 0;

@@ -139,6 +139,31 @@ TEST_F(Failures, ANavigationThatStopsBeforeItsAbortIsAnsweredIsNoSuccess) {
     testing::internal::GetCapturedStderr();
 }
 
+int pipeSignals = 0;
+
+// The engine leaves the host's signal dispositions alone: a write to a browser that died
+// neither raises SIGPIPE in the host nor changes what the host does with it.
+TEST_F(Failures, WritingToADeadBrowserLeavesTheHostsSignalsAlone) {
+    struct sigaction mine {
+    }, seen{}, before{};
+    mine.sa_handler = [](int) { ++pipeSignals; };
+    sigemptyset(&mine.sa_mask);
+    sigaction(SIGPIPE, &mine, &before);
+    Start(nullptr);
+    wkeWebView view = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 100, 100);
+    ASSERT_NE(view, nullptr);
+    wkeLoadHTML(view, "<p>x</p>");
+    PumpUntil([&] { return wkeIsLoaded(view); });
+    KillBrowser();
+    usleep(200 * 1000);
+    for (int i = 0; i < 3; ++i) Eval(view, "return 1");
+    sigaction(SIGPIPE, nullptr, &seen);
+    EXPECT_EQ(seen.sa_handler, mine.sa_handler);
+    EXPECT_EQ(pipeSignals, 0);
+    sigaction(SIGPIPE, &before, nullptr);
+    testing::internal::GetCapturedStderr();
+}
+
 int probeCalls = 0;
 jsValue Probe(jsExecState es, void*) {
     ++probeCalls;

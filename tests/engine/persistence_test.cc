@@ -39,6 +39,19 @@ TEST(Persistence, CookiesAndLocalStorageSurviveARestart) {
          "document.cookie = 'visit=第一次; max-age=3600'; localStorage.setItem('note', '记住');");
     wkeSetCookie(view, server.Url("/").c_str(), "jar=1; max-age=3600");
     wkeShutdown();
+    // What is kept holds HttpOnly and session cookies: the user's alone.
+    using std::filesystem::perms;
+    int files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+        perms mode = entry.status().permissions() & perms::all;
+        if (entry.is_directory()) {
+            EXPECT_EQ(mode, perms::owner_all) << entry.path();
+        } else {
+            ++files;
+            EXPECT_EQ(mode, perms::owner_read | perms::owner_write) << entry.path();
+        }
+    }
+    EXPECT_EQ(files, 2);  // the cookie jar and the local storage
 
     view = OpenView(dir);
     ASSERT_NE(view, nullptr);

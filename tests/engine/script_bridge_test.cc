@@ -171,6 +171,18 @@ TEST_F(ScriptBridge, ResultsAndFailuresAsText) {
     EXPECT_EQ(std::u16string(jsToTempStringW(wkeGlobalExec(view_), v)), u"child标题");
 }
 
+TEST_F(ScriptBridge, LoneSurrogatesArriveMarkedInsteadOfLosingTheMessage) {
+    ASSERT_EQ(LoadAndWait(view_, server_->Url("/child")), WKE_LOADING_SUCCEEDED);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Eval(view_, "return 'a\\ud800b';"),
+              "a\xEF\xBF\xBD"
+              "b");
+    EXPECT_EQ(Eval(view_, "return window.top.Echo('x\\udc00');"), "答:x\xEF\xBF\xBD");
+    EXPECT_EQ(Eval(view_, "window.top.Posted('\\ud800'); return 1;"), "1");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(calls, (std::vector<std::string>{"Echo(x\xEF\xBF\xBD)", "silent:\xEF\xBF\xBD"}));
+}
+
 TEST_F(ScriptBridge, ARunawayScriptIsStoppedAndTheViewGoesOn) {
     ASSERT_EQ(LoadAndWait(view_, server_->Url("/child")), WKE_LOADING_SUCCEEDED);
     auto start = std::chrono::steady_clock::now();

@@ -8,6 +8,7 @@
 #include "engine/base64.h"
 #include "engine/engine.h"
 #include "engine/js_values.h"
+#include "engine/json_text.h"
 
 using namespace engine;
 
@@ -48,6 +49,16 @@ TEST(NumbersAsText, AsJavaScriptWritesThem) {
         {0.1 + 0.2, "0.30000000000000004"},
         {1e20, "100000000000000000000"},
         {2147483648.0, "2147483648"},
+        {1e-7, "1e-7"},
+        {-1e-7, "-1e-7"},
+        {0.000001, "0.000001"},
+        {0.0000015, "0.0000015"},
+        {1152921504606846976.0, "1152921504606847000"},  // 2**60, shortest digits
+        {1e21, "1e+21"},
+        {1.5e300, "1.5e+300"},
+        {123e-20, "1.23e-18"},
+        {5e-324, "5e-324"},
+        {1.7976931348623157e308, "1.7976931348623157e+308"},
         {NAN, "NaN"},
         {-INFINITY, "-Infinity"},
     };
@@ -69,6 +80,7 @@ TEST(ScriptValues, FromTheProtocolAndTheBridge) {
     EXPECT_EQ(remote(R"({"type":"object","subtype":"array","value":[1,"b",[2,3]]})").text,
               "1,b,2,3");
     EXPECT_EQ(remote(R"({"type":"undefined"})").type, JSTYPE_UNDEFINED);
+    EXPECT_EQ(remote(R"({"type":"bigint","unserializableValue":"10n"})").text, "10");
 
     auto bridged = [&](const char* type, const char* text) {
         return values.Get(values.FromBridge(nlohmann::json::array({type, text})));
@@ -84,6 +96,27 @@ TEST(ScriptValues, FromTheProtocolAndTheBridge) {
     EXPECT_EQ(values.Get(values.Int(-1)).text, "-1");
     EXPECT_EQ(values.Get(values.Int(INT32_MIN)).number, INT32_MIN);
     EXPECT_EQ(values.ToArgument(values.Number(-0.5)), nlohmann::json({{"value", -0.5}}));
+}
+
+TEST(ProtocolText, LoneSurrogatesAreReplacedNotFatal) {
+    struct Row {
+        const char* json;
+        const char* text;
+    } rows[] = {
+        {R"(["a\ud800b"])",
+         "a\xEF\xBF\xBD"
+         "b"},                                        // a lone high half
+        {R"(["\udc00"])", "\xEF\xBF\xBD"},            // a lone low half
+        {R"(["\ud83d\ude00"])", "\xF0\x9F\x98\x80"},  // a proper pair stays
+        {R"(["\\ud800"])", "\\ud800"},                // an escaped backslash
+        {R"(["\ud800\ud800\ude00"])", "\xEF\xBF\xBD\xF0\x90\x88\x80"},
+    };
+    for (const auto& r : rows) {
+        nlohmann::json parsed = ParseLenient(r.json);
+        ASSERT_TRUE(parsed.is_array()) << r.json;
+        EXPECT_EQ(parsed[0].get<std::string>(), r.text) << r.json;
+    }
+    EXPECT_TRUE(ParseLenient("not json \\ud800").is_discarded());
 }
 
 TEST(HostText, IsGbkWhateverItLooksLike) {

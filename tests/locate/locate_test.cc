@@ -15,6 +15,7 @@
 #include "locate/locator_expression.h"
 #include "locate/script_literal.h"
 #include "platform/codepage.h"
+#include "tests/support/host_loop.h"
 #include "tests/support/http_server.h"
 
 using automation::Bridge;
@@ -106,14 +107,7 @@ TEST(LocatorExpression, CallerTextsReachTheLiteralEscaped) {
 // ---- on pages -------------------------------------------------------------------------
 
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        pollfd pfd{Engine().wkeGetEventFd(), POLLIN, 0};
-        poll(&pfd, 1, 20);
-        Engine().wkeWake(nullptr);
-    }
-    return true;
+    return testsupport::PumpHostLoop(done, timeoutMs);
 }
 
 int loads = 0;
