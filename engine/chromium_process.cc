@@ -146,7 +146,7 @@ std::vector<std::string> ChromiumSwitches(const std::string& profileDir) {
         // all frames of a page share one renderer and may script each other.
         "--disable-web-security",
         "--disable-site-isolation-trials",
-        "--disable-features=IsolateOrigins,site-per-process,LocalNetworkAccessChecks",
+        "--disable-features=IsolateOrigins,site-per-process",
         // A hidden view never plays sound.
         "--mute-audio",
         // Password and translation prompts have no one to answer them.
