@@ -61,7 +61,10 @@ CallResult Connection::Call(const std::string& method, const json& params,
     awaited_.insert(id);
     auto start = Clock::now();
     auto handlerAtStart = handlerTime_;
-    bool stalled = false;
+    // A stall is reported again every kRestallMs: a stop request may end some other task
+    // of the page (one that was busy when the command came) instead of the command's own.
+    constexpr long kRestallMs = 250;
+    long nextStallMs = stallMs;
     for (;;) {
         if (auto it = arrived_.find(id); it != arrived_.end()) {
             CallResult r = std::move(it->second);
@@ -72,8 +75,8 @@ CallResult Connection::Call(const std::string& method, const json& params,
         if (dead_) break;
         auto waited = Clock::now() - start - (handlerTime_ - handlerAtStart);
         auto waitedMs = std::chrono::duration_cast<std::chrono::milliseconds>(waited).count();
-        if (onStall && !stalled && stallMs >= 0 && waitedMs >= stallMs) {
-            stalled = true;
+        if (onStall && stallMs >= 0 && waitedMs >= nextStallMs) {
+            nextStallMs = waitedMs + kRestallMs;
             onStall();
             continue;
         }
@@ -82,7 +85,7 @@ CallResult Connection::Call(const std::string& method, const json& params,
             return {false, {}, method + " got no answer in time"};
         }
         long next = timeoutMs - waitedMs;
-        if (onStall && !stalled && stallMs >= 0) next = std::min<long>(next, stallMs - waitedMs);
+        if (onStall && stallMs >= 0) next = std::min<long>(next, nextStallMs - waitedMs);
         if (HandleInbox([&] { return arrived_.count(id) > 0; })) continue;
         if (closed_) {
             MarkDead();

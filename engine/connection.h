@@ -40,8 +40,8 @@ class Connection {
              ReplyHandler onReply = nullptr);
 
     // Sends a command and waits for its answer. `timeoutMs` bounds the wait; `onStall`, if
-    // given, is called once when the wait reaches `stallMs` (the time spent in the event
-    // handler does not count).
+    // given, is called when the wait reaches `stallMs` and again every 250 ms after that
+    // until the answer comes (the time spent in the event handler does not count).
     CallResult Call(const std::string& method, const json& params, const std::string& session,
                     int timeoutMs = 30000, int stallMs = -1, StallHandler onStall = nullptr);
 

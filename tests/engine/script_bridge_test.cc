@@ -171,6 +171,22 @@ TEST_F(ScriptBridge, ResultsAndFailuresAsText) {
     EXPECT_EQ(std::u16string(jsToTempStringW(wkeGlobalExec(view_), v)), u"child标题");
 }
 
+// The page is busy with a task of its own when the run comes: the first stop request ends
+// that task, and the run, which starts only then, must be stopped too.
+TEST_F(ScriptBridge, ARunawayScriptIsStoppedAlsoWhenThePageWasBusyAsItStarted) {
+    ASSERT_EQ(LoadAndWait(view_, server_->Url("/child")), WKE_LOADING_SUCCEEDED);
+    Eval(view_,
+         "setTimeout(function(){ var t = Date.now(); while (Date.now() - t < 2500) {} }, 0);"
+         "return 1;");
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Eval(view_, "while (true) {}"), "undefined");
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // Stopped soon after the 2 s limit, not left to the hard cap 3 s later.
+    EXPECT_LT(seconds, 4.5);
+    EXPECT_EQ(Eval(view_, "return 6 * 7;"), "42");
+}
+
 TEST_F(ScriptBridge, LoneSurrogatesArriveMarkedInsteadOfLosingTheMessage) {
     ASSERT_EQ(LoadAndWait(view_, server_->Url("/child")), WKE_LOADING_SUCCEEDED);
     auto start = std::chrono::steady_clock::now();
