@@ -163,12 +163,25 @@ ChromiumProcess::~ChromiumProcess() {
     Stop();
 }
 
+namespace {
+
+// No real message comes near this (a full-page picture is tens of megabytes); a browser that
+// writes more without ending its message is broken, and keeping it all would exhaust memory.
+size_t MaxMessageBytes() {
+    const char* text = std::getenv("QIRLEN_MAX_MESSAGE_BYTES");
+    long long v = text ? std::atoll(text) : 0;
+    return v > 0 ? static_cast<size_t>(v) : size_t{512} << 20;
+}
+
+}  // namespace
+
 bool ChromiumProcess::Start(std::string* why) {
     std::string binary = FindChromium();
     if (binary.empty()) {
         *why = "Chromium not found (install the chromium package or set QIRLEN_CHROMIUM)";
         return false;
     }
+    maxMessageBytes_ = MaxMessageBytes();
     RemoveAbandonedProfiles("/tmp");
     std::string tmpl = std::string("/tmp/") + kProfilePrefix + "XXXXXX";
     if (!mkdtemp(tmpl.data())) {
@@ -300,6 +313,13 @@ bool ChromiumProcess::ReadAvailable(std::vector<std::string>& out) {
                 from = nul + 1;
             }
             pending_.erase(0, from);
+            if (pending_.size() > maxMessageBytes_) {
+                pending_.clear();
+                pending_.shrink_to_fit();
+                Abandon("Chromium sent a message longer than " + std::to_string(maxMessageBytes_) +
+                        " bytes");
+                return false;
+            }
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
@@ -315,6 +335,17 @@ bool ChromiumProcess::WaitReadable(int timeoutMs) const {
     do r = poll(&pfd, 1, timeoutMs);
     while (r < 0 && errno == EINTR);
     return r > 0;
+}
+
+void ChromiumProcess::Abandon(const std::string& why) {
+    if (pid_ > 0) {
+        kill(-pid_, SIGKILL);
+        kill(pid_, SIGKILL);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
+    exitReason_ = why;
 }
 
 std::string ChromiumProcess::ExitReason() {

@@ -35,6 +35,8 @@ class ChromiumProcess {
 
     // Ends the child (if still running) and describes how it ended.
     std::string Stop();
+    // Ends a child that broke the protocol; `why` is then how it ended.
+    void Abandon(const std::string& why);
     // After ReadAvailable returned false: how the child ended.
     std::string ExitReason();
 
@@ -43,6 +45,7 @@ class ChromiumProcess {
     int toChromium_ = -1;
     int fromChromium_ = -1;
     std::string pending_;
+    size_t maxMessageBytes_ = size_t{512} << 20;
     std::string profileDir_;
     std::string exitReason_;
 };

@@ -135,7 +135,15 @@ bool Connection::ReadInbox(int timeoutMs) {
 void Connection::Handle(const std::string& text) {
     Log("<<", text);
     json message = ParseLenient(text);
-    if (!message.is_object()) return;  // not protocol: ignore rather than guess
+    if (message.is_discarded()) {
+        // Not JSON at all: whatever talks on the pipe is not a browser we can trust.
+        process_.Abandon("Chromium sent something that is not the protocol");
+        inbox_.clear();
+        closed_ = true;
+        MarkDead();
+        return;
+    }
+    if (!message.is_object()) return;  // JSON of another shape: dropped
     auto idField = message.find("id");
     if (idField != message.end() && idField->is_number_integer()) {
         int id = idField->get<int>();

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -137,6 +138,32 @@ TEST_F(Failures, ANavigationThatStopsBeforeItsAbortIsAnsweredIsNoSuccess) {
     EXPECT_EQ(watcher.Wait(5000).result, WKE_LOADING_CANCELED);
     EXPECT_EQ(watcher.all().size(), 1u);
     testing::internal::GetCapturedStderr();
+}
+
+// A browser that writes something that is not the protocol, or a message that never ends,
+// is dead at once: the next call answers with its empty result without waiting, and the
+// host's memory does not grow with what it writes.
+TEST_F(Failures, ABrowserThatTalksNonsenseIsDeadAtOnce) {
+    setenv("QIRLEN_MAX_MESSAGE_BYTES", "8388608", 1);
+    struct Case {
+        const char* url;
+        const char* said;
+    } cases[] = {{"http://x.invalid/not-json", "not the protocol"},
+                 {"http://x.invalid/endless", "longer than 8388608 bytes"}};
+    for (const auto& c : cases) {
+        Start(FAKE_CHROMIUM);
+        wkeWebView view = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 100, 100);
+        ASSERT_NE(view, nullptr);
+        wkeLoadURL(view, c.url);
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Eval(view, "return 1"), "undefined");
+        EXPECT_EQ(Eval(view, "return 1"), "undefined");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.url;
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find(c.said), std::string::npos) << err;
+        wkeShutdown();
+    }
+    unsetenv("QIRLEN_MAX_MESSAGE_BYTES");
 }
 
 int pipeSignals = 0;

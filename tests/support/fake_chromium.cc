@@ -16,8 +16,8 @@ void Send(const std::string& text) {
 }
 
 void Garbage(const std::string& session) {
-    for (const char* junk : {"not json at all", "[1,2,3]", "{\"id\":\"seven\"}", "{\"method\":5}",
-                             "{\"id\":99999,\"result\":{}}", "{\"id\":1.5}", "{}", "\xff\xfe{"})
+    for (const char* junk : {"[1,2,3]", "{\"id\":\"seven\"}", "{\"method\":5}",
+                             "{\"id\":99999,\"result\":{}}", "{\"id\":1.5}", "{}", "\"text\"", "7"})
         Send(junk);
     auto event = [&](const char* method, json params) {
         Send(json{{"method", method}, {"sessionId", session}, {"params", params}}.dump());
@@ -94,6 +94,12 @@ int main() {
                     Send(json{{"method", e}, {"sessionId", session}, {"params", {{"frameId", "F"}}}}
                              .dump());
                 result = {{"frameId", "F"}, {"loaderId", "L"}, {"errorText", "net::ERR_ABORTED"}};
+            } else if (method == "Page.navigate" && url.find("not-json") != std::string::npos) {
+                Send("not json at all");
+            } else if (method == "Page.navigate" && url.find("endless") != std::string::npos) {
+                std::string block(1 << 20, 'x');  // one message that never ends
+                for (;;)
+                    if (write(4, block.data(), block.size()) < 0) return 0;
             } else if (method == "Page.navigate") {
                 Garbage(session);
             }
