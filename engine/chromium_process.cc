@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -90,16 +91,29 @@ void CloseFd(int& fd) {
 
 constexpr const char* kProfilePrefix = "qirlen-profile-";
 
+bool Gone(pid_t pidOrGroup) {
+    return kill(pidOrGroup, 0) != 0 && errno == ESRCH;
+}
+
 // Profiles of engines that ended without shutting down (killed, say) are removed by the next
-// engine that starts: each profile names the process that owns it.
+// engine that starts. Each profile names the host that owns it and its Chromium's process
+// group: it goes only when both are gone, since a browser outlives a killed host for a while
+// and keeps writing. A profile without its owner file (one a browser wrote into after it was
+// removed) goes once it has been left alone for a while.
 void RemoveAbandonedProfiles(const std::filesystem::path& dir) {
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
         if (entry.path().filename().string().rfind(kProfilePrefix, 0) != 0) continue;
         std::ifstream owner(entry.path() / "owner");
-        pid_t pid = 0;
-        if (!(owner >> pid) || pid <= 0) continue;
-        if (kill(pid, 0) == 0 || errno != ESRCH) continue;
+        pid_t host = 0, browser = 0;
+        if (owner >> host) {
+            owner >> browser;
+            if (!Gone(host) || (browser > 0 && !Gone(-browser))) continue;
+        } else {
+            auto age = std::filesystem::file_time_type::clock::now() -
+                       std::filesystem::last_write_time(entry.path(), ec);
+            if (ec || age < std::chrono::minutes(10)) continue;
+        }
         std::filesystem::remove_all(entry.path(), ec);
     }
 }
@@ -233,6 +247,7 @@ bool ChromiumProcess::Start(std::string* why) {
     ssize_t got = read(report[0], &execError, sizeof execError);
     close(report[0]);
     pid_ = pid;
+    std::ofstream(profileDir_ + "/owner") << getpid() << " " << pid << "\n";
     toChromium_ = in[1];
     fromChromium_ = out[0];
     if (got == sizeof execError) {

@@ -14,7 +14,8 @@
     X(wkeGetWindowHandle)                                                                         \
     X(wkeSetWindowTitleW)                                                                         \
     X(wkeSetTransparent)                                                                          \
-    X(wkeLoadURL) X(wkeLoadURLW) X(wkeLoadHTML) X(wkeReload) X(wkeStopLoading) X(wkeIsLoaded) X(  \
+    X(wkeLoadURL)                                                                                 \
+    X(wkeLoadURLW) X(wkeLoadHTML) X(wkeReload) X(wkeStopLoading) X(wkeIsLoaded) X(                \
         wkeIsLoadComplete) X(wkeIsLoadFailed) X(wkeGetURL) X(wkeGetTitle) X(wkeRunJsByFrame)      \
         X(wkeRunJSW) X(wkeGlobalExec) X(wkeWebFrameGetMainFrame) X(wkeJsBindFunction) X(          \
             jsArgCount) X(jsArg) X(jsTypeOf) X(jsToString) X(jsToTempStringW) X(jsUndefined)      \

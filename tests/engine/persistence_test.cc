@@ -1,8 +1,12 @@
 // Cookies and local storage kept in the view's two storage directories outlive the engine.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "engine/wke.h"
@@ -70,6 +74,49 @@ TEST(Persistence, CookiesAndLocalStorageSurviveARestart) {
     EXPECT_EQ(Eval(view, "return localStorage.getItem('note')"), "null");
     wkeShutdown();
     std::filesystem::remove_all(dir);
+}
+
+// A process that has ended, for an owner that is gone.
+pid_t EndedProcess() {
+    pid_t pid = fork();
+    if (pid == 0) _exit(0);
+    waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+// A profile left by a killed host goes only when its browser is gone too, and a profile that
+// lost its owner file goes once it has been left alone.
+TEST(Persistence, AbandonedProfilesGoOnlyWhenTheirBrowserIsGone) {
+    namespace fs = std::filesystem;
+    pid_t browser = fork();  // stands in for a browser that outlived its killed host
+    if (browser == 0) {
+        setpgid(0, 0);
+        pause();
+        _exit(0);
+    }
+    setpgid(browser, browser);
+    std::string tag = std::to_string(getpid());
+    fs::path busy = fs::path("/tmp") / ("qirlen-profile-busy" + tag);
+    fs::path ownerless = fs::path("/tmp") / ("qirlen-profile-ownerless" + tag);
+    fs::path fresh = fs::path("/tmp") / ("qirlen-profile-fresh" + tag);
+    for (const auto& d : {busy, ownerless, fresh}) fs::create_directories(d);
+    std::ofstream(busy / "owner") << EndedProcess() << " " << browser << "\n";
+    fs::last_write_time(ownerless, fs::file_time_type::clock::now() - std::chrono::hours(1));
+
+    auto startEngine = [] {
+        wkeInitializeEx(nullptr);
+        wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 100, 100);
+        wkeShutdown();
+    };
+    startEngine();
+    EXPECT_TRUE(fs::exists(busy));  // its browser still runs
+    EXPECT_FALSE(fs::exists(ownerless));
+    EXPECT_TRUE(fs::exists(fresh));
+    kill(browser, SIGKILL);
+    waitpid(browser, nullptr, 0);
+    startEngine();
+    EXPECT_FALSE(fs::exists(busy));
+    fs::remove_all(fresh);
 }
 
 TEST(Persistence, AFreshViewRunsScriptsBeforeAnyLoad) {
