@@ -53,9 +53,27 @@ int Connection::Post(const std::string& method, const json& params, const std::s
     return id;
 }
 
+// A browser that let a command go unanswered (stopped, say) is not waited for again until it
+// has been heard from: a look at the pipe is enough to tell, and one probe asks it.
+bool Connection::StillUnresponsive() {
+    if (!unresponsive_) return false;
+    bool alive = ReadInbox(0);
+    if (!inbox_.empty() || !alive) {  // heard from, or gone: either way no more waiting here
+        unresponsive_ = false;
+        return false;
+    }
+    if (!probeSent_) {
+        probeSent_ = true;
+        Post("Browser.getVersion", json::object(), "",
+             [this](const CallResult&) { unresponsive_ = false; });
+    }
+    return true;
+}
+
 CallResult Connection::Call(const std::string& method, const json& params,
                             const std::string& session, int timeoutMs, int stallMs,
                             StallHandler onStall) {
+    if (StillUnresponsive()) return {false, {}, "the browser does not answer"};
     int id = Post(method, params, session);
     if (id < 0) return {false, {}, "the browser is not running"};
     awaited_.insert(id);
@@ -82,6 +100,15 @@ CallResult Connection::Call(const std::string& method, const json& params,
         }
         if (waitedMs >= timeoutMs) {
             awaited_.erase(id);
+            unresponsive_ = true;
+            probeSent_ = false;
+            if (!toldUnresponsive_) {
+                toldUnresponsive_ = true;
+                std::fprintf(stderr,
+                             "qirlen engine: Chromium did not answer %s in time; calls return at "
+                             "once until it answers again\n",
+                             method.c_str());
+            }
             return {false, {}, method + " got no answer in time"};
         }
         long next = timeoutMs - waitedMs;
@@ -175,7 +202,7 @@ void Connection::Handle(const std::string& text) {
 }
 
 void Connection::Reset() {
-    dead_ = closed_ = false;
+    dead_ = closed_ = unresponsive_ = probeSent_ = false;
     inbox_.clear();
     replyHandlers_.clear();
     arrived_.clear();

@@ -53,6 +53,9 @@ class Connection {
     bool HasUnhandled() const { return !inbox_.empty(); }
 
     bool dead() const { return dead_; }
+    // After a command went unanswered, commands fail at once until the browser is heard from
+    // again (any message; one probe is sent to ask).
+    bool unresponsive() const { return unresponsive_; }
     // Forgets everything about the previous browser, for a new one on the same process object.
     void Reset();
     int readFd() const { return process_.readFd(); }
@@ -65,6 +68,7 @@ class Connection {
     bool HandleInbox(const std::function<bool()>& done);
     bool ReadInbox(int timeoutMs);
     void MarkDead();
+    bool StillUnresponsive();
 
     ChromiumProcess& process_;
     EventHandler onEvent_;
@@ -72,6 +76,7 @@ class Connection {
     int nextId_ = 1;
     bool dead_ = false;
     bool closed_ = false;  // the pipe reached its end; dead once the inbox is handled
+    bool unresponsive_ = false, probeSent_ = false, toldUnresponsive_ = false;
     std::map<int, ReplyHandler> replyHandlers_;
     std::map<int, CallResult> arrived_;  // answers for commands someone is waiting on
     std::set<int> awaited_;

@@ -166,6 +166,29 @@ TEST_F(Failures, ABrowserThatTalksNonsenseIsDeadAtOnce) {
     unsetenv("QIRLEN_MAX_MESSAGE_BYTES");
 }
 
+// A stopped browser costs one time-out; after it, calls give their empty results at once
+// until the browser answers again.
+TEST_F(Failures, AStoppedBrowserIsWaitedForOnlyOnce) {
+    Start(nullptr);
+    wkeWebView view = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 100, 100);
+    ASSERT_NE(view, nullptr);
+    wkeLoadHTML(view, "<p>x</p>");
+    PumpUntil([&] { return wkeIsLoaded(view); });
+    std::vector<pid_t> browsers = Children();
+    for (pid_t pid : browsers) kill(-pid, SIGSTOP);
+    EXPECT_EQ(Eval(view, "return 1"), "undefined");  // the one wait
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Eval(view, "return 2"), "undefined");
+    wkeSetDeviceParameter(view, "screen.width", nullptr, 300, 0);
+    EXPECT_EQ(std::string(wkeGetCookie(view)), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    for (pid_t pid : browsers) kill(-pid, SIGCONT);
+    EXPECT_TRUE(PumpUntil([&] { return Eval(view, "return 3") == "3"; }, 10000));
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("did not answer"), std::string::npos) << err;
+    EXPECT_EQ(err.find("did not answer"), err.rfind("did not answer")) << err;  // said once
+}
+
 int pipeSignals = 0;
 
 // The engine leaves the host's signal dispositions alone: a write to a browser that died
