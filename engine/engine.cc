@@ -200,8 +200,9 @@ bool Engine::AttachView(View& view) {
     Post(view, "Page.enable");
     Post(view, "Runtime.enable");
     Post(view, "Page.setInterceptFileChooserDialog", {{"enabled", true}});
-    Post(view, "Runtime.addBinding", {{"name", "__qirlenTitle"}});
-    Post(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", std::string(engine_title_js)}});
+    AddEngineBinding(view, "__qirlenTitle");
+    Post(view, "Page.addScriptToEvaluateOnNewDocument",
+         {{"source", std::string(engine_title_js)}, {"worldName", kEngineWorld}});
     CallResult tree = Call(view, "Page.getFrameTree");
     if (!tree.ok) return false;
     std::function<void(const nlohmann::json&, const std::string&)> add =

@@ -33,6 +33,9 @@ struct ExecState {
     std::vector<jsValue> args;
 };
 
+// The world the engine's own page scripts run in, apart from the page's.
+constexpr const char* kEngineWorld = "qirlen-engine";
+
 class Engine {
   public:
     static Engine& Get();
@@ -77,6 +80,12 @@ class Engine {
     // names the one in place) and, when `runNow`, runs it in the documents already there.
     void InstallPageScript(View& view, std::string& scriptId, const std::string& source,
                            bool runNow);
+    // The same for the engine's own watchers: they run in a world of their own, beside the
+    // page's, and the bindings they report through exist only there, out of the page's
+    // reach (a page could otherwise make the engine believe anything it says).
+    void InstallEngineScript(View& view, std::string& scriptId, const std::string& source,
+                             bool runNow);
+    void AddEngineBinding(View& view, const char* name);
     // Lets the host's event loop know that read messages still wait to be handled.
     void SignalIfUnhandled();
     jsExecState GlobalExec(const View& view);

@@ -112,8 +112,8 @@ void Engine::ApplyRequestHooks(View& view) {
 void Engine::ApplyHoverWatch(View& view) {
     if (view.hoverWatched || !view.on.mouseOverUrl || view.session.empty()) return;
     view.hoverWatched = true;
-    Post(view, "Runtime.addBinding", {{"name", "__qirlenHover"}});
-    InstallPageScript(view, view.hoverScriptId, engine_hover_js, true);
+    AddEngineBinding(view, "__qirlenHover");
+    InstallEngineScript(view, view.hoverScriptId, engine_hover_js, true);
 }
 
 void Engine::ApplyLifecycleEvents(View& view) {

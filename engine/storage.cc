@@ -201,7 +201,7 @@ void Engine::RestoreLocalStorage(View& view) {
         if (std::find(view.storageOrigins.begin(), view.storageOrigins.end(), origin) ==
             view.storageOrigins.end())
             view.storageOrigins.push_back(origin);
-    Post(view, "Runtime.addBinding", {{"name", "__qirlenRestored"}});
+    AddEngineBinding(view, "__qirlenRestored");
     ApplyRestoreScript(view);
 }
 
@@ -212,7 +212,7 @@ void Engine::ApplyRestoreScript(View& view) {
             std::string("(") + engine_restore_js + ")(" +
             view.storageToRestore.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
             ");";
-    InstallPageScript(view, view.restoreScriptId, source, false);
+    InstallEngineScript(view, view.restoreScriptId, source, false);
 }
 
 void Engine::OnStorageRestored(View& view, const std::string& origin) {

@@ -98,6 +98,14 @@ TEST_F(Notifications, TitleAddressAndDocumentReadyPerFrame) {
         3000);
     EXPECT_TRUE(log_.Has("title:新标题"));
     EXPECT_TRUE(log_.Has("url1:" + server_->Url("/moved")));
+    // The engine's own reporting functions are out of the page's reach, in every frame.
+    for (int frame : {1, 2, 3})
+        EXPECT_EQ(Eval(view_,
+                       "return typeof window.top.__qirlenTitle + typeof window.__qirlenHover + "
+                       "typeof window.__qirlenRestored;",
+                       frame),
+                  "undefinedundefinedundefined");
+    EXPECT_EQ(std::string(wkeGetTitle(view_)), "新标题");
 }
 
 TEST_F(Notifications, DialogsAreAnsweredByTheHost) {
