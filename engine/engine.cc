@@ -119,6 +119,7 @@ void Engine::Shutdown() {
     views_.clear();
     pending_.clear();
     callStack_.clear();
+    values_.Clear();
     process_.Stop();
     connection_.Reset();
     if (epollFd_ >= 0) close(epollFd_);

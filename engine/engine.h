@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -155,7 +156,9 @@ class Engine {
     void OnConsole(View& view, const std::string& method, const nlohmann::json& params);
     void FinishLoad(View& view, wkeLoadingResult result, const std::string& reason);
     void BeginLoad(View& view, const std::string& url);
-    jsValue CallBound(View& view, const nlohmann::json& payload);
+    // Runs the bound function a page called; its answer as a protocol argument, or nothing
+    // for undefined. The values of the call end with it.
+    std::optional<nlohmann::json> CallBound(View& view, const nlohmann::json& payload);
 
     ChromiumProcess process_;
     Connection connection_{process_};

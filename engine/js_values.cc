@@ -14,6 +14,7 @@ namespace {
 enum Tag : uint64_t { kUndefined = 1, kNull = 2, kTrue = 3, kFalse = 4, kInt = 5, kTable = 6 };
 constexpr int kTagShift = 48;
 constexpr size_t kRecycleAt = 8192;
+constexpr size_t kRecycleAtBytes = size_t{64} << 20;
 
 jsValue Make(Tag tag, uint64_t payload = 0) {
     return static_cast<jsValue>((static_cast<uint64_t>(tag) << kTagShift) | payload);
@@ -88,8 +89,7 @@ jsValue ValueTable::Int(int n) const {
 jsValue ValueTable::Number(double d) {
     if (d == std::floor(d) && d >= INT32_MIN && d <= INT32_MAX && !(d == 0 && std::signbit(d)))
         return Int(static_cast<int>(d));
-    ScriptValue v{JSTYPE_NUMBER, NumberToString(d), d, false};
-    table_.push_back(std::move(v));
+    Add(ScriptValue{JSTYPE_NUMBER, NumberToString(d), d, false});
     return Make(kTable, (static_cast<uint64_t>(generation_ & 0xFFFF) << 32) | (table_.size() - 1));
 }
 
@@ -98,7 +98,7 @@ jsValue ValueTable::String(std::string utf8) {
 }
 
 jsValue ValueTable::Other(jsType type, std::string text) {
-    table_.push_back(ScriptValue{type, std::move(text), 0, false});
+    Add(ScriptValue{type, std::move(text), 0, false});
     return Make(kTable, (static_cast<uint64_t>(generation_ & 0xFFFF) << 32) | (table_.size() - 1));
 }
 
@@ -205,9 +205,27 @@ nlohmann::json ValueTable::ToArgument(jsValue v) const {
     }
 }
 
+void ValueTable::Add(ScriptValue v) {
+    bytes_ += v.text.size();
+    table_.push_back(std::move(v));
+}
+
 void ValueTable::Recycle() {
-    if (table_.size() < kRecycleAt) return;
+    if (table_.size() < kRecycleAt && bytes_ < kRecycleAtBytes) return;
+    Clear();
+}
+
+void ValueTable::Release(size_t mark) {
+    while (table_.size() > mark) {
+        bytes_ -= table_.back().text.size();
+        table_.pop_back();
+    }
+}
+
+void ValueTable::Clear() {
     table_.clear();
+    table_.shrink_to_fit();
+    bytes_ = 0;
     ++generation_;
 }
 

@@ -39,11 +39,19 @@ class ValueTable {
     // The value as the protocol's CallArgument.
     nlohmann::json ToArgument(jsValue v) const;
 
-    // Forgets table entries when the table has grown large; call between top-level runs.
+    // Forgets table entries when the table has grown large, in count or in bytes; call
+    // between top-level runs.
     void Recycle();
+    // Values made after Mark() are forgotten by Release(mark): those of one bound call, whose
+    // life ends with the call.
+    size_t Mark() const { return table_.size(); }
+    void Release(size_t mark);
+    void Clear();
 
   private:
+    void Add(ScriptValue v);
     std::vector<ScriptValue> table_;
+    size_t bytes_ = 0;
     uint32_t generation_ = 1;
 };
 

@@ -203,15 +203,15 @@ void Engine::OnDebuggerPaused(View& view, const nlohmann::json& params) {
     std::string callFrame = frames[0].value("callFrameId", "");
     nlohmann::json payload = ParseLenient(view.pendingBridgePayload);
     view.pendingBridgePayload.clear();
-    jsValue answer = CallBound(view, payload);
+    std::optional<nlohmann::json> answer = CallBound(view, payload);
     int scope = AnswerScope(frames[0]);
     // The answer must be in place before the page goes on, and the protocol may handle a
     // resume ahead of a command sent just before it: so wait for this one.
-    if (values_.Get(answer).type != JSTYPE_UNDEFINED && scope >= 0)
+    if (answer && scope >= 0)
         connection_.Call("Debugger.setVariableValue",
                          {{"scopeNumber", scope},
                           {"variableName", "answer"},
-                          {"newValue", values_.ToArgument(answer)},
+                          {"newValue", *answer},
                           {"callFrameId", callFrame}},
                          session, 10000);
     connection_.Post("Debugger.resume", {}, session);
@@ -234,13 +234,13 @@ void Engine::DeliverUnansweredCall(View& view) {
     CallBound(view, payload);
 }
 
-jsValue Engine::CallBound(View& view, const nlohmann::json& payload) {
-    if (!payload.is_array() || payload.empty() || !payload[0].is_string())
-        return values_.Undefined();
+std::optional<nlohmann::json> Engine::CallBound(View& view, const nlohmann::json& payload) {
+    if (!payload.is_array() || payload.empty() || !payload[0].is_string()) return std::nullopt;
     std::string name = payload[0].get<std::string>();
     auto binding = std::find_if(bindings_.begin(), bindings_.end(),
                                 [&](const Binding& b) { return b.name == name; });
-    if (binding == bindings_.end() || !binding->fn) return values_.Undefined();
+    if (binding == bindings_.end() || !binding->fn) return std::nullopt;
+    size_t mark = values_.Mark();
     ExecState state{view.id, {}};
     for (size_t i = 1; i < payload.size(); ++i)
         state.args.push_back(values_.FromBridge(payload[i]));
@@ -250,7 +250,10 @@ jsValue Engine::CallBound(View& view, const nlohmann::json& payload) {
     Binding call = *binding;  // the list may change while the function runs
     jsValue answer = call.fn(es, call.param);
     callStack_.pop_back();
-    return answer;
+    std::optional<nlohmann::json> argument;
+    if (values_.Get(answer).type != JSTYPE_UNDEFINED) argument = values_.ToArgument(answer);
+    values_.Release(mark);
+    return argument;
 }
 
 jsExecState Engine::GlobalExec(const View& view) {

@@ -1,6 +1,8 @@
 // Scripts in frames and calls from page script into bound native functions.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -185,6 +187,34 @@ TEST_F(ScriptBridge, ARunawayScriptIsStoppedAlsoWhenThePageWasBusyAsItStarted) {
     // Stopped soon after the 2 s limit, not left to the hard cap 3 s later.
     EXPECT_LT(seconds, 4.5);
     EXPECT_EQ(Eval(view_, "return 6 * 7;"), "42");
+}
+
+size_t ResidentMegabytes() {
+    std::ifstream statm("/proc/self/statm");
+    size_t pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE)) >> 20;
+}
+
+// What pages hand the host lives as long as the call or run it came with, whatever its
+// size: many big texts do not pile up in the host.
+TEST_F(ScriptBridge, BigValuesFromThePageDoNotPileUp) {
+    ASSERT_EQ(LoadAndWait(view_, server_->Url("/child")), WKE_LOADING_SUCCEEDED);
+    static size_t seen = 0;
+    wkeJsBindFunctionEx(
+        "Sink",
+        [](jsExecState es, void*) {
+            seen += jsTypeOf(jsArg(es, 0)) == JSTYPE_STRING;
+            return jsUndefined();
+        },
+        nullptr, 1, WKE_JS_BIND_REPLY_ONLY);
+    Eval(view_, "window.big = 'x'.repeat(4 << 20); return 1;");
+    size_t before = ResidentMegabytes();
+    for (int i = 0; i < 6; ++i)
+        Eval(view_, "for (var i = 0; i < 4; i++) window.top.Sink(window.big); return 1;");
+    EXPECT_EQ(seen, 24u);
+    // 24 texts of 4 MB went through; kept, they alone would hold 96 MB.
+    EXPECT_LT(ResidentMegabytes(), before + 48);
 }
 
 TEST_F(ScriptBridge, LoneSurrogatesArriveMarkedInsteadOfLosingTheMessage) {
