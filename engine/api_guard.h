@@ -7,13 +7,20 @@
 
 namespace engine {
 
-// Messages that a call read but left unhandled must still wake the host's event loop.
+// Every entry point is counted while it runs: one called from inside another (from a bound
+// function or a notification) is nested, and what it cannot do there (shut the engine
+// down, destroy a view) is done when the outermost call returns. Messages that a call read
+// but left unhandled still wake the host's event loop then.
+struct ApiCall {
+    ApiCall() { Engine::Get().EnterApi(); }
+    ~ApiCall() { Engine::Get().LeaveApi(); }
+};
+
 template <typename R, typename F>
 R Guard(R fallback, F&& body) {
+    ApiCall call;
     try {
-        R result = body();
-        Engine::Get().SignalIfUnhandled();
-        return result;
+        return body();
     } catch (...) {
         return fallback;
     }
@@ -21,9 +28,9 @@ R Guard(R fallback, F&& body) {
 
 template <typename F>
 void Guard(F&& body) {
+    ApiCall call;
     try {
         body();
-        Engine::Get().SignalIfUnhandled();
     } catch (...) {
     }
 }

@@ -15,7 +15,7 @@ void wkeInitializeEx(const wkeSettings*) {
     Guard([] { Engine::Get().Initialize(); });
 }
 void wkeShutdown(void) {
-    Guard([] { Engine::Get().Shutdown(); });
+    Guard([] { Engine::Get().ShutdownWhenOutside(); });
 }
 unsigned int wkeVersion(void) {
     return 0x00010000;
@@ -30,6 +30,7 @@ wkeWebView wkeCreateWebWindow(wkeWindowType, wkeWindowHandle, int, int, int widt
 
 void wkeDestroyWebWindow(wkeWebView handle) {
     WithView(handle, [&](View& v) {
+        if (Engine::Get().Nested()) return Engine::Get().DestroyWhenOutside(handle);
         if (v.on.closing && !v.on.closing.fn(handle, v.on.closing.param)) return;
         auto destroyed = v.on.destroy;
         Engine::Get().DestroyView(v);

@@ -113,13 +113,13 @@ void Engine::AttachWhenReady(View& view) {
 
 // Ends Chromium and forgets every view; a later call that needs the browser starts a new
 // one. Bound functions stay bound.
-void Engine::Shutdown() {
+void Engine::Shutdown(bool keepValues) {
     if (!initialized_) return;
     for (auto& [id, view] : views_) SaveStorage(*view);
     views_.clear();
     pending_.clear();
     callStack_.clear();
-    values_.Clear();
+    if (!keepValues) values_.Clear();
     process_.Stop();
     connection_.Reset();
     if (epollFd_ >= 0) close(epollFd_);
@@ -258,6 +258,7 @@ void Engine::SignalPending() {
 }
 
 void Engine::Wake(int viewId) {
+    if (!initialized_) return;  // nothing to wake: the engine starts with wkeInitializeEx
     if (runDepth_ > 0) return;  // from inside a bound function: notifications wait for the loop
     if (!dead_) connection_.Pump(0);
     DispatchPending(viewId);
@@ -265,6 +266,32 @@ void Engine::Wake(int viewId) {
 
 void Engine::SignalIfUnhandled() {
     if (!dead_ && connection_.HasUnhandled()) SignalPending();
+}
+
+// Shutting down or destroying a view from inside a bound function or a notification would
+// pull the ground from under the call that is still running: it waits until that call
+// has returned.
+void Engine::ShutdownWhenOutside() {
+    if (Nested())
+        shutdownDeferred_ = true;
+    else
+        Shutdown();
+}
+
+void Engine::DestroyWhenOutside(wkeWebView handle) {
+    destroyDeferred_.push_back(handle);
+}
+
+void Engine::LeaveApi() {
+    if (--apiDepth_ > 0) return;
+    std::vector<wkeWebView> doomed = std::move(destroyDeferred_);
+    destroyDeferred_.clear();
+    for (wkeWebView handle : doomed) wkeDestroyWebWindow(handle);
+    if (shutdownDeferred_) {
+        shutdownDeferred_ = false;
+        Shutdown(true);
+    }
+    SignalIfUnhandled();
 }
 
 void Engine::DispatchPending(int viewId) {

@@ -43,7 +43,9 @@ class Engine {
 
     // ---- life (engine.cc)
     void Initialize();
-    void Shutdown();
+    // Ends everything; `keepValues` leaves the script values readable (the answer of the run
+    // in which a bound function asked for the shut-down is still to be read).
+    void Shutdown(bool keepValues = false);
     bool Ready();  // waits until Chromium answers (or is known dead); starts it when needed
     // Attaches a view that was made while Chromium was starting; false when it has no page.
     bool EnsureAttached(View& view);
@@ -89,6 +91,13 @@ class Engine {
     void AddEngineBinding(View& view, const char* name);
     // Lets the host's event loop know that read messages still wait to be handled.
     void SignalIfUnhandled();
+
+    // ---- entry points called from inside others (engine.cc)
+    void EnterApi() { ++apiDepth_; }
+    void LeaveApi();
+    bool Nested() const { return apiDepth_ > 1; }
+    void ShutdownWhenOutside();
+    void DestroyWhenOutside(wkeWebView handle);  // only while Nested()
     jsExecState GlobalExec(const View& view);
     ExecState* State(jsExecState es);
 
@@ -174,6 +183,9 @@ class Engine {
     std::map<std::string, std::string> downloads_;  // download id -> where it goes ("" refused)
     int runDepth_ = 0;
     int runView_ = 0;  // the view whose script runs, while runDepth_ > 0
+    int apiDepth_ = 0;
+    bool shutdownDeferred_ = false;
+    std::vector<wkeWebView> destroyDeferred_;
 
     struct Pending {
         int view;

@@ -18,9 +18,10 @@
     X(wkeLoadURLW)                                                                                 \
     X(wkeLoadHTML)                                                                                 \
     X(wkeReload)                                                                                   \
-    X(wkeStopLoading) X(wkeIsLoaded) X(wkeIsLoadComplete) X(wkeIsLoadFailed) X(wkeGetURL) X(       \
-        wkeGetTitle) X(wkeRunJsByFrame) X(wkeRunJSW) X(wkeGlobalExec) X(wkeWebFrameGetMainFrame)   \
-        X(wkeJsBindFunction) X(jsArgCount) X(jsArg) X(jsTypeOf) X(jsToString) X(jsToTempStringW)   \
+    X(wkeStopLoading)                                                                              \
+    X(wkeIsLoaded) X(wkeIsLoadComplete) X(wkeIsLoadFailed) X(wkeGetURL) X(wkeGetTitle)             \
+        X(wkeRunJsByFrame) X(wkeRunJSW) X(wkeGlobalExec) X(wkeWebFrameGetMainFrame) X(             \
+            wkeJsBindFunction) X(jsArgCount) X(jsArg) X(jsTypeOf) X(jsToString) X(jsToTempStringW) \
             X(jsUndefined) X(jsInt) X(jsString) X(jsStringW) X(wkeGetString) X(wkeGetStringW)      \
                 X(wkeSetString) X(wkeSetStringW) X(wkeSetUserAgent) X(wkeSetTouchEnabled) X(       \
                     wkeSetDeviceParameter) X(wkeSetDebugConfig) X(wkeSetCspCheckEnable)            \

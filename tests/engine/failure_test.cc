@@ -189,6 +189,70 @@ TEST_F(Failures, AStoppedBrowserIsWaitedForOnlyOnce) {
     EXPECT_EQ(err.find("did not answer"), err.rfind("did not answer")) << err;  // said once
 }
 
+wkeWebView doomedView = nullptr;
+
+// Shutting the engine down, or destroying the view, from inside a bound function or a
+// notification happens once that call has returned: no crash, no stall, and the engine
+// starts again afterwards.
+TEST_F(Failures, ShutdownAndDestroyFromInsideCallbacksWaitForTheCallToEnd) {
+    wkeWake(nullptr);  // before the engine exists: nothing to do, nothing broken
+    Start(nullptr);
+    wkeJsBindFunction(
+        "ShutDownNow",
+        [](jsExecState es, void*) {
+            wkeShutdown();
+            return jsString(es, "still here");
+        },
+        nullptr, 0);
+    wkeJsBindFunctionEx(
+        "ShutDownLater",
+        [](jsExecState, void*) {
+            wkeShutdown();
+            return jsUndefined();
+        },
+        nullptr, 0, WKE_JS_BIND_REPLY_ONLY);
+    wkeJsBindFunction(
+        "DestroyMe",
+        [](jsExecState es, void*) {
+            wkeDestroyWebWindow(doomedView);
+            return jsString(es, "destroyed after");
+        },
+        nullptr, 0);
+    auto fresh = [] {
+        wkeWebView v = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 100, 100);
+        EXPECT_NE(v, nullptr);
+        wkeLoadHTML(v, "<p>x</p>");
+        PumpUntil([&] { return wkeIsLoaded(v); }, 10000);
+        return v;
+    };
+    auto start = std::chrono::steady_clock::now();
+    wkeWebView view = fresh();
+    EXPECT_EQ(Eval(view, "return window.top.ShutDownNow() + '!';"), "still here!");
+    EXPECT_EQ(Eval(view, "return 1"), "undefined");  // the view went with the engine
+
+    view = fresh();  // the engine starts again
+    EXPECT_EQ(Eval(view, "window.top.ShutDownLater(); return 2;"), "2");
+    view = fresh();
+    doomedView = view;
+    EXPECT_EQ(Eval(view, "return window.top.DestroyMe();"), "destroyed after");
+    EXPECT_EQ(wkeGetWindowHandle(view), nullptr);  // gone once the run returned
+
+    view = fresh();
+    LoadWatcher watcher(view);
+    wkeOnLoadingFinish(
+        view,
+        [](wkeWebView, void*, const wkeString, wkeLoadingResult, const wkeString) {
+            wkeShutdown();
+        },
+        nullptr);
+    wkeLoadHTML(view, "<p>y</p>");
+    PumpFor(500);
+    view = fresh();
+    EXPECT_EQ(Eval(view, "return 3"), "3");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+    testing::internal::GetCapturedStderr();
+}
+
 int pipeSignals = 0;
 
 // The engine leaves the host's signal dispositions alone: a write to a browser that died
