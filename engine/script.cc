@@ -226,8 +226,9 @@ void Engine::DeliverUnansweredCall(View& view) {
     if (!told) {
         told = true;
         std::fprintf(stderr,
-                     "qirlen engine: a page called a bound function while another page on the "
-                     "same renderer was paused; its answer could not reach it\n");
+                     "qirlen engine: a call into a bound function came without its pause (its "
+                     "page ran inside another page's pause, or called the bridge itself); its "
+                     "answer could not reach the page\n");
     }
     nlohmann::json payload = ParseLenient(view.pendingBridgePayload);
     view.pendingBridgePayload.clear();

@@ -11,6 +11,12 @@
  * stop it: nobody is debugging it.
  * Frame handle 0 (no frame named) means the main frame.
  *
+ * Calls from inside a bound function or a notification: wkeShutdown and wkeDestroyWebWindow
+ * take effect when the outermost engine call returns (the answer of the run that asked
+ * stays readable); scripts cannot be run from inside a bound function (wkeRunJsByFrame
+ * answers undefined at once); wkeWake does nothing there, nor before wkeInitializeEx.
+ * Everything else works as outside.
+ *
  * Text: the host's char* texts are GBK (code page 936), as the program's own: addresses
  * (wkeLoadURL), the user agent, device parameters, cookie texts and bound names. Script
  * texts (wkeRunJsByFrame), wkeLoadHTML, jsString and wkeSetString take UTF-8, and texts the

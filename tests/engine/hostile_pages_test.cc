@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <string>
 #include <vector>
@@ -166,6 +168,71 @@ TEST_F(HostilePages, AnotherViewsCallsNeverLandInsideARunAndArriveAfterIt) {
             EXPECT_EQ(std::stoi(others[k].substr(5)), std::stoi(others[k - 2].substr(5)) + 1);
         }
     }
+}
+
+// Thousands of random bridge payloads, sent through the page's raw binding, and random
+// scripts: nothing crashes, every run returns, and the bridge still answers afterwards.
+TEST_F(HostilePages, FuzzedBridgePayloadsAndScriptsAreAnsweredOrRefused) {
+    wkeWebView view = NewView("/quiet");
+    std::mt19937 random(20261207);
+    auto pick = [&](const std::vector<std::string>& from) {
+        return from[std::uniform_int_distribution<size_t>(0, from.size() - 1)(random)];
+    };
+    const std::vector<std::string> payloads = {
+        R"(["Echo",["string","x"]])",
+        R"(["Note",["number","1e999"]])",
+        R"(["Nope"])",
+        R"([["Note",["string","a"]],["Echo",["string","b"]]])",
+        R"([[1,2,3]])",
+        R"([[]])",
+        R"(["Echo",["string","\ud800"],["bigint","12345678901234567890"]])",
+        R"([])",
+        R"({})",
+        R"("Echo")",
+        R"(["Echo",5,null,{"a":[]}])",
+        R"([["Note"],"x"])",
+        "not json",
+        "",
+        R"([["Note",["string",)",
+        R"(["Echo",["array","1,2"],["object","[object Object]"]])"};
+    int wrong = 0;
+    for (int i = 0; i < 2000; ++i) {
+        std::string p = pick(payloads);
+        if (!p.empty() && random() % 3 == 0) p.resize(random() % p.size());  // cut short
+        if (random() % 5 == 0) p.insert(p.begin() + (p.empty() ? 0 : random() % p.size()), '"');
+        std::string quoted = nlohmann::json(p).dump();
+        std::string n = std::to_string(i);
+        if (Eval(view, "window.__qirlenCall(" + quoted + "); return window.top.Echo('" + n +
+                           "');") != "echo:" + n)
+            ++wrong;
+    }
+    EXPECT_EQ(wrong, 0);
+    const std::vector<std::string> pieces = {"return 1;",
+                                             "throw 1;",
+                                             "window.top.Echo(",
+                                             "'\\ud800'",
+                                             ");",
+                                             "[]",
+                                             "{}",
+                                             "null",
+                                             "1e309",
+                                             "'x'.repeat(5000)",
+                                             "window.top.Note(",
+                                             "Symbol()",
+                                             "(function f(){f()})();",
+                                             "debugger;",
+                                             "+",
+                                             "'中文'",
+                                             "window.top.Echo.call(null, 1, 2, 3);",
+                                             "new Proxy({}, {get: function(){throw 1}})"};
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 1000; ++i) {
+        std::string script;
+        for (int k = 0, count = 1 + random() % 6; k < count; ++k) script += pick(pieces);
+        Eval(view, script);
+        if (i % 100 == 99) EXPECT_EQ(Eval(view, "return window.top.Echo('alive');"), "echo:alive");
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
 }
 
 }  // namespace
