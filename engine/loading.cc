@@ -5,7 +5,10 @@ namespace engine {
 
 void Engine::BeginLoad(View& view, const std::string& url) {
     if (!view.load.finished) FinishLoad(view, WKE_LOADING_CANCELED, "replaced by another load");
-    view.load = Load{++view.loadSerial, url, false, false, false, {}};
+    view.load = Load{};
+    view.load.serial = ++view.loadSerial;
+    view.load.url = url;
+    view.load.finished = false;
     view.loaded = view.loadComplete = view.loadFailed = false;
 }
 

@@ -230,7 +230,9 @@ TEST_F(HostilePages, FuzzedBridgePayloadsAndScriptsAreAnsweredOrRefused) {
         std::string script;
         for (int k = 0, count = 1 + random() % 6; k < count; ++k) script += pick(pieces);
         Eval(view, script);
-        if (i % 100 == 99) EXPECT_EQ(Eval(view, "return window.top.Echo('alive');"), "echo:alive");
+        if (i % 100 == 99) {
+            EXPECT_EQ(Eval(view, "return window.top.Echo('alive');"), "echo:alive");
+        }
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
 }
