@@ -81,13 +81,11 @@ class Engine {
               bool replyOnly);
     // Replaces the script that runs at the start of every document of the view (`scriptId`
     // names the one in place) and, when `runNow`, runs it in the documents already there.
+    // With a `world`, it runs in that isolated world of each document instead of the page's:
+    // the engine's own watchers do, and the bindings they report through exist only there,
+    // out of the page's reach (a page could otherwise make the engine believe anything).
     void InstallPageScript(View& view, std::string& scriptId, const std::string& source,
-                           bool runNow);
-    // The same for the engine's own watchers: they run in a world of their own, beside the
-    // page's, and the bindings they report through exist only there, out of the page's
-    // reach (a page could otherwise make the engine believe anything it says).
-    void InstallEngineScript(View& view, std::string& scriptId, const std::string& source,
-                             bool runNow);
+                           bool runNow, const char* world = nullptr);
     void AddEngineBinding(View& view, const char* name);
     // Lets the host's event loop know that read messages still wait to be handled.
     void SignalIfUnhandled();

@@ -157,37 +157,27 @@ void Engine::AddEngineBinding(View& view, const char* name) {
     Post(view, "Runtime.addBinding", {{"name", name}, {"executionContextName", kEngineWorld}});
 }
 
-void Engine::InstallEngineScript(View& view, std::string& scriptId, const std::string& source,
-                                 bool runNow) {
-    if (!scriptId.empty())
-        Post(view, "Page.removeScriptToEvaluateOnNewDocument", {{"identifier", scriptId}});
-    scriptId.clear();
-    if (source.empty()) return;
-    CallResult added = Call(view, "Page.addScriptToEvaluateOnNewDocument",
-                            {{"source", source}, {"worldName", kEngineWorld}});
-    if (added.ok) scriptId = added.result.value("identifier", "");
-    if (!runNow) return;
-    for (const auto& [frame, context] : view.contexts) {
-        CallResult world = Call(view, "Page.createIsolatedWorld",
-                                {{"frameId", frame}, {"worldName", kEngineWorld}});
-        if (world.ok)
-            Post(view, "Runtime.evaluate",
-                 {{"expression", source},
-                  {"contextId", world.result.value("executionContextId", 0)}});
-    }
-}
-
 void Engine::InstallPageScript(View& view, std::string& scriptId, const std::string& source,
-                               bool runNow) {
+                               bool runNow, const char* world) {
     if (!scriptId.empty())
         Post(view, "Page.removeScriptToEvaluateOnNewDocument", {{"identifier", scriptId}});
     scriptId.clear();
     if (source.empty()) return;
-    CallResult added = Call(view, "Page.addScriptToEvaluateOnNewDocument", {{"source", source}});
+    nlohmann::json params = {{"source", source}};
+    if (world) params["worldName"] = world;
+    CallResult added = Call(view, "Page.addScriptToEvaluateOnNewDocument", params);
     if (added.ok) scriptId = added.result.value("identifier", "");
     if (!runNow) return;
-    for (const auto& [frame, context] : view.contexts)
+    for (const auto& [frame, pageContext] : view.contexts) {
+        int context = pageContext;
+        if (world) {
+            CallResult made =
+                Call(view, "Page.createIsolatedWorld", {{"frameId", frame}, {"worldName", world}});
+            if (!made.ok) continue;
+            context = made.result.value("executionContextId", 0);
+        }
         Post(view, "Runtime.evaluate", {{"expression", source}, {"contextId", context}});
+    }
 }
 
 void Engine::OnDebuggerPaused(View& view, const nlohmann::json& params) {

@@ -113,7 +113,7 @@ void Engine::ApplyHoverWatch(View& view) {
     if (view.hoverWatched || !view.on.mouseOverUrl || view.session.empty()) return;
     view.hoverWatched = true;
     AddEngineBinding(view, "__qirlenHover");
-    InstallEngineScript(view, view.hoverScriptId, engine_hover_js, true);
+    InstallPageScript(view, view.hoverScriptId, engine_hover_js, true, kEngineWorld);
 }
 
 void Engine::ApplyLifecycleEvents(View& view) {

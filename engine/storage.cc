@@ -212,7 +212,7 @@ void Engine::ApplyRestoreScript(View& view) {
             std::string("(") + engine_restore_js + ")(" +
             view.storageToRestore.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
             ");";
-    InstallEngineScript(view, view.restoreScriptId, source, false);
+    InstallPageScript(view, view.restoreScriptId, source, false, kEngineWorld);
 }
 
 void Engine::OnStorageRestored(View& view, const std::string& origin) {
