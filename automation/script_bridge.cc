@@ -54,7 +54,10 @@ std::string ScriptArgText(jsExecState context, int index) {
 
 // Leading white space and a sign, then digits; whatever follows is ignored.
 int32_t ScriptArgInt(jsExecState context, int index) {
-    std::string text = ScriptArgText(context, index);
+    return TextToInt(ScriptArgText(context, index));
+}
+
+int32_t TextToInt(const std::string& text) {
     errno = 0;
     long long value = std::strtoll(text.c_str(), nullptr, 10);
     if (value > INT32_MAX) return INT32_MAX;

@@ -50,6 +50,9 @@ jsValue DispatchScriptCall(jsExecState context, void* handler);
 
 std::string ScriptArgText(jsExecState context, int index);  // GBK
 int32_t ScriptArgInt(jsExecState context, int index);
+// How the program reads an integer from a text: leading blanks, a sign, the digits that
+// follow; the rest ignored, no digits 0, clamped to 32 bits.
+int32_t TextToInt(const std::string& text);
 
 // Binds the ten functions, in their order.
 void BindScriptBridge();

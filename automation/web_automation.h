@@ -3,6 +3,7 @@
 // view and, without one (or without the engine entry point it needs), returns its empty
 // result at once. Texts are GBK.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,156 @@ class WebAutomation {
                                FrameId frame = 1);
     std::string GetElementSelector(const std::string& kind, const std::string& text,
                                    int32_t index = 0, FrameId frame = 1);
+
+    // ---- element operations (defined in ops/). Where an optional index stands before a
+    // required text, an overload without the index takes index 0 and the top frame.
+    // Actions: true when the statement ran on the element.
+    bool ClickElement(const std::string& kind, const std::string& text, int32_t index = 0,
+                      FrameId frame = 1);
+    bool FocusElement(const std::string& kind, const std::string& text, int32_t index = 0,
+                      FrameId frame = 1);
+    bool BlurElement(const std::string& kind, const std::string& text, int32_t index = 0,
+                     FrameId frame = 1);
+    bool SelectElement(const std::string& kind, const std::string& text, int32_t index = 0,
+                       FrameId frame = 1);
+    bool ReleaseElement(FrameId frame = 1);
+    bool CallElementMethod(const std::string& kind, const std::string& text,
+                           const std::string& method, const std::string& arguments = "",
+                           int32_t index = 0, FrameId frame = 1);
+    // Attributes: a text reader gives "undefined" when the element is missing.
+    std::string GetElementAttribute(const std::string& kind, const std::string& text, int32_t index,
+                                    const std::string& name, FrameId frame = 1);
+    std::string GetElementAttribute(const std::string& kind, const std::string& text,
+                                    const std::string& name);
+    bool SetElementAttribute(const std::string& kind, const std::string& text, int32_t index,
+                             const std::string& name, const std::string& value, FrameId frame = 1);
+    bool SetElementAttribute(const std::string& kind, const std::string& text,
+                             const std::string& name, const std::string& value);
+    bool RemoveElementAttribute(const std::string& kind, const std::string& text, int32_t index,
+                                const std::string& name, FrameId frame = 1);
+    bool RemoveElementAttribute(const std::string& kind, const std::string& text,
+                                const std::string& name);
+    std::string GetElementSrc(const std::string& kind, const std::string& text, int32_t index = 0,
+                              FrameId frame = 1);
+    std::string GetElementHref(const std::string& kind, const std::string& text, int32_t index = 0,
+                               FrameId frame = 1);
+    // Properties.
+    bool GetElementChecked(const std::string& kind, const std::string& text, int32_t index = 0,
+                           FrameId frame = 1);
+    bool SetElementChecked(const std::string& kind, const std::string& text, bool checked,
+                           int32_t index = 0, FrameId frame = 1);
+    std::string GetElementValue(const std::string& kind, const std::string& text, int32_t index = 0,
+                                FrameId frame = 1);
+    bool SetElementValue(const std::string& kind, const std::string& text, const std::string& value,
+                         int32_t index = 0, FrameId frame = 1);
+    // Without `visible` reads whether style.display is "block"; with it, writes it.
+    bool ElementVisible(const std::string& kind, const std::string& text,
+                        std::optional<bool> visible = std::nullopt, int32_t index = 0,
+                        FrameId frame = 1);
+    bool ElementDisabled(const std::string& kind, const std::string& text,
+                         std::optional<bool> disabled = std::nullopt, int32_t index = 0,
+                         FrameId frame = 1);
+    std::string GetFormAction(const std::string& kind, const std::string& text, int32_t index = 0,
+                              FrameId frame = 1);
+    bool SetFormAction(const std::string& kind, const std::string& text, const std::string& action,
+                       int32_t index = 0, FrameId frame = 1);
+    std::string GetElementId(const std::string& kind, const std::string& text, int32_t index = 0,
+                             FrameId frame = 1);
+    std::string GetElementTagName(const std::string& kind, const std::string& text,
+                                  int32_t index = 0, FrameId frame = 1);
+    std::string GetElementName(const std::string& kind, const std::string& text, int32_t index = 0,
+                               FrameId frame = 1);
+    std::string GetElementClassName(const std::string& kind, const std::string& text,
+                                    int32_t index = 0, FrameId frame = 1);
+    std::string GetElementInnerHTML(const std::string& kind, const std::string& text,
+                                    int32_t index = 0, FrameId frame = 1);
+    std::string GetElementInnerText(const std::string& kind, const std::string& text,
+                                    int32_t index = 0, FrameId frame = 1);
+    std::string GetElementOuterText(const std::string& kind, const std::string& text,
+                                    int32_t index = 0, FrameId frame = 1);
+    std::string GetElementOuterHTML(const std::string& kind, const std::string& text,
+                                    int32_t index = 0, FrameId frame = 1);
+    // The value reaches the page through Getvalue, never inside the script.
+    bool SetElementInnerHTML(const std::string& kind, const std::string& text,
+                             const std::string& value, int32_t index = 0, FrameId frame = 1);
+    bool SetElementInnerText(const std::string& kind, const std::string& text,
+                             const std::string& value, int32_t index = 0, FrameId frame = 1);
+    bool SetElementOuterText(const std::string& kind, const std::string& text,
+                             const std::string& value, int32_t index = 0, FrameId frame = 1);
+    bool SetElementOuterHTML(const std::string& kind, const std::string& text,
+                             const std::string& value, int32_t index = 0, FrameId frame = 1);
+    // The same in every frame, lowest first. The attribute is the last non-empty reply of a
+    // frame that holds the element; "undefined" when no frame does.
+    bool MarkElementInAllFrames(const std::string& kind, const std::string& text,
+                                int32_t index = 0);
+    bool ClickElementInAllFrames(const std::string& kind, const std::string& text,
+                                 int32_t index = 0);
+    bool FocusElementInAllFrames(const std::string& kind, const std::string& text,
+                                 int32_t index = 0);
+    bool BlurElementInAllFrames(const std::string& kind, const std::string& text,
+                                int32_t index = 0);
+    std::string GetElementAttributeInAllFrames(const std::string& kind, const std::string& text,
+                                               int32_t index, const std::string& name);
+    std::string GetElementAttributeInAllFrames(const std::string& kind, const std::string& text,
+                                               const std::string& name);
+
+    // ---- synthetic events (defined in ops/): true when dispatched on the element
+    bool DispatchMouseEvent(const std::string& kind, const std::string& text,
+                            const std::string& type, bool bubbles, bool cancelable,
+                            int32_t screenX = 0, int32_t screenY = 0, int32_t clientX = 0,
+                            int32_t clientY = 0, int32_t index = 0, FrameId frame = 1);
+    // With a key, keyCode (and for keypress which) is the code of its first character.
+    bool DispatchKeyDown(const std::string& kind, const std::string& text,
+                         const std::optional<std::string>& key = std::nullopt, int32_t index = 0,
+                         FrameId frame = 1);
+    bool DispatchKeyPress(const std::string& kind, const std::string& text,
+                          const std::optional<std::string>& key = std::nullopt, int32_t index = 0,
+                          FrameId frame = 1);
+    bool DispatchKeyUp(const std::string& kind, const std::string& text, int32_t index = 0,
+                       FrameId frame = 1);
+    bool DispatchInputEvent(const std::string& kind, const std::string& text, int32_t index = 0,
+                            FrameId frame = 1, const std::string& initialiser = "initMouseEvent");
+    bool DispatchTouchEvent(const std::string& kind, const std::string& text,
+                            const std::string& type, bool bubbles, bool cancelable,
+                            int32_t index = 0, FrameId frame = 1);
+    bool DispatchEvent(const std::string& kind, const std::string& text, const std::string& type,
+                       bool bubbles, bool cancelable, int32_t index = 0, FrameId frame = 1);
+
+    // ---- typed lists (defined in ops/): every frame; `mark` numbers them in the page
+    bool ListTextBoxes(bool mark, std::vector<ElementInfo>& list);
+    bool ListButtons(bool mark, std::vector<ElementInfo>& list);
+    bool ListImages(bool mark, std::vector<ElementInfo>& list);
+    bool ListLinks(bool mark, std::vector<ElementInfo>& list);
+    bool ListRadioButtons(bool mark, std::vector<ElementInfo>& list);
+    bool ListCheckBoxes(bool mark, std::vector<ElementInfo>& list);
+    // The script of one frame; clears elementMissing.
+    std::string BuildTypedListScript(const std::string& tagName, const std::string& typeFilter,
+                                     bool mark, const std::string& attributeName,
+                                     const std::string& markText, int32_t frameNumber);
+
+    // ---- select lists, tables, forms, rectangles (defined in ops/). Integer readers give
+    // -1 without a view and -2 (table counters -1) for a missing element.
+    int32_t GetSelectedIndex(const std::string& kind, const std::string& text, int32_t index = 0,
+                             FrameId frame = 1);
+    int32_t GetSelectOptions(const std::string& kind, const std::string& text,
+                             std::vector<std::string>& texts, std::vector<std::string>& values,
+                             int32_t index = 0, FrameId frame = 1);
+    int32_t GetSelectOptions(const std::string& kind, const std::string& text,
+                             std::vector<std::string>& texts, int32_t index = 0, FrameId frame = 1);
+    int32_t SetSelectedIndex(const std::string& kind, const std::string& text, int32_t newIndex,
+                             int32_t index = 0, FrameId frame = 1);
+    ElementRect GetBoundingRect(const std::string& kind, const std::string& text, int32_t index = 0,
+                                FrameId frame = 1);
+    bool SubmitForm(const std::string& kind, const std::string& text,
+                    const std::string& target = "_blank", int32_t index = 0, FrameId frame = 1);
+    int32_t GetTableRowCount(const std::string& kind, const std::string& text, int32_t index = 0,
+                             FrameId frame = 1);
+    int32_t GetTableCellCount(const std::string& kind, const std::string& text, int32_t row,
+                              int32_t index = 0, FrameId frame = 1);
+    std::string GetTableCellText(const std::string& kind, const std::string& text, int32_t row,
+                                 int32_t column, int32_t index = 0, FrameId frame = 1);
+    std::string GetTableCellHTML(const std::string& kind, const std::string& text, int32_t row,
+                                 int32_t column, int32_t index = 0, FrameId frame = 1);
 
     // ---- scripts as they are
     jsValue RunScriptInFrame(const std::string& script, bool inClosure, FrameId frame = 0);

@@ -1,19 +1,33 @@
-// An engine double for the one case where the real engine cannot tell: that an operation
-// did not touch the engine at all. Every entry point counts its calls; the device-parameter
-// entry point is missing on purpose.
+// An engine double for what the real engine cannot tell: that an operation did not touch
+// the engine at all, and the exact script text an operation sent. Every entry point counts
+// its calls; the device-parameter entry point is missing on purpose.
 #include <atomic>
+#include <string>
 
 #include "engine/wke.h"
 
 namespace {
 std::atomic<int> calls{0};
+std::string lastScript;
+long lastFrame = 0;
+bool lastInClosure = false;
 }
 
 extern "C" {
 WKE_API int recordingEngineCalls() {
     return calls.load();
 }
-WKE_API jsValue wkeRunJsByFrame(wkeWebView, wkeWebFrameHandle, const char*, bool) {
+// The last script run, as the engine received it (UTF-8), with its frame and closure flag.
+WKE_API const char* recordingEngineLastScript(long* frame, bool* inClosure) {
+    *frame = lastFrame;
+    *inClosure = lastInClosure;
+    return lastScript.c_str();
+}
+WKE_API jsValue wkeRunJsByFrame(wkeWebView, wkeWebFrameHandle frame, const char* script,
+                                bool inClosure) {
+    lastScript = script;
+    lastFrame = frame;
+    lastInClosure = inClosure;
     return ++calls, 0;
 }
 WKE_API jsExecState wkeGlobalExec(wkeWebView) {

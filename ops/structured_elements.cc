@@ -1,0 +1,124 @@
+// Elements with an inner structure: select lists, tables and forms, and the on-screen
+// rectangle of any element.
+#include "automation/engine_binding.h"
+#include "automation/script_bridge.h"
+#include "automation/web_automation.h"
+#include "ops/element_call.h"
+
+namespace automation {
+namespace {
+
+using locate::Outcome;
+
+// Reads an integer the fragment hands back; an empty reply (no such row) gives 0.
+int32_t ReadInteger(WebAutomation& web, const locate::Locator& at, const std::string& fragment,
+                    int32_t whenMissing) {
+    if (!web.GetView()) return -1;
+    Outcome outcome = locate::RunElementOperation(web, at, {"", fragment, true});
+    if (outcome == Outcome::kNoView) return -1;
+    if (outcome == Outcome::kMissing) return whenMissing;
+    return TextToInt(Bridge().attributeReply);
+}
+
+std::string Row(int32_t row) {
+    return "l_Object.rows[" + std::to_string(row) + "]";
+}
+
+std::string Cell(int32_t row, int32_t column) {
+    return Row(row) + ".cells[" + std::to_string(column) + "]";
+}
+
+}  // namespace
+
+int32_t WebAutomation::GetSelectedIndex(const std::string& kind, const std::string& text,
+                                        int32_t index, FrameId frame) {
+    return ReadInteger(*this, {kind, text, index, frame}, ops::ReadBack("l_Object.selectedIndex"),
+                       -2);
+}
+
+int32_t WebAutomation::GetSelectOptions(const std::string& kind, const std::string& text,
+                                        std::vector<std::string>& texts,
+                                        std::vector<std::string>& values, int32_t index,
+                                        FrameId frame) {
+    if (!view_ || !Api().wkeRunJsByFrame) return -1;
+    ScriptBridge& bridge = Bridge();
+    bridge.optionTexts.clear();
+    bridge.optionValues.clear();
+    Outcome outcome = locate::RunElementOperation(
+        *this, {kind, text, index, frame},
+        {"",
+         "\r\nvar l_i=0;\r\nvar l_length=l_Object.length;\r\nfor(l_i;l_i<l_length;l_i++){\r\n"
+         "window.top.selectBack(l_Object.options[l_i].text,l_Object.options[l_i].value);\r\n}",
+         false});
+    texts = bridge.optionTexts;
+    values = bridge.optionValues;
+    if (outcome == Outcome::kMissing) return -2;
+    return static_cast<int32_t>(texts.size());
+}
+
+int32_t WebAutomation::GetSelectOptions(const std::string& kind, const std::string& text,
+                                        std::vector<std::string>& texts, int32_t index,
+                                        FrameId frame) {
+    std::vector<std::string> dropped;
+    return GetSelectOptions(kind, text, texts, dropped, index, frame);
+}
+
+// The page's change handler runs as if the person had picked the entry.
+int32_t WebAutomation::SetSelectedIndex(const std::string& kind, const std::string& text,
+                                        int32_t newIndex, int32_t index, FrameId frame) {
+    return ReadInteger(*this, {kind, text, index, frame},
+                       "\r\nl_Object.selectedIndex=" + std::to_string(newIndex) +
+                           ";\r\nvar l_evt = document.createEvent('Events');\r\n"
+                           "l_evt.initEvent('change', false, false);\r\n"
+                           "l_Object.dispatchEvent(l_evt);",
+                       -2);
+}
+
+ElementRect WebAutomation::GetBoundingRect(const std::string& kind, const std::string& text,
+                                           int32_t index, FrameId frame) {
+    ElementRect& rect = Bridge().elementRect;
+    rect = {};
+    if (!view_) return rect;
+    locate::RunElementOperation(
+        *this, {kind, text, index, frame},
+        {"",
+         "\r\nvar l_Rect=l_Object.getBoundingClientRect();\r\nwindow.top.GetElementRect("
+         "l_Rect.bottom,l_Rect.height,l_Rect.left,l_Rect.right,l_Rect.top,l_Rect.width);",
+         false});
+    return rect;
+}
+
+bool WebAutomation::SubmitForm(const std::string& kind, const std::string& text,
+                               const std::string& target, int32_t index, FrameId frame) {
+    return ops::Act(
+        *this, {kind, text, index, frame},
+        "\r\nl_Object.setAttribute('target','" + ops::Quoted(target) + "');\r\nl_Object.submit();");
+}
+
+int32_t WebAutomation::GetTableRowCount(const std::string& kind, const std::string& text,
+                                        int32_t index, FrameId frame) {
+    return ReadInteger(*this, {kind, text, index, frame}, ops::ReadBack("l_Object.rows.length"),
+                       -1);
+}
+
+int32_t WebAutomation::GetTableCellCount(const std::string& kind, const std::string& text,
+                                         int32_t row, int32_t index, FrameId frame) {
+    return ReadInteger(*this, {kind, text, index, frame}, ops::ReadBack(Row(row) + ".cells.length"),
+                       -1);
+}
+
+std::string WebAutomation::GetTableCellText(const std::string& kind, const std::string& text,
+                                            int32_t row, int32_t column, int32_t index,
+                                            FrameId frame) {
+    return ops::ReadText(*this, {kind, text, index, frame},
+                         ops::ReadBack(Cell(row, column) + ".innerText"));
+}
+
+std::string WebAutomation::GetTableCellHTML(const std::string& kind, const std::string& text,
+                                            int32_t row, int32_t column, int32_t index,
+                                            FrameId frame) {
+    return ops::ReadText(*this, {kind, text, index, frame},
+                         ops::ReadBack(Cell(row, column) + ".innerHTML"));
+}
+
+}  // namespace automation

@@ -1,0 +1,87 @@
+// Lists of one everyday kind of element (text boxes, buttons, images, links, radio buttons,
+// check boxes) across every frame, optionally numbered in the page.
+#include "automation/engine_binding.h"
+#include "automation/script_bridge.h"
+#include "automation/web_automation.h"
+#include "ops/element_call.h"
+#include "platform/codepage.h"
+
+extern "C" const char locate_css_selector_generator_js[];
+extern "C" const char ops_find_typed_elements_js[];
+
+namespace automation {
+namespace {
+
+struct TypedList {
+    const char* tagName;
+    const char* typeFilter;
+    const char* attributeName;
+    const char* markText;  // UTF-8 here; the script is GBK
+};
+
+constexpr TypedList kTextBoxes{"input", "text|password|file", "value", "文本框"};
+constexpr TypedList kButtons{"input", "button|submit|reset", "value", "按钮"};
+constexpr TypedList kImages{"img", "", "value", "图片"};
+constexpr TypedList kLinks{"a", "", "outerHTML", "链接"};
+constexpr TypedList kRadioButtons{"input", "radio", "outerHTML", "单选框"};
+constexpr TypedList kCheckBoxes{"input", "checkbox", "outerHTML", "复选框"};
+
+bool ListTyped(WebAutomation& web, const TypedList& kind, bool mark,
+               std::vector<ElementInfo>& list) {
+    if (!web.GetView() || !Api().wkeRunJsByFrame) return false;
+    list.clear();
+    Bridge().elementInfoList.clear();
+    std::vector<int32_t> unused;
+    int32_t count = web.GetFrameIds(unused);
+    const std::string markText = platform::Utf8ToGbk(kind.markText);
+    for (FrameId frame = 1; frame <= count; ++frame)
+        RunScript(web.GetView(), frame,
+                  web.BuildTypedListScript(kind.tagName, kind.typeFilter, mark, kind.attributeName,
+                                           markText, frame),
+                  true);
+    list = Bridge().elementInfoList;
+    return true;
+}
+
+}  // namespace
+
+std::string WebAutomation::BuildTypedListScript(const std::string& tagName,
+                                                const std::string& typeFilter, bool mark,
+                                                const std::string& attributeName,
+                                                const std::string& markText, int32_t frameNumber) {
+    using ops::Quoted;
+    std::string script = locate_css_selector_generator_js;
+    script += "var CssSelector = new CssSelectorGenerator;\r\n";
+    script += ops_find_typed_elements_js;
+    script += "\r\ni_FindElement('" + Quoted(tagName) + "','" + Quoted(typeFilter) + "'," +
+              std::to_string(frameNumber) + "," + (mark ? "1" : "0") + ",'" +
+              Quoted(attributeName) + "','" + Quoted(markText) + "');";
+    Bridge().elementMissing = false;
+    return script;
+}
+
+bool WebAutomation::ListTextBoxes(bool mark, std::vector<ElementInfo>& list) {
+    return ListTyped(*this, kTextBoxes, mark, list);
+}
+
+bool WebAutomation::ListButtons(bool mark, std::vector<ElementInfo>& list) {
+    return ListTyped(*this, kButtons, mark, list);
+}
+
+bool WebAutomation::ListImages(bool mark, std::vector<ElementInfo>& list) {
+    return ListTyped(*this, kImages, mark, list);
+}
+
+bool WebAutomation::ListLinks(bool mark, std::vector<ElementInfo>& list) {
+    return ListTyped(*this, kLinks, mark, list);
+}
+
+bool WebAutomation::ListRadioButtons(bool mark, std::vector<ElementInfo>& list) {
+    return ListTyped(*this, kRadioButtons, mark, list);
+}
+
+bool WebAutomation::ListCheckBoxes(bool mark, std::vector<ElementInfo>& list) {
+    return ListTyped(*this, kCheckBoxes, mark, list);
+}
+
+}  // namespace automation
