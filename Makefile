@@ -24,12 +24,14 @@ bench: build
 	$(BUILD)/bin/bench_app
 	$(BUILD)/bin/bench_automation
 	$(BUILD)/bin/bench_locate
+	$(BUILD)/bin/bench_ops
 
 # The same operations through Puppeteer and Playwright (pinned npm dev dependencies, never
 # a downloaded browser) on the system Chromium, in the same run, side by side.
 bench-peers: build
 	scripts/install-deps.sh --peers
 	$(BUILD)/bin/bench_locate --peers
+	$(BUILD)/bin/bench_ops --peers
 
 format:
 	find app hostctl automation locate ops engine platform tests bench \
