@@ -35,22 +35,15 @@ std::string FixturePage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = 300;
-    bool peers = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--runs=", 7) == 0) runs = std::max(10, std::atoi(argv[i] + 7));
-        if (std::strcmp(argv[i], "--peers") == 0) peers = true;
-    }
+    bench::Options options = bench::ParseOptions(argc, argv);
+    int runs = options.runs;
     testsupport::HttpServer server([](const testsupport::HttpRequest&) {
         testsupport::HttpResponse page;
         page.body = FixturePage();
         return page;
     });
-    if (!hostctl::EngineLibrary::Load()) return 1;
-    automation::InitializeEngineBinding();
-    wkeWebView view = Engine().wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 800, 600);
-    Engine().wkeLoadURL(view, server.Url("/").c_str());
-    if (!bench::WaitLoaded(view)) return 1;
+    wkeWebView view = bench::OpenPage(server.Url("/"));
+    if (!view) return 1;
     WebAutomation web;
     web.BindView(view);
     const std::string css = "querySelectorAll";
@@ -80,9 +73,10 @@ int main(int argc, char** argv) {
         {"ListLinks of 500", Measure(listRuns, [&] { web.ListLinks(false, links); })},
     };
     nlohmann::json others =
-        peers ? bench::RunPeers(QIRLEN_SOURCE_DIR "/bench/peers/ops_peers.js", server.Url("/"),
-                                runs, {QIRLEN_SOURCE_DIR "/locate/css_selector_generator.js"})
-              : nlohmann::json{};
+        options.peers
+            ? bench::RunPeers(QIRLEN_SOURCE_DIR "/bench/peers/ops_peers.js", server.Url("/"), runs,
+                              {QIRLEN_SOURCE_DIR "/locate/css_selector_generator.js"})
+            : nlohmann::json{};
     std::printf("qirlen element-operation benchmarks, medians in ms (%d runs; lists %d)\n", runs,
                 listRuns);
     bench::PrintTable(ours, others);

@@ -4,8 +4,7 @@
 // Usage: node ops_peers.js CHROMIUM URL RUNS SELECTOR_GENERATOR_JS
 'use strict';
 const fs = require('fs');
-const puppeteer = require('puppeteer-core');
-const { chromium } = require('playwright-core');
+const { median, comparePeers, run } = require('./common');
 
 const [chromiumPath, url, runsText, generatorPath] = process.argv.slice(2);
 const runs = Number(runsText) || 100;
@@ -16,24 +15,9 @@ const listLinks = generator +
     'Array.from(document.getElementsByTagName("a")).map(function (e) {' +
     ' return [e.id, e.innerText, e.outerHTML, e.nodeName, e.className, g.getSelector(e)]; });';
 const readOptions = (s) => Array.from(s.options).map((o) => [o.text, o.value]);
-const args = ['--headless=new', '--disable-gpu'].concat(process.getuid() === 0 ? ['--no-sandbox'] : []);
 
-async function median(work, count) {
-    const times = [];
-    for (let i = 0; i < count; i++) {
-        const t0 = process.hrtime.bigint();
-        await work(i);
-        times.push(Number(process.hrtime.bigint() - t0) / 1e6);
-    }
-    times.sort((a, b) => a - b);
-    return times[Math.floor(times.length / 2)];
-}
-
-async function withPuppeteer() {
-    const browser = await puppeteer.launch({ executablePath: chromiumPath, pipe: true, args });
-    const page = await browser.newPage();
-    await page.goto(url, { waitUntil: 'load' });
-    const rows = {
+async function withPuppeteer(page) {
+    return {
         'GetElementValue': await median(() => page.$eval('#t', (e) => e.value), runs),
         'SetElementValue and read back': await median(async (i) => {
             await page.$eval('#t', (e, v) => { e.value = v; }, String(i));
@@ -43,15 +27,10 @@ async function withPuppeteer() {
         'GetSelectOptions of 50': await median(() => page.$eval('#s', readOptions), runs),
         'ListLinks of 500': await median(() => page.evaluate(listLinks), listRuns),
     };
-    await browser.close();
-    return rows;
 }
 
-async function withPlaywright() {
-    const browser = await chromium.launch({ executablePath: chromiumPath, args });
-    const page = await browser.newPage();
-    await page.goto(url, { waitUntil: 'load' });
-    const rows = {
+async function withPlaywright(page) {
+    return {
         'GetElementValue': await median(() => page.locator('#t').inputValue(), runs),
         'SetElementValue and read back': await median(async (i) => {
             await page.locator('#t').fill(String(i));
@@ -61,14 +40,6 @@ async function withPlaywright() {
         'GetSelectOptions of 50': await median(() => page.locator('#s').evaluate(readOptions), runs),
         'ListLinks of 500': await median(() => page.evaluate(listLinks), listRuns),
     };
-    await browser.close();
-    return rows;
 }
 
-(async () => {
-    const result = { Puppeteer: await withPuppeteer(), Playwright: await withPlaywright() };
-    process.stdout.write(JSON.stringify(result) + '\n');
-})().catch((e) => {
-    process.stderr.write('peers failed: ' + e.stack + '\n');
-    process.exit(1);
-});
+run(() => comparePeers(chromiumPath, url, withPuppeteer, withPlaywright));

@@ -1,20 +1,39 @@
 #pragma once
-// What the benchmarks that compare with Puppeteer and Playwright share: waiting for the
-// fixture page, running a peers script on the same Chromium and page, and the table.
+// What the benchmarks that compare with Puppeteer and Playwright share: their options,
+// opening the fixture page, running a peers script on the same Chromium and page, the table.
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "automation/engine_binding.h"
 #include "bench/support/stats.h"
 #include "engine/chromium_process.h"
 #include "hostctl/engine_library.h"
 
 namespace bench {
+
+struct Options {
+    int runs = 300;
+    bool peers = false;  // also run the peers script
+};
+
+inline Options ParseOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--runs=", 7) == 0)
+            options.runs = std::max(10, std::atoi(argv[i] + 7));
+        if (std::strcmp(argv[i], "--peers") == 0) options.peers = true;
+    }
+    return options;
+}
 
 inline bool WaitLoaded(wkeWebView view) {
     static bool loaded = false;
@@ -32,6 +51,16 @@ inline bool WaitLoaded(wkeWebView view) {
         hostctl::Engine().wkeWake(nullptr);
     }
     return loaded;
+}
+
+// Loads the engine as the program does and opens `url` in a new view; null on failure.
+inline wkeWebView OpenPage(const std::string& url) {
+    if (!hostctl::EngineLibrary::Load()) return nullptr;
+    automation::InitializeEngineBinding();
+    wkeWebView view =
+        hostctl::Engine().wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 800, 600);
+    hostctl::Engine().wkeLoadURL(view, url.c_str());
+    return WaitLoaded(view) ? view : nullptr;
 }
 
 // Runs `node script CHROMIUM URL RUNS extra...` and reads its JSON: peer -> row -> ms.

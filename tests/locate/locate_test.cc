@@ -17,6 +17,7 @@
 #include "platform/codepage.h"
 #include "tests/support/host_loop.h"
 #include "tests/support/http_server.h"
+#include "tests/support/page_view.h"
 
 using automation::Bridge;
 using automation::ElementInfo;
@@ -110,7 +111,6 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
     return testsupport::PumpHostLoop(done, timeoutMs);
 }
 
-int loads = 0;
 HttpServer* far = nullptr;  // another origin
 HttpServer* server = nullptr;
 
@@ -128,7 +128,7 @@ const char kFixture[] = R"(<!doctype html><html><head><meta name=m charset=utf-8
   document.body.appendChild(cn);
 </script></body></html>)";
 
-class Locate : public ::testing::Test {
+class Locate : public testsupport::PageView {
   protected:
     static void SetUpTestSuite() {
         far = new HttpServer([](const HttpRequest&) {
@@ -161,31 +161,7 @@ class Locate : public ::testing::Test {
             return page;
         });
     }
-    void SetUp() override {
-        view_ = Engine().wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 800, 600);
-        ASSERT_NE(view_, nullptr);
-        Engine().wkeOnLoadingFinish(
-            view_,
-            [](wkeWebView, void*, const wkeString, wkeLoadingResult r, const wkeString) {
-                if (r == WKE_LOADING_SUCCEEDED) ++loads;
-            },
-            nullptr);
-        web_.BindView(view_);
-    }
-    void TearDown() override { Engine().wkeDestroyWebWindow(view_); }
-    void Load(const std::string& path, int frames = 1) {
-        int before = loads;
-        Engine().wkeLoadURL(view_, server->Url(path).c_str());
-        ASSERT_TRUE(PumpUntil([&] { return loads > before; }));
-        std::vector<int32_t> ids;
-        ASSERT_TRUE(PumpUntil([&] { return web_.GetFrameIds(ids) == frames; }));
-    }
-    // Runs a GBK script and gives what it passed to GetAttributeBack.
-    std::string Ask(const std::string& script, int frame = 1) {
-        Bridge().attributeReply.clear();
-        automation::RunScript(view_, frame, script, false);
-        return Bridge().attributeReply;
-    }
+    void Load(const std::string& path, int frames = 1) { LoadUrl(server->Url(path), frames); }
 
     // 1,000+ elements: ids with digits and colons, Chinese and escaped class names,
     // repeated classes, nesting ten deep. Built by the page itself, the same every time.
@@ -214,8 +190,6 @@ while (made < 1050) grow(document.body, 0);
 </script></body>)";
     }
 
-    wkeWebView view_ = nullptr;
-    WebAutomation web_;
 };
 
 TEST_F(Locate, EveryKindFindsItsElementAndReportsAMissingOne) {

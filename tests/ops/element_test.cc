@@ -14,6 +14,7 @@
 #include "platform/codepage.h"
 #include "tests/support/host_loop.h"
 #include "tests/support/http_server.h"
+#include "tests/support/page_view.h"
 
 using automation::Bridge;
 using automation::ElementInfo;
@@ -29,7 +30,6 @@ std::string Gbk(const char* utf8) {
     return platform::Utf8ToGbk(utf8);
 }
 
-int loads = 0;
 HttpServer* far = nullptr;  // another origin
 HttpServer* server = nullptr;
 
@@ -91,7 +91,7 @@ const char kMixed[] = R"HTML(<!doctype html><meta charset=utf-8><body>
 const char kMixedInner[] = R"HTML(<!doctype html><body>
 <input type=text id=ftx value=fv><input type=radio id=fr><a id=fa href='#'>f</a></body>)HTML";
 
-class Elements : public ::testing::Test {
+class Elements : public testsupport::PageView {
   protected:
     static void SetUpTestSuite() {
         far = new HttpServer([](const HttpRequest&) {
@@ -113,42 +113,17 @@ class Elements : public ::testing::Test {
             return page;
         });
     }
-    void SetUp() override {
-        view_ = Engine().wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 800, 600);
-        ASSERT_NE(view_, nullptr);
-        Engine().wkeOnLoadingFinish(
-            view_,
-            [](wkeWebView, void*, const wkeString, wkeLoadingResult r, const wkeString) {
-                if (r == WKE_LOADING_SUCCEEDED) ++loads;
-            },
-            nullptr);
-        web_.BindView(view_);
-    }
-    void TearDown() override { Engine().wkeDestroyWebWindow(view_); }
     void Load(const std::string& path, int frames) {
-        int before = loads;
-        Engine().wkeLoadURL(view_, server->Url(path).c_str());
-        ASSERT_TRUE(testsupport::PumpHostLoop([&] { return loads > before; }));
-        std::vector<int32_t> ids;
-        ASSERT_TRUE(testsupport::PumpHostLoop([&] { return web_.GetFrameIds(ids) == frames; }));
+        LoadUrl(server->Url(path), frames);
         ASSERT_TRUE(testsupport::PumpHostLoop([&] {
             return Ask("window.top.GetAttributeBack(document.readyState);", frames) == "complete";
         }));
-    }
-    // What a script of the page's own hands back (GBK).
-    std::string Ask(const std::string& script, int frame = 1) {
-        Bridge().attributeReply.clear();
-        automation::RunScript(view_, frame, script, false);
-        return Bridge().attributeReply;
     }
     std::string Seen() {
         return Ask(
             "window.top.GetAttributeBack(seen.join(';') + ' / ' + bubbled.join(';'));"
             "seen = []; bubbled = [];");
     }
-
-    wkeWebView view_ = nullptr;
-    WebAutomation web_;
 };
 
 const std::string id = "getElementById";
