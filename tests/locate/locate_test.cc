@@ -189,7 +189,6 @@ function grow(parent, depth) {
 while (made < 1050) grow(document.body, 0);
 </script></body>)";
     }
-
 };
 
 TEST_F(Locate, EveryKindFindsItsElementAndReportsAMissingOne) {
@@ -391,13 +390,3 @@ window.top.GetAttributeBack(bad.length + ' ' + bad.slice(0, 3).join(' | '));)");
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    setenv("QIRLEN_SCRIPT_TIMEOUT_MS", "5000", 0);
-    if (!hostctl::EngineLibrary::Load()) return 1;
-    automation::InitializeEngineBinding();
-    int result = RUN_ALL_TESTS();
-    Engine().wkeShutdown();
-    return result;
-}

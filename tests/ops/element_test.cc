@@ -419,13 +419,3 @@ TEST_F(Elements, AFormIsSubmittedIntoTheNamedTarget) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    setenv("QIRLEN_SCRIPT_TIMEOUT_MS", "5000", 0);
-    if (!hostctl::EngineLibrary::Load()) return 1;
-    automation::InitializeEngineBinding();
-    int result = RUN_ALL_TESTS();
-    Engine().wkeShutdown();
-    return result;
-}

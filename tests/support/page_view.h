@@ -16,8 +16,8 @@ namespace testsupport {
 class PageView : public ::testing::Test {
   protected:
     void SetUp() override {
-        view_ = hostctl::Engine().wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 800,
-                                                     600);
+        view_ =
+            hostctl::Engine().wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 800, 600);
         ASSERT_NE(view_, nullptr);
         hostctl::Engine().wkeOnLoadingFinish(
             view_,
