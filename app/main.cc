@@ -34,7 +34,7 @@ void InstallQtSinks() {
     });
 }
 
-// A page's file chooser asks the user: one path, or a directory and file names.
+// A page's file chooser asks the user; the answer is a directory and file names.
 int AskForFiles(OPENFILENAMEW* ofn) {
     QStringList files;
     if (ofn->Flags & OFN_ALLOWMULTISELECT)
@@ -42,9 +42,9 @@ int AskForFiles(OPENFILENAMEW* ofn) {
     else if (QString one = QFileDialog::getOpenFileName(); !one.isEmpty())
         files << one;
     if (files.isEmpty()) return 0;
-    std::u16string answer;
-    for (const QString& f : files) answer += f.toStdU16String() + u'\0';
-    answer += u'\0';
+    std::vector<std::u16string> paths;
+    for (const QString& f : files) paths.push_back(f.toStdU16String());
+    std::u16string answer = platform::FileListAnswer(paths);
     if (answer.size() > ofn->nMaxFile) return 0;  // it would not fit: as if cancelled
     std::copy(answer.begin(), answer.end(), ofn->lpstrFile);
     return 1;
@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
     QApplication qt(argc, argv);
     InstallQtSinks();
     platform::SetOpenFileDialog(AskForFiles);
+    platform::SetMessagePumpSink([] { QCoreApplication::processEvents(); });
     app::MainWindow window(app::OnMainWindowCreated);
     window.show();
     return qt.exec();

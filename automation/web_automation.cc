@@ -14,9 +14,10 @@ std::string ToUtf8Script(const std::string& gbk) {
     return platform::Utf16ToUtf8(platform::GbkToUtf16(gbk));
 }
 
-bool RunScript(wkeWebView view, FrameId frame, const std::string& script, bool inClosure) {
+bool RunScript(wkeWebView view, FrameId frame, const std::string& script, bool inClosure,
+               std::string_view utf8Prefix) {
     if (!Api().wkeRunJsByFrame) return false;
-    std::string utf8 = ToUtf8Script(script);
+    std::string utf8 = std::string(utf8Prefix) + ToUtf8Script(script);
     Api().wkeRunJsByFrame(view, frame, utf8.c_str(), inClosure);
     auto failed = LookupEntry<decltype(&::wkeLastRunFailed)>("wkeLastRunFailed");
     return !failed || !failed(view);

@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "automation/script_bridge.h"
 #include "engine/wke.h"
+#include "locate/locator.h"
 
 namespace automation {
 
@@ -218,6 +220,22 @@ class WebAutomation {
     std::string GetTableCellHTML(const std::string& kind, const std::string& text, int32_t row,
                                  int32_t column, int32_t index = 0, FrameId frame = 1);
 
+    // ---- pictures and page resources (defined in ops/). Pictures are the image file's
+    // bytes as the page encoded it (PNG as a rule); empty for no picture. The render form
+    // draws any element with html2canvas and waits up to `waitCount` steps of 100 ms.
+    std::vector<uint8_t> GetElementImage(const locate::Locator& locator, bool render = false,
+                                         int32_t waitCount = 0);
+    std::vector<uint8_t> GetCanvasImage(const locate::Locator& locator);
+    bool ListScripts(std::vector<std::string>& list, FrameId frame = 1);
+    bool ListStyleSheets(std::vector<std::string>& list, FrameId frame = 1);
+    bool ListEmbeds(std::vector<std::string>& list, FrameId frame = 1);
+
+    // ---- file inputs filled without a dialog (defined in ops/): the next open-file dialog
+    // of the process answers with these files, then the input is clicked. False for a
+    // missing element and for a path that is not a readable file (nothing is prepared).
+    bool SetFileInputPath(const locate::Locator& locator, const std::string& path);
+    bool SetFileInputPaths(const locate::Locator& locator, const std::vector<std::string>& paths);
+
     // ---- scripts as they are
     jsValue RunScriptInFrame(const std::string& script, bool inClosure, FrameId frame = 0);
 
@@ -245,7 +263,12 @@ class WebAutomation {
 // Runs a GBK script in one frame of a view; the engine's answer is not used. False when the
 // engine says the script failed (threw, did not parse, named no frame); an engine that
 // cannot say counts as success.
-bool RunScript(wkeWebView view, FrameId frame, const std::string& script, bool inClosure);
+// `utf8Prefix` goes ahead of the converted script as it is (a library that is UTF-8 already).
+bool RunScript(wkeWebView view, FrameId frame, const std::string& script, bool inClosure,
+               std::string_view utf8Prefix = {});
+// Base64 as the picture operations read it: bytes outside the alphabet are skipped, a pad
+// ends the text, a group cut short without one is dropped.
+std::vector<uint8_t> DecodeBase64(std::string_view text);
 // GBK to the engine's UTF-8; a byte that is not GBK becomes U+FFFD, the rest converts.
 std::string ToUtf8Script(const std::string& gbk);
 

@@ -6,13 +6,14 @@
 namespace locate {
 
 Outcome RunElementOperation(automation::WebAutomation& web, const Locator& locator,
-                            const ElementOperation& operation) {
+                            const ElementOperation& operation, const RunStyle& style) {
     if (!web.GetView() || !automation::Api().wkeRunJsByFrame) return Outcome::kNoView;
     automation::ScriptBridge& bridge = automation::Bridge();
     if (operation.readsValue) bridge.attributeReply.clear();
     std::string expression = web.BuildLocatorExpression(locator.kind, locator.text, locator.index);
     bool ran = automation::RunScript(web.GetView(), locator.frameId,
-                                     operation.before + expression + operation.after, false);
+                                     operation.before + expression + operation.after,
+                                     style.inClosure, style.utf8Before);
     if (bridge.elementMissing) return Outcome::kMissing;
     return ran ? Outcome::kDone : Outcome::kFailed;
 }

@@ -2,6 +2,7 @@
 // The one way every element operation talks to the page: locate the element, run the
 // operation's statements on `l_Object` in the locator's frame, and tell how it went.
 #include <string>
+#include <string_view>
 
 #include "automation/web_automation.h"
 #include "locate/locator.h"
@@ -21,10 +22,16 @@ struct ElementOperation {
     bool readsValue = false;  // empties attributeReply first
 };
 
-// Runs `operation` on the element `locator` names (outside a closure, so that `l_Object`
-// and the page functions stay defined in that frame).
+// How a run differs for an operation that brings its own library.
+struct RunStyle {
+    bool inClosure = false;       // page variables stay local to the run
+    std::string_view utf8Before;  // sent first, as it is: a library that is UTF-8 already
+};
+
+// Runs `operation` on the element `locator` names (as a rule outside a closure, so that
+// `l_Object` and the page functions stay defined in that frame).
 Outcome RunElementOperation(automation::WebAutomation& web, const Locator& locator,
-                            const ElementOperation& operation);
+                            const ElementOperation& operation, const RunStyle& style = {});
 
 // What an action returns: true only when it ran on an element.
 bool ActionResult(Outcome outcome);

@@ -3,6 +3,8 @@
 // GetOpenFileNameW in the process by name when a page opens a file chooser; the window
 // puts a real dialog in the slot, and a diversion may swap the slot for one call.
 #include <cstdint>
+#include <string>
+#include <vector>
 
 extern "C" {
 
@@ -30,5 +32,10 @@ namespace platform {
 // cancels (there is nobody to ask).
 OpenFileDialogFunction SetOpenFileDialog(OpenFileDialogFunction fn);
 OpenFileDialogFunction CurrentOpenFileDialog();
+
+// The answer for several chosen files: their deepest common directory (ending in "/"),
+// then each path relative to it, each NUL-ended, then one more NUL. Files of one directory
+// thus give the directory and their bare names. `paths` are absolute.
+std::u16string FileListAnswer(const std::vector<std::u16string>& paths);
 
 }  // namespace platform

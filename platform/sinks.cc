@@ -31,6 +31,8 @@ bool OpenWithXdg(const std::string& target) {
     return true;
 }
 
+void NoPump() {}
+
 MessageBoxSink& messageSink() {
     static MessageBoxSink sink = MessageToStderr;
     return sink;
@@ -41,6 +43,10 @@ ClipboardSink& clipboardSink() {
 }
 ShellOpenSink& shellSink() {
     static ShellOpenSink sink = OpenWithXdg;
+    return sink;
+}
+MessagePumpSink& pumpSink() {
+    static MessagePumpSink sink = NoPump;
     return sink;
 }
 
@@ -62,6 +68,9 @@ ClipboardSink SetClipboardSink(ClipboardSink sink) {
 ShellOpenSink SetShellOpenSink(ShellOpenSink sink) {
     return Replace(shellSink(), std::move(sink), ShellOpenSink(OpenWithXdg));
 }
+MessagePumpSink SetMessagePumpSink(MessagePumpSink sink) {
+    return Replace(pumpSink(), std::move(sink), MessagePumpSink(NoPump));
+}
 
 int ShowMessageBox(const std::string& text, const std::string& title, unsigned style) {
     return messageSink()(text, title, style);
@@ -71,6 +80,10 @@ bool CopyToClipboard(const std::string& text) {
 }
 bool ShellOpen(const std::string& target) {
     return shellSink()(target);
+}
+
+void ProcessPendingMessages() {
+    pumpSink()();
 }
 
 }  // namespace platform

@@ -19,13 +19,19 @@ using ClipboardSink = std::function<bool(const std::string& text)>;
 // target is GBK (an address or a path); true when the shell accepted it.
 using ShellOpenSink = std::function<bool(const std::string& target)>;
 
+// Lets the program's event loop dispatch what is pending, once, without waiting (the
+// window's Qt loop); by default nothing runs.
+using MessagePumpSink = std::function<void()>;
+
 // Each setter returns the sink it replaced; an empty function restores the default.
 MessageBoxSink SetMessageBoxSink(MessageBoxSink sink);
 ClipboardSink SetClipboardSink(ClipboardSink sink);
 ShellOpenSink SetShellOpenSink(ShellOpenSink sink);
+MessagePumpSink SetMessagePumpSink(MessagePumpSink sink);
 
 int ShowMessageBox(const std::string& text, const std::string& title, unsigned style);
 bool CopyToClipboard(const std::string& text);
 bool ShellOpen(const std::string& target);
+void ProcessPendingMessages();
 
 }  // namespace platform

@@ -1,0 +1,95 @@
+// Pictures out of the page: a copy of an image element, a rendering of any element, the
+// content of a canvas; and the addresses of a frame's scripts, style sheets and embeds.
+#include <chrono>
+#include <thread>
+
+#include "automation/engine_binding.h"
+#include "automation/script_bridge.h"
+#include "automation/web_automation.h"
+#include "ops/element_call.h"
+#include "ops/html2canvas.h"
+#include "platform/sinks.h"
+
+extern "C" const char ops_base64_image_js[];
+extern "C" const char ops_list_scripts_js[];
+extern "C" const char ops_list_style_sheets_js[];
+extern "C" const char ops_list_embeds_js[];
+
+namespace automation {
+namespace {
+
+using locate::Outcome;
+
+// The bytes of a "data:image/<type>;base64," reply; anything else is no picture.
+std::vector<uint8_t> PictureBytes(Outcome outcome) {
+    const std::string& reply = Bridge().attributeReply;
+    if (outcome == Outcome::kMissing || outcome == Outcome::kNoView) return {};
+    constexpr std::string_view kImage = "data:image/", kBase64 = ";base64,";
+    if (reply.compare(0, kImage.size(), kImage) != 0) return {};
+    size_t header = reply.find(kBase64);
+    size_t comma = reply.find(',');
+    if (header == std::string::npos || header + kBase64.size() - 1 != comma) return {};
+    return DecodeBase64(std::string_view(reply).substr(comma + 1));
+}
+
+// The rendering finishes in the page's own time: sleep, let the program's loop and the
+// engine dispatch what is pending, look for the reply.
+void WaitForReply(int32_t steps) {
+    auto wake = LookupEntry<decltype(&::wkeWake)>("wkeWake");
+    for (int32_t step = 0; step < steps && Bridge().attributeReply.empty(); ++step) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        platform::ProcessPendingMessages();
+        if (wake) wake(nullptr);
+    }
+}
+
+bool ListResources(WebAutomation& web, const char* script, std::vector<std::string>& list,
+                   FrameId frame) {
+    if (!web.GetView() || !Api().wkeRunJsByFrame) return false;
+    Bridge().resourceList.clear();
+    RunScript(web.GetView(), frame, script, false);
+    list = Bridge().resourceList;
+    return true;
+}
+
+}  // namespace
+
+std::vector<uint8_t> WebAutomation::GetElementImage(const locate::Locator& locator, bool render,
+                                                    int32_t waitCount) {
+    if (!render)
+        return PictureBytes(locate::RunElementOperation(
+            *this, locator,
+            {"",
+             std::string("\r\n") + ops_base64_image_js +
+                 "\r\nwindow.top.GetAttributeBack(getBase64Image(l_Object));",
+             true}));
+    Outcome outcome =
+        locate::RunElementOperation(*this, locator,
+                                    {"",
+                                     "\r\nhtml2canvas(l_Object).then(function(canvas) {            "
+                                     "window.top.GetAttributeBack(canvas.toDataURL());        });",
+                                     true},
+                                    {true, ops::Html2CanvasScript()});
+    // A missing element or a failed run never answers: no point waiting for it.
+    if (outcome == Outcome::kDone) WaitForReply(waitCount);
+    return PictureBytes(outcome);
+}
+
+std::vector<uint8_t> WebAutomation::GetCanvasImage(const locate::Locator& locator) {
+    return PictureBytes(locate::RunElementOperation(
+        *this, locator, {"", ops::ReadBack("l_Object.toDataURL('image/png')"), true}));
+}
+
+bool WebAutomation::ListScripts(std::vector<std::string>& list, FrameId frame) {
+    return ListResources(*this, ops_list_scripts_js, list, frame);
+}
+
+bool WebAutomation::ListStyleSheets(std::vector<std::string>& list, FrameId frame) {
+    return ListResources(*this, ops_list_style_sheets_js, list, frame);
+}
+
+bool WebAutomation::ListEmbeds(std::vector<std::string>& list, FrameId frame) {
+    return ListResources(*this, ops_list_embeds_js, list, frame);
+}
+
+}  // namespace automation
