@@ -1,5 +1,8 @@
 // Pictures out of the page: a copy of an image element, a rendering of any element, the
 // content of a canvas; and the addresses of a frame's scripts, style sheets and embeds.
+#include <poll.h>
+
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -32,12 +35,22 @@ std::vector<uint8_t> PictureBytes(Outcome outcome) {
     return DecodeBase64(std::string_view(reply).substr(comma + 1));
 }
 
-// The rendering finishes in the page's own time: sleep, let the program's loop and the
-// engine dispatch what is pending, look for the reply.
+// The rendering finishes in the page's own time. Up to `steps` steps of 100 ms, the
+// program's loop and the engine dispatch what is pending; the wait ends as soon as the
+// reply is there, since the engine's descriptor wakes it.
 void WaitForReply(int32_t steps) {
     auto wake = LookupEntry<decltype(&::wkeWake)>("wkeWake");
-    for (int32_t step = 0; step < steps && Bridge().attributeReply.empty(); ++step) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    auto eventFd = LookupEntry<decltype(&::wkeGetEventFd)>("wkeGetEventFd");
+    using Clock = std::chrono::steady_clock;
+    auto deadline = Clock::now() + std::chrono::milliseconds(100) * std::max(steps, 0);
+    while (Bridge().attributeReply.empty() && Clock::now() < deadline) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (eventFd) {
+            pollfd pfd{eventFd(), POLLIN, 0};
+            poll(&pfd, 1, static_cast<int>(std::min<int64_t>(left.count(), 100)));
+        } else {
+            std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(100)));
+        }
         platform::ProcessPendingMessages();
         if (wake) wake(nullptr);
     }
