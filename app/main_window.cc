@@ -116,6 +116,10 @@ void MainWindow::OnPageLoadingFinished(const std::string&, int result, const std
     std::optional<std::string> message = workflow_.FinishFetch(result);
     if (!message) return;
     resultBox_->setPlainText(ToQt(*message));
+    std::optional<int64_t> expiry = workflow_.streamExpiry();
+    resultBox_->setToolTip(workflow_.lastSucceeded() && expiry
+                               ? ToQt(texts::ExpiryPrefix() + LocalTimeText(*expiry))
+                               : QString());
     fetchButton_->setEnabled(true);
     playerButton_->setEnabled(true);
     fetchButton_->setText(ToQt(texts::CaptionIdle()));

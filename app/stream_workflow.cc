@@ -21,15 +21,47 @@ bool StreamWorkflow::StartFetch(const std::string& linkBoxText) {
 std::optional<std::string> StreamWorkflow::FinishFetch(int result) {
     hostctl::PageQuery query;
     if (result != 0) return std::nullopt;
-    std::string html = query.Query(reinterpret_cast<wkeWebView>(page_.View()), 2,
-                                   texts::StreamElementSelector(), 1);
+    auto view = reinterpret_cast<wkeWebView>(page_.View());
+    std::string html = query.Query(view, 2, texts::StreamElementSelector(), 1);
     Extraction found = ExtractStream(hostctl::ConvertUtf8(html));
-    lastSucceeded_ = found.success;
-    if (found.success) {
-        playerAddress_ = texts::PlayerAddressPrefix() + found.streamAddress;
-        platform::CopyToClipboard(found.message);
+    room_ = {};
+    chosen_ = nullptr;
+    streamAddress_.clear();
+    outcome_ = found.success ? FetchOutcome::kSuccess : FetchOutcome::kEnded;
+    if (found.streamless || alwaysReadRoom_ || !wantedQuality_.empty())
+        room_ = ParseRoomData(query.Evaluate(view, RoomDataScript()));
+    std::string message = found.message;
+    if (found.streamless || (!wantedQuality_.empty() && room_.found))
+        message = FromRoomData(found.message);
+    else if (found.success)
+        streamAddress_ = found.streamAddress;
+    if (outcome_ == FetchOutcome::kSuccess) {
+        playerAddress_ = texts::PlayerAddressPrefix() + EncodeQueryValue(streamAddress_);
+        platform::CopyToClipboard(message);
     }
-    return found.message;
+    return message;
+}
+
+// The page's room data decides: ended, an address of the chosen quality, a verification
+// page, or (nothing there) the stream element's own failure.
+std::string StreamWorkflow::FromRoomData(const std::string& elementFailure) {
+    if (!room_.found) {
+        outcome_ = room_.verification ? FetchOutcome::kVerification : FetchOutcome::kMissing;
+        return room_.verification ? texts::FailureVerification() : elementFailure;
+    }
+    if (room_.status == kRoomEnded) {
+        outcome_ = FetchOutcome::kEnded;
+        return texts::FailureLiveEnded();
+    }
+    chosen_ = ChooseQuality(room_, wantedQuality_);
+    std::string address = chosen_ ? (chosen_->hls.empty() ? chosen_->flv : chosen_->hls) : "";
+    if (address.empty()) {
+        outcome_ = wantedQuality_.empty() ? FetchOutcome::kMissing : FetchOutcome::kNoSuchQuality;
+        return texts::FailureElementMissing();
+    }
+    outcome_ = FetchOutcome::kSuccess;
+    streamAddress_ = address;
+    return address + texts::SuccessSuffix();
 }
 
 }  // namespace app

@@ -1,5 +1,6 @@
 #include "app/text_rules.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "app/texts.h"
@@ -57,14 +58,79 @@ std::string LinkToLoad(const std::string& text) {
     }
 }
 
+// The value of the attribute that starts at "src=" (1-based `s`): up to its closing quote,
+// or up to the end of the first "m3u8" (`m`) when it has none.
+std::string AttributeValue(const std::string& page, int s, int m) {
+    char quote = s > 0 && static_cast<size_t>(s) + 4 <= page.size() ? page[s + 3] : 0;
+    if ((quote == '"' || quote == '\'') && m > s) {
+        size_t close = page.find(quote, static_cast<size_t>(s) + 4);
+        if (close != std::string::npos && close >= static_cast<size_t>(m) + 3)
+            return page.substr(static_cast<size_t>(s) + 4, close - s - 4);
+    }
+    return Part(page, s + 5, m - s - 1);
+}
+
 Extraction ExtractStream(const std::string& page) {
-    if (page == texts::MissingElementAnswer()) return {texts::FailureElementMissing(), {}, false};
+    if (page == texts::MissingElementAnswer())
+        return {texts::FailureElementMissing(), {}, false, true};
     if (Find(page, texts::LiveEndedMarker()) != -1) return {texts::FailureLiveEnded(), {}, false};
     int s = Find(page, "src=");
     int m = Find(page, "m3u8");
-    // From the byte after the opening quote up to the last byte of the first "m3u8".
-    std::string address = Part(page, s + 5, m - s - 1);
+    std::string address = DecodeCharacterReferences(AttributeValue(page, s, m));
+    if (address.empty()) return {texts::FailureElementMissing(), {}, false, true};
     return {address + texts::SuccessSuffix(), address, true};
+}
+
+std::string DecodeCharacterReferences(const std::string& html) {
+    static const std::pair<const char*, char> named[] = {
+        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    std::string out;
+    for (size_t i = 0; i < html.size(); ++i) {
+        if (html[i] != '&') {
+            out.push_back(html[i]);
+            continue;
+        }
+        bool replaced = false;
+        for (const auto& [name, c] : named) {
+            if (html.compare(i, std::strlen(name), name) == 0) {
+                out.push_back(c);
+                i += std::strlen(name) - 1;
+                replaced = true;
+                break;
+            }
+        }
+        size_t semicolon = html.find(';', i);
+        if (!replaced && html.compare(i, 2, "&#") == 0 && semicolon != std::string::npos &&
+            semicolon - i <= 8) {
+            bool hex = i + 2 < html.size() && (html[i + 2] == 'x' || html[i + 2] == 'X');
+            std::string digits = html.substr(i + (hex ? 3 : 2), semicolon - i - (hex ? 3 : 2));
+            char* end = nullptr;
+            long code = digits.empty() ? -1 : std::strtol(digits.c_str(), &end, hex ? 16 : 10);
+            if (code > 0 && code < 128 && end && *end == '\0') {
+                out.push_back(static_cast<char>(code));
+                i = semicolon;
+                replaced = true;
+            }
+        }
+        if (!replaced) out.push_back('&');
+    }
+    return out;
+}
+
+std::string EncodeQueryValue(const std::string& text) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (plain || c == '-' || c == '.' || c == '_' || c == '~') {
+            out.push_back(static_cast<char>(c));
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
 }
 
 }  // namespace app

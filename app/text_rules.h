@@ -20,12 +20,21 @@ int TextEquals(const std::string& a, const std::string& b);
 std::string LinkToLoad(const std::string& text);
 
 // What the stream element's HTML (GBK) gives: the message for the result box, and
-// whether it is the success form.
+// whether it is the success form. The address is the whole attribute value, its character
+// references decoded; an element without one (or no element) is a failure that the room
+// data the page embeds may still answer (`streamless`).
 struct Extraction {
     std::string message;
     std::string streamAddress;
     bool success = false;
+    bool streamless = false;
 };
 Extraction ExtractStream(const std::string& pageText);
+
+// HTML character references (&amp; &lt; &gt; &quot; &#39; &apos; and ASCII numeric ones)
+// replaced by their characters; others stay.
+std::string DecodeCharacterReferences(const std::string& html);
+// The text as one URL query value: every byte but letters, digits and -._~ as %XX.
+std::string EncodeQueryValue(const std::string& text);
 
 }  // namespace app

@@ -18,6 +18,8 @@ const std::string& PlayerAddressPrefix();  // uses PlayerPageHost()
 const std::string& SuccessSuffix();
 const std::string& FailureElementMissing();
 const std::string& FailureLiveEnded();
+const std::string& FailureVerification();
+const std::string& ExpiryPrefix();  // before the local time in the result box's tooltip
 const std::string& WindowTitle();
 
 // The online player's host: $QIRLEN_PLAYER_HOST, else kDefaultPlayerPageHost.

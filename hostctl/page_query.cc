@@ -93,6 +93,16 @@ std::string PageQuery::Query(wkeWebView view, int kind, const std::string& selec
     return last_;
 }
 
+std::string PageQuery::Evaluate(wkeWebView view, const std::string& utf8Script) {
+    const EngineEntries& e = Engine();
+    last_.clear();
+    if (!view || !e.wkeGlobalExec || !e.wkeRunJSW || !e.jsToString) return last_;
+    std::u16string script = platform::Utf8ToUtf16(utf8Script);
+    const char* text = e.jsToString(e.wkeGlobalExec(view), e.wkeRunJSW(view, script.c_str()));
+    last_ = text ? text : "";
+    return last_;
+}
+
 std::string ConvertUtf8(const std::string& utf8) {
     return platform::Utf8ToGbk(utf8);
 }

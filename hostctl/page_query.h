@@ -17,6 +17,10 @@ class PageQuery {
     // is missing, empty when there is no view or no engine.
     std::string Query(wkeWebView view, int kind, const std::string& selector, int index);
 
+    // Runs a UTF-8 script (a function body that returns a value) in the main frame and gives
+    // its value as text (UTF-8); empty when there is no view or no engine.
+    std::string Evaluate(wkeWebView view, const std::string& utf8Script);
+
     // The script Query evaluates (GBK).
     static std::string BuildScript(int kind, const std::string& selector, int index);
 

@@ -1,0 +1,271 @@
+// Reads the live room that the page embeds as data: the streamed chunks of a server-rendered
+// page (self.__rsc_f / self.__pace_f pushes of "<hex id>:<JSON>" lines whose values may be
+// "$<hex id>" references to other lines), a state object the page keeps in a global, or a
+// page that is the room's JSON itself. Gives one JSON text: the room's status, title, owner
+// and every address by quality; or what the page is when it holds no room.
+var MAX_DEPTH = 60;
+
+// The texts a page pushed into one of its chunk arrays, in order. When the framework has
+// taken the array over, the pushes are read back from the page's own scripts.
+function pushedTexts(name) {
+    var texts = [];
+    var list = window[name];
+    if (Array.isArray(list)) {
+        list.forEach(function (entry) {
+            if (Array.isArray(entry) && entry[0] === 1 && typeof entry[1] === 'string') texts.push(entry[1]);
+        });
+    }
+    if (texts.length) return texts;
+    var marker = name + '.push(';
+    Array.prototype.forEach.call(document.scripts, function (script) {
+        var text = script.textContent;
+        for (var at = text.indexOf(marker); at !== -1; at = text.indexOf(marker, at + 1)) {
+            var start = at + marker.length;
+            var end = endOfJsonArray(text, start);
+            if (end < 0) continue;
+            try {
+                var entry = JSON.parse(text.slice(start, end));
+                if (entry[0] === 1 && typeof entry[1] === 'string') texts.push(entry[1]);
+            } catch (e) {}
+        }
+    });
+    return texts;
+}
+
+// Where the JSON array starting at `start` ends (one past its "]"), or -1.
+function endOfJsonArray(text, start) {
+    if (text.charAt(start) !== '[') return -1;
+    var depth = 0, inString = false;
+    for (var i = start; i < text.length; i++) {
+        var c = text.charAt(i);
+        if (inString) {
+            if (c === '\\') i++;
+            else if (c === '"') inString = false;
+        } else if (c === '"') {
+            inString = true;
+        } else if (c === '[' || c === '{') {
+            depth++;
+        } else if (c === ']' || c === '}') {
+            if (--depth === 0) return i + 1;
+        }
+    }
+    return -1;
+}
+
+// Where a text row of `bytes` UTF-8 bytes that starts at `from` ends.
+function endOfUtf8Bytes(text, from, bytes) {
+    var i = from;
+    while (i < text.length && bytes > 0) {
+        var code = text.charCodeAt(i);
+        if (code >= 0xD800 && code <= 0xDBFF) { bytes -= 4; i += 2; continue; }
+        bytes -= code < 0x80 ? 1 : code < 0x800 ? 2 : 3;
+        i++;
+    }
+    return i;
+}
+
+// The lines "<hex id>:<value>" of the joined chunks. A value is JSON, JSON after a kind
+// letter ("I[...]", "HL[...]"), or a text row "T<hex length>,<text>".
+function rowsOf(text) {
+    var rows = {};
+    var i = 0;
+    while (i < text.length) {
+        var colon = text.indexOf(':', i);
+        var newline = text.indexOf('\n', i);
+        if (colon < 0) break;
+        if (newline >= 0 && newline < colon) { i = newline + 1; continue; }
+        var id = text.slice(i, colon);
+        var rest = colon + 1;
+        var textRow = /^T([0-9a-fA-F]+),/.exec(text.slice(rest, rest + 16));
+        if (/^[0-9a-fA-F]+$/.test(id) && textRow) {
+            var from = rest + textRow[0].length;
+            var end = endOfUtf8Bytes(text, from, parseInt(textRow[1], 16));
+            rows[id] = text.slice(from, end);
+            i = end;
+            continue;
+        }
+        var stop = newline < 0 ? text.length : newline;
+        if (/^[0-9a-fA-F]+$/.test(id)) {
+            var body = text.slice(rest, stop).replace(/^[A-Z]+(?=[\[{"])/, '');
+            try { rows[id] = JSON.parse(body); } catch (e) {}
+        }
+        i = stop + 1;
+    }
+    return rows;
+}
+
+// A value with its "$<hex id>" references followed; "$$..." is a "$" text.
+function dereferencer(rows) {
+    return function deref(value) {
+        for (var hops = 0; hops < 16 && typeof value === 'string'; hops++) {
+            var ref = /^\$([0-9a-fA-F]+)$/.exec(value);
+            if (!ref) break;
+            value = rows[ref[1].toLowerCase()] !== undefined ? rows[ref[1].toLowerCase()] : rows[ref[1]];
+        }
+        if (typeof value === 'string' && value.slice(0, 2) === '$$') value = value.slice(1);
+        return value;
+    };
+}
+
+function plain(value) { return value; }
+
+// The first field of `object` under one of `names` (camelCase and snake_case spellings).
+function field(object, names, deref) {
+    object = deref(object);
+    if (!object || typeof object !== 'object') return undefined;
+    for (var i = 0; i < names.length; i++) {
+        if (object[names[i]] !== undefined) return deref(object[names[i]]);
+    }
+    return undefined;
+}
+
+function fieldPath(object, path, deref) {
+    for (var i = 0; i < path.length && object !== undefined; i++) object = field(object, path[i], deref);
+    return object;
+}
+
+var STREAM = ['streamUrl', 'stream_url'];
+
+// The room: an object under a "room" key, or any object with a stream. Rooms with a stream
+// or a status come first.
+function findRoom(root, deref) {
+    var found = [];
+    var seen = new Set();
+    (function walk(value, depth) {
+        value = deref(value);
+        if (!value || typeof value !== 'object' || depth > MAX_DEPTH || seen.has(value)) return;
+        seen.add(value);
+        if (!Array.isArray(value)) {
+            if (field(value, STREAM, deref) !== undefined) found.push(value);
+            var room = deref(value.room);
+            if (room && typeof room === 'object' && !Array.isArray(room)) found.push(room);
+        }
+        for (var key in value) {
+            if (Object.prototype.hasOwnProperty.call(value, key)) walk(value[key], depth + 1);
+        }
+    })(root, 0);
+    for (var i = 0; i < found.length; i++) {
+        if (field(found[i], STREAM, deref) !== undefined || field(found[i], ['status'], deref) !== undefined)
+            return found[i];
+    }
+    return found[0];
+}
+
+function parsed(value) {
+    if (typeof value !== 'string') return value;
+    try { return JSON.parse(value); } catch (e) { return undefined; }
+}
+
+function text(value) {
+    return value === undefined || value === null ? '' : String(value);
+}
+
+// Every address of the room by quality, from the stream's address maps and from the
+// player's own stream data (which also knows resolutions and codecs).
+function qualitiesOf(room, deref) {
+    var list = [];
+    function entry(key) {
+        for (var i = 0; i < list.length; i++) if (list[i].key === key) return list[i];
+        var made = { key: key, name: '', resolution: '', codec: '', hls: '', flv: '' };
+        list.push(made);
+        return made;
+    }
+    var stream = field(room, STREAM, deref);
+    var pull = fieldPath(stream, [['liveCoreSdkData', 'live_core_sdk_data'], ['pullData', 'pull_data']], deref);
+    var data = parsed(field(pull, ['streamData', 'stream_data'], deref));
+    data = data && data.data ? data.data : data;
+    if (data && typeof data === 'object') {
+        Object.keys(data).forEach(function (key) {
+            var main = data[key] && data[key].main;
+            if (!main) return;
+            var params = parsed(main.sdk_params) || {};
+            var e = entry(key);
+            e.hls = text(main.hls);
+            e.flv = text(main.flv);
+            e.resolution = text(params.resolution);
+            e.codec = text(params.VCodec);
+        });
+    }
+    var names = field(fieldPath(pull, [['options']], deref), ['qualities'], deref);
+    if (Array.isArray(names)) {
+        names.forEach(function (q) {
+            q = deref(q);
+            var key = field(q, ['sdk_key', 'sdkKey'], deref);
+            if (key === undefined) return;
+            var e = entry(String(key));
+            e.name = text(field(q, ['name'], deref));
+            if (!e.resolution) e.resolution = text(field(q, ['resolution'], deref));
+        });
+    }
+    function fromMap(map, kind) {
+        map = deref(map);
+        if (!map || typeof map !== 'object') return;
+        Object.keys(map).forEach(function (key) {
+            var address = deref(map[key]);
+            if (typeof address === 'string' && address) entry(key)[kind] = address;
+        });
+    }
+    fromMap(field(stream, ['hlsPullUrlMap', 'hls_pull_url_map'], deref), 'hls');
+    fromMap(field(stream, ['flvPullUrl', 'flv_pull_url'], deref), 'flv');
+    var single = field(stream, ['hlsPullUrl', 'hls_pull_url'], deref);
+    if (typeof single === 'string' && single) {
+        var known = list.some(function (e) { return e.hls === single; });
+        if (!known) entry(text(field(stream, ['defaultResolution', 'default_resolution'], deref)) || 'default').hls = single;
+    }
+    return list.filter(function (e) { return e.hls || e.flv; });
+}
+
+function describe(room, deref) {
+    var owner = field(room, ['owner'], deref);
+    return {
+        found: true,
+        status: Number(field(room, ['status'], deref)) || 0,
+        roomId: text(field(room, ['idStr', 'id_str', 'roomId', 'room_id', 'id'], deref)),
+        title: text(field(room, ['title'], deref)),
+        owner: text(field(owner, ['nickname'], deref)),
+        webRid: text(field(owner, ['webRid', 'web_rid'], deref)),
+        qualities: qualitiesOf(room, deref)
+    };
+}
+
+// The sources of room data, most specific first; each gives a root and its dereferencer.
+function sources() {
+    var list = [];
+    ['__rsc_f', '__pace_f'].forEach(function (name) {
+        var texts = pushedTexts(name);
+        if (!texts.length) return;
+        var rows = rowsOf(texts.join(''));
+        list.push({ root: rows, deref: dereferencer(rows) });
+    });
+    ['__INIT_PROPS__', '__INITIAL_STATE__', '__INITIAL_PROPS__'].forEach(function (name) {
+        if (window[name] && typeof window[name] === 'object') list.push({ root: window[name], deref: plain });
+    });
+    var render = document.getElementById('RENDER_DATA');
+    if (render) {
+        try { list.push({ root: JSON.parse(decodeURIComponent(render.textContent)), deref: plain }); } catch (e) {}
+    }
+    var body = document.body ? document.body.innerText.trim() : '';
+    if (body.charAt(0) === '{') {
+        try { list.push({ root: JSON.parse(body), deref: plain }); } catch (e) {}
+    }
+    return list;
+}
+
+// A page that checks whether a person is there, instead of showing the room.
+function isVerificationPage() {
+    var marked = document.querySelector('#captcha_container, #captcha-verify-image, ' +
+        '[class*="captcha"], [id*="captcha"], [class*="secsdk"], [id*="verify-bar"]');
+    var words = document.body ? document.body.innerText : '';
+    return !!marked || words.indexOf('安全验证') !== -1 || words.indexOf('验证') !== -1;
+}
+
+function readRoom() {
+    var all = sources();
+    for (var i = 0; i < all.length; i++) {
+        var room = findRoom(all[i].root, all[i].deref);
+        if (room) return describe(room, all[i].deref);
+    }
+    return { found: false, verification: isVerificationPage() };
+}
+
+return JSON.stringify(readRoom());
