@@ -1,35 +1,47 @@
 #include "app/cli.h"
 
 #include <poll.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <nlohmann/json.hpp>
 #include <string>
 
+#include "app/cli_options.h"
 #include "app/startup.h"
 #include "app/stream_workflow.h"
+#include "app/text_rules.h"
 #include "app/texts.h"
 #include "hostctl/engine_library.h"
 #include "platform/codepage.h"
+#include "platform/sinks.h"
 
 namespace app {
 namespace {
 
 constexpr const char* kHelp =
     "Usage: qirlen                      open the window\n"
-    "       qirlen --cli LINK [--timeout SECONDS]\n"
+    "       qirlen --cli LINK [--timeout SECONDS] [--quality NAME] [--list | --json] [--copy]\n"
+    "       qirlen --version | --help\n"
     "\n"
     "Turns the share link of a Douyin live room into the room's live-stream address (an HLS\n"
     "playlist, .m3u8). LINK may be the whole text the app shares; its v.douyin.com link is used.\n"
     "\n"
-    "--cli       fetch without a window: prints what the window's result box would show\n"
-    "            (UTF-8) on standard output\n"
+    "--cli       fetch without a window; the address alone goes to standard output, one line\n"
     "--timeout   seconds to wait for the page (default 30)\n"
+    "--quality   a quality by name (origin, uhd, hd, sd, ld, md, ao, FULL_HD1, HD1, ...)\n"
+    "            instead of the best one; audio only (ao) only when asked\n"
+    "--list      every quality of the room: key, name, resolution, codec, kind, address\n"
+    "--json      the room and the chosen address as one JSON object\n"
+    "--copy      also put the address on the clipboard (needs a display)\n"
     "\n"
-    "Exit status: 0 address found; 2 the page has no stream or the live has ended;\n"
-    "3 the text holds no share link; 4 the page did not load in time or failed to load.\n"
+    "Messages go to standard error (UTF-8), e.g. how long a signed address stays valid.\n"
+    "Exit status: 0 address found; 1 no display for the window; 2 the page has no stream,\n"
+    "the live has ended, or there is no such quality; 3 the text holds no share link; 4 the\n"
+    "page did not load in time, failed to load, or the browser could not run; 5 the platform\n"
+    "asks for a verification; 64 wrong usage.\n"
     "\n"
     "Environment: QIRLEN_PLAYER_HOST (the online player's host), QIRLEN_CHROMIUM (the browser),\n"
     "QIRLEN_CHROMIUM_ARGS (extra browser switches).\n";
@@ -74,9 +86,145 @@ void OnFinished(wkeWebView, void* param, const wkeString, wkeLoadingResult resul
     if (auto message = state->workflow->FinishFetch(result)) state->message = message;
 }
 
-int Fetch(const std::string& link, int timeoutSeconds) {
-    if (!hostctl::EngineLibrary::Load()) return kCliLoadFailed;
+std::string EngineFailure() {
     const hostctl::EngineEntries& e = hostctl::Engine();
+    const char* why = e.wkeEngineFailure ? e.wkeEngineFailure() : "";
+    return why ? why : "";
+}
+
+void Say(const std::string& utf8) {
+    std::fprintf(stderr, "%s\n", utf8.c_str());
+}
+
+std::string Utf8(const std::string& gbk) {
+    return platform::GbkToUtf8(gbk);
+}
+
+bool OnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    for (size_t from = 0; from <= dirs.size();) {
+        size_t colon = dirs.find(':', from);
+        std::string dir = dirs.substr(from, colon == std::string::npos ? colon : colon - from);
+        if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0) return true;
+        if (colon == std::string::npos) break;
+        from = colon + 1;
+    }
+    return false;
+}
+
+// Hands the address to the desktop's clipboard tool, which keeps it after we exit.
+void CopyToDesktopClipboard(const std::string& address) {
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* x11 = std::getenv("DISPLAY");
+    bool onWayland = wayland && *wayland, onX11 = x11 && *x11;
+    if (!onWayland && !onX11) {
+        Say("qirlen: no display, so nothing was copied");
+        return;
+    }
+    struct Tool {
+        const char* program;
+        const char* command;
+        bool wayland;
+    } tools[] = {{"wl-copy", "wl-copy", true},
+                 {"xclip", "xclip -selection clipboard", false},
+                 {"xsel", "xsel --clipboard --input", false}};
+    for (const Tool& tool : tools) {
+        if ((tool.wayland ? !onWayland : !onX11) || !OnPath(tool.program)) continue;
+        FILE* pipe = popen((std::string(tool.command) + " 2>/dev/null").c_str(), "w");
+        if (!pipe) continue;
+        std::fputs(address.c_str(), pipe);
+        if (pclose(pipe) == 0) return;
+    }
+    Say("qirlen: no clipboard tool (wl-copy, xclip or xsel) took the address");
+}
+
+nlohmann::json QualityJson(const Quality& q) {
+    return {{"key", q.key},      {"name", Utf8(q.name)}, {"resolution", q.resolution},
+            {"codec", q.codec},  {"hls", q.hls},         {"flv", q.flv}};
+}
+
+void PrintJson(const StreamWorkflow& workflow) {
+    const RoomData& room = workflow.room();
+    nlohmann::json out = {{"roomId", room.roomId},
+                          {"title", Utf8(room.title)},
+                          {"owner", Utf8(room.owner)},
+                          {"status", room.status},
+                          {"quality", workflow.chosenQuality() ? workflow.chosenQuality()->key : ""},
+                          {"address", workflow.streamAddress()},
+                          {"expiry", nullptr},
+                          {"qualities", nlohmann::json::array()}};
+    if (auto expiry = workflow.streamExpiry()) {
+        out["expiry"] = *expiry;
+        out["expiresAt"] = LocalTimeText(*expiry);
+    }
+    for (const Quality& q : room.qualities) out["qualities"].push_back(QualityJson(q));
+    std::printf("%s\n", out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+}
+
+// One line per address: key, name, resolution, codec, hls or flv, address.
+void PrintList(const StreamWorkflow& workflow) {
+    if (workflow.room().qualities.empty()) {
+        std::printf("stream\t\t\t\thls\t%s\n", workflow.streamAddress().c_str());
+        return;
+    }
+    for (const Quality& q : workflow.room().qualities) {
+        for (const auto& [kind, address] : {std::pair{"hls", q.hls}, std::pair{"flv", q.flv}})
+            if (!address.empty())
+                std::printf("%s\t%s\t%s\t%s\t%s\t%s\n", q.key.c_str(), Utf8(q.name).c_str(),
+                            q.resolution.c_str(), q.codec.c_str(), kind, address.c_str());
+    }
+}
+
+std::string QualityKeys(const RoomData& room) {
+    std::string keys;
+    for (const Quality& q : room.qualities) keys += (keys.empty() ? "" : ", ") + q.key;
+    return keys.empty() ? "none" : keys;
+}
+
+// What a finished fetch prints and how the program exits.
+int Report(const StreamWorkflow& workflow, const std::string& message, const CliOptions& o) {
+    switch (workflow.lastOutcome()) {
+        case FetchOutcome::kSuccess:
+            break;
+        case FetchOutcome::kVerification:
+            Say(Utf8(message));
+            return kCliVerification;
+        case FetchOutcome::kNoSuchQuality:
+            Say("qirlen: the room has no quality " + Utf8(o.quality) + " (it has: " +
+                QualityKeys(workflow.room()) + ")");
+            return kCliFailureMessage;
+        default:
+            Say(Utf8(message));
+            return kCliFailureMessage;
+    }
+    if (o.json)
+        PrintJson(workflow);
+    else if (o.list)
+        PrintList(workflow);
+    else
+        std::printf("%s\n", workflow.streamAddress().c_str());
+    if (auto expiry = workflow.streamExpiry()) Say("valid until " + LocalTimeText(*expiry));
+    if (o.copy) CopyToDesktopClipboard(workflow.streamAddress());
+    return kCliSuccess;
+}
+
+int Fetch(const CliOptions& o) {
+    // A wrong link answers at once, before any browser starts.
+    if (Find(o.link, texts::ShareLinkHost()) == -1 || !LinkToLoad(o.link)) {
+        platform::ShowMessageBox(texts::WrongLinkMessage(), texts::WrongLinkTitle(),
+                                 platform::kMbOk | platform::kMbTaskModal);
+        return kCliWrongLink;
+    }
+    if (!hostctl::EngineLibrary::Load()) {
+        Say("qirlen: the browser could not be started: the engine module node.so is missing");
+        return kCliLoadFailed;
+    }
+    const hostctl::EngineEntries& e = hostctl::Engine();
+    if (std::string why = EngineFailure(); !why.empty()) {
+        Say("qirlen: the browser could not be started: " + why);
+        return kCliLoadFailed;
+    }
     CliPage page;
     page.view = e.wkeCreateWebWindow
                     ? e.wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 600, 510)
@@ -84,26 +232,27 @@ int Fetch(const std::string& link, int timeoutSeconds) {
     ProgramState program;
     RunStartupSequence(page);
     StreamWorkflow workflow(page);
+    workflow.SetWantedQuality(o.quality);
+    workflow.SetAlwaysReadRoom(o.list || o.json);
     FetchState state{&workflow};
     if (page.view && e.wkeOnLoadingFinish) e.wkeOnLoadingFinish(page.view, OnFinished, &state);
-    if (!workflow.StartFetch(platform::Utf8ToGbk(link))) return kCliWrongLink;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    while (page.view && !state.message && !state.loadFailed &&
+    workflow.StartFetch(o.link);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(o.timeoutSeconds);
+    while (page.view && !state.message && !state.loadFailed && EngineFailure().empty() &&
            std::chrono::steady_clock::now() < deadline) {
         pollfd pfd{e.wkeGetEventFd(), POLLIN, 0};
         poll(&pfd, 1, 200);
         e.wkeWake(nullptr);
     }
     int code = kCliLoadFailed;
-    if (state.message) {
-        std::printf("%s\n", platform::GbkToUtf8(*state.message).c_str());
-        code = workflow.lastSucceeded() ? kCliSuccess : kCliFailureMessage;
-    } else {
-        if (state.loadFailed)
-            std::fprintf(stderr, "qirlen: the page did not load: %s\n", state.reason.c_str());
-        else
-            std::fprintf(stderr, "qirlen: no page arrived within %d seconds\n", timeoutSeconds);
-    }
+    if (state.message)
+        code = Report(workflow, *state.message, o);
+    else if (std::string why = EngineFailure(); !why.empty())
+        Say("qirlen: the browser stopped: " + why);
+    else if (state.loadFailed)
+        Say("qirlen: the page did not load: " + state.reason);
+    else
+        Say("qirlen: no page arrived within " + std::to_string(o.timeoutSeconds) + " seconds");
     if (e.wkeShutdown) e.wkeShutdown();
     return code;
 }
@@ -111,33 +260,22 @@ int Fetch(const std::string& link, int timeoutSeconds) {
 }  // namespace
 
 int RunCommandLine(int argc, char** argv) {
-    std::string link;
-    bool cli = false;
-    int timeout = 30;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kHelp, stdout);
-            return 0;
-        } else if (arg == "--cli") {
-            cli = true;
-        } else if (arg == "--timeout" && i + 1 < argc) {
-            timeout = std::atoi(argv[++i]);
-        } else if (arg.rfind("--timeout=", 0) == 0) {
-            timeout = std::atoi(arg.c_str() + 10);
-        } else if (cli && link.empty()) {
-            link = arg;
-        } else {
-            std::fprintf(stderr, "qirlen: unexpected argument %s\n%s", arg.c_str(), kHelp);
-            return kCliUsage;
-        }
-    }
-    if (!cli) return -1;
-    if (link.empty() || timeout <= 0) {
-        std::fputs(kHelp, stderr);
+    ParsedOptions parsed = ParseCliOptions(argc, argv);
+    const CliOptions& o = parsed.options;
+    if (!parsed.error.empty()) {
+        Say("qirlen: " + parsed.error + " (see qirlen --help)");
         return kCliUsage;
     }
-    return Fetch(link, timeout);
+    if (o.help) {
+        std::fputs(kHelp, stdout);
+        return kCliSuccess;
+    }
+    if (o.version) {
+        std::printf("qirlen %s\n", QIRLEN_VERSION);
+        return kCliSuccess;
+    }
+    if (!o.cli) return -1;
+    return Fetch(o);
 }
 
 }  // namespace app

@@ -6,9 +6,11 @@ namespace app {
 // Exit codes of `qirlen --cli LINK`.
 enum CliExit {
     kCliSuccess = 0,
-    kCliFailureMessage = 2,  // the page said the element is missing or the live has ended
+    kCliNoDisplay = 1,       // the window cannot open
+    kCliFailureMessage = 2,  // no stream, the live has ended, or no such quality
     kCliWrongLink = 3,
-    kCliLoadFailed = 4,  // the load failed, or no page arrived in time
+    kCliLoadFailed = 4,  // the load failed, no page arrived in time, or no browser
+    kCliVerification = 5,  // the platform asks to prove a person is there
     kCliUsage = 64,
 };
 

@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/cli.h"
 #include "app/main_window.h"
@@ -50,10 +52,23 @@ int AskForFiles(OPENFILENAMEW* ofn) {
     return 1;
 }
 
+// Qt aborts without a display; a platform chosen on purpose (offscreen, vnc) needs none.
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (int code = app::RunCommandLine(argc, argv); code >= 0) return code;
+    if (!HasDisplay()) {
+        std::fputs("qirlen: no display; use qirlen --cli LINK\n", stderr);
+        return app::kCliNoDisplay;
+    }
     app::ProgramState state;  // released when main returns, after the window is gone
     QApplication qt(argc, argv);
     InstallQtSinks();

@@ -82,6 +82,9 @@ RoomData ParseRoomData(const std::string& json) {
                                   Text(q, "resolution"), Lower(Text(q, "codec")), Text(q, "hls"),
                                   Text(q, "flv")});
     }
+    // Best first, audio only last.
+    std::stable_sort(room.qualities.begin(), room.qualities.end(),
+                     [](const Quality& a, const Quality& b) { return Rank(a.key) < Rank(b.key); });
     return room;
 }
 

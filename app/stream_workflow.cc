@@ -8,13 +8,16 @@
 namespace app {
 
 bool StreamWorkflow::StartFetch(const std::string& linkBoxText) {
-    if (Find(linkBoxText, texts::ShareLinkHost()) == -1) {
+    // A shared text carries words around the link; only the link can load, and only a
+    // link to the share host.
+    std::optional<std::string> link;
+    if (Find(linkBoxText, texts::ShareLinkHost()) != -1) link = LinkToLoad(linkBoxText);
+    if (!link) {
         platform::ShowMessageBox(texts::WrongLinkMessage(), texts::WrongLinkTitle(),
                                  platform::kMbOk | platform::kMbTaskModal);
         return false;
     }
-    // A shared text carries words around the link; only the link can load.
-    page_.Load(LinkToLoad(linkBoxText));
+    page_.Load(*link);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "app/text_rules.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,6 +18,53 @@ bool IsLeadByte(unsigned char c) {
 bool InAddress(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
            std::strchr("-._~:/?#[]@!$&'()*+,;=%", c) != nullptr;
+}
+
+// An address ends before punctuation that closes the sentence around it; a ")" belongs to
+// it only when it closes a "(" inside it.
+std::string WithoutTrailingPunctuation(std::string address) {
+    while (!address.empty()) {
+        char last = address.back();
+        if (last == ')') {
+            auto opened = std::count(address.begin(), address.end(), '(');
+            auto closed = std::count(address.begin(), address.end(), ')');
+            if (closed <= opened) break;
+        } else if (!std::strchr(",;'!*.:?", last)) {
+            break;
+        }
+        address.pop_back();
+    }
+    return address;
+}
+
+// The host of "scheme://host[:port][/...]" or of "host[:port][/...]", lower case.
+std::string HostOf(const std::string& address) {
+    size_t start = address.find("://");
+    start = start == std::string::npos ? 0 : start + 3;
+    size_t end = address.find_first_of(":/?#", start);
+    std::string host = address.substr(start, end == std::string::npos ? end : end - start);
+    std::transform(host.begin(), host.end(), host.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return host;
+}
+
+bool StartsWithNoCase(const std::string& text, size_t at, const std::string& prefix) {
+    if (text.size() - at < prefix.size()) return false;
+    for (size_t k = 0; k < prefix.size(); ++k)
+        if (std::tolower(static_cast<unsigned char>(text[at + k])) != prefix[k]) return false;
+    return true;
+}
+
+// The value of the attribute that starts at "src=" (1-based `s`): up to its closing quote,
+// or up to the end of the first "m3u8" (`m`) when it has none.
+std::string AttributeValue(const std::string& page, int s, int m) {
+    char quote = s > 0 && static_cast<size_t>(s) + 4 <= page.size() ? page[s + 3] : 0;
+    if ((quote == '"' || quote == '\'') && m > s) {
+        size_t close = page.find(quote, static_cast<size_t>(s) + 4);
+        if (close != std::string::npos && close >= static_cast<size_t>(m) + 3)
+            return page.substr(static_cast<size_t>(s) + 4, close - s - 4);
+    }
+    return Part(page, s + 5, m - s - 1);
 }
 
 }  // namespace
@@ -44,30 +93,21 @@ int TextEquals(const std::string& a, const std::string& b) {
     }
 }
 
-std::string LinkToLoad(const std::string& text) {
-    for (size_t from = 0;;) {
-        int found = Find(text.substr(from), "http");
-        if (found < 0) return text;
-        size_t start = from + found - 1;
-        size_t end = start;
-        while (end < text.size() && InAddress(text[end])) ++end;
-        std::string address = text.substr(start, end - start);
-        bool scheme = address.rfind("http://", 0) == 0 || address.rfind("https://", 0) == 0;
-        if (scheme && address.find(texts::ShareLinkHost()) != std::string::npos) return address;
-        from = start + 4;
+std::optional<std::string> LinkToLoad(const std::string& text) {
+    const std::string host = texts::ShareLinkHost();
+    for (size_t at = 0; at < text.size();) {
+        bool scheme = StartsWithNoCase(text, at, "http://") || StartsWithNoCase(text, at, "https://");
+        bool bare = !scheme && StartsWithNoCase(text, at, host) &&
+                    (at == 0 || !InAddress(text[at - 1]));
+        if (scheme || bare) {
+            size_t end = at;
+            while (end < text.size() && InAddress(text[end])) ++end;
+            std::string address = WithoutTrailingPunctuation(text.substr(at, end - at));
+            if (HostOf(address) == host) return scheme ? address : "https://" + address;
+        }
+        at += IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
     }
-}
-
-// The value of the attribute that starts at "src=" (1-based `s`): up to its closing quote,
-// or up to the end of the first "m3u8" (`m`) when it has none.
-std::string AttributeValue(const std::string& page, int s, int m) {
-    char quote = s > 0 && static_cast<size_t>(s) + 4 <= page.size() ? page[s + 3] : 0;
-    if ((quote == '"' || quote == '\'') && m > s) {
-        size_t close = page.find(quote, static_cast<size_t>(s) + 4);
-        if (close != std::string::npos && close >= static_cast<size_t>(m) + 3)
-            return page.substr(static_cast<size_t>(s) + 4, close - s - 4);
-    }
-    return Part(page, s + 5, m - s - 1);
+    return std::nullopt;
 }
 
 Extraction ExtractStream(const std::string& page) {

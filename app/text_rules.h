@@ -1,5 +1,6 @@
 #pragma once
 // Searching, cutting and comparing GBK text the way the program's toolkit does.
+#include <optional>
 #include <string>
 
 namespace app {
@@ -15,9 +16,10 @@ std::string Part(const std::string& text, int position, int length);
 // Byte-wise comparison, as unsigned values, up to the first NUL: 0, negative or positive.
 int TextEquals(const std::string& a, const std::string& b);
 
-// The share link inside a shared text: the first http(s) address that contains the
-// share-link host, or the whole text when it holds no such address.
-std::string LinkToLoad(const std::string& text);
+// The share link inside a shared text: the first http(s) address whose host is the share
+// host, or the first such address written without a scheme (given "https://"); trailing
+// punctuation that ends a sentence is not part of it. Nothing when the text holds none.
+std::optional<std::string> LinkToLoad(const std::string& text);
 
 // What the stream element's HTML (GBK) gives: the message for the result box, and
 // whether it is the success form. The address is the whole attribute value, its character

@@ -35,6 +35,10 @@ jsValue wkeRunJsByFrame(wkeWebView handle, wkeWebFrameHandle frame, const char* 
                     [&](View& v) { return e.Run(v, frame, script ? script : "", isInClosure); });
 }
 
+const char* wkeEngineFailure(void) {
+    return Engine::Get().failure().c_str();
+}
+
 bool wkeLastRunFailed(wkeWebView handle) {
     return WithView(handle, true, [](View& v) { return v.lastRunFailed; });
 }

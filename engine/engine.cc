@@ -17,10 +17,12 @@ namespace engine {
 namespace {
 constexpr int kStartTimeoutMs = 20000;
 
-void Report(const std::string& why) {
+}  // namespace
+
+void Engine::Report(const std::string& why) {
+    failure_ = why;
     std::fprintf(stderr, "qirlen engine: %s; web views have no page.\n", why.c_str());
 }
-}  // namespace
 
 std::string HostText(const char* text) {
     return text ? platform::GbkToUtf8(text) : std::string();

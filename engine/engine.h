@@ -50,6 +50,8 @@ class Engine {
     // Attaches a view that was made while Chromium was starting; false when it has no page.
     bool EnsureAttached(View& view);
     bool dead() const { return dead_; }
+    // Why the engine has no browser (it could not start or it died); empty while it works.
+    const std::string& failure() const { return failure_; }
     Connection& connection() { return connection_; }
     ValueTable& values() { return values_; }
 
@@ -143,6 +145,7 @@ class Engine {
     void DeliverUnansweredCall(View& view);
     void OnBrowserEvent(const std::string& method, const nlohmann::json& params);
     void OnDeath();
+    void Report(const std::string& why);
     void OnDownloadEvent(const std::string& method, const nlohmann::json& params);
     void SignalPending();
     void DispatchPending(int viewId);
@@ -173,6 +176,7 @@ class Engine {
     bool initialized_ = false;
     bool started_ = false;
     bool dead_ = false;
+    std::string failure_;
     std::string browserContext_;
     std::map<int, std::unique_ptr<View>> views_;
     int nextView_ = 1;

@@ -208,6 +208,9 @@ WKE_API jsValue wkeRunJsByFrame(wkeWebView view, wkeWebFrameHandle frame, const 
  * frame, or a bound call in it could not be answered. A script that returns undefined has
  * not failed. */
 WKE_API bool wkeLastRunFailed(wkeWebView view);
+/* Why the engine has no browser: it could not be started, or it stopped (UTF-8); the empty
+ * text while it works. */
+WKE_API const char* wkeEngineFailure(void);
 WKE_API jsValue wkeRunJSW(wkeWebView view, const char16_t* script);
 WKE_API jsExecState wkeGlobalExec(wkeWebView view);
 WKE_API wkeWebFrameHandle wkeWebFrameGetMainFrame(wkeWebView view);

@@ -23,7 +23,7 @@
     X(wkeIsLoadComplete)                                                                           \
     X(wkeIsLoadFailed)                                                                             \
     X(wkeGetURL)                                                                                   \
-    X(wkeGetTitle) X(wkeRunJsByFrame) X(wkeRunJSW) X(wkeGlobalExec) X(wkeWebFrameGetMainFrame)     \
+    X(wkeGetTitle) X(wkeRunJsByFrame) X(wkeRunJSW) X(wkeEngineFailure) X(wkeGlobalExec) X(wkeWebFrameGetMainFrame)     \
         X(wkeJsBindFunction) X(jsArgCount) X(jsArg) X(jsTypeOf) X(jsToString) X(jsToTempStringW)   \
             X(jsUndefined) X(jsInt) X(jsString) X(jsStringW) X(wkeGetString) X(wkeGetStringW)      \
                 X(wkeSetString) X(wkeSetStringW) X(wkeSetUserAgent) X(wkeSetTouchEnabled) X(       \

@@ -1,0 +1,31 @@
+#pragma once
+// The command line's arguments, read as scripts write them.
+#include <optional>
+#include <string>
+
+namespace app {
+
+struct CliOptions {
+    bool cli = false;      // --cli: fetch without a window
+    bool help = false;
+    bool version = false;
+    std::string link;      // GBK
+    int timeoutSeconds = 30;
+    std::string quality;   // --quality NAME: empty for the best
+    bool list = false;     // --list: every quality
+    bool json = false;     // --json: the room and the chosen address as JSON
+    bool copy = false;     // --copy: the address also on the clipboard
+};
+
+// The options, or the one-line reason why they are not usable (UTF-8).
+struct ParsedOptions {
+    CliOptions options;
+    std::string error;
+};
+ParsedOptions ParseCliOptions(int argc, char** argv);
+
+// An argument as the program's GBK text: UTF-8 converted, anything else taken as GBK already
+// (as a Windows program receives its arguments).
+std::string ArgumentText(const char* argument);
+
+}  // namespace app
