@@ -48,6 +48,13 @@ std::string HostOf(const std::string& address) {
     return host;
 }
 
+// A share link names its room: something after the host's first "/".
+bool HasPath(const std::string& address) {
+    size_t start = address.find("://");
+    size_t slash = address.find('/', start == std::string::npos ? 0 : start + 3);
+    return slash != std::string::npos && slash + 1 < address.size();
+}
+
 bool StartsWithNoCase(const std::string& text, size_t at, const std::string& prefix) {
     if (text.size() - at < prefix.size()) return false;
     for (size_t k = 0; k < prefix.size(); ++k)
@@ -103,7 +110,8 @@ std::optional<std::string> LinkToLoad(const std::string& text) {
             size_t end = at;
             while (end < text.size() && InAddress(text[end])) ++end;
             std::string address = WithoutTrailingPunctuation(text.substr(at, end - at));
-            if (HostOf(address) == host) return scheme ? address : "https://" + address;
+            if (HostOf(address) == host && HasPath(address))
+                return scheme ? address : "https://" + address;
         }
         at += IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
     }

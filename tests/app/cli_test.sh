@@ -1,37 +1,90 @@
 #!/usr/bin/env bash
-# qirlen --cli against the sample live room: what it prints and how it exits.
+# qirlen --cli against the sample live room, as scripts use it: what goes to standard output
+# (the address alone, one LF-terminated line), what goes to standard error, the exit codes.
 set -uo pipefail
 bin="$(cd "${1:-build/bin}" && pwd)"
 coproc ROOM { exec "$bin/sample_live_room"; }
 trap 'exec {ROOM[1]}>&- 2>/dev/null || true' EXIT
 read -r port <&"${ROOM[0]}"
 export QIRLEN_CHROMIUM_ARGS="'--host-resolver-rules=MAP v.douyin.com 127.0.0.1' --ignore-certificate-errors"
+unset DISPLAY WAYLAND_DISPLAY
+room="http://v.douyin.com:$port"
 failures=0
+out="$(mktemp)" err="$(mktemp)"
 
-expect() {  # expect CODE EXPECTED_STDOUT -- qirlen arguments...
-    local code="$1" want="$2"
-    shift 3
-    local got status
-    local err
-    err="$(mktemp)"
-    got="$("$bin/qirlen" "$@" 2>"$err")"
-    status=$?
-    if [ "$status" != "$code" ] || [ "$got" != "$want" ]; then
-        echo "FAIL: qirlen $* -> $status $(printf '%q' "$got") (wanted $code $(printf '%q' "$want"))"
-        head -5 "$err"
-        failures=$((failures + 1))
-    else
-        echo "ok: $code for $*"
-    fi
+signed='https://pull-hls.sample-cdn.invalid/stage/stream-117780148_or4.m3u8?arch_hrchy=w1&exp_hrchy=w1&expire=1893456000&major_anchor_level=common&sign=0f1e2d3c4b5a69788796a5b4c3d2e1f0&t_id=037-20240101'
+origin='https://pull-hls-l13.sample-cdn.invalid/stage/stream-7380000000000000001_or4.m3u8?expire=70dbd880&sign=9a8b7c6d5e4f30211203f4e5d6c7b8a9'
+audio='https://pull-hls-l13.sample-cdn.invalid/stage/stream-7380000000000000001_ao.m3u8?expire=70dbd880&sign=9a8b7c6d5e4f30211203f4e5d6c7b8a9'
+hd1='https://pull-hls-f5.sample-cdn.invalid/stage/stream-7380000000000000001_hd.m3u8?wsSecret=5e4f30211203f4e5d6c7b8a99a8b7c6d&wsTime=70dbd880'
+until2030="valid until $(date -d @1893456000 '+%Y-%m-%d %H:%M:%S')"
+gbkShare="$(printf '\xbf\xb4\xd6\xb1\xb2\xa5 %s/iRNBho6/ \xb8\xb4\xd6\xc6' "$room")"  # 看直播 ... 复制, in GBK
+
+# One row: exit code | standard output, exactly ("" for none) | a text standard error holds
+# ("" for nothing asked) | the arguments, as words for eval.
+rows=(
+    "0|$signed|$until2030|--cli '$room/iRNBho6/'"
+    "0|$signed||--cli '看看【直播】 $room/iRNBho6/ 复制此链接'"
+    "0|$signed||--cli '$gbkShare'"
+    "0|$origin|$until2030|--cli '$room/today88/'"
+    "0|$hd1||--cli '$room/today88/' --quality HD1"
+    "0|$audio||--cli '$room/today88/' --quality=ao"
+    "2||no quality nope (it has: origin, FULL_HD1, hd, HD1, SD1, SD2, ao)|--cli '$room/today88/' --quality nope"
+    "2||获取失败，直播已结束。|--cli '$room/todayx4/'"
+    "5||获取失败，平台要求验证，请稍后再试或在浏览器中打开链接。|--cli '$room/verify5/'"
+    "2||获取失败，直播已结束。|--cli '$room/ended42/'"
+    "2||获取失败,请检查地址链接是否正确。|--cli '$room/broken7/'"
+    "3||请输入正确的链接|--cli 'https://example.com/live/1'"
+    "3||请输入正确的链接|--cli 'http://elsewhere/?v.douyin.com'"
+    "3||请输入正确的链接|--cli ''"
+    "4||the page did not load|--cli 'http://v.douyin.com:1/gone/'"
+    "0|$signed|no display, so nothing was copied|--cli '$room/iRNBho6/' --copy"
+    "64||--cli needs a LINK|--cli"
+    "64||--timeout needs a value|--cli '$room/iRNBho6/' --timeout"
+    "64||--timeout needs a positive number|--cli '$room/iRNBho6/' --timeout abc"
+    "64||--timeout needs a positive number|--cli '$room/iRNBho6/' --timeout=0"
+    "64||unknown option --bogus|--bogus"
+    "0|qirlen 1.0.1||--version"
+)
+
+check() {  # check NAME CONDITION-RESULT DETAIL
+    if [ "$2" = ok ]; then echo "ok: $1"; else echo "FAIL: $1: $3"; failures=$((failures + 1)); fi
 }
 
-live="$(printf 'https://pull-hls.sample-cdn.invalid/stage/stream-117780148_or4.m3u8\r\n链接已复制，请用PotPlayer等软件打开链接观看直播。')"
-expect 0 "$live" -- --cli "http://v.douyin.com:$port/iRNBho6/"
-expect 0 "$live" -- --cli "看看【直播】 http://v.douyin.com:$port/iRNBho6/ 复制此链接"
-expect 2 "获取失败，直播已结束。" -- --cli "http://v.douyin.com:$port/ended42/"
-expect 2 "获取失败,请检查地址链接是否正确。" -- --cli "http://v.douyin.com:$port/broken7/"
-expect 3 "" -- --cli "https://example.com/live/1"
-expect 4 "" -- --cli "http://v.douyin.com:1/gone/"
-expect 64 "" -- --cli
-"$bin/qirlen" --help | grep -q -- "--cli LINK" && echo "ok: --help" || { echo "FAIL: --help"; failures=$((failures + 1)); }
+for row in "${rows[@]}"; do
+    IFS='|' read -r code want errWant args <<<"$row"
+    eval "set -- $args"
+    "$bin/qirlen" "$@" >"$out" 2>"$err"
+    status=$?
+    got="$(cat "$out")"
+    verdict=ok
+    [ "$status" = "$code" ] && [ "$got" = "$want" ] || verdict=bad
+    [ -z "$want" ] || [ "$(tail -c1 "$out" | od -An -c | tr -d ' ')" = '\n' ] || verdict=bad
+    ! grep -q $'\r' "$out" || verdict=bad
+    [ -z "$errWant" ] || grep -qF -- "$errWant" "$err" || verdict=bad
+    check "$code for $args" "$verdict" "got $status $(printf '%q' "$got"); stderr: $(head -3 "$err")"
+done
+
+# The full list and the JSON, read by a program.
+"$bin/qirlen" --cli "$room/today88/" --list >"$out" 2>"$err"
+first="$(head -1 "$out")"
+check "--list" "$([ "$(wc -l <"$out")" = 11 ] && [ "$first" = "$(printf 'origin\t原画\t1080x1920\th265\thls\t%s' "$origin")" ] && echo ok)" "$(head -3 "$out")"
+"$bin/qirlen" --cli "$room/today88/" --json >"$out" 2>"$err"
+json="$(node -e '
+  const r = JSON.parse(require("fs").readFileSync(process.argv[1], "utf8"));
+  console.log([r.roomId, r.title, r.owner, r.status, r.quality, r.address === process.argv[2],
+               r.expiry, r.qualities.length, r.qualities[0].codec].join("|"));' "$out" "$origin")"
+check "--json" "$([ "$json" = '7380000000000000001|今晚"聊天"局|主播小七|2|origin|true|1893456000|7|h265' ] && echo ok)" "$json"
+
+# A wrong link is answered before any browser starts.
+start=$(date +%s%N)
+QIRLEN_CHROMIUM=/nonexistent "$bin/qirlen" --cli "https://example.com/x" >/dev/null 2>&1
+check "a wrong link answers at once" "$([ $(( ($(date +%s%N) - start) / 1000000 )) -lt 1500 ] && echo ok)" "slow"
+# No browser: one line that names the cause.
+QIRLEN_CHROMIUM=/nonexistent/chromium "$bin/qirlen" --cli "$room/iRNBho6/" >"$out" 2>"$err"
+check "no browser" "$([ $? = 4 ] && grep -q 'the browser could not be started: ' "$err" && ! grep -q 'within' "$err" && echo ok)" "$(cat "$err")"
+# The window without a display: one line, no abort.
+"$bin/qirlen" >"$out" 2>"$err"
+check "no display" "$([ $? = 1 ] && [ "$(cat "$err")" = "qirlen: no display; use qirlen --cli LINK" ] && echo ok)" "$(cat "$err")"
+"$bin/qirlen" --help | grep -q -- "--cli LINK" && check "--help" ok || check "--help" bad ""
+rm -f "$out" "$err"
 exit "$failures"

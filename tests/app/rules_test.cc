@@ -55,50 +55,74 @@ TEST(TextEquals, ComparesUnsignedBytesUpToTheFirstNul) {
     EXPECT_EQ(app::TextEquals("", std::string()), 0);
 }
 
-TEST(ExtractStream, TheAddressRunsFromAfterTheQuoteToTheFirstM3u8) {
+TEST(ExtractStream, TheWholeSignedAddressWithItsReferencesDecoded) {
     auto found = app::ExtractStream(
-        "<video src=\"https://x/live/stream-1.m3u8?expires=9&amp;s=1\"></video>");
+        "<video src=\"https://x/live/stream-1.m3u8?expire=9&amp;sign=a1&#38;t=&#x41;\"></video>");
     EXPECT_TRUE(found.success);
-    EXPECT_EQ(found.streamAddress, "https://x/live/stream-1.m3u8");
-    EXPECT_EQ(found.message, "https://x/live/stream-1.m3u8" + Suffix());
-}
-
-TEST(ExtractStream, FailuresAndOddPages) {
-    EXPECT_EQ(app::ExtractStream("undefined").message, Gbk("获取失败,请检查地址链接是否正确。"));
-    EXPECT_FALSE(app::ExtractStream("undefined").success);
-    // The live-ended marker wins over any address.
-    EXPECT_EQ(app::ExtractStream(Gbk("<video src=\"a.m3u8\">直播已结束")).message,
-              Gbk("获取失败，直播已结束。"));
-    // m3u8 before src=, or no m3u8: nothing between, but still the success form.
-    EXPECT_EQ(app::ExtractStream("m3u8 <video src=\"x\">").message, Suffix());
-    EXPECT_EQ(app::ExtractStream("<video src=\"x\">").message, Suffix());
-    // No src= but an m3u8 at position m: the m bytes from position 4.
+    EXPECT_EQ(found.streamAddress, "https://x/live/stream-1.m3u8?expire=9&sign=a1&t=A");
+    EXPECT_EQ(found.message, found.streamAddress + Suffix());
+    EXPECT_EQ(app::ExtractStream("src='a&amp;b.m3u8' x").streamAddress, "a&b.m3u8");
+    // An unknown reference stays; an unquoted value runs to the end of its "m3u8".
+    EXPECT_EQ(app::ExtractStream("src='a&nbsp;b.m3u8'").streamAddress, "a&nbsp;b.m3u8");
+    EXPECT_EQ(app::ExtractStream("src=xhttps://y/a.m3u8?q=1 z").streamAddress,
+              "https://y/a.m3u8");
+    // No src= but an m3u8 at position m: the m bytes from position 4, as before.
     EXPECT_EQ(app::ExtractStream("abcdefg.m3u8").streamAddress, "defg.m3u8");
-    // An empty page text is not "undefined".
-    EXPECT_EQ(app::ExtractStream("").message, Suffix());
     // "undefined" only as the whole text means a missing element.
-    EXPECT_TRUE(app::ExtractStream("<video src=\"https://x/undefined/a.m3u8\">").success);
     EXPECT_EQ(app::ExtractStream("<video src=\"https://x/undefined/a.m3u8\">").streamAddress,
               "https://x/undefined/a.m3u8");
-    EXPECT_TRUE(app::ExtractStream("undefined ").success);
-    // Entities stay as they are.
-    EXPECT_EQ(app::ExtractStream("src='a&amp;b.m3u8'").streamAddress, "a&amp;b.m3u8");
 }
 
-TEST(LinkToLoad, TheLinkInsideASharedText) {
-    std::string shared =
-        Gbk("8.94 复制打开抖音，看看【主播的直播】 https://v.douyin.com/iRNBho6/ Hxg:/ 05/28 ");
-    EXPECT_EQ(app::LinkToLoad(shared), "https://v.douyin.com/iRNBho6/");
-    EXPECT_EQ(
-        app::LinkToLoad(Gbk("先看http://other.example/ 再看http://v.douyin.com:8080/abc/直播")),
-        "http://v.douyin.com:8080/abc/");
-    EXPECT_EQ(app::LinkToLoad("https://v.douyin.com/x/"), "https://v.douyin.com/x/");
-    // The first look-alike is no link: the link after it is taken.
-    EXPECT_EQ(app::LinkToLoad(Gbk("看v.douyin.com/a 或 https://v.douyin.com/b/ 吧")),
-              "https://v.douyin.com/b/");
-    // No such address: the whole text, as the user typed it.
-    EXPECT_EQ(app::LinkToLoad(Gbk("去v.douyin.com看")), Gbk("去v.douyin.com看"));
+TEST(ExtractStream, FailuresAndPagesWithoutAnAddress) {
+    auto missing = app::ExtractStream("undefined");
+    EXPECT_EQ(missing.message, Gbk("获取失败,请检查地址链接是否正确。"));
+    EXPECT_FALSE(missing.success);
+    EXPECT_TRUE(missing.streamless);
+    // The live-ended marker wins over any address, and the room data is not asked.
+    auto ended = app::ExtractStream(Gbk("<video src=\"a.m3u8\">直播已结束"));
+    EXPECT_EQ(ended.message, Gbk("获取失败，直播已结束。"));
+    EXPECT_FALSE(ended.streamless);
+    // No address (m3u8 before src=, no m3u8, an empty element) is no success: the room data
+    // may answer, else the element-missing message.
+    for (const char* page : {"m3u8 <video src=\"x\">", "<video src=\"x\">", "", "undefined "}) {
+        auto none = app::ExtractStream(page);
+        EXPECT_FALSE(none.success) << page;
+        EXPECT_TRUE(none.streamless) << page;
+        EXPECT_EQ(none.message, Gbk("获取失败,请检查地址链接是否正确。")) << page;
+    }
+}
+
+TEST(QueryValue, EncodesEverythingButUnreservedBytes) {
+    EXPECT_EQ(app::EncodeQueryValue("https://x/a.m3u8?e=1&s=a b~_-"),
+              "https%3A%2F%2Fx%2Fa.m3u8%3Fe%3D1%26s%3Da%20b~_-");
+    EXPECT_EQ(app::EncodeQueryValue("\xD6\xD0"), "%D6%D0");
+}
+
+TEST(LinkToLoad, TheShareLinkInsideASharedText) {
+    auto link = [](const char* utf8) { return app::LinkToLoad(Gbk(utf8)); };
+    using Link = std::optional<std::string>;
+    EXPECT_EQ(link("8.94 复制打开抖音，看看【主播的直播】 https://v.douyin.com/iRNBho6/ Hxg:/ 05/28 "),
+              Link("https://v.douyin.com/iRNBho6/"));
+    EXPECT_EQ(link("先看http://other.example/ 再看http://v.douyin.com:8080/abc/直播"),
+              Link("http://v.douyin.com:8080/abc/"));
     EXPECT_EQ(app::LinkToLoad(app::texts::InputHint()), app::texts::ExampleShareLink());
+    // Punctuation that closes the sentence is not part of the link; a ")" only when unbalanced.
+    EXPECT_EQ(link("(https://v.douyin.com/x/)"), Link("https://v.douyin.com/x/"));
+    EXPECT_EQ(link("https://v.douyin.com/x/, 打开"), Link("https://v.douyin.com/x/"));
+    EXPECT_EQ(link("看 https://v.douyin.com/x/?a=1!.;:'*?"), Link("https://v.douyin.com/x/?a=1"));
+    EXPECT_EQ(link("https://v.douyin.com/x_(1)/"), Link("https://v.douyin.com/x_(1)/"));
+    // Without a scheme the link gets https://, port included.
+    EXPECT_EQ(link("看v.douyin.com/a 或 https://v.douyin.com/b/ 吧"), Link("https://v.douyin.com/a"));
+    EXPECT_EQ(link("v.douyin.com:8443/x/"), Link("https://v.douyin.com:8443/x/"));
+    // Only a link whose host is the share host.
+    EXPECT_EQ(link("http://elsewhere/?v.douyin.com"), std::nullopt);
+    EXPECT_EQ(link("file:///etc/hostname#v.douyin.com"), std::nullopt);
+    EXPECT_EQ(link("https://v.douyin.com.evil.example/x/"), std::nullopt);
+    EXPECT_EQ(link("https://notv.douyin.com/x/"), std::nullopt);
+    EXPECT_EQ(link("去xv.douyin.com看"), std::nullopt);
+    // A share link names a room: the bare host is no link.
+    EXPECT_EQ(link("去v.douyin.com看"), std::nullopt);
+    EXPECT_EQ(link("https://v.douyin.com/"), std::nullopt);
 }
 
 TEST(Texts, TheFixedTextsAndTheHint) {
