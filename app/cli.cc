@@ -140,20 +140,21 @@ void CopyToDesktopClipboard(const std::string& address) {
 }
 
 nlohmann::json QualityJson(const Quality& q) {
-    return {{"key", q.key},      {"name", Utf8(q.name)}, {"resolution", q.resolution},
-            {"codec", q.codec},  {"hls", q.hls},         {"flv", q.flv}};
+    return {{"key", q.key},     {"name", Utf8(q.name)}, {"resolution", q.resolution},
+            {"codec", q.codec}, {"hls", q.hls},         {"flv", q.flv}};
 }
 
 void PrintJson(const StreamWorkflow& workflow) {
     const RoomData& room = workflow.room();
-    nlohmann::json out = {{"roomId", room.roomId},
-                          {"title", Utf8(room.title)},
-                          {"owner", Utf8(room.owner)},
-                          {"status", room.status},
-                          {"quality", workflow.chosenQuality() ? workflow.chosenQuality()->key : ""},
-                          {"address", workflow.streamAddress()},
-                          {"expiry", nullptr},
-                          {"qualities", nlohmann::json::array()}};
+    nlohmann::json out = {
+        {"roomId", room.roomId},
+        {"title", Utf8(room.title)},
+        {"owner", Utf8(room.owner)},
+        {"status", room.status},
+        {"quality", workflow.chosenQuality() ? workflow.chosenQuality()->key : ""},
+        {"address", workflow.streamAddress()},
+        {"expiry", nullptr},
+        {"qualities", nlohmann::json::array()}};
     if (auto expiry = workflow.streamExpiry()) {
         out["expiry"] = *expiry;
         out["expiresAt"] = LocalTimeText(*expiry);
@@ -191,8 +192,8 @@ int Report(const StreamWorkflow& workflow, const std::string& message, const Cli
             Say(Utf8(message));
             return kCliVerification;
         case FetchOutcome::kNoSuchQuality:
-            Say("qirlen: the room has no quality " + Utf8(o.quality) + " (it has: " +
-                QualityKeys(workflow.room()) + ")");
+            Say("qirlen: the room has no quality " + Utf8(o.quality) +
+                " (it has: " + QualityKeys(workflow.room()) + ")");
             return kCliFailureMessage;
         default:
             Say(Utf8(message));

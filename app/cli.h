@@ -9,7 +9,7 @@ enum CliExit {
     kCliNoDisplay = 1,       // the window cannot open
     kCliFailureMessage = 2,  // no stream, the live has ended, or no such quality
     kCliWrongLink = 3,
-    kCliLoadFailed = 4,  // the load failed, no page arrived in time, or no browser
+    kCliLoadFailed = 4,    // the load failed, no page arrived in time, or no browser
     kCliVerification = 5,  // the platform asks to prove a person is there
     kCliUsage = 64,
 };

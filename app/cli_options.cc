@@ -30,10 +30,9 @@ ParsedOptions ParseCliOptions(int argc, char** argv) {
     ParsedOptions parsed;
     CliOptions& o = parsed.options;
     bool haveLink = false;
-    const std::map<std::string, bool*> flags = {{"--cli", &o.cli},   {"--help", &o.help},
-                                                {"-h", &o.help},     {"--version", &o.version},
-                                                {"--list", &o.list}, {"--json", &o.json},
-                                                {"--copy", &o.copy}};
+    const std::map<std::string, bool*> flags = {
+        {"--cli", &o.cli},   {"--help", &o.help}, {"-h", &o.help},    {"--version", &o.version},
+        {"--list", &o.list}, {"--json", &o.json}, {"--copy", &o.copy}};
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         std::string name = arg.substr(0, arg.find('='));

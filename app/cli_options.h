@@ -6,15 +6,15 @@
 namespace app {
 
 struct CliOptions {
-    bool cli = false;      // --cli: fetch without a window
+    bool cli = false;  // --cli: fetch without a window
     bool help = false;
     bool version = false;
-    std::string link;      // GBK
+    std::string link;  // GBK
     int timeoutSeconds = 30;
-    std::string quality;   // --quality NAME: empty for the best
-    bool list = false;     // --list: every quality
-    bool json = false;     // --json: the room and the chosen address as JSON
-    bool copy = false;     // --copy: the address also on the clipboard
+    std::string quality;  // --quality NAME: empty for the best
+    bool list = false;    // --list: every quality
+    bool json = false;    // --json: the room and the chosen address as JSON
+    bool copy = false;    // --copy: the address also on the clipboard
 };
 
 // The options, or the one-line reason why they are not usable (UTF-8).

@@ -18,9 +18,9 @@ struct Quality {
 };
 
 struct RoomData {
-    bool found = false;         // the page holds a room
-    bool verification = false;  // no room: the page asks to prove a person is there
-    int status = 0;             // 2 live, 4 ended
+    bool found = false;                // the page holds a room
+    bool verification = false;         // no room: the page asks to prove a person is there
+    int status = 0;                    // 2 live, 4 ended
     std::string roomId, title, owner;  // title and owner GBK
     std::vector<Quality> qualities;
 };

@@ -103,9 +103,10 @@ int TextEquals(const std::string& a, const std::string& b) {
 std::optional<std::string> LinkToLoad(const std::string& text) {
     const std::string host = texts::ShareLinkHost();
     for (size_t at = 0; at < text.size();) {
-        bool scheme = StartsWithNoCase(text, at, "http://") || StartsWithNoCase(text, at, "https://");
-        bool bare = !scheme && StartsWithNoCase(text, at, host) &&
-                    (at == 0 || !InAddress(text[at - 1]));
+        bool scheme =
+            StartsWithNoCase(text, at, "http://") || StartsWithNoCase(text, at, "https://");
+        bool bare =
+            !scheme && StartsWithNoCase(text, at, host) && (at == 0 || !InAddress(text[at - 1]));
         if (scheme || bare) {
             size_t end = at;
             while (end < text.size() && InAddress(text[end])) ++end;

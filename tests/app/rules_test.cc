@@ -64,8 +64,7 @@ TEST(ExtractStream, TheWholeSignedAddressWithItsReferencesDecoded) {
     EXPECT_EQ(app::ExtractStream("src='a&amp;b.m3u8' x").streamAddress, "a&b.m3u8");
     // An unknown reference stays; an unquoted value runs to the end of its "m3u8".
     EXPECT_EQ(app::ExtractStream("src='a&nbsp;b.m3u8'").streamAddress, "a&nbsp;b.m3u8");
-    EXPECT_EQ(app::ExtractStream("src=xhttps://y/a.m3u8?q=1 z").streamAddress,
-              "https://y/a.m3u8");
+    EXPECT_EQ(app::ExtractStream("src=xhttps://y/a.m3u8?q=1 z").streamAddress, "https://y/a.m3u8");
     // No src= but an m3u8 at position m: the m bytes from position 4, as before.
     EXPECT_EQ(app::ExtractStream("abcdefg.m3u8").streamAddress, "defg.m3u8");
     // "undefined" only as the whole text means a missing element.
@@ -101,8 +100,9 @@ TEST(QueryValue, EncodesEverythingButUnreservedBytes) {
 TEST(LinkToLoad, TheShareLinkInsideASharedText) {
     auto link = [](const char* utf8) { return app::LinkToLoad(Gbk(utf8)); };
     using Link = std::optional<std::string>;
-    EXPECT_EQ(link("8.94 复制打开抖音，看看【主播的直播】 https://v.douyin.com/iRNBho6/ Hxg:/ 05/28 "),
-              Link("https://v.douyin.com/iRNBho6/"));
+    EXPECT_EQ(
+        link("8.94 复制打开抖音，看看【主播的直播】 https://v.douyin.com/iRNBho6/ Hxg:/ 05/28 "),
+        Link("https://v.douyin.com/iRNBho6/"));
     EXPECT_EQ(link("先看http://other.example/ 再看http://v.douyin.com:8080/abc/直播"),
               Link("http://v.douyin.com:8080/abc/"));
     EXPECT_EQ(app::LinkToLoad(app::texts::InputHint()), app::texts::ExampleShareLink());
@@ -112,7 +112,8 @@ TEST(LinkToLoad, TheShareLinkInsideASharedText) {
     EXPECT_EQ(link("看 https://v.douyin.com/x/?a=1!.;:'*?"), Link("https://v.douyin.com/x/?a=1"));
     EXPECT_EQ(link("https://v.douyin.com/x_(1)/"), Link("https://v.douyin.com/x_(1)/"));
     // Without a scheme the link gets https://, port included.
-    EXPECT_EQ(link("看v.douyin.com/a 或 https://v.douyin.com/b/ 吧"), Link("https://v.douyin.com/a"));
+    EXPECT_EQ(link("看v.douyin.com/a 或 https://v.douyin.com/b/ 吧"),
+              Link("https://v.douyin.com/a"));
     EXPECT_EQ(link("v.douyin.com:8443/x/"), Link("https://v.douyin.com:8443/x/"));
     // Only a link whose host is the share host.
     EXPECT_EQ(link("http://elsewhere/?v.douyin.com"), std::nullopt);

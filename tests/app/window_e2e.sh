@@ -38,7 +38,8 @@ sleep 0.3
 xdotool type --delay 5 "$link"
 xdotool mousemove --window "$win" 480 31 click 1   # 获取m3u8地址
 
-expected="$(printf 'https://pull-hls.sample-cdn.invalid/stage/stream-117780148_or4.m3u8\r\n链接已复制，请用PotPlayer等软件打开链接观看直播。')"
+signed='https://pull-hls.sample-cdn.invalid/stage/stream-117780148_or4.m3u8?arch_hrchy=w1&exp_hrchy=w1&expire=1893456000&major_anchor_level=common&sign=0f1e2d3c4b5a69788796a5b4c3d2e1f0&t_id=037-20240101'
+expected="$(printf '%s\r\n链接已复制，请用PotPlayer等软件打开链接观看直播。' "$signed")"
 for _ in $(seq 100); do
     got="$(timeout 2 xclip -o -selection clipboard 2>/dev/null || true)"
     [ "$got" = "$expected" ] && { echo "clipboard holds the stream address and the sentence"; rm -rf "$work"; exit 0; }

@@ -14,7 +14,9 @@
 #include <functional>
 
 #include "app/main_window.h"
+#include "app/room_data.h"
 #include "app/startup.h"
+#include "app/text_rules.h"
 #include "app/texts.h"
 #include "hostctl/browser_control.h"
 #include "hostctl/engine_library.h"
@@ -182,15 +184,20 @@ TEST_F(Window, ASuccessfulFetch) {
     EXPECT_EQ(Result(), shown);
     ASSERT_EQ(recorder_.copied.size(), 1u);
     EXPECT_EQ(recorder_.copied[0], message);  // the clipboard holds exactly the message
-    EXPECT_EQ(window_->workflow().playerAddress(),
-              app::texts::PlayerAddressPrefix() + SampleLiveRoom::kStreamAddress);
+    // The signed address is one query value of the player's address, its "&"s encoded.
+    EXPECT_EQ(
+        window_->workflow().playerAddress(),
+        app::texts::PlayerAddressPrefix() + app::EncodeQueryValue(SampleLiveRoom::kStreamAddress));
+    EXPECT_EQ(window_->resultBox().toolTip(),
+              QString::fromUtf8("有效期至 ") +
+                  QString::fromStdString(app::LocalTimeText(SampleLiveRoom::kExpiry)));
     EXPECT_TRUE(window_->fetchButton().isEnabled());
     EXPECT_TRUE(window_->playerButton().isEnabled());
     EXPECT_EQ(Caption(), QString::fromUtf8("获取m3u8地址"));
 
     window_->playerButton().click();
     ASSERT_EQ(recorder_.opened.size(), 1u);
-    EXPECT_EQ(recorder_.opened[0], window_->workflow().playerAddress());  // handed over unencoded
+    EXPECT_EQ(recorder_.opened[0], window_->workflow().playerAddress());
 
     // Every successful load runs the extraction again, started by a fetch or not.
     window_->resultBox().setPlainText("x");
@@ -251,6 +258,25 @@ TEST_F(Window, PagesWithoutAStream) {
     EXPECT_TRUE(recorder_.copied.empty());
     EXPECT_EQ(window_->workflow().playerAddress(), "");
     EXPECT_EQ(Caption(), QString::fromUtf8("获取m3u8地址"));
+}
+
+TEST_F(Window, TodaysRoomsFromTheDataTheirPagesEmbed) {
+    Fetch(room->ShareLink(SampleLiveRoom::kTodayToken));
+    ASSERT_TRUE(WaitForResult());
+    std::string message = std::string(SampleLiveRoom::kTodayOrigin) + app::texts::SuccessSuffix();
+    ASSERT_EQ(recorder_.copied.size(), 1u);
+    EXPECT_EQ(recorder_.copied[0], message);
+    EXPECT_EQ(window_->resultBox().toolTip(),
+              QString::fromUtf8("有效期至 ") +
+                  QString::fromStdString(app::LocalTimeText(SampleLiveRoom::kTodayExpiry)));
+    Fetch(room->ShareLink(SampleLiveRoom::kTodayEndedToken));
+    ASSERT_TRUE(WaitFor([&] { return Result() == Expected("获取失败，直播已结束。"); }));
+    EXPECT_TRUE(window_->resultBox().toolTip().isEmpty());
+    Fetch(room->ShareLink(SampleLiveRoom::kVerifyToken));
+    ASSERT_TRUE(WaitFor([&] {
+        return Result() == Expected("获取失败，平台要求验证，请稍后再试或在浏览器中打开链接。");
+    }));
+    EXPECT_EQ(recorder_.copied.size(), 1u);
 }
 
 TEST_F(Window, AFailedLoadLeavesTheButtonWaiting) {

@@ -11,7 +11,7 @@ std::atomic<int> calls{0};
 std::string lastScript;
 long lastFrame = 0;
 bool lastInClosure = false;
-}
+}  // namespace
 
 extern "C" {
 WKE_API int recordingEngineCalls() {

@@ -52,18 +52,21 @@ std::string Amp(std::string address) {  // "&" as the JSON escape \u0026
 
 std::string StreamData() {
     auto tier = [](const std::string& hls, const std::string& resolution, const char* codec) {
-        nlohmann::json params = {{"resolution", resolution}, {"vbitrate", 2500000},
-                                 {"VCodec", codec}};
+        nlohmann::json params = {
+            {"resolution", resolution}, {"vbitrate", 2500000}, {"VCodec", codec}};
         return nlohmann::json{
-            {"main", {{"hls", hls}, {"flv", hls.empty() ? "" : "https://pull-flv.sample-cdn.invalid/x.flv"},
-                      {"sdk_params", params.dump()}}}};
+            {"main",
+             {{"hls", hls},
+              {"flv", hls.empty() ? "" : "https://pull-flv.sample-cdn.invalid/x.flv"},
+              {"sdk_params", params.dump()}}}};
     };
     nlohmann::json data = {
         {"common", {{"session_id", "037-2024"}}},
         {"data",
          {{"origin", tier(SampleLiveRoom::kTodayOrigin, "1080x1920", "h265")},
-          {"hd", tier("https://pull-hls-l13.sample-cdn.invalid/stage/stream-7380000000000000001_hd5.m3u8",
-                      "720x1280", "h264")},
+          {"hd",
+           tier("https://pull-hls-l13.sample-cdn.invalid/stage/stream-7380000000000000001_hd5.m3u8",
+                "720x1280", "h264")},
           {"ao", tier(SampleLiveRoom::kTodayAudio, "", "")}}}};
     return data.dump();
 }
@@ -89,9 +92,12 @@ std::string TodayRows(bool live) {
     return "0:[\"$\",\"html\",null,{\"children\":\"$L2\"}]\n"
            "7:I[\"app/room\",[],\"Room\"]\n"
            "2:[\"$\",\"$L7\",null,{\"data\":{\"room\":\"$3\"},\"path\":\"$$\"}]\n"
-           "3:" + room + "\n"
+           "3:" +
+           room +
+           "\n"
            "4:{\"nickname\":\"主播小七\",\"webRid\":\"81234567\"}\n"
-           "5:" + stream + "\n";
+           "5:" +
+           stream + "\n";
 }
 
 std::string TodayPage(bool live) {
@@ -122,16 +128,18 @@ HttpResponse Answer(const HttpRequest& r) {
     if (r.path == std::string("/") + SampleLiveRoom::kLiveToken + "/") return redirect("live");
     if (r.path == std::string("/") + SampleLiveRoom::kEndedToken + "/") return redirect("ended");
     if (r.path == std::string("/") + SampleLiveRoom::kBrokenToken + "/") return redirect("broken");
-    if (r.path == std::string("/") + SampleLiveRoom::kTodayToken + "/") return redirect("7380000000000000001?u_code=x");
-    if (r.path == std::string("/") + SampleLiveRoom::kTodayEndedToken + "/") return redirect("7380000000000000002");
+    if (r.path == std::string("/") + SampleLiveRoom::kTodayToken + "/")
+        return redirect("7380000000000000001?u_code=x");
+    if (r.path == std::string("/") + SampleLiveRoom::kTodayEndedToken + "/")
+        return redirect("7380000000000000002");
     if (r.path == std::string("/") + SampleLiveRoom::kVerifyToken + "/") return redirect("verify");
     bool room = r.path.rfind("/webcast/reflow/", 0) == 0;
     if (room && !LooksLikeAPhone(r)) {
         page.body = DesktopPage();
     } else if (r.path == "/webcast/reflow/live") {
-        page.body = RoomPage(
-            std::string("<div class=\"player\"><video autoplay muted playsinline src=\"") +
-            Escaped(SampleLiveRoom::kStreamAddress) + "\"></video></div>");
+        page.body =
+            RoomPage(std::string("<div class=\"player\"><video autoplay muted playsinline src=\"") +
+                     Escaped(SampleLiveRoom::kStreamAddress) + "\"></video></div>");
     } else if (r.path == "/webcast/reflow/ended") {
         page.body =
             RoomPage("<div class=\"player\"><p>直播已结束</p><img src=\"/cover.jpg\"></div>");
