@@ -13,3 +13,7 @@ echo "share link: $link"
 # HTTPS-only list, so it speaks TLS there and must accept the room's throwaway certificate.
 export QIRLEN_CHROMIUM_ARGS="'--host-resolver-rules=MAP v.douyin.com 127.0.0.1' --ignore-certificate-errors ${QIRLEN_CHROMIUM_ARGS:-}"
 "$bin/qirlen" --cli "8.94 复制打开抖音，看看【样例主播的直播】 $link 直播中"
+# A room of today: no stream element, the address comes from the room data its page embeds.
+today="http://v.douyin.com:$port/today88/"
+echo "today's room: $today"
+"$bin/qirlen" --cli "$today" --list
