@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QWindow>
 
 #include "app/text_rules.h"
 #include "app/texts.h"
@@ -55,7 +56,11 @@ MainWindow::~MainWindow() = default;
 void MainWindow::BuildLayout() {
     setWindowTitle(ToQt(texts::WindowTitle()));
     move(50, 50);
-    resize(550, 227);
+    // One size, no maximising: the layout is drawn for it.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(ClientSizeFor(QMargins()));
 
     linkBox_ = new QLineEdit(ToQt(texts::InputHint()), this);
     linkBox_->setObjectName(ToQt(texts::Gbk("编辑框1")));
@@ -89,9 +94,43 @@ void MainWindow::BuildLayout() {
     // goes to the link box.
     fetchButton_->setFocus();
 
-    // Placed beyond the window's right edge: it loads pages but is never seen.
+    // Placed beyond the window's right edge: it loads pages but is never seen, so it never
+    // takes the keyboard either.
     browser_ = new hostctl::BrowserControl(this, QRect(608, 8, 600, 510));
     browser_->setObjectName(ToQt(texts::Gbk("浏览框1")));
+    browser_->setFocusPolicy(Qt::NoFocus);
+    // Tab goes from the link to its button, then to the result and the player; Tab in the
+    // result box moves on instead of writing a tab.
+    resultBox_->setTabChangesFocus(true);
+    setTabOrder(linkBox_, fetchButton_);
+    setTabOrder(fetchButton_, resultBox_);
+    setTabOrder(resultBox_, playerButton_);
+}
+
+// The outer frame is 550x227. Without a window manager's report of its frame, a fixed
+// dialog's frame is taken (3 px borders, a 23 px title bar), which leaves the layout its 8 px
+// margins. A thicker frame never clips a control: the window then grows instead.
+QSize MainWindow::ClientSizeFor(const QMargins& frame) {
+    QMargins used = frame.isNull() ? QMargins(3, 23, 3, 3) : frame;
+    QSize client(kOuterWidth - used.left() - used.right(),
+                 kOuterHeight - used.top() - used.bottom());
+    return client.expandedTo(QSize(kLayoutRight, kLayoutBottom));
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    FitToFrame();
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    FitToFrame();  // a window manager reports its frame once it has framed the window
+}
+
+void MainWindow::FitToFrame() {
+    QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    QSize client = ClientSizeFor(frame);
+    if (client != size()) setFixedSize(client);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -108,6 +147,9 @@ intptr_t MainWindow::View() {
 
 void MainWindow::OnFetchClicked() {
     if (!workflow_.StartFetch(FromQt(linkBox_->text()))) return;
+    // A disabled button hands its focus on; the link box would re-enable it on focus, so
+    // the result box takes it.
+    if (fetchButton_->hasFocus()) resultBox_->setFocus();
     fetchButton_->setEnabled(false);
     fetchButton_->setText(ToQt(texts::CaptionLoading()));
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The program's one window: the share-link box, the fetch button, the result box, the
 // player button, two labels and the out-of-sight browser control.
+#include <QMargins>
+#include <QSize>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -38,13 +40,21 @@ class MainWindow : public QWidget, private StreamWorkflow::Page {
     QPushButton& fetchButton() { return *fetchButton_; }
     QPushButton& playerButton() { return *playerButton_; }
 
+    // The window's client size for a window-manager frame (none known: a fixed dialog's).
+    static QSize ClientSizeFor(const QMargins& frame);
+    static constexpr int kOuterWidth = 550, kOuterHeight = 227;
+    static constexpr int kLayoutRight = 544, kLayoutBottom = 201;  // controls and margins
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
   private:
     void Load(const std::string& address) override;
     intptr_t View() override;
     void BuildLayout();
+    void FitToFrame();
 
     QLineEdit* linkBox_ = nullptr;                // 编辑框1
     QLabel* linkLabel_ = nullptr;                 // 标签2

@@ -136,6 +136,8 @@ BrowserControl::BrowserControl(QWidget* parent, const QRect& geometry,
     setGeometry(geometry);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
+    // A control placed partly outside its parent comes into sight when the parent grows.
+    if (parent) parent->installEventFilter(this);
     CreateView();
 }
 
@@ -278,6 +280,12 @@ void BrowserControl::hideEvent(QHideEvent*) {
 }
 void BrowserControl::moveEvent(QMoveEvent*) {
     UpdateVisibility();
+}
+bool BrowserControl::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget() &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        UpdateVisibility();
+    return QWidget::eventFilter(watched, event);
 }
 
 // ---- input: raised as events 14 to 24, then passed on unless a handler holds it back ---------

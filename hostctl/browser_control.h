@@ -73,6 +73,9 @@ class BrowserControl : public QWidget {
     void SetEvents(BrowserEvents events);
     const BrowserEvents& events() const { return events_; }
 
+    // Whether the engine is told the view can be seen (it then sends pictures of the page).
+    bool onScreen() const { return shown_; }
+
   protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
@@ -87,6 +90,7 @@ class BrowserControl : public QWidget {
     void focusOutEvent(QFocusEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
     void keyReleaseEvent(QKeyEvent*) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void CreateView();

@@ -1,6 +1,8 @@
 // The room-data reader on pages shaped like the platform's (streamed chunks in camelCase and
 // snake_case, state objects, plain JSON, verification pages, broken data), run in the real
 // engine; and the choice of a quality and the expiry of an address, without a page.
+#include "app/room_data.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -8,7 +10,6 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "app/room_data.h"
 #include "hostctl/engine_library.h"
 #include "hostctl/page_query.h"
 #include "platform/codepage.h"
@@ -44,8 +45,8 @@ class RoomDataReader : public ::testing::Test {
     }
     void SetUp() override {
         ASSERT_TRUE(hostctl::EngineLibrary::Load());
-        view_ = hostctl::Engine().wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 400,
-                                                     600);
+        view_ =
+            hostctl::Engine().wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 400, 600);
         ASSERT_NE(view_, nullptr);
     }
     void TearDown() override { hostctl::Engine().wkeDestroyWebWindow(view_); }
@@ -84,8 +85,8 @@ const std::string kRows =
 
 TEST_F(RoomDataReader, StreamedChunksWithReferencesSplitAnywhere) {
     size_t inString = kRows.find("say") + 2;
-    RoomData room = Read("/rsc", ChunkPage("__rsc_f", {kRows.substr(0, inString),
-                                                       kRows.substr(inString)}));
+    RoomData room =
+        Read("/rsc", ChunkPage("__rsc_f", {kRows.substr(0, inString), kRows.substr(inString)}));
     ASSERT_TRUE(room.found);
     EXPECT_EQ(room.status, 2);
     EXPECT_EQ(room.roomId, "42");
@@ -107,23 +108,24 @@ TEST_F(RoomDataReader, TheDesktopPagesSnakeCaseStateAndThePlayersStreamData) {
               {"flv", "https://h/or4.flv"},
               {"sdk_params", R"({"resolution":"1080x1920","VCodec":"h265"})"}}}}},
           {"ao", {{"main", {{"hls", "https://h/ao.m3u8"}, {"sdk_params", "{}"}}}}}}}};
-    nlohmann::json state = {
-        {"state",
-         {{"roomStore",
-           {{"roomInfo",
-             {{"room",
-               {{"id_str", "77"},
-                {"status", 2},
-                {"owner", {{"nickname", "n"}, {"web_rid", "123"}}},
-                {"stream_url",
-                 {{"hls_pull_url", "https://h/default.m3u8"},
-                  {"default_resolution", "HD1"},
-                  {"live_core_sdk_data",
-                   {{"pull_data",
-                     {{"stream_data", streamData.dump()},
-                      {"options",
-                       {{"qualities",
-                         {{{"name", "原画"}, {"sdk_key", "origin"}, {"level", 5}}}}}}}}}}}}}}}}}}}}};
+    nlohmann::json state = {{"state",
+                             {{"roomStore",
+                               {{"roomInfo",
+                                 {{"room",
+                                   {{"id_str", "77"},
+                                    {"status", 2},
+                                    {"owner", {{"nickname", "n"}, {"web_rid", "123"}}},
+                                    {"stream_url",
+                                     {{"hls_pull_url", "https://h/default.m3u8"},
+                                      {"default_resolution", "HD1"},
+                                      {"live_core_sdk_data",
+                                       {{"pull_data",
+                                         {{"stream_data", streamData.dump()},
+                                          {"options",
+                                           {{"qualities",
+                                             {{{"name", "原画"},
+                                               {"sdk_key", "origin"},
+                                               {"level", 5}}}}}}}}}}}}}}}}}}}}};
     RoomData room = Read("/pace", ChunkPage("__pace_f", {"a:" + state.dump() + "\n"}));
     ASSERT_TRUE(room.found);
     EXPECT_EQ(room.roomId, "77");
@@ -139,21 +141,24 @@ TEST_F(RoomDataReader, TheDesktopPagesSnakeCaseStateAndThePlayersStreamData) {
 }
 
 TEST_F(RoomDataReader, StateObjectsPlainJsonAndPushesTheFrameworkTookOver) {
-    RoomData fromState = Read(
-        "/state", "<body><script>window.__INIT_PROPS__ = {'/webcast/reflow/:id': {room: {"
-                  "id_str: '5', status: 4, title: 'over'}}};</script></body>");
+    RoomData fromState =
+        Read("/state",
+             "<body><script>window.__INIT_PROPS__ = {'/webcast/reflow/:id': {room: {"
+             "id_str: '5', status: 4, title: 'over'}}};</script></body>");
     EXPECT_TRUE(fromState.found);
     EXPECT_EQ(fromState.status, app::kRoomEnded);
     EXPECT_EQ(app::ChooseQuality(fromState), nullptr);
 
-    RoomData plain = Read("/json", R"({"data":{"room":{"idStr":"8","status":2,)"
-                                   R"("streamUrl":{"hlsPullUrlMap":{"SD1":"https://h/sd.m3u8"}}}}})");
+    RoomData plain =
+        Read("/json", R"({"data":{"room":{"idStr":"8","status":2,)"
+                      R"("streamUrl":{"hlsPullUrlMap":{"SD1":"https://h/sd.m3u8"}}}}})");
     ASSERT_TRUE(plain.found);
     EXPECT_EQ(app::ChooseQuality(plain)->hls, "https://h/sd.m3u8");
 
     // The array was replaced after the pushes: they are read back from the scripts.
-    std::string rows = "1:{\"room\":{\"status\":2,\"streamUrl\":{\"hlsPullUrlMap\":{\"HD1\":"
-                       "\"https://h/x.m3u8?q=])\"}}}}\n";
+    std::string rows =
+        "1:{\"room\":{\"status\":2,\"streamUrl\":{\"hlsPullUrlMap\":{\"HD1\":"
+        "\"https://h/x.m3u8?q=])\"}}}}\n";
     RoomData taken = Read("/taken", ChunkPage("__rsc_f", {rows},
                                               "<script>self.__rsc_f = {push: function () {}};"
                                               "</script>"));
@@ -165,7 +170,8 @@ TEST_F(RoomDataReader, BrokenDataGivesNoAddressAndNoCrash) {
     std::vector<std::pair<std::string, std::string>> broken = {
         {"/cycle", ChunkPage("__rsc_f", {"1:\"$2\"\n2:\"$1\"\n3:{\"room\":\"$1\"}\n"})},
         {"/missing-row", ChunkPage("__rsc_f", {"1:{\"room\":{\"streamUrl\":\"$ff\"}}\n"})},
-        {"/bad-json", ChunkPage("__rsc_f", {"1:{\"room\":{\"streamUrl\":{\"hlsPullUrlMap\":{\"HD1\""})},
+        {"/bad-json",
+         ChunkPage("__rsc_f", {"1:{\"room\":{\"streamUrl\":{\"hlsPullUrlMap\":{\"HD1\""})},
         {"/not-strings", "<body><script>self.__rsc_f=[[1,{}],[1,5],null,'x'];</script></body>"},
         {"/bad-stream-data",
          ChunkPage("__pace_f", {"1:{\"room\":{\"stream_url\":{\"live_core_sdk_data\":{"

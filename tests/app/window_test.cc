@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QWindow>
 #include <chrono>
 #include <functional>
 
@@ -277,6 +278,87 @@ TEST_F(Window, TodaysRoomsFromTheDataTheirPagesEmbed) {
         return Result() == Expected("获取失败，平台要求验证，请稍后再试或在浏览器中打开链接。");
     }));
     EXPECT_EQ(recorder_.copied.size(), 1u);
+}
+
+void Key(QWidget* to, Qt::Key key, const QString& text = QString()) {
+    ASSERT_NE(to, nullptr);
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(to, &press);
+    QCoreApplication::sendEvent(to, &release);
+}
+
+TEST_F(Window, TheHiddenControlNeverTakesTheKeyboard) {
+    int loads = 0;
+    hostctl::BrowserEvents events = window_->browser().events();
+    auto finished = events.loadingFinished;
+    events.loadingFinished = [&](const std::string& url, int result, const std::string& reason) {
+        ++loads;
+        finished(url, result, reason);
+    };
+    window_->browser().SetEvents(events);
+    window_->linkBox().setFocus();
+    ProcessEvents(50);
+    window_->linkBox().setText(QString::fromStdString(room->ShareLink(SampleLiveRoom::kLiveToken)));
+    Key(&window_->linkBox(), Qt::Key_Tab);  // to the fetch button, by keyboard
+    ProcessEvents(20);
+    ASSERT_EQ(QApplication::focusWidget(), &window_->fetchButton());
+    Key(&window_->fetchButton(), Qt::Key_Space);
+    ProcessEvents(20);
+    // Loading: the focus went somewhere harmless, and Tab, typing and F5 keep the state.
+    EXPECT_NE(QApplication::focusWidget(), &window_->linkBox());
+    for (int i = 0; i < 6; ++i) {
+        QWidget* at = QApplication::focusWidget();
+        EXPECT_NE(at, &window_->browser());
+        EXPECT_NE(at, &window_->linkBox()) << "the link box would end the loading state";
+        if (at == &window_->resultBox()) Key(at, Qt::Key_X, "x");
+        if (i == 5) break;
+        Key(at, Qt::Key_Tab);
+        ProcessEvents(10);
+        if (QApplication::focusWidget() == &window_->linkBox()) break;  // Tab went round
+    }
+    EXPECT_EQ(Caption(), QString::fromUtf8("获取中"));
+    ASSERT_TRUE(WaitFor([&] { return loads == 1; }));
+    ProcessEvents(50);
+    EXPECT_EQ(Caption(), QString::fromUtf8("获取m3u8地址"));
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr);
+    EXPECT_NE(focused, &window_->browser());
+    window_->resultBox().setPlainText("kept");
+    Key(focused, Qt::Key_F5);
+    ProcessEvents(700);
+    EXPECT_EQ(loads, 1) << "F5 reloaded the hidden page";
+    EXPECT_EQ(window_->resultBox().toPlainText(), "kept");
+    EXPECT_EQ(window_->browser().focusPolicy(), Qt::NoFocus);
+}
+
+TEST_F(Window, OneFixedSizeThatHoldsEveryControl) {
+    // The outer frame is 550x227: less the frame the platform reports (the offscreen
+    // platform reports one of 2 px), or without a report, less a fixed dialog's frame.
+    QMargins frame = window_->windowHandle()->frameMargins();
+    EXPECT_EQ(window_->size(), app::MainWindow::ClientSizeFor(frame));
+    if (!frame.isNull()) EXPECT_EQ(window_->frameGeometry().size(), QSize(550, 227));
+    EXPECT_EQ(app::MainWindow::ClientSizeFor(QMargins()), QSize(544, 201));
+    EXPECT_EQ(window_->minimumSize(), window_->maximumSize());
+    EXPECT_FALSE(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{&window_->linkBox(), &window_->resultBox(),
+                                         &window_->fetchButton(), &window_->playerButton()})
+        EXPECT_TRUE(window_->rect().contains(control->geometry()))
+            << control->objectName().toStdString();
+    // A window manager's frame is taken off the outer size, never below the layout.
+    EXPECT_EQ(app::MainWindow::ClientSizeFor(QMargins(1, 20, 1, 1)), QSize(548, 206));
+    EXPECT_EQ(app::MainWindow::ClientSizeFor(QMargins(4, 37, 4, 4)), QSize(544, 201));
+    // Should the window grow anyway, the control comes into sight and is told so.
+    EXPECT_FALSE(window_->browser().onScreen());
+    window_->setMinimumSize(0, 0);
+    window_->setMaximumSize(4000, 4000);
+    window_->resize(1300, 700);
+    ProcessEvents(50);
+    EXPECT_TRUE(window_->browser().onScreen());
+    window_->resize(app::MainWindow::ClientSizeFor(frame));
+    ProcessEvents(50);
+    EXPECT_FALSE(window_->browser().onScreen());
 }
 
 TEST_F(Window, AFailedLoadLeavesTheButtonWaiting) {
