@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test demo bench bench-peers format clean
+.PHONY: all deps build test demo bench bench-peers package install format clean
 
 all: build
 
@@ -32,6 +32,14 @@ bench-peers: build
 	scripts/install-deps.sh --peers
 	$(BUILD)/bin/bench_locate --peers
 	$(BUILD)/bin/bench_ops --peers
+
+# A .deb of the installed tree (build/qirlen_<version>_amd64.deb): dpkg -i it.
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+# Installs under PREFIX (default /usr/local); DESTDIR works as usual.
+install: build
+	cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local)
 
 format:
 	find app hostctl automation locate ops engine platform tests bench \

@@ -217,6 +217,7 @@ int Fetch(const CliOptions& o) {
                                  platform::kMbOk | platform::kMbTaskModal);
         return kCliWrongLink;
     }
+    setenv("QIRLEN_ENGINE_QUIET", "1", 1);  // the one line about a missing browser is ours
     if (!hostctl::EngineLibrary::Load()) {
         Say("qirlen: the browser could not be started: the engine module node.so is missing");
         return kCliLoadFailed;

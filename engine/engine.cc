@@ -19,8 +19,11 @@ constexpr int kStartTimeoutMs = 20000;
 
 }  // namespace
 
+// A host that tells its user itself (through wkeEngineFailure) sets QIRLEN_ENGINE_QUIET.
 void Engine::Report(const std::string& why) {
     failure_ = why;
+    const char* quiet = std::getenv("QIRLEN_ENGINE_QUIET");
+    if (quiet && *quiet && *quiet != '0') return;
     std::fprintf(stderr, "qirlen engine: %s; web views have no page.\n", why.c_str());
 }
 

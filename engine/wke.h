@@ -209,7 +209,8 @@ WKE_API jsValue wkeRunJsByFrame(wkeWebView view, wkeWebFrameHandle frame, const 
  * not failed. */
 WKE_API bool wkeLastRunFailed(wkeWebView view);
 /* Why the engine has no browser: it could not be started, or it stopped (UTF-8); the empty
- * text while it works. */
+ * text while it works. The engine also prints it on stderr unless QIRLEN_ENGINE_QUIET is set
+ * (for a host that tells its user itself). */
 WKE_API const char* wkeEngineFailure(void);
 WKE_API jsValue wkeRunJSW(wkeWebView view, const char16_t* script);
 WKE_API jsExecState wkeGlobalExec(wkeWebView view);

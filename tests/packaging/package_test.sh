@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The installed program works, and the .deb holds what it should: an install into a DESTDIR
+# (nothing outside it changes) runs `qirlen --cli` against the sample room, then CPack builds
+# the package into a scratch directory and dpkg-deb reads its files and control fields.
+set -uo pipefail
+build="$(cd "${1:?build directory}" && pwd)"
+work="$(mktemp -d)"
+coproc ROOM { exec "$build/bin/sample_live_room"; }
+trap 'exec {ROOM[1]}>&- 2>/dev/null || true; rm -rf "$work"' EXIT
+read -r port <&"${ROOM[0]}"
+failures=0
+check() {  # check NAME ok|other DETAIL
+    if [ "$2" = ok ]; then echo "ok: $1"; else echo "FAIL: $1: $3"; failures=$((failures + 1)); fi
+}
+
+DESTDIR="$work/root" cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1
+check "cmake --install into a DESTDIR" "$([ $? = 0 ] && echo ok)" "$(tail -3 "$work/install.log")"
+for f in usr/bin/qirlen usr/lib/qirlen/qirlen usr/lib/qirlen/node.so \
+         usr/share/applications/qirlen.desktop usr/share/icons/hicolor/scalable/apps/qirlen.svg; do
+    check "installed $f" "$([ -e "$work/root/$f" ] && echo ok)" "missing"
+done
+export QIRLEN_CHROMIUM_ARGS="'--host-resolver-rules=MAP v.douyin.com 127.0.0.1' --ignore-certificate-errors"
+export XDG_DATA_HOME="$work/data"
+got="$("$work/root/usr/bin/qirlen" --cli "http://v.douyin.com:$port/today88/" 2>"$work/err")"
+check "the installed launcher fetches" \
+    "$([ $? = 0 ] && [[ "$got" == https://pull-hls-l13.sample-cdn.invalid/stage/stream-7380000000000000001_or4.m3u8\?* ]] && echo ok)" \
+    "$got $(head -3 "$work/err")"
+check "the installed launcher knows its version" \
+    "$([ "$("$work/root/usr/bin/qirlen" --version)" = "qirlen 1.0.1" ] && echo ok)" ""
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$work/root/usr/share/applications/qirlen.desktop" >"$work/desktop" 2>&1
+    check "the desktop entry validates" "$([ $? = 0 ] && echo ok)" "$(cat "$work/desktop")"
+fi
+
+(cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/pkg" >"$work/cpack.log" 2>&1)
+deb="$work/pkg/qirlen_1.0.1_amd64.deb"
+check "cpack builds the .deb" "$([ -f "$deb" ] && echo ok)" "$(tail -3 "$work/cpack.log")"
+files="$(dpkg-deb -c "$deb" | awk '{print $6}' | sort | tr '\n' ' ')"
+for f in ./usr/bin/qirlen ./usr/lib/qirlen/qirlen ./usr/lib/qirlen/node.so \
+         ./usr/share/applications/qirlen.desktop ./usr/share/icons/hicolor/scalable/apps/qirlen.svg; do
+    check "the .deb holds $f" "$([[ " $files " == *" $f "* ]] && echo ok)" "$files"
+done
+check "the .deb holds nothing else" "$([ "$(dpkg-deb -c "$deb" | grep -vc '/$')" = 5 ] && echo ok)" "$files"
+check "the .deb is qirlen 1.0.1 for amd64" \
+    "$([ "$(dpkg-deb -f "$deb" Package Version Architecture | tr '\n' ' ')" = 'Package: qirlen Version: 1.0.1 Architecture: amd64 ' ] && echo ok)" \
+    "$(dpkg-deb -f "$deb" Package Version Architecture)"
+depends="$(dpkg-deb -f "$deb" Depends)"
+for p in chromium libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins fonts-noto-cjk; do
+    check "Depends names $p" "$([[ "$depends" == *"$p"* ]] && echo ok)" "$depends"
+done
+exit "$failures"
