@@ -172,6 +172,12 @@ TEST_F(Window, AWrongLinkOnlyShowsTheMessage) {
     EXPECT_TRUE(recorder_.copied.empty());
     Fetch("");
     EXPECT_EQ(recorder_.boxes.size(), 2u);  // an empty box fails the check too
+    // The share host somewhere in the text is not enough: it must be the link's host.
+    for (const char* text : {"http://elsewhere/?v.douyin.com", "file:///etc/hostname#v.douyin.com",
+                             "看看 v.douyin.com 吧"})
+        Fetch(text);
+    EXPECT_EQ(recorder_.boxes.size(), 5u);
+    EXPECT_EQ(Caption(), QString::fromUtf8("获取m3u8地址"));
 }
 
 TEST_F(Window, ASuccessfulFetch) {
