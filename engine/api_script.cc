@@ -187,6 +187,37 @@ bool wkeFireMouseEvent(wkeWebView handle, unsigned int message, int x, int y, un
                     [&](View& v) { return Engine::Get().FireMouse(v, message, x, y, flags); });
 }
 
+bool wkeFireMouseWheelEvent(wkeWebView handle, int x, int y, int delta, unsigned int flags) {
+    return WithView(handle, false,
+                    [&](View& v) { return Engine::Get().FireWheel(v, x, y, delta, flags); });
+}
+
+bool wkeFireKeyDownEvent(wkeWebView handle, unsigned int code, unsigned int flags, bool system) {
+    return WithView(handle, false, [&](View& v) {
+        return Engine::Get().FireKey(v, engine::KeyAction::kDown, code, flags, system);
+    });
+}
+
+bool wkeFireKeyUpEvent(wkeWebView handle, unsigned int code, unsigned int flags, bool system) {
+    return WithView(handle, false, [&](View& v) {
+        return Engine::Get().FireKey(v, engine::KeyAction::kUp, code, flags, system);
+    });
+}
+
+bool wkeFireKeyPressEvent(wkeWebView handle, unsigned int code, unsigned int flags, bool system) {
+    return WithView(handle, false, [&](View& v) {
+        return Engine::Get().FireKey(v, engine::KeyAction::kPress, code, flags, system);
+    });
+}
+
+void wkeSetFocus(wkeWebView handle) {
+    WithView(handle, [&](View& v) { Engine::Get().SetPageFocus(v, true); });
+}
+
+void wkeKillFocus(wkeWebView handle) {
+    WithView(handle, [&](View& v) { Engine::Get().SetPageFocus(v, false); });
+}
+
 // ---- event loop ---------------------------------------------------------------------------
 
 int wkeGetEventFd(void) {

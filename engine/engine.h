@@ -34,6 +34,8 @@ struct ExecState {
     std::vector<jsValue> args;
 };
 
+enum class KeyAction { kDown, kUp, kPress };
+
 // The world the engine's own page scripts run in, apart from the page's.
 constexpr const char* kEngineWorld = "qirlen-engine";
 
@@ -130,6 +132,9 @@ class Engine {
 
     // ---- input (input.cc)
     bool FireMouse(View& view, unsigned message, int x, int y, unsigned flags);
+    bool FireWheel(View& view, int x, int y, int delta, unsigned flags);
+    bool FireKey(View& view, KeyAction action, unsigned code, unsigned flags, bool systemKey);
+    void SetPageFocus(View& view, bool focused);
 
   private:
     Engine() = default;

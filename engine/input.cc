@@ -1,5 +1,7 @@
-// Mouse input with the Windows message numbers and MK_* flags.
+// Mouse, wheel and key input with the Windows message numbers, virtual-key codes and flags.
 #include "engine/engine.h"
+#include "engine/key_names.h"
+#include "platform/codepage.h"
 
 namespace engine {
 namespace {
@@ -50,8 +52,9 @@ bool Translate(unsigned message, MouseAction& a) {
     }
 }
 
+// The protocol's modifier bits: Alt 1, Ctrl 2, Meta 4, Shift 8.
 int Modifiers(unsigned flags) {
-    return (flags & WKE_CONTROL ? 2 : 0) | (flags & WKE_SHIFT ? 8 : 0);
+    return (flags & WKE_ALT ? 1 : 0) | (flags & WKE_CONTROL ? 2 : 0) | (flags & WKE_SHIFT ? 8 : 0);
 }
 
 int Buttons(unsigned flags) {
@@ -78,6 +81,61 @@ bool Engine::FireMouse(View& view, unsigned message, int x, int y, unsigned flag
         params["deltaY"] = -(delta ? delta : 120);
     }
     return Call(view, "Input.dispatchMouseEvent", params).ok;
+}
+
+bool Engine::FireWheel(View& view, int x, int y, int delta, unsigned flags) {
+    if (!EnsureAttached(view)) return false;
+    return Call(view, "Input.dispatchMouseEvent",
+                {{"type", "mouseWheel"},
+                 {"x", x},
+                 {"y", y},
+                 {"deltaX", 0},
+                 {"deltaY", -delta},
+                 {"modifiers", Modifiers(flags)},
+                 {"buttons", Buttons(flags)}})
+        .ok;
+}
+
+// Down and up carry the key; a press carries one UTF-16 unit of the typed text, and a high
+// surrogate waits for its low half.
+bool Engine::FireKey(View& view, KeyAction action, unsigned code, unsigned flags, bool systemKey) {
+    if (!EnsureAttached(view)) return false;
+    if (systemKey) flags |= WKE_ALT;
+    nlohmann::json params = {{"modifiers", Modifiers(flags)},
+                             {"isSystemKey", systemKey},
+                             {"autoRepeat", (flags & WKE_REPEAT) != 0}};
+    if (action == KeyAction::kPress) {
+        char16_t unit = static_cast<char16_t>(code);
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            view.pendingHighSurrogate = unit;
+            return true;
+        }
+        std::u16string text;
+        if (unit >= 0xDC00 && unit <= 0xDFFF && view.pendingHighSurrogate)
+            text += view.pendingHighSurrogate;
+        view.pendingHighSurrogate = 0;
+        text += unit;
+        std::string utf8 = platform::Utf16ToUtf8(text);
+        params["type"] = "char";
+        params["text"] = utf8;
+        params["unmodifiedText"] = utf8;
+        params["key"] = utf8;
+        return Call(view, "Input.dispatchKeyEvent", params).ok;
+    }
+    KeyNames names = DomKeyNames(code, flags & WKE_SHIFT);
+    params["type"] = action == KeyAction::kDown ? "rawKeyDown" : "keyUp";
+    params["windowsVirtualKeyCode"] = code;
+    params["nativeVirtualKeyCode"] = code;
+    params["key"] = names.key;
+    params["code"] = names.code;
+    if (code >= 0x60 && code <= 0x6F) params["location"] = 3;  // the numeric keypad
+    return Call(view, "Input.dispatchKeyEvent", params).ok;
+}
+
+// A page in a hidden view is not focused by itself; the host says when it has the focus.
+void Engine::SetPageFocus(View& view, bool focused) {
+    if (!EnsureAttached(view)) return;
+    Call(view, "Emulation.setFocusEmulationEnabled", {{"enabled", focused}});
 }
 
 }  // namespace engine

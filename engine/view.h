@@ -64,6 +64,7 @@ struct Load {
 };
 
 struct View {
+    char16_t pendingHighSurrogate = 0;  // the first half of a typed character
     int id = 0;
     std::string targetId;
     std::string session;    // empty: the view has no page (not yet, or the browser is gone)

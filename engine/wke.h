@@ -136,6 +136,13 @@ enum {
     WKE_CONTROL = 0x08,
     WKE_MBUTTON = 0x10
 };
+/* Key flags: the modifier state rides in WKE_SHIFT, WKE_CONTROL and WKE_ALT (where Windows
+ * would ask GetKeyState), beside the key message's own bits. */
+enum {
+    WKE_ALT = 0x20,
+    WKE_EXTENDED = 0x0100,
+    WKE_REPEAT = 0x4000
+};
 
 /* ---- callbacks ---------------------------------------------------------------------- */
 typedef jsValue (*jsNativeFunction)(jsExecState es, void* param);
@@ -264,6 +271,20 @@ WKE_API void* wkeGetUserKeyValue(wkeWebView view, const char* key);
 WKE_API int wkeNetGetFavicon(wkeWebView view, wkeOnNetGetFaviconCallback callback, void* param);
 WKE_API bool wkeFireMouseEvent(wkeWebView view, unsigned int message, int x, int y,
                                unsigned int flags);
+/* A wheel turn at (x, y): delta in Windows units (120 a notch, positive away from the user,
+ * which scrolls up); flags as for the mouse. */
+WKE_API bool wkeFireMouseWheelEvent(wkeWebView view, int x, int y, int delta, unsigned int flags);
+/* Keys as Windows sends them: a virtual-key code for down and up, a UTF-16 character code for
+ * a press (a character outside the BMP comes as its two surrogates, one press each). */
+WKE_API bool wkeFireKeyDownEvent(wkeWebView view, unsigned int virtualKeyCode, unsigned int flags,
+                                 bool systemKey);
+WKE_API bool wkeFireKeyUpEvent(wkeWebView view, unsigned int virtualKeyCode, unsigned int flags,
+                               bool systemKey);
+WKE_API bool wkeFireKeyPressEvent(wkeWebView view, unsigned int charCode, unsigned int flags,
+                                  bool systemKey);
+/* The view's page is told it has, or has lost, the input focus. */
+WKE_API void wkeSetFocus(wkeWebView view);
+WKE_API void wkeKillFocus(wkeWebView view);
 
 /* ---- notifications ------------------------------------------------------------------- */
 WKE_API void wkeOnLoadingFinish(wkeWebView view, wkeLoadingFinishCallback cb, void* param);

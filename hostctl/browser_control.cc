@@ -7,6 +7,7 @@
 
 #include "hostctl/engine_library.h"
 #include "hostctl/user_agents.h"
+#include "hostctl/virtual_keys.h"
 #include "platform/codepage.h"
 
 namespace hostctl {
@@ -29,6 +30,12 @@ void WatchEngineEvents() {
 int Modifiers(Qt::KeyboardModifiers m) {
     return (m & Qt::ControlModifier ? 1 : 0) | (m & Qt::ShiftModifier ? 2 : 0) |
            (m & Qt::AltModifier ? 4 : 0);
+}
+
+// The modifier state in the engine's key and wheel flags.
+unsigned KeyFlags(Qt::KeyboardModifiers m) {
+    return (m & Qt::ShiftModifier ? WKE_SHIFT : 0) | (m & Qt::ControlModifier ? WKE_CONTROL : 0) |
+           (m & Qt::AltModifier ? WKE_ALT : 0);
 }
 
 unsigned MouseFlags(QMouseEvent* e) {
@@ -136,6 +143,7 @@ BrowserControl::BrowserControl(QWidget* parent, const QRect& geometry,
     setGeometry(geometry);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
+    setAttribute(Qt::WA_InputMethodEnabled);
     // A control placed partly outside its parent comes into sight when the parent grows.
     if (parent) parent->installEventFilter(this);
     CreateView();
@@ -303,16 +311,34 @@ void BrowserControl::ForwardMouse(const std::function<bool(int, int, int)>& hand
     Engine().wkeFireMouseEvent(view_, message, e->position().x(), e->position().y(), MouseFlags(e));
 }
 
+// The handler and the engine's message for a button going down or up.
+struct ButtonRoute {
+    const std::function<bool(int, int, int)>* handler;
+    unsigned message;
+};
+
+static ButtonRoute Route(const BrowserEvents& events, Qt::MouseButton button, bool down) {
+    switch (button) {
+        case Qt::LeftButton:
+            return {down ? &events.leftDown : &events.leftUp,
+                    down ? WKE_MSG_LBUTTONDOWN : WKE_MSG_LBUTTONUP};
+        case Qt::MiddleButton:
+            return {down ? &events.middleDown : &events.middleUp,
+                    down ? WKE_MSG_MBUTTONDOWN : WKE_MSG_MBUTTONUP};
+        default:
+            return {down ? &events.rightDown : &events.rightUp,
+                    down ? WKE_MSG_RBUTTONDOWN : WKE_MSG_RBUTTONUP};
+    }
+}
+
 void BrowserControl::mousePressEvent(QMouseEvent* e) {
-    bool left = e->button() == Qt::LeftButton;
-    ForwardMouse(left ? events_.leftDown : events_.rightDown,
-                 left ? WKE_MSG_LBUTTONDOWN : WKE_MSG_RBUTTONDOWN, e);
+    ButtonRoute route = Route(events_, e->button(), true);
+    ForwardMouse(*route.handler, route.message, e);
 }
 
 void BrowserControl::mouseReleaseEvent(QMouseEvent* e) {
-    bool left = e->button() == Qt::LeftButton;
-    ForwardMouse(left ? events_.leftUp : events_.rightUp,
-                 left ? WKE_MSG_LBUTTONUP : WKE_MSG_RBUTTONUP, e);
+    ButtonRoute route = Route(events_, e->button(), false);
+    ForwardMouse(*route.handler, route.message, e);
 }
 
 void BrowserControl::mouseDoubleClickEvent(QMouseEvent* e) {
@@ -323,27 +349,69 @@ void BrowserControl::mouseMoveEvent(QMouseEvent* e) {
     ForwardMouse(events_.mouseMove, WKE_MSG_MOUSEMOVE, e);
 }
 
+void BrowserControl::wheelEvent(QWheelEvent* e) {
+    if (!Live() || !Engine().wkeFireMouseWheelEvent) return;
+    unsigned flags = KeyFlags(e->modifiers());
+    Engine().wkeFireMouseWheelEvent(view_, static_cast<int>(e->position().x()),
+                                    static_cast<int>(e->position().y()), e->angleDelta().y(),
+                                    flags);
+}
+
+// A focus change reaches the page unless the handler holds it back.
 void BrowserControl::focusInEvent(QFocusEvent*) {
-    if (!designMode_ && events_.focusGained) events_.focusGained();
+    if (designMode_) return;
+    bool goOn = !events_.focusGained || events_.focusGained();
+    if (goOn && view_ && Engine().wkeSetFocus) Engine().wkeSetFocus(view_);
 }
 
 void BrowserControl::focusOutEvent(QFocusEvent*) {
-    if (!designMode_ && events_.focusLost) events_.focusLost();
+    if (designMode_) return;
+    bool goOn = !events_.focusLost || events_.focusLost();
+    if (goOn && view_ && Engine().wkeKillFocus) Engine().wkeKillFocus(view_);
+}
+
+// Every typed character raises event 24 and, unless held back, reaches the page. Control
+// characters other than Enter only raise the event: the page acts on their key.
+void BrowserControl::TypeCharacters(const QString& text, unsigned flags) {
+    for (QChar c : text) {
+        int code = c.unicode();
+        bool goOn = !events_.character || events_.character(code);
+        bool typed = code >= 0x20 ? code != 0x7F : code == '\r';
+        if (goOn && typed && view_ && Engine().wkeFireKeyPressEvent)
+            Engine().wkeFireKeyPressEvent(view_, code, flags, flags & WKE_ALT);
+    }
 }
 
 void BrowserControl::keyPressEvent(QKeyEvent* e) {
     if (designMode_) return;
-    int key = e->nativeVirtualKey() ? static_cast<int>(e->nativeVirtualKey()) : e->key();
-    if (e->key() == Qt::Key_F5) key = 116;  // the Windows key code the handlers know
+    int key = WindowsVirtualKey(e->key(), e->modifiers());
+    unsigned flags = KeyFlags(e->modifiers()) | (e->isAutoRepeat() ? WKE_REPEAT : 0);
     bool goOn = !events_.keyDown || events_.keyDown(key, Modifiers(e->modifiers()));
-    if (goOn && !e->text().isEmpty() && events_.character)
-        events_.character(e->text().at(0).unicode());
-    if (goOn && key == 116 && view_ && Engine().wkeReload) Engine().wkeReload(view_);
+    if (!goOn) return;
+    if (view_ && Engine().wkeFireKeyDownEvent)
+        Engine().wkeFireKeyDownEvent(view_, key, flags, flags & WKE_ALT);
+    if (key == 116 && view_ && Engine().wkeReload) Engine().wkeReload(view_);  // F5
+    TypeCharacters(e->text(), flags);
 }
 
 void BrowserControl::keyReleaseEvent(QKeyEvent* e) {
-    if (!designMode_ && events_.keyUp)
-        events_.keyUp(e->key() == Qt::Key_F5 ? 116 : e->key(), Modifiers(e->modifiers()));
+    if (designMode_) return;
+    int key = WindowsVirtualKey(e->key(), e->modifiers());
+    unsigned flags = KeyFlags(e->modifiers());
+    bool goOn = !events_.keyUp || events_.keyUp(key, Modifiers(e->modifiers()));
+    if (goOn && view_ && Engine().wkeFireKeyUpEvent)
+        Engine().wkeFireKeyUpEvent(view_, key, flags, flags & WKE_ALT);
+}
+
+// Text an input method commits (Chinese, say) arrives as typed characters.
+void BrowserControl::inputMethodEvent(QInputMethodEvent* e) {
+    if (!designMode_ && !e->commitString().isEmpty()) TypeCharacters(e->commitString(), 0);
+    e->accept();
+}
+
+QVariant BrowserControl::inputMethodQuery(Qt::InputMethodQuery query) const {
+    if (query == Qt::ImEnabled) return true;
+    return QWidget::inputMethodQuery(query);
 }
 
 }  // namespace hostctl

@@ -38,7 +38,9 @@ struct BrowserEvents {
     std::function<void(const std::string& url)> mouseOverUrl;  // 13
     std::function<bool(int x, int y, int modifiers)> leftDown, leftUp, leftDoubleClick, rightDown,
         rightUp,
-        mouseMove;                                               // 14-19
+        mouseMove;  // 14-19
+    // The middle button has no event number; its handlers work like the others'.
+    std::function<bool(int x, int y, int modifiers)> middleDown, middleUp;
     std::function<bool()> focusGained, focusLost;                // 20, 21
     std::function<bool(int key, int modifiers)> keyDown, keyUp;  // 22, 23
     std::function<bool(int character)> character;                // 24
@@ -90,6 +92,9 @@ class BrowserControl : public QWidget {
     void focusOutEvent(QFocusEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
     void keyReleaseEvent(QKeyEvent*) override;
+    void wheelEvent(QWheelEvent*) override;
+    void inputMethodEvent(QInputMethodEvent*) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -102,6 +107,7 @@ class BrowserControl : public QWidget {
     void ForwardMouse(const std::function<bool(int, int, int)>& handler, unsigned message,
                       QMouseEvent* e);
     wkeWebView OpenNewWindow(int type, const std::string& url);
+    void TypeCharacters(const QString& text, unsigned flags);
 
     friend struct BrowserCallbacks;
     BrowserProperties properties_;
