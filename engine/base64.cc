@@ -1,17 +1,10 @@
 #include "engine/base64.h"
 
+#include "platform/base64_alphabet.h"
+
 namespace engine {
 namespace {
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-int ValueOf(char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
-}
 }  // namespace
 
 std::string DecodeBase64(std::string_view text) {
@@ -21,7 +14,7 @@ std::string DecodeBase64(std::string_view text) {
     int bits = 0;
     for (char c : text) {
         if (c == '=') break;
-        int v = ValueOf(c);
+        int v = platform::Base64Value(static_cast<unsigned char>(c));
         if (v < 0) continue;
         buffer = (buffer << 6) | static_cast<unsigned>(v);
         bits += 6;

@@ -5,18 +5,10 @@
 #include <vector>
 
 #include "automation/web_automation.h"
+#include "platform/base64_alphabet.h"
 
 namespace automation {
 namespace {
-
-int ValueOf(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
-}
 
 void AppendGroup(const int (&v)[4], std::vector<uint8_t>& out) {
     out.push_back(static_cast<uint8_t>(v[0] * 4 + v[1] / 16));
@@ -43,7 +35,7 @@ std::vector<uint8_t> DecodeBase64(std::string_view text) {
             out.resize(out.size() - 3 + kept);
             return out;
         }
-        int value = ValueOf(c);
+        int value = platform::Base64Value(static_cast<unsigned char>(c));
         if (value < 0) continue;
         group[filled++] = value;
         if (filled == 4) {
