@@ -30,6 +30,7 @@ std::optional<std::string> StreamWorkflow::FinishFetch(int result) {
     room_ = {};
     chosen_ = nullptr;
     streamAddress_.clear();
+    // An element failure that the room data cannot answer is the live-ended marker.
     outcome_ = found.success ? FetchOutcome::kSuccess : FetchOutcome::kEnded;
     if (found.streamless || alwaysReadRoom_ || !wantedQuality_.empty())
         room_ = ParseRoomData(query.Evaluate(view, RoomDataScript()));
