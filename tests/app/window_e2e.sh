@@ -40,6 +40,10 @@ app=$!
 win="$(timeout 20 xdotool search --sync --name 'Qirlen V1.0.1')"
 win="${win%%$'\n'*}"
 sleep 0.5
+# No window manager here reports a frame: the client is what a fixed dialog's frame leaves
+# of the designed 550x227 outer size.
+size="$(xdotool getwindowgeometry "$win" | sed -n 's/.*Geometry: //p')"
+[ "$size" = "544x201" ] || { echo "window client size $size, not 544x201"; exit 1; }
 
 xdotool mousemove --window "$win" 240 32 click 1   # the link box: its hint goes away
 sleep 0.3
