@@ -2,12 +2,9 @@
 // options of a 50-entry list, the links of a 500-link page, pictures of an image, a div
 // and a canvas, and a file input filled. With --peers the same
 // operations run through Puppeteer and Playwright on the same page and Chromium.
-#include <poll.h>
-
 #include <QBuffer>
 #include <QImage>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -21,6 +18,7 @@
 #include "bench/support/peer_table.h"
 #include "hostctl/engine_library.h"
 #include "ops/api_hook.h"
+#include "tests/support/host_loop.h"
 #include "tests/support/http_server.h"
 
 using automation::WebAutomation;
@@ -74,12 +72,7 @@ std::vector<std::string> UploadFiles() {
 // engine has handed the file to the page.
 void FillFileInput(WebAutomation& web, const std::string& path) {
     web.SetFileInputPath({"querySelectorAll", "#f"}, path);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (ops::FileDialogHook().Installed() && std::chrono::steady_clock::now() < deadline) {
-        pollfd pfd{Engine().wkeGetEventFd(), POLLIN, 0};
-        poll(&pfd, 1, 5);
-        Engine().wkeWake(nullptr);
-    }
+    testsupport::PumpHostLoop([] { return !ops::FileDialogHook().Installed(); }, 5000);
 }
 
 }  // namespace

@@ -1,10 +1,7 @@
 #pragma once
 // What the benchmarks that compare with Puppeteer and Playwright share: their options,
 // opening the fixture page, running a peers script on the same Chromium and page, the table.
-#include <poll.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +14,7 @@
 #include "bench/support/stats.h"
 #include "engine/chromium_process.h"
 #include "hostctl/engine_library.h"
+#include "tests/support/host_loop.h"
 
 namespace bench {
 
@@ -44,13 +42,7 @@ inline bool WaitLoaded(wkeWebView view) {
             loaded = r == WKE_LOADING_SUCCEEDED;
         },
         nullptr);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!loaded && std::chrono::steady_clock::now() < deadline) {
-        pollfd pfd{hostctl::Engine().wkeGetEventFd(), POLLIN, 0};
-        poll(&pfd, 1, 50);
-        hostctl::Engine().wkeWake(nullptr);
-    }
-    return loaded;
+    return testsupport::PumpHostLoop([] { return loaded; }, 20000);
 }
 
 // Loads the engine as the program does and opens `url` in a new view; null on failure.

@@ -8,14 +8,13 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <QWidget>
-#include <chrono>
 #include <functional>
-#include <thread>
 
 #include "hostctl/browser_control.h"
 #include "hostctl/engine_library.h"
 #include "hostctl/page_query.h"
 #include "hostctl/virtual_keys.h"
+#include "tests/app/window_session.h"
 #include "tests/support/http_server.h"
 
 namespace {
@@ -56,23 +55,13 @@ class HostInput : public ::testing::Test {
         };
         control_->SetEvents(events);
         control_->LoadAddress(server_->Url("/"));
-        ASSERT_TRUE(Pump([&] { return loaded; }));
+        ASSERT_TRUE(WaitFor([&] { return loaded; }));
         control_->SetEvents({});
         control_->setFocus();
-        ASSERT_TRUE(Pump([&] { return Page("document.activeElement.id") == "box"; }));
+        ASSERT_TRUE(WaitFor([&] { return Page("document.activeElement.id") == "box"; }));
     }
     void TearDown() override { parent_.reset(); }
 
-    static bool Pump(const std::function<bool()>& done, int ms = 5000) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            QCoreApplication::processEvents();
-            hostctl::Engine().wkeWake(nullptr);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return true;
-    }
     std::string Page(const std::string& expression) {
         hostctl::PageQuery query;
         return query.Evaluate(reinterpret_cast<wkeWebView>(control_->GetWebView()),
@@ -130,8 +119,8 @@ TEST_F(HostInput, EventsReportWindowsCodesAndAHandlerMayHoldAKeyBack) {
     Type(Qt::Key_F5, "");  // also reloads the page
     EXPECT_EQ(seen, (std::vector<std::string>{"22:65,2", "24:65", "23:65,2", "22:13,1", "24:13",
                                               "23:13,1", "22:116,0", "23:116,0"}));
-    ASSERT_TRUE(Pump([&] { return Page("log.length") == "0"; }));  // the new page's log
-    ASSERT_TRUE(Pump([&] { return Page("document.activeElement.id") == "box"; }));
+    ASSERT_TRUE(WaitFor([&] { return Page("log.length") == "0"; }));  // the new page's log
+    ASSERT_TRUE(WaitFor([&] { return Page("document.activeElement.id") == "box"; }));
     seen.clear();
     Type(Qt::Key_Q, "q");
     Type(Qt::Key_W, "w");
@@ -144,7 +133,7 @@ TEST_F(HostInput, TheWheelScrollsAndTheMiddleButtonIsButtonOne) {
     QWheelEvent wheel(QPointF(100, 100), control_->mapToGlobal(QPointF(100, 100)), QPoint(),
                       QPoint(0, -240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(control_, &wheel);
-    EXPECT_TRUE(Pump([&] { return Page("window.scrollY") != "0"; }, 3000))
+    EXPECT_TRUE(WaitFor([&] { return Page("window.scrollY") != "0"; }, 3000))
         << Page("window.scrollY");
 
     std::vector<std::string> seen;

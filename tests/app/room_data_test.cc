@@ -5,14 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <chrono>
 #include <nlohmann/json.hpp>
-#include <thread>
 
 #include "hostctl/engine_library.h"
 #include "hostctl/page_query.h"
 #include "platform/codepage.h"
+#include "tests/support/host_loop.h"
 #include "tests/support/http_server.h"
 
 using app::ParseRoomData;
@@ -54,13 +52,7 @@ class RoomDataReader : public ::testing::Test {
     RoomData Read(const std::string& path, const std::string& body) {
         pages_[path] = body;
         hostctl::Engine().wkeLoadURL(view_, server_->Url(path).c_str());
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!hostctl::Engine().wkeIsLoadComplete(view_) &&
-               std::chrono::steady_clock::now() < deadline) {
-            QCoreApplication::processEvents();
-            hostctl::Engine().wkeWake(nullptr);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        testsupport::PumpHostLoop([&] { return hostctl::Engine().wkeIsLoadComplete(view_); });
         hostctl::PageQuery query;
         return ParseRoomData(query.Evaluate(view_, app::RoomDataScript()));
     }
