@@ -12,8 +12,6 @@
 #include "app/cli_options.h"
 #include "app/startup.h"
 #include "app/stream_workflow.h"
-#include "app/text_rules.h"
-#include "app/texts.h"
 #include "hostctl/engine_library.h"
 #include "platform/codepage.h"
 #include "platform/sinks.h"
@@ -212,11 +210,7 @@ int Report(const StreamWorkflow& workflow, const std::string& message, const Cli
 
 int Fetch(const CliOptions& o) {
     // A wrong link answers at once, before any browser starts.
-    if (Find(o.link, texts::ShareLinkHost()) == -1 || !LinkToLoad(o.link)) {
-        platform::ShowMessageBox(texts::WrongLinkMessage(), texts::WrongLinkTitle(),
-                                 platform::kMbOk | platform::kMbTaskModal);
-        return kCliWrongLink;
-    }
+    if (!CheckShareLink(o.link)) return kCliWrongLink;
     setenv("QIRLEN_ENGINE_QUIET", "1", 1);  // the one line about a missing browser is ours
     if (!hostctl::EngineLibrary::Load()) {
         Say("qirlen: the browser could not be started: the engine module node.so is missing");

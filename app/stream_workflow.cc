@@ -7,18 +7,19 @@
 
 namespace app {
 
-bool StreamWorkflow::StartFetch(const std::string& linkBoxText) {
-    // A shared text carries words around the link; only the link can load, and only a
-    // link to the share host.
-    std::optional<std::string> link;
-    if (Find(linkBoxText, texts::ShareLinkHost()) != -1) link = LinkToLoad(linkBoxText);
-    if (!link) {
+std::optional<std::string> CheckShareLink(const std::string& text) {
+    // A shared text carries words around the link; only a link to the share host can load.
+    std::optional<std::string> link = LinkToLoad(text);
+    if (!link)
         platform::ShowMessageBox(texts::WrongLinkMessage(), texts::WrongLinkTitle(),
                                  platform::kMbOk | platform::kMbTaskModal);
-        return false;
-    }
-    page_.Load(*link);
-    return true;
+    return link;
+}
+
+bool StreamWorkflow::StartFetch(const std::string& linkBoxText) {
+    std::optional<std::string> link = CheckShareLink(linkBoxText);
+    if (link) page_.Load(*link);
+    return link.has_value();
 }
 
 std::optional<std::string> StreamWorkflow::FinishFetch(int result) {

@@ -19,6 +19,10 @@ enum class FetchOutcome {
     kNoSuchQuality  // the room has no quality of the asked name
 };
 
+// The link to load from a shared text; nothing, after the wrong-link message box, when the
+// text holds no link to the share host.
+std::optional<std::string> CheckShareLink(const std::string& text);
+
 class StreamWorkflow {
   public:
     // Where the workflow loads pages: the window's browser control, or the command line's view.
