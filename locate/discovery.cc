@@ -3,6 +3,7 @@
 #include "automation/engine_binding.h"
 #include "automation/script_bridge.h"
 #include "automation/web_automation.h"
+#include "locate/every_frame.h"
 #include "locate/script_literal.h"
 #include "platform/codepage.h"
 
@@ -57,20 +58,19 @@ bool Discover(WebAutomation& web, const Template& kind, const std::string& value
               std::vector<ElementInfo>& list, FrameId only) {
     if (!web.GetView() || !Api().wkeRunJsByFrame) return false;
     Bridge().elementInfoList.clear();
-    FrameId first = only, last = only;
-    if (only == WebAutomation::kAllFrames) {
-        std::vector<int32_t> ids;
-        first = 1;
-        last = web.GetFrameIds(ids);
-    }
     const std::string generator = locate_css_selector_generator_js;
     const std::string filled = locate::ReplaceAll(Gbk(kind.text.c_str()), Gbk(kind.placeholder),
                                                   locate::EscapeForScriptLiteral(value));
-    for (FrameId frame = first; frame <= last; ++frame)
+    auto search = [&](FrameId frame) {
         RunScript(
             web.GetView(), frame,
             generator + locate::ReplaceAll(filled, Gbk(kFramePlaceholder), std::to_string(frame)),
             false);
+    };
+    if (only == WebAutomation::kAllFrames)
+        locate::InEveryFrame(web, search);
+    else
+        search(only);
     list = Bridge().elementInfoList;
     return true;
 }

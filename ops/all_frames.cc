@@ -1,41 +1,28 @@
 // Operations repeated in every frame of the page, lowest frame number first.
-#include <functional>
-
-#include "automation/engine_binding.h"
 #include "automation/script_bridge.h"
 #include "automation/web_automation.h"
+#include "locate/every_frame.h"
 
 namespace automation {
-namespace {
-
-bool EveryFrame(WebAutomation& web, const std::function<void(FrameId)>& operation) {
-    if (!web.GetView() || !Api().wkeRunJsByFrame) return false;
-    std::vector<int32_t> unused;
-    int32_t count = web.GetFrameIds(unused);
-    for (FrameId frame = 1; frame <= count; ++frame) operation(frame);
-    return true;
-}
-
-}  // namespace
 
 bool WebAutomation::MarkElementInAllFrames(const std::string& kind, const std::string& text,
                                            int32_t index) {
-    return EveryFrame(*this, [&](FrameId f) { MarkElement(kind, text, index, f); });
+    return locate::InEveryFrame(*this, [&](FrameId f) { MarkElement(kind, text, index, f); });
 }
 
 bool WebAutomation::ClickElementInAllFrames(const std::string& kind, const std::string& text,
                                             int32_t index) {
-    return EveryFrame(*this, [&](FrameId f) { ClickElement(kind, text, index, f); });
+    return locate::InEveryFrame(*this, [&](FrameId f) { ClickElement(kind, text, index, f); });
 }
 
 bool WebAutomation::FocusElementInAllFrames(const std::string& kind, const std::string& text,
                                             int32_t index) {
-    return EveryFrame(*this, [&](FrameId f) { FocusElement(kind, text, index, f); });
+    return locate::InEveryFrame(*this, [&](FrameId f) { FocusElement(kind, text, index, f); });
 }
 
 bool WebAutomation::BlurElementInAllFrames(const std::string& kind, const std::string& text,
                                            int32_t index) {
-    return EveryFrame(*this, [&](FrameId f) { BlurElement(kind, text, index, f); });
+    return locate::InEveryFrame(*this, [&](FrameId f) { BlurElement(kind, text, index, f); });
 }
 
 // A frame without the element does not count: its "undefined" would otherwise hide what a
@@ -45,7 +32,7 @@ std::string WebAutomation::GetElementAttributeInAllFrames(const std::string& kin
                                                           const std::string& name) {
     std::string kept;
     bool found = false;
-    bool ran = EveryFrame(*this, [&](FrameId f) {
+    bool ran = locate::InEveryFrame(*this, [&](FrameId f) {
         std::string reply = GetElementAttribute(kind, text, index, name, f);
         if (Bridge().elementMissing) return;
         found = true;

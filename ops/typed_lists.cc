@@ -3,6 +3,7 @@
 #include "automation/engine_binding.h"
 #include "automation/script_bridge.h"
 #include "automation/web_automation.h"
+#include "locate/every_frame.h"
 #include "ops/element_call.h"
 #include "platform/codepage.h"
 
@@ -31,14 +32,13 @@ bool ListTyped(WebAutomation& web, const TypedList& kind, bool mark,
     if (!web.GetView() || !Api().wkeRunJsByFrame) return false;
     list.clear();
     Bridge().elementInfoList.clear();
-    std::vector<int32_t> unused;
-    int32_t count = web.GetFrameIds(unused);
     const std::string markText = platform::Utf8ToGbk(kind.markText);
-    for (FrameId frame = 1; frame <= count; ++frame)
+    locate::InEveryFrame(web, [&](FrameId frame) {
         RunScript(web.GetView(), frame,
                   web.BuildTypedListScript(kind.tagName, kind.typeFilter, mark, kind.attributeName,
                                            markText, frame),
                   true);
+    });
     list = Bridge().elementInfoList;
     return true;
 }

@@ -1,0 +1,14 @@
+#pragma once
+// Operations repeated in every frame of the page.
+#include <functional>
+
+#include "automation/web_automation.h"
+
+namespace locate {
+
+// Calls `run` with each frame number from 1 to the page's frame count, lowest first; false,
+// with nothing run, without a view or an engine to run scripts.
+bool InEveryFrame(automation::WebAutomation& web,
+                  const std::function<void(automation::FrameId)>& run);
+
+}  // namespace locate
