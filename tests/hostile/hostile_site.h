@@ -1,0 +1,36 @@
+#pragma once
+// The hostile-pages suite's web: two loopback servers whose pages the tests set per path.
+// The local one is reached under the platform's share host (v.douyin.com) and other names
+// ending in .test; the public one is the same loopback made public by Chromium's own
+// address-space override, so that it stands for a site on the internet.
+#include <string>
+
+#include "tests/support/http_server.h"
+
+namespace hostile {
+
+class Site {
+  public:
+    // Serves `response` at `path` (the path includes the query) until replaced.
+    void Serve(const std::string& path, testsupport::HttpResponse response);
+    void Serve(const std::string& path, const std::string& html);
+    // How many requests reached `path` so far.
+    int Hits(const std::string& path) const;
+    // http://<host>:<port><path>
+    std::string Url(const std::string& host, const std::string& path) const;
+    int port() const;
+
+  private:
+    friend void StartSites();
+    testsupport::HttpServer* server_ = nullptr;
+};
+
+Site& Local();   // loopback, private as Chromium sees it
+Site& Public();  // loopback, public as Chromium sees it
+
+constexpr const char* kShareHost = "v.douyin.com";
+
+// Starts both servers and names them in QIRLEN_CHROMIUM_ARGS; before the engine starts.
+void StartSites();
+
+}  // namespace hostile
