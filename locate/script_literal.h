@@ -1,15 +1,13 @@
 #pragma once
-// Caller texts that go inside a quoted string literal of a page script. Texts are GBK.
+// Caller texts inside page scripts. Texts are GBK.
 #include <string>
 #include <string_view>
 
+#include "platform/script_literal.h"
+
 namespace locate {
 
-// Escapes `text` for a JavaScript string literal in either quote, so that the page
-// receives it exactly as given: backslash, both quotes, CR, LF and "</script" are
-// escaped; the two bytes of a GBK character are never split (a trail byte may be 0x5C).
-// A text without those characters comes back unchanged.
-std::string EscapeForScriptLiteral(std::string_view text);
+using platform::EscapeForScriptLiteral;
 
 // Whether `text` is one JavaScript numeric literal, optionally signed and surrounded by
 // blanks: decimal with fraction and exponent, or hexadecimal.

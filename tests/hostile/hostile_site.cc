@@ -75,7 +75,10 @@ void StartSites() {
             [&table](const testsupport::HttpRequest& r) { return Answer(table, r); });
     }
     std::string args = "'--host-resolver-rules=MAP v.douyin.com 127.0.0.1, MAP *.test 127.0.0.1'";
-    args += " --ip-address-space-overrides=127.0.0.1:" + std::to_string(Public().port()) + "=public";
+    // Chromium knows the share host as HTTPS-only: the servers answer TLS on the same port.
+    args += " --ignore-certificate-errors";
+    args +=
+        " --ip-address-space-overrides=127.0.0.1:" + std::to_string(Public().port()) + "=public";
     if (const char* more = std::getenv("QIRLEN_CHROMIUM_ARGS")) args += std::string(" ") + more;
     setenv("QIRLEN_CHROMIUM_ARGS", args.c_str(), 1);
 }

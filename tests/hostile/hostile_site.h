@@ -16,7 +16,8 @@ class Site {
     void Serve(const std::string& path, const std::string& html);
     // How many requests reached `path` so far.
     int Hits(const std::string& path) const;
-    // http://<host>:<port><path>
+    // http://<host>:<port><path> (Chromium upgrades the share host to https, which the
+    // servers answer on the same port)
     std::string Url(const std::string& host, const std::string& path) const;
     int port() const;
 

@@ -9,6 +9,7 @@
 #include "platform/file_dialog.h"
 #include "platform/module.h"
 #include "platform/paths.h"
+#include "platform/script_literal.h"
 #include "platform/sinks.h"
 
 using namespace platform;
@@ -74,6 +75,18 @@ TEST(CodePage, EmbeddedNulsAreKept) {
     EXPECT_EQ(GbkToUtf16(withNul), std::u16string(u"a\0b", 3));
     EXPECT_EQ(Utf16Length(u"abc"), 3u);
     EXPECT_EQ(Utf16Length(nullptr), 0u);
+}
+
+// Escaping decides by what the decoder makes of the bytes: a lead byte whose next byte is no
+// trail byte is a character of its own, so the quote after it is escaped like any other.
+TEST(ScriptLiteral, ALoneLeadByteNeverTakesTheNextCharacterWithIt) {
+    EXPECT_EQ(EscapeForScriptLiteral("\x81'x"), "\\uFFFD\\'x");
+    EXPECT_EQ(EscapeForScriptLiteral("\xFE\"\xFE\\\xFE\r\xFE\n"),
+              "\\uFFFD\\\"\\uFFFD\\\\\\uFFFD\\r\\uFFFD\\n");
+    EXPECT_EQ(EscapeForScriptLiteral("\xE4\xB8\xAD');"), "\xE4\xB8\\uFFFD\\');");  // UTF-8 中
+    EXPECT_EQ(EscapeForScriptLiteral("\x95\x5C'"), "\x95\x5C\\'");  // 0x5C as a trail byte
+    EXPECT_EQ(EscapeForScriptLiteral(std::string("a\0b", 3)), "a\\x00b");
+    EXPECT_EQ(EscapeForScriptLiteral(kGbkChinese + "-1"), kGbkChinese + "-1");
 }
 
 TEST(Modules, FoundOnlyByTheNameTheyWereLoadedUnder) {
