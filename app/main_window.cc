@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QWindow>
 
+#include "app/output_checks.h"
 #include "app/text_rules.h"
 #include "app/texts.h"
 #include "hostctl/browser_control.h"
@@ -41,10 +42,12 @@ std::string FromQt(const QString& text) {
 
 MainWindow::MainWindow(std::function<void(MainWindow&)> onCreated) {
     BuildLayout();
-    browser_->SetEvents(
-        {.loadingFinished = [this](const std::string& url, int result, const std::string& reason) {
-            OnPageLoadingFinished(url, result, reason);
-        }});
+    browser_->SetEvents({// The window judges the page it loaded; a page opens no window of its own.
+                         .createView = [](int, const std::string&) { return true; },
+                         .loadingFinished =
+                             [this](const std::string& url, int result, const std::string& reason) {
+                                 OnPageLoadingFinished(url, result, reason);
+                             }});
     connect(fetchButton_, &QPushButton::clicked, [this] { OnFetchClicked(); });
     connect(playerButton_, &QPushButton::clicked, [this] { OnPlayerClicked(); });
     linkBox_->installEventFilter(this);
@@ -183,6 +186,8 @@ void MainWindow::OnLinkBoxFocused() {
 }
 
 void OpenWithShell(const std::string& address) {
+    // Only a web address reaches the shell (the empty one still asks it for nothing).
+    if (!address.empty() && !IsPlainWebAddress(address)) return;
     platform::ShellOpen(address);
 }
 
