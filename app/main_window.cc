@@ -42,12 +42,14 @@ std::string FromQt(const QString& text) {
 
 MainWindow::MainWindow(std::function<void(MainWindow&)> onCreated) {
     BuildLayout();
-    browser_->SetEvents({// The window judges the page it loaded; a page opens no window of its own.
-                         .createView = [](int, const std::string&) { return true; },
-                         .loadingFinished =
-                             [this](const std::string& url, int result, const std::string& reason) {
-                                 OnPageLoadingFinished(url, result, reason);
-                             }});
+    hostctl::BrowserEvents events;
+    // The window judges the page it loaded: a window the page opens is taken here, so the
+    // control makes none and the engine is answered with no view.
+    events.createView = [](int, const std::string&) { return true; };
+    events.loadingFinished = [this](const std::string& url, int result, const std::string& reason) {
+        OnPageLoadingFinished(url, result, reason);
+    };
+    browser_->SetEvents(std::move(events));
     connect(fetchButton_, &QPushButton::clicked, [this] { OnFetchClicked(); });
     connect(playerButton_, &QPushButton::clicked, [this] { OnPlayerClicked(); });
     linkBox_->installEventFilter(this);
