@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/cli_options.h"
+#include "app/output_checks.h"
 #include "app/startup.h"
 #include "app/stream_workflow.h"
 #include "hostctl/engine_library.h"
@@ -90,8 +91,16 @@ std::string EngineFailure() {
     return why ? why : "";
 }
 
+// One line on standard error; nothing in it (a page's text included) breaks the line or
+// steers the terminal.
 void Say(const std::string& utf8) {
-    std::fprintf(stderr, "%s\n", utf8.c_str());
+    std::fprintf(stderr, "%s\n", WithoutControlCharacters(utf8).c_str());
+}
+
+// The command line judges the page it loaded: a window the page opens is never made.
+wkeWebView RefuseNewWindow(wkeWebView, void*, wkeNavigationType, const wkeString,
+                           const wkeWindowFeatures*) {
+    return nullptr;
 }
 
 std::string Utf8(const std::string& gbk) {
@@ -225,6 +234,7 @@ int Fetch(const CliOptions& o) {
     page.view = e.wkeCreateWebWindow
                     ? e.wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 600, 510)
                     : nullptr;
+    if (page.view && e.wkeOnCreateView) e.wkeOnCreateView(page.view, RefuseNewWindow, nullptr);
     ProgramState program;
     RunStartupSequence(page);
     StreamWorkflow workflow(page);

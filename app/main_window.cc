@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QWindow>
 
+#include "app/output_checks.h"
 #include "app/text_rules.h"
 #include "app/texts.h"
 #include "hostctl/browser_control.h"
@@ -41,10 +42,14 @@ std::string FromQt(const QString& text) {
 
 MainWindow::MainWindow(std::function<void(MainWindow&)> onCreated) {
     BuildLayout();
-    browser_->SetEvents(
-        {.loadingFinished = [this](const std::string& url, int result, const std::string& reason) {
-            OnPageLoadingFinished(url, result, reason);
-        }});
+    hostctl::BrowserEvents events;
+    // The window judges the page it loaded: a window the page opens is taken here, so the
+    // control makes none and the engine is answered with no view.
+    events.createView = [](int, const std::string&) { return true; };
+    events.loadingFinished = [this](const std::string& url, int result, const std::string& reason) {
+        OnPageLoadingFinished(url, result, reason);
+    };
+    browser_->SetEvents(std::move(events));
     connect(fetchButton_, &QPushButton::clicked, [this] { OnFetchClicked(); });
     connect(playerButton_, &QPushButton::clicked, [this] { OnPlayerClicked(); });
     linkBox_->installEventFilter(this);
@@ -183,6 +188,8 @@ void MainWindow::OnLinkBoxFocused() {
 }
 
 void OpenWithShell(const std::string& address) {
+    // Only a web address reaches the shell (the empty one still asks it for nothing).
+    if (!address.empty() && !IsPlainWebAddress(address)) return;
     platform::ShellOpen(address);
 }
 

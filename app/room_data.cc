@@ -5,6 +5,7 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "app/output_checks.h"
 #include "platform/codepage.h"
 
 extern "C" const char app_room_data_js[];
@@ -12,9 +13,19 @@ extern "C" const char app_room_data_js[];
 namespace app {
 namespace {
 
+// A text the page gave, without what could break a line or steer a terminal (UTF-8).
 std::string Text(const nlohmann::json& object, const char* key) {
     auto it = object.find(key);
-    return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
+    return it != object.end() && it->is_string() ? WithoutControlCharacters(it->get<std::string>())
+                                                 : std::string();
+}
+
+// An address the page gave, or nothing when it is not one that may be let out.
+std::string Address(const nlohmann::json& object, const char* key) {
+    auto it = object.find(key);
+    if (it == object.end() || !it->is_string()) return {};
+    std::string address = it->get<std::string>();
+    return IsPlainWebAddress(address) ? address : std::string();
 }
 
 std::string Lower(std::string text) {
@@ -78,9 +89,11 @@ RoomData ParseRoomData(const std::string& json) {
     room.owner = platform::Utf8ToGbk(Text(data, "owner"));
     for (const auto& q : data.value("qualities", nlohmann::json::array())) {
         if (!q.is_object()) continue;
-        room.qualities.push_back({Text(q, "key"), platform::Utf8ToGbk(Text(q, "name")),
-                                  Text(q, "resolution"), Lower(Text(q, "codec")), Text(q, "hls"),
-                                  Text(q, "flv")});
+        Quality quality{Text(q, "key"),        platform::Utf8ToGbk(Text(q, "name")),
+                        Text(q, "resolution"), Lower(Text(q, "codec")),
+                        Address(q, "hls"),     Address(q, "flv")};
+        // A quality whose every address was refused is no stream of the room.
+        if (!quality.hls.empty() || !quality.flv.empty()) room.qualities.push_back(quality);
     }
     // Best first, audio only last.
     std::stable_sort(room.qualities.begin(), room.qualities.end(),

@@ -29,7 +29,9 @@ constexpr int kRoomEnded = 4;
 
 // The page script that reads the room (UTF-8; a function body that returns a JSON text).
 const char* RoomDataScript();
-// The script's JSON text as a room; nothing found for anything else.
+// The script's JSON text as a room; nothing found for anything else. Addresses that are not
+// plain web addresses (IsPlainWebAddress) are left out, and a quality left without any;
+// control characters are taken out of every text.
 RoomData ParseRoomData(const std::string& json);
 
 // The quality to use: `wanted` (its key or its player name, ASCII case ignored) when given,

@@ -1,21 +1,15 @@
 // Reads the live room that the page embeds as data: the streamed chunks of a server-rendered
 // page (self.__rsc_f / self.__pace_f pushes of "<hex id>:<JSON>" lines whose values may be
-// "$<hex id>" references to other lines), a state object the page keeps in a global, or a
+// "$<hex id>" references to other lines), a state object the page assigns to a global, or a
 // page that is the room's JSON itself. Gives one JSON text: the room's status, title, owner
 // and every address by quality; or what the page is when it holds no room.
+// It runs apart from the page's script: it sees the document but no page global, so pushes
+// and state objects are read from the page's own script elements, as written there.
 var MAX_DEPTH = 60;
 
-// The texts a page pushed into one of its chunk arrays, in order. When the framework has
-// taken the array over, the pushes are read back from the page's own scripts.
+// The texts the page's scripts push into one of its chunk arrays, in order.
 function pushedTexts(name) {
     var texts = [];
-    var list = window[name];
-    if (Array.isArray(list)) {
-        list.forEach(function (entry) {
-            if (Array.isArray(entry) && entry[0] === 1 && typeof entry[1] === 'string') texts.push(entry[1]);
-        });
-    }
-    if (texts.length) return texts;
     var marker = name + '.push(';
     Array.prototype.forEach.call(document.scripts, function (script) {
         var text = script.textContent;
@@ -30,6 +24,101 @@ function pushedTexts(name) {
         }
     });
     return texts;
+}
+
+// A literal of plain data at `at` in a script's text: objects (keys quoted or bare), arrays,
+// strings in either quote, numbers, true, false, null. Undefined for anything else, which
+// is never run.
+function literalAt(text, at) {
+    var i = at;
+    var ESCAPES = { n: '\n', t: '\t', r: '\r', b: '\b', f: '\f', v: '\v', 0: '\0' };
+    function fail() { throw new SyntaxError('not plain data'); }
+    function space() { while (i < text.length && /\s/.test(text.charAt(i))) i++; }
+    function hex(length) {
+        var digits = text.substr(i, length);
+        if (!/^[0-9a-fA-F]+$/.test(digits) || digits.length !== length) fail();
+        i += length;
+        return String.fromCharCode(parseInt(digits, 16));
+    }
+    function string() {
+        var quote = text.charAt(i++), out = '';
+        while (i < text.length) {
+            var c = text.charAt(i++);
+            if (c === quote) return out;
+            if (c !== '\\') { out += c; continue; }
+            var e = text.charAt(i++);
+            if (e === 'u') out += hex(4);
+            else if (e === 'x') out += hex(2);
+            else if (e === '\n') continue;
+            else out += Object.prototype.hasOwnProperty.call(ESCAPES, e) ? ESCAPES[e] : e;
+        }
+        fail();
+    }
+    function key() {
+        var c = text.charAt(i);
+        if (c === '"' || c === "'") return string();
+        var bare = /^(?:[A-Za-z_$][\w$]*|\d+)/.exec(text.slice(i, i + 256));
+        if (!bare) fail();
+        i += bare[0].length;
+        return bare[0];
+    }
+    // Items up to `close`, a trailing comma allowed.
+    function items(close, one) {
+        i++;
+        for (;;) {
+            space();
+            if (text.charAt(i) === close) { i++; return; }
+            one();
+            space();
+            var c = text.charAt(i++);
+            if (c === close) return;
+            if (c !== ',') fail();
+        }
+    }
+    function value(depth) {
+        if (depth > MAX_DEPTH) fail();
+        space();
+        var c = text.charAt(i);
+        if (c === '{') {
+            var object = {};
+            items('}', function () {
+                var name = key();
+                space();
+                if (text.charAt(i++) !== ':') fail();
+                Object.defineProperty(object, name, { value: value(depth + 1), enumerable: true,
+                    writable: true, configurable: true });
+            });
+            return object;
+        }
+        if (c === '[') {
+            var array = [];
+            items(']', function () { array.push(value(depth + 1)); });
+            return array;
+        }
+        if (c === '"' || c === "'") return string();
+        var word = /^(?:true|false|null|-?(?:\d+\.?\d*|\.\d+)(?:[eE][+-]?\d+)?)/.exec(text.slice(i, i + 64));
+        if (!word) fail();
+        i += word[0].length;
+        return word[0] === 'true' ? true : word[0] === 'false' ? false : word[0] === 'null' ? null : Number(word[0]);
+    }
+    try { return value(0); } catch (e) { return undefined; }
+}
+
+// The object a page script assigns to the global `name` ("window.name = {...}",
+// "name={...}", "name = JSON.parse('...')"), read from the script's text.
+function stateFromScripts(name) {
+    var scripts = document.scripts;
+    for (var k = 0; k < scripts.length; k++) {
+        var text = scripts[k].textContent;
+        var assignment = new RegExp(name + '[\'"]?\\]?\\s*=(?!=)\\s*', 'g');
+        for (var found; (found = assignment.exec(text));) {
+            var at = found.index + found[0].length;
+            var state = literalAt(text, at);
+            if (text.slice(at, at + 11) === 'JSON.parse(') state = parsed(literalAt(text, at + 11));
+            if (state && typeof state === 'object') return state;
+        }
+    }
+    return undefined;
 }
 
 // Where the JSON array starting at `start` ends (one past its "]"), or -1.
@@ -102,6 +191,8 @@ function dereferencer(rows) {
             if (!ref) break;
             value = rows[ref[1].toLowerCase()] !== undefined ? rows[ref[1].toLowerCase()] : rows[ref[1]];
         }
+        // A reference that never resolves (a cycle) is no value, never the reference's text.
+        if (typeof value === 'string' && /^\$[0-9a-fA-F]+$/.test(value)) return undefined;
         if (typeof value === 'string' && value.slice(0, 2) === '$$') value = value.slice(1);
         return value;
     };
@@ -238,7 +329,8 @@ function sources() {
         list.push({ root: rows, deref: dereferencer(rows) });
     });
     ['__INIT_PROPS__', '__INITIAL_STATE__', '__INITIAL_PROPS__'].forEach(function (name) {
-        if (window[name] && typeof window[name] === 'object') list.push({ root: window[name], deref: plain });
+        var state = stateFromScripts(name);
+        if (state) list.push({ root: state, deref: plain });
     });
     var render = document.getElementById('RENDER_DATA');
     if (render) {

@@ -1,5 +1,6 @@
 #include "app/stream_workflow.h"
 
+#include "app/output_checks.h"
 #include "app/text_rules.h"
 #include "app/texts.h"
 #include "hostctl/page_query.h"
@@ -28,6 +29,9 @@ std::optional<std::string> StreamWorkflow::FinishFetch(int result) {
     auto view = reinterpret_cast<wkeWebView>(page_.View());
     std::string html = query.Query(view, 2, texts::StreamElementSelector(), 1);
     Extraction found = ExtractStream(hostctl::ConvertUtf8(html));
+    // What the element holds is no address to let out: as if it held none.
+    if (found.success && !IsPlainWebAddress(found.streamAddress))
+        found = {texts::FailureElementMissing(), {}, false, true};
     room_ = {};
     chosen_ = nullptr;
     streamAddress_.clear();

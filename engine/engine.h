@@ -38,6 +38,9 @@ enum class KeyAction { kDown, kUp, kPress };
 
 // The world the engine's own page scripts run in, apart from the page's.
 constexpr const char* kEngineWorld = "qirlen-engine";
+// The world the host's own reads run in (wkeRunJsInIsolatedWorld), apart from the page's
+// and from the engine's watchers.
+constexpr const char* kHostReaderWorld = "qirlen-host-reader";
 
 class Engine {
   public:
@@ -81,6 +84,9 @@ class Engine {
 
     // ---- script (script.cc)
     jsValue Run(View& view, wkeWebFrameHandle frame, const std::string& utf8, bool inClosure);
+    // Runs a script of the host's in the frame's kHostReaderWorld (api_isolated.cc).
+    jsValue RunInHostWorld(View& view, wkeWebFrameHandle frame, const std::string& utf8,
+                           bool inClosure);
     void Bind(const std::string& name, jsNativeFunction fn, void* param, unsigned argCount,
               bool replyOnly);
     // Replaces the script that runs at the start of every document of the view (`scriptId`

@@ -220,6 +220,16 @@ WKE_API bool wkeLastRunFailed(wkeWebView view);
  * (for a host that tells its user itself). */
 WKE_API const char* wkeEngineFailure(void);
 WKE_API jsValue wkeRunJSW(wkeWebView view, const char16_t* script);
+/* Runs a UTF-8 script in a world of the frame's document that is the host's alone: it sees
+ * the document (its elements, their text and attributes) but none of the page's script
+ * globals, and the built-ins it uses (JSON, Array, the DOM's own functions) are its own, out
+ * of the page's reach, whatever the page has replaced. For a host that reads a page it does
+ * not trust. The world stays for the document's life, shared by every such run in that frame
+ * and apart from the engine's own. Bound functions are not reachable from it; while it runs,
+ * the pages' calls into them wait. isInClosure as for wkeRunJsByFrame; wkeLastRunFailed tells
+ * whether it ran to its end. */
+WKE_API jsValue wkeRunJsInIsolatedWorld(wkeWebView view, wkeWebFrameHandle frame,
+                                        const char* script, bool isInClosure);
 WKE_API jsExecState wkeGlobalExec(wkeWebView view);
 WKE_API wkeWebFrameHandle wkeWebFrameGetMainFrame(wkeWebView view);
 WKE_API void wkeJsBindFunction(const char* name, jsNativeFunction fn, void* param,

@@ -25,7 +25,8 @@
     X(wkeGetURL)                                                                                   \
     X(wkeGetTitle)                                                                                 \
     X(wkeRunJsByFrame)                                                                             \
-    X(wkeRunJSW) X(wkeEngineFailure) X(wkeGlobalExec) X(wkeWebFrameGetMainFrame)                   \
+    X(wkeRunJSW)                                                                                   \
+    X(wkeRunJsInIsolatedWorld) X(wkeEngineFailure) X(wkeGlobalExec) X(wkeWebFrameGetMainFrame)     \
         X(wkeJsBindFunction) X(jsArgCount) X(jsArg) X(jsTypeOf) X(jsToString) X(jsToTempStringW)   \
             X(jsUndefined) X(jsInt) X(jsString) X(jsStringW) X(wkeGetString) X(wkeGetStringW) X(   \
                 wkeSetString) X(wkeSetStringW) X(wkeSetUserAgent) X(wkeSetTouchEnabled)            \

@@ -82,23 +82,17 @@ std::string PageQuery::BuildScript(int kind, const std::string& selector, int in
 }
 
 std::string PageQuery::Query(wkeWebView view, int kind, const std::string& selector, int index) {
-    const EngineEntries& e = Engine();
-    last_.clear();
-    if (!view || !e.wkeGlobalExec || !e.wkeRunJSW || !e.jsToString) return last_;
-    jsExecState state = e.wkeGlobalExec(view);
-    std::u16string script = platform::GbkToUtf16(BuildScript(kind, selector, index));
-    jsValue value = e.wkeRunJSW(view, script.c_str());
-    const char* text = e.jsToString(state, value);
-    last_ = text ? text : "";
-    return last_;
+    return Evaluate(view, platform::GbkToUtf8(BuildScript(kind, selector, index)));
 }
 
+// The page's own script cannot reach this world: whatever it replaced (querySelectorAll,
+// JSON, the prototypes), the read sees the document through built-ins of its own.
 std::string PageQuery::Evaluate(wkeWebView view, const std::string& utf8Script) {
     const EngineEntries& e = Engine();
     last_.clear();
-    if (!view || !e.wkeGlobalExec || !e.wkeRunJSW || !e.jsToString) return last_;
-    std::u16string script = platform::Utf8ToUtf16(utf8Script);
-    const char* text = e.jsToString(e.wkeGlobalExec(view), e.wkeRunJSW(view, script.c_str()));
+    if (!view || !e.wkeGlobalExec || !e.wkeRunJsInIsolatedWorld || !e.jsToString) return last_;
+    jsValue value = e.wkeRunJsInIsolatedWorld(view, 0, utf8Script.c_str(), true);
+    const char* text = e.jsToString(e.wkeGlobalExec(view), value);
     last_ = text ? text : "";
     return last_;
 }

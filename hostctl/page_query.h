@@ -14,11 +14,13 @@ class PageQuery {
     // kind 1: attribute or content selector; any other kind: CSS selector.
     // index is 1-based; 0 or less counts as 1.
     // The element's innerHTML as the engine renders it (UTF-8), "undefined" when the element
-    // is missing, empty when there is no view or no engine.
+    // is missing, empty when there is no view or no engine. Read like Evaluate, apart from the
+    // page's script.
     std::string Query(wkeWebView view, int kind, const std::string& selector, int index);
 
-    // Runs a UTF-8 script (a function body that returns a value) in the main frame and gives
-    // its value as text (UTF-8); empty when there is no view or no engine.
+    // Runs a UTF-8 script (a function body that returns a value) in the main frame's document,
+    // in a world of the host's own (the page's globals and built-ins out of its sight), and
+    // gives its value as text (UTF-8); empty when there is no view or no engine.
     std::string Evaluate(wkeWebView view, const std::string& utf8Script);
 
     // The script Query evaluates (GBK).

@@ -12,8 +12,8 @@
 
 #include "hostctl/browser_control.h"
 #include "hostctl/engine_library.h"
-#include "hostctl/page_query.h"
 #include "hostctl/virtual_keys.h"
+#include "platform/codepage.h"
 #include "tests/app/window_session.h"
 #include "tests/support/http_server.h"
 
@@ -62,10 +62,13 @@ class HostInput : public ::testing::Test {
     }
     void TearDown() override { parent_.reset(); }
 
+    // The page's own globals (its log of events), so in the page's world.
     std::string Page(const std::string& expression) {
-        hostctl::PageQuery query;
-        return query.Evaluate(reinterpret_cast<wkeWebView>(control_->GetWebView()),
-                              "return String(" + expression + ");");
+        const hostctl::EngineEntries& e = hostctl::Engine();
+        auto view = reinterpret_cast<wkeWebView>(control_->GetWebView());
+        std::u16string script = platform::Utf8ToUtf16("return String(" + expression + ");");
+        const char* text = e.jsToString(e.wkeGlobalExec(view), e.wkeRunJSW(view, script.c_str()));
+        return text ? text : "";
     }
     void Key(QEvent::Type type, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
              const QString& text = QString()) {

@@ -141,6 +141,15 @@ TEST_F(RoomDataReader, StateObjectsPlainJsonAndPushesTheFrameworkTookOver) {
     EXPECT_EQ(fromState.status, app::kRoomEnded);
     EXPECT_EQ(app::ChooseQuality(fromState), nullptr);
 
+    // Read from the script's own text, never run: a JSON text handed to JSON.parse, too.
+    RoomData parsedState = Read(
+        "/parsed-state",
+        R"(<body><script>window.__INITIAL_STATE__=JSON.parse("{\"room\":{\"status\":2,)"
+        R"(\"stream_url\":{\"hls_pull_url_map\":{\"SD1\":\"https://h/p.m3u8\"}}}}");)"
+        R"(</script></body>)");
+    ASSERT_TRUE(parsedState.found);
+    EXPECT_EQ(app::ChooseQuality(parsedState)->hls, "https://h/p.m3u8");
+
     RoomData plain =
         Read("/json", R"({"data":{"room":{"idStr":"8","status":2,)"
                       R"("streamUrl":{"hlsPullUrlMap":{"SD1":"https://h/sd.m3u8"}}}}})");

@@ -2,12 +2,15 @@
 // share text, the property block, the user-agent presets and the page query's scripts.
 #include <gtest/gtest.h>
 
+#include "app/main_window.h"
+#include "app/output_checks.h"
 #include "app/text_rules.h"
 #include "app/texts.h"
 #include "hostctl/page_query.h"
 #include "hostctl/property_block.h"
 #include "hostctl/user_agents.h"
 #include "platform/codepage.h"
+#include "platform/sinks.h"
 
 using app::texts::Gbk;
 
@@ -95,6 +98,72 @@ TEST(QueryValue, EncodesEverythingButUnreservedBytes) {
     EXPECT_EQ(app::EncodeQueryValue("https://x/a.m3u8?e=1&s=a b~_-"),
               "https%3A%2F%2Fx%2Fa.m3u8%3Fe%3D1%26s%3Da%20b~_-");
     EXPECT_EQ(app::EncodeQueryValue("\xD6\xD0"), "%D6%D0");
+}
+
+TEST(OutputChecks, OnlyPlainWebAddressesGoOut) {
+    using app::IsPlainWebAddress;
+    for (const char* good :
+         {"https://pull.test/stage/a_or4.m3u8?expire=1893456000&sign=0f1e",
+          "HTTP://h.test:8080/a.m3u8", "http://127.0.0.1/a.m3u8", "http://[::1]:80/a.m3u8",
+          "https://h.test", "https://h.test/a%0Ab.m3u8#x", "https://u:p@h.test/a.m3u8"})
+        EXPECT_TRUE(IsPlainWebAddress(good)) << good;
+    for (const char* bad : {"--log-file=/tmp/pwn.m3u8",
+                            "-https://h.test/a.m3u8",
+                            "javascript:alert(1)//.m3u8",
+                            "file:///etc/passwd?.m3u8",
+                            "data:text/plain,x.m3u8",
+                            "$1",
+                            "//h.test/a.m3u8",
+                            "/relative/a.m3u8",
+                            "https://",
+                            "https:///a.m3u8",
+                            "https://:80/a.m3u8",
+                            "https://h.test:8x/a.m3u8",
+                            "https://h.test/a b.m3u8",
+                            "https://h.test/a\nb.m3u8",
+                            "https://h.test/a\rb.m3u8",
+                            "https://h.test/a\tb.m3u8",
+                            "https://h.test/\x1b[2J.m3u8",
+                            "https://h.test/a\x7f.m3u8",
+                            "https://h.test/\xc2\x9b"
+                            "31m.m3u8",
+                            "https://h.test/\"a.m3u8",
+                            "https://h.test/a>b",
+                            "https://h.test/a\\b",
+                            "",
+                            "https\n://h.test/a.m3u8",
+                            "ftp://h.test/a.m3u8"})
+        EXPECT_FALSE(IsPlainWebAddress(bad)) << bad;
+    EXPECT_FALSE(IsPlainWebAddress(std::string("https://h.test/a\0b.m3u8", 23)));
+    EXPECT_FALSE(IsPlainWebAddress(Gbk("https://h.test/中.m3u8")));
+}
+
+TEST(OutputChecks, ControlCharactersAreTakenOutOfTexts) {
+    using app::WithoutControlCharacters;
+    EXPECT_EQ(WithoutControlCharacters("a\tb\nc\r\x1b[2Jd\x07\x7f"), "abc[2Jd");
+    EXPECT_EQ(WithoutControlCharacters("x\xc2\x9b"
+                                       "31my\xc2\x80"),
+              "x31my");
+    EXPECT_EQ(WithoutControlCharacters("原画 é ¡ ·"), "原画 é ¡ ·");  // U+00A0 and up stay
+    EXPECT_EQ(WithoutControlCharacters(std::string("a\0b", 3)), "ab");
+    EXPECT_EQ(WithoutControlCharacters("trailing\xc2"), "trailing\xc2");
+}
+
+TEST(OutputChecks, ThePlayerIsHandedOnlyWebAddresses) {
+    std::vector<std::string> opened;
+    platform::ShellOpenSink before = platform::SetShellOpenSink([&](const std::string& target) {
+        opened.push_back(target);
+        return true;
+    });
+    app::OpenWithShell("--log-file=/tmp/pwn.m3u8");
+    app::OpenWithShell("file:///etc/passwd");
+    app::OpenWithShell("http://player.test/examples/player.html?videourl=\n");
+    app::OpenWithShell("");  // nothing extracted yet: the shell is asked for nothing
+    app::OpenWithShell("http://player.test/examples/player.html?videourl=https%3A%2F%2Fh%2Fa");
+    platform::SetShellOpenSink(before);
+    EXPECT_EQ(opened,
+              (std::vector<std::string>{
+                  "", "http://player.test/examples/player.html?videourl=https%3A%2F%2Fh%2Fa"}));
 }
 
 TEST(LinkToLoad, TheShareLinkInsideASharedText) {

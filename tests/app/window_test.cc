@@ -413,6 +413,25 @@ TEST_F(Window, ThePlayerButtonBeforeAnyFetchCallsTheShellWithoutAnAddress) {
     EXPECT_EQ(recorder_.opened[0], "");
 }
 
+// A page's window.open: the window's control makes no new window (the engine is answered
+// with no view), and the window still judges the page it loaded.
+TEST_F(Window, APageOpensNoNewWindow) {
+    testsupport::HttpServer server([](const testsupport::HttpRequest&) {
+        testsupport::HttpResponse page;
+        page.body = "<body><script>window.open('/elsewhere');</script></body>";
+        return page;
+    });
+    hostctl::BrowserEvents events = window_->browser().events();  // the window's own handlers
+    int made = 0;
+    events.newWindowCreated = [&made](wkeWebView) { ++made; };
+    window_->browser().SetEvents(events);
+    window_->browser().LoadAddress(server.Url("/opener"));
+    // A page's request for a window is answered before its load is reported.
+    ASSERT_TRUE(WaitForResult());
+    EXPECT_EQ(made, 0);
+    EXPECT_EQ(Result(), app::texts::FailureElementMissing());
+}
+
 TEST_F(Window, InputRaisesEvents14To24InOrderWithTheirModifiers) {
     std::vector<std::string> log;
     auto mouse = [&](int event) {

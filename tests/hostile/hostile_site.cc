@@ -1,6 +1,13 @@
 #include "tests/hostile/hostile_site.h"
 
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <mutex>
 
@@ -81,6 +88,71 @@ void StartSites() {
         " --ip-address-space-overrides=127.0.0.1:" + std::to_string(Public().port()) + "=public";
     if (const char* more = std::getenv("QIRLEN_CHROMIUM_ARGS")) args += std::string(" ") + more;
     setenv("QIRLEN_CHROMIUM_ARGS", args.c_str(), 1);
+}
+
+namespace {
+
+std::string ProgramBeside() {
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "qirlen").string();
+}
+
+// Reads both pipes to their ends (neither may fill up while the other is waited on).
+void ReadBoth(int outFd, int errFd, CliRun& run, std::chrono::steady_clock::time_point deadline) {
+    pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+    std::string* into[2] = {&run.out, &run.err};
+    int open = 2;
+    while (open > 0 && std::chrono::steady_clock::now() < deadline) {
+        if (poll(fds, 2, 200) <= 0) continue;
+        for (int k = 0; k < 2; ++k) {
+            if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            char buffer[4096];
+            ssize_t n = read(fds[k].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                into[k]->append(buffer, static_cast<size_t>(n));
+            } else {
+                fds[k].fd = -1;
+                --open;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+CliRun RunCli(const std::vector<std::string>& args, int timeoutSeconds) {
+    CliRun run;
+    std::string program = ProgramBeside();
+    if (access(program.c_str(), X_OK) != 0) {
+        run.err = "no program at " + program;
+        return run;
+    }
+    int out[2], err[2];
+    if (pipe(out) != 0 || pipe(err) != 0) return run;
+    pid_t child = fork();
+    if (child == 0) {
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    ReadBoth(out[0], err[0], run, deadline);
+    close(out[0]);
+    close(err[0]);
+    if (child < 0) return run;
+    int status = 0;
+    if (std::chrono::steady_clock::now() >= deadline) kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
 }
 
 }  // namespace hostile

@@ -4,6 +4,7 @@
 // ending in .test; the public one is the same loopback made public by Chromium's own
 // address-space override, so that it stands for a site on the internet.
 #include <string>
+#include <vector>
 
 #include "tests/support/http_server.h"
 
@@ -33,5 +34,15 @@ constexpr const char* kShareHost = "v.douyin.com";
 
 // Starts both servers and names them in QIRLEN_CHROMIUM_ARGS; before the engine starts.
 void StartSites();
+
+// One run of the program's command line (qirlen beside the test binary) as a script runs it:
+// its exit status and what it wrote, each stream whole. The child inherits the sites'
+// QIRLEN_CHROMIUM_ARGS and has no display. Exit -1: it could not be run (or did not end
+// within `timeoutSeconds`, and was killed).
+struct CliRun {
+    int exit = -1;
+    std::string out, err;
+};
+CliRun RunCli(const std::vector<std::string>& args, int timeoutSeconds = 60);
 
 }  // namespace hostile
