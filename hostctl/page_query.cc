@@ -5,6 +5,7 @@
 
 #include "hostctl/engine_library.h"
 #include "platform/codepage.h"
+#include "platform/script_literal.h"
 
 namespace hostctl {
 namespace {
@@ -39,6 +40,21 @@ std::string InnerHtmlExpression(const std::string& selector) {
         "console.log('选择器配置错误,如果选择a元素的innerHTML属性 请 输入a.innerHTML')");
 }
 
+// A CSS string's contents: quote, backslash and line breaks escaped as characters of the
+// decoded text, so that a byte that starts no GBK character cannot carry one of them along.
+std::string CssStringContents(const std::string& gbk) {
+    std::u16string quoted;
+    for (char16_t c : platform::GbkToUtf16(gbk)) {
+        if (c == u'"' || c == u'\\') quoted.push_back(u'\\');
+        if (c == u'\n' || c == u'\r') {
+            quoted += c == u'\n' ? u"\\a " : u"\\d ";
+            continue;
+        }
+        quoted.push_back(c);
+    }
+    return platform::Utf16ToGbk(quoted);
+}
+
 // An attribute selector from "name", "name=value" or an already bracketed "[...]". The value
 // is quoted for CSS, and the whole selector escaped for the single-quoted script string
 // around it, so that no value can end that string.
@@ -51,19 +67,9 @@ std::string BracketedAttribute(const std::string& selector) {
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
             value.back() == value.front())
             value = value.substr(1, value.size() - 2);
-        std::string quoted;
-        for (char c : value) {
-            if (c == '"' || c == '\\') quoted.push_back('\\');
-            quoted.push_back(c);
-        }
-        css = "[" + selector.substr(0, eq) + "=\"" + quoted + "\"]";
+        css = "[" + selector.substr(0, eq) + "=\"" + CssStringContents(value) + "\"]";
     }
-    std::string script;
-    for (char c : css) {
-        if (c == '\'' || c == '\\') script.push_back('\\');
-        script.push_back(c);
-    }
-    return script;
+    return platform::EscapeForScriptLiteral(css);
 }
 
 }  // namespace

@@ -307,11 +307,17 @@ TEST(PageQuery, Scripts) {
     EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "data-x", 1),
               "return document.querySelectorAll('[data-x]')[0].innerHTML");
     EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "name=it's", 2),
-              "return document.querySelectorAll('[name=\"it\\'s\"]')[1].innerHTML");
-    EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "title='say \"hi\"'", 1),
-              "return document.querySelectorAll('[title=\"say \\\\\"hi\\\\\"\"]')[0].innerHTML");
+              "return document.querySelectorAll('[name=\\\"it\\'s\\\"]')[1].innerHTML");
+    EXPECT_EQ(
+        hostctl::PageQuery::BuildScript(1, "title='say \"hi\"'", 1),
+        "return document.querySelectorAll('[title=\\\"say \\\\\\\"hi\\\\\\\"\\\"]')[0].innerHTML");
     EXPECT_EQ(hostctl::PageQuery::BuildScript(1, "[id=a]", 1),
               "return document.querySelectorAll('[id=a]')[0].innerHTML");
+    // A byte that starts no GBK character takes neither a quote nor a backslash with it (the
+    // last one starts a character with the backslash).
+    EXPECT_EQ(
+        hostctl::PageQuery::BuildScript(1, "name=\x81'\x81\"\x81\\", 1),
+        "return document.querySelectorAll('[name=\\\"?\\'?\\\\\\\"\x81\\\\\"]')[0].innerHTML");
 }
 
 TEST(Convert, Utf8ToGbkAndNothingFromAddresses) {
