@@ -72,29 +72,31 @@ void Engine::Initialize() {
 // made and set up meanwhile, and attach when it comes.
 void Engine::AskWhetherStarted() {
     // The same command asks Chromium to report new targets (for popups).
-    connection_.Post("Target.setDiscoverTargets", {{"discover", true}}, "",
-                     [this](const CallResult& r) {
-                         if (!r.ok) return;
-                         started_ = true;
-                         // Every new page is held before it runs, so that one a page opened
-                         // (window.open, a link to a new window) is closed before it loads
-                         // anything; the engine's own views are let go.
-                         connection_.Post("Target.setAutoAttach",
-                                          {{"autoAttach", true},
-                                           {"waitForDebuggerOnStart", true},
-                                           {"flatten", true},
-                                           {"filter", {{{"type", "page"}}}}},
-                                          "");
-                         // Files arrive in the profile under their download ids, and move to the
-                         // download directory only once the host accepted them.
-                         connection_.Post("Browser.setDownloadBehavior",
-                                          {{"behavior", "allowAndName"},
-                                           {"downloadPath", process_.profileDir() + "/downloads"},
-                                           {"eventsEnabled", true}},
-                                          "");
-                         for (auto& [id, view] : views_)
-                             if (!view->attached) AttachWhenReady(*view);
-                     });
+    connection_.Post(
+        "Target.setDiscoverTargets", {{"discover", true}}, "", [this](const CallResult& r) {
+            if (!r.ok) return;
+            started_ = true;
+            // Every new page is held before it runs, so that one a page opened
+            // (window.open, a link to a new window) is closed before it loads
+            // anything; the engine's own views are let go.
+            connection_.Post(
+                "Target.setAutoAttach",
+                {{"autoAttach", true},
+                 {"waitForDebuggerOnStart", true},
+                 {"flatten", true},
+                 {"filter",
+                  {{{"type", "page"}}, {{"type", "service_worker"}}, {{"type", "shared_worker"}}}}},
+                "");
+            // Files arrive in the profile under their download ids, and move to the
+            // download directory only once the host accepted them.
+            connection_.Post("Browser.setDownloadBehavior",
+                             {{"behavior", "allowAndName"},
+                              {"downloadPath", process_.profileDir() + "/downloads"},
+                              {"eventsEnabled", true}},
+                             "");
+            for (auto& [id, view] : views_)
+                if (!view->attached) AttachWhenReady(*view);
+        });
 }
 
 bool Engine::Ready() {
@@ -143,6 +145,7 @@ void Engine::Shutdown(bool keepValues) {
     initialized_ = started_ = dead_ = false;
     creatingTargets_ = 0;
     heldTargets_.clear();
+    workers_.clear();
 }
 
 void Engine::OnDeath() {
@@ -352,7 +355,10 @@ void Engine::OnEvent(const nlohmann::json& message) {
         return;
     }
     View* view = FindBySession(session->get<std::string>());
-    if (!view) return;
+    if (!view) {
+        if (method == "Fetch.requestPaused") OnWorkerRequest(session->get<std::string>(), params);
+        return;
+    }
     if (HoldsBackBridgeMessage(*view, method, params)) {
         // Delivered from the event loop once the running script's answers have been read,
         // in the order they came, behind any held back before.
@@ -394,9 +400,14 @@ void Engine::OnViewEvent(View& view, const std::string& method, const nlohmann::
 
 void Engine::OnBrowserEvent(const std::string& method, const nlohmann::json& params) {
     if (method == "Target.attachedToTarget") {
-        OnNewPage(params.value("targetInfo", nlohmann::json::object()).value("targetId", ""),
-                  params.value("sessionId", ""), params.value("waitingForDebugger", false));
+        const auto& info = params.value("targetInfo", nlohmann::json::object());
+        if (info.value("type", "") == "page")
+            OnNewPage(info.value("targetId", ""), params.value("sessionId", ""),
+                      params.value("waitingForDebugger", false));
+        else
+            GuardWorker(params.value("sessionId", ""), info.value("url", ""));
     } else if (method == "Target.detachedFromTarget") {
+        workers_.erase(params.value("sessionId", ""));
         if (View* view = FindBySession(params.value("sessionId", ""))) {
             view->session.clear();
             view->contexts.clear();

@@ -181,6 +181,8 @@ class Engine {
     void OnResponseReceived(View& view, const nlohmann::json& params);
     void OnTopDocument(View& view, const std::string& loaderId, const std::string& url);
     bool RefusedForTopPage(View& view, const nlohmann::json& paused);
+    void GuardWorker(const std::string& session, const std::string& scriptUrl);
+    void OnWorkerRequest(const std::string& session, const nlohmann::json& paused);
     void OnFileChooser(View& view, const nlohmann::json& params);
     void OnWindowOpen(View& view, const nlohmann::json& params);
     void OnTitle(View& view, const std::string& title);
@@ -222,6 +224,8 @@ class Engine {
     int creatingTargets_ = 0;  // views whose targets are being made
     std::vector<HeldTarget> heldTargets_;
     int closedPopups_ = 0;
+    // Service and shared workers, by session: whether their site is on the public internet.
+    std::map<std::string, bool> workers_;
 
     struct Pending {
         int view;

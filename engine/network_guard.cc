@@ -59,11 +59,32 @@ void Engine::OnTopDocument(View& view, const std::string& loaderId, const std::s
 // go to the public internet too.
 bool Engine::RefusedForTopPage(View& view, const nlohmann::json& paused) {
     if (!view.topPublic) return false;
-    std::string url = paused["request"].value("url", "");
+    std::string url = paused.value("request", nlohmann::json::object()).value("url", "");
     bool mainNavigation = paused.value("resourceType", "") == "Document" &&
                           paused.value("frameId", "") == view.mainFrame;
     if (mainNavigation) return false;
     return addressSpaces_.OfUrl(url) != AddressSpace::kPublic;
+}
+
+// Service and shared workers run apart from any page, and their requests are not the page's:
+// they are held before they run, and one of a public site is refused the same addresses.
+void Engine::GuardWorker(const std::string& session, const std::string& scriptUrl) {
+    workers_[session] = addressSpaces_.OfUrl(scriptUrl) == AddressSpace::kPublic;
+    connection_.Post("Fetch.enable", {{"patterns", {{{"urlPattern", "*"}}}}}, session);
+    connection_.Post("Runtime.runIfWaitingForDebugger", nlohmann::json::object(), session);
+}
+
+// A request of a worker, or of a page the engine is closing (held unanswered until it goes).
+void Engine::OnWorkerRequest(const std::string& session, const nlohmann::json& paused) {
+    auto worker = workers_.find(session);
+    if (worker == workers_.end()) return;
+    std::string id = paused.value("requestId", "");
+    std::string url = paused.value("request", nlohmann::json::object()).value("url", "");
+    if (worker->second && addressSpaces_.OfUrl(url) != AddressSpace::kPublic)
+        connection_.Post("Fetch.failRequest", {{"requestId", id}, {"errorReason", "AccessDenied"}},
+                         session);
+    else
+        connection_.Post("Fetch.continueRequest", {{"requestId", id}}, session);
 }
 
 }  // namespace engine

@@ -136,3 +136,48 @@ TEST_F(LocalNetwork, APublicPageCannotShedTheGuardByANavigationThatNeverArrives)
 }
 
 }  // namespace
+
+namespace {
+
+// A service worker runs apart from the page that registered it; its requests are judged by
+// its own site.
+class Workers : public testsupport::PageView {
+  protected:
+    std::string AskWorker(hostile::Site& site, const std::string& host) {
+        testsupport::HttpResponse script;
+        script.contentType = "text/javascript";
+        script.body =
+            "self.addEventListener('message',function(e){fetch(e.data)"
+            ".then(function(r){return r.text()})"
+            ".then(function(t){e.source.postMessage(t)},function(){e.source.postMessage('refused')}"
+            ")})";
+        site.Serve("/sw.js", script);
+        testsupport::HttpResponse secret;
+        secret.body = kSecret;
+        hostile::Local().Serve("/sw-target", secret);
+        site.Serve("/sw-page",
+                   "<p>sw</p><script>navigator.serviceWorker.register('/sw.js')"
+                   ".then(function(){return navigator.serviceWorker.ready})"
+                   ".then(function(reg){navigator.serviceWorker.onmessage=function(e){"
+                   "document.title='done '+e.data};reg.active.postMessage('" +
+                       hostile::Local().Url("127.0.0.1", "/sw-target") +
+                       "')}).catch(function(e){document.title='done no worker '+e})</script>");
+        // A secure page, as service workers need: the servers answer TLS too.
+        LoadUrl("https://" + host + ":" + std::to_string(site.port()) + "/sw-page");
+        std::string title;
+        testsupport::PumpHostLoop([&] {
+            title = hostctl::Engine().wkeGetTitle(view_);
+            return title.rfind("done ", 0) == 0;
+        });
+        return title;
+    }
+};
+
+TEST_F(Workers, APublicSitesServiceWorkerDoesNotReachLoopbackALocalOnesDoes) {
+    int before = hostile::Local().Hits("/sw-target");
+    EXPECT_EQ(AskWorker(hostile::Public(), "public.test"), "done refused");
+    EXPECT_EQ(hostile::Local().Hits("/sw-target"), before);
+    EXPECT_EQ(AskWorker(hostile::Local(), "local.test"), std::string("done ") + kSecret);
+}
+
+}  // namespace
