@@ -76,9 +76,10 @@ void Engine::AskWhetherStarted() {
         "Target.setDiscoverTargets", {{"discover", true}}, "", [this](const CallResult& r) {
             if (!r.ok) return;
             started_ = true;
-            // Every new page is held before it runs, so that one a page opened
-            // (window.open, a link to a new window) is closed before it loads
-            // anything; the engine's own views are let go.
+            // Every new page and service or shared worker is held before it runs: a page
+            // that a page opened (window.open, a link to a new window) is closed before it
+            // loads anything, a worker's requests are guarded (OnNewPage, GuardWorker), and
+            // the engine's own views are let go.
             connection_.Post(
                 "Target.setAutoAttach",
                 {{"autoAttach", true},
