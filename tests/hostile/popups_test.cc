@@ -141,6 +141,7 @@ TEST_F(Popups, WindowsAPageOpensOnAClickNeverRunAndLeaveNothingBehind) {
                    "for(var i=0;i<100;i++)window.open('" +
                    popup +
                    "?'+i,'_blank','noopener');"
+                   "document.title='opened '+(w?'a window':'nothing');"
                    "fetch('/after').then(function(){return fetch('/done')});}</script>");
     site.Serve("/after", "after");
     site.Serve("/done", "done");
@@ -151,6 +152,8 @@ TEST_F(Popups, WindowsAPageOpensOnAClickNeverRunAndLeaveNothingBehind) {
     hostctl::Engine().wkeFireMouseEvent(view_, WKE_MSG_LBUTTONUP, 50, 50, 0);
     ASSERT_TRUE(testsupport::PumpHostLoop([&] { return site.Hits("/done") > 0; }));
     ASSERT_TRUE(testsupport::PumpHostLoop([&] { return asked_.size() == 101; }));
+    // The click made a real window, which the page got hold of.
+    EXPECT_EQ(std::string(hostctl::Engine().wkeGetTitle(view_)), "opened a window");
     EXPECT_EQ(site.Hits("/from-click"), 0);
     EXPECT_EQ(site.Hits("/through-popup"), 0);
     EXPECT_TRUE(testsupport::PumpHostLoop([&] { return DescendantProcesses() <= processes; }))
