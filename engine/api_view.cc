@@ -228,6 +228,7 @@ QIRLEN_NOTIFICATION(wkeOnAlertBox, alert, wkeAlertBoxCallback, )
 QIRLEN_NOTIFICATION(wkeOnConfirmBox, confirm, wkeConfirmBoxCallback, )
 QIRLEN_NOTIFICATION(wkeOnPromptBox, prompt, wkePromptBoxCallback, )
 QIRLEN_NOTIFICATION(wkeOnDownload, download, wkeDownloadCallback, )
+QIRLEN_NOTIFICATION(wkeOnDownloadFinished, downloadFinished, wkeDownloadFinishedCallback, )
 QIRLEN_NOTIFICATION(wkeOnLoadUrlBegin, loadUrlBegin, wkeLoadUrlBeginCallback,
                     Engine::Get().ApplyRequestHooks(v))
 QIRLEN_NOTIFICATION(wkeOnLoadUrlEnd, loadUrlEnd, wkeLoadUrlEndCallback,

@@ -213,6 +213,7 @@ bool ChromiumProcess::Start(std::string* why) {
         return false;
     }
     std::vector<std::string> args = ChromiumSwitches(profileDir_);
+    switches_ = args;
     args.insert(args.begin(), binary);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());

@@ -32,6 +32,8 @@ class ChromiumProcess {
     int readFd() const { return fromChromium_; }
     bool running() const { return pid_ > 0; }
     const std::string& profileDir() const { return profileDir_; }
+    // The switches of the running Chromium (the binary not included).
+    const std::vector<std::string>& switches() const { return switches_; }
 
     // Ends the child (if still running) and describes how it ended.
     std::string Stop();
@@ -47,6 +49,7 @@ class ChromiumProcess {
     std::string pending_;
     size_t maxMessageBytes_ = size_t{512} << 20;
     std::string profileDir_;
+    std::vector<std::string> switches_;
     std::string exitReason_;
 };
 

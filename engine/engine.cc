@@ -62,6 +62,7 @@ void Engine::Initialize() {
         Report(why);
         return;
     }
+    addressSpaces_.Configure(process_.switches());
     ev.data.fd = process_.readFd();
     epoll_ctl(epollFd_, EPOLL_CTL_ADD, process_.readFd(), &ev);
     AskWhetherStarted();
@@ -71,20 +72,32 @@ void Engine::Initialize() {
 // made and set up meanwhile, and attach when it comes.
 void Engine::AskWhetherStarted() {
     // The same command asks Chromium to report new targets (for popups).
-    connection_.Post("Target.setDiscoverTargets", {{"discover", true}}, "",
-                     [this](const CallResult& r) {
-                         if (!r.ok) return;
-                         started_ = true;
-                         // Files arrive in the profile under their download ids, and move to the
-                         // download directory only once the host accepted them.
-                         connection_.Post("Browser.setDownloadBehavior",
-                                          {{"behavior", "allowAndName"},
-                                           {"downloadPath", process_.profileDir() + "/downloads"},
-                                           {"eventsEnabled", true}},
-                                          "");
-                         for (auto& [id, view] : views_)
-                             if (!view->attached) AttachWhenReady(*view);
-                     });
+    connection_.Post(
+        "Target.setDiscoverTargets", {{"discover", true}}, "", [this](const CallResult& r) {
+            if (!r.ok) return;
+            started_ = true;
+            // Every new page and service or shared worker is held before it runs: a page
+            // that a page opened (window.open, a link to a new window) is closed before it
+            // loads anything, a worker's requests are guarded (OnNewPage, GuardWorker), and
+            // the engine's own views are let go.
+            connection_.Post(
+                "Target.setAutoAttach",
+                {{"autoAttach", true},
+                 {"waitForDebuggerOnStart", true},
+                 {"flatten", true},
+                 {"filter",
+                  {{{"type", "page"}}, {{"type", "service_worker"}}, {{"type", "shared_worker"}}}}},
+                "");
+            // Files arrive in the profile under their download ids, and move to the
+            // download directory only once the host accepted them.
+            connection_.Post("Browser.setDownloadBehavior",
+                             {{"behavior", "allowAndName"},
+                              {"downloadPath", process_.profileDir() + "/downloads"},
+                              {"eventsEnabled", true}},
+                             "");
+            for (auto& [id, view] : views_)
+                if (!view->attached) AttachWhenReady(*view);
+        });
 }
 
 bool Engine::Ready() {
@@ -131,6 +144,9 @@ void Engine::Shutdown(bool keepValues) {
     if (signalFd_ >= 0) close(signalFd_);
     epollFd_ = signalFd_ = -1;
     initialized_ = started_ = dead_ = false;
+    creatingTargets_ = 0;
+    heldTargets_.clear();
+    workers_.clear();
 }
 
 void Engine::OnDeath() {
@@ -190,14 +206,21 @@ wkeWebView Engine::CreateView(int width, int height) {
 }
 
 bool Engine::AttachView(View& view) {
-    CallResult created = connection_.Call("Target.createTarget",
-                                          {{"url", "about:blank"},
-                                           {"newWindow", true},
-                                           {"width", view.width},
-                                           {"height", view.height}},
-                                          "");
+    ++creatingTargets_;
+    CallResult created;
+    try {
+        created = connection_.Call("Target.createTarget",
+                                   {{"url", "about:blank"},
+                                    {"newWindow", true},
+                                    {"width", view.width},
+                                    {"height", view.height}},
+                                   "");
+    } catch (...) {
+    }
+    --creatingTargets_;
+    if (created.ok) view.targetId = created.result.value("targetId", "");
+    SettleHeldTargets();
     if (!created.ok) return false;
-    view.targetId = created.result.value("targetId", "");
     CallResult attached = connection_.Call("Target.attachToTarget",
                                            {{"targetId", view.targetId}, {"flatten", true}}, "");
     if (!attached.ok) return false;
@@ -205,6 +228,9 @@ bool Engine::AttachView(View& view) {
     // Sent together; the frame tree's answer comes after the others.
     Post(view, "Page.enable");
     Post(view, "Runtime.enable");
+    // Only to learn where each page came from; no bodies are kept for the protocol.
+    Post(view, "Network.enable",
+         {{"maxTotalBufferSize", 0}, {"maxResourceBufferSize", 0}, {"maxPostDataSize", 0}});
     Post(view, "Page.setInterceptFileChooserDialog", {{"enabled", true}});
     AddEngineBinding(view, "__qirlenTitle");
     Post(view, "Page.addScriptToEvaluateOnNewDocument",
@@ -330,7 +356,10 @@ void Engine::OnEvent(const nlohmann::json& message) {
         return;
     }
     View* view = FindBySession(session->get<std::string>());
-    if (!view) return;
+    if (!view) {
+        if (method == "Fetch.requestPaused") OnWorkerRequest(session->get<std::string>(), params);
+        return;
+    }
     if (HoldsBackBridgeMessage(*view, method, params)) {
         // Delivered from the event loop once the running script's answers have been read,
         // in the order they came, behind any held back before.
@@ -362,6 +391,8 @@ void Engine::OnViewEvent(View& view, const std::string& method, const nlohmann::
         OnDebuggerPaused(view, params);
     else if (method == "Fetch.requestPaused")
         OnRequestPaused(view, params);
+    else if (method == "Network.responseReceived")
+        OnResponseReceived(view, params);
     else if (method.rfind("Page.", 0) == 0)
         OnPageEvent(view, method, params);
     else if (method == "Inspector.targetCrashed")
@@ -369,14 +400,15 @@ void Engine::OnViewEvent(View& view, const std::string& method, const nlohmann::
 }
 
 void Engine::OnBrowserEvent(const std::string& method, const nlohmann::json& params) {
-    if (method == "Target.targetCreated") {
-        // A page's window.open makes a target of its own; the host decides through its
-        // create-view callback where the address goes, so the headless popup is closed.
-        const auto& info = params["targetInfo"];
-        std::string opener = info.value("openerId", "");
-        if (!opener.empty() && FindByTarget(opener) && info.value("type", "") == "page")
-            connection_.Post("Target.closeTarget", {{"targetId", info.value("targetId", "")}}, "");
+    if (method == "Target.attachedToTarget") {
+        const auto& info = params.value("targetInfo", nlohmann::json::object());
+        if (info.value("type", "") == "page")
+            OnNewPage(info.value("targetId", ""), params.value("sessionId", ""),
+                      params.value("waitingForDebugger", false));
+        else
+            GuardWorker(params.value("sessionId", ""), info.value("url", ""));
     } else if (method == "Target.detachedFromTarget") {
+        workers_.erase(params.value("sessionId", ""));
         if (View* view = FindBySession(params.value("sessionId", ""))) {
             view->session.clear();
             view->contexts.clear();
@@ -385,6 +417,34 @@ void Engine::OnBrowserEvent(const std::string& method, const nlohmann::json& par
     } else if (method == "Browser.downloadWillBegin" || method == "Browser.downloadProgress") {
         OnDownloadEvent(method, params);
     }
+}
+
+// A page that was held before it ran. The engine's own views go on; any other page was opened
+// by a page (the host decides through its create-view callback where such an address goes),
+// and is closed before it has loaded anything. Its opener waits inside window.open until the
+// page runs, so it is let run with every request it could make held, unanswered, and closed
+// at once. While a view of the engine is being made, pages wait for the verdict until its
+// target is known.
+void Engine::OnNewPage(const std::string& targetId, const std::string& session, bool waiting) {
+    if (FindByTarget(targetId)) {
+        if (!waiting) return;  // the view's own session, attached on purpose
+        connection_.Post("Runtime.runIfWaitingForDebugger", nlohmann::json::object(), session);
+        connection_.Post("Target.detachFromTarget", {{"sessionId", session}}, "");
+    } else if (creatingTargets_ > 0) {
+        heldTargets_.push_back({targetId, session, waiting});
+    } else {
+        ++closedPopups_;
+        connection_.Post("Fetch.enable", {{"patterns", {{{"urlPattern", "*"}}}}}, session);
+        connection_.Post("Runtime.runIfWaitingForDebugger", nlohmann::json::object(), session);
+        connection_.Post("Target.closeTarget", {{"targetId", targetId}}, "");
+    }
+}
+
+void Engine::SettleHeldTargets() {
+    if (creatingTargets_ > 0) return;
+    auto held = std::move(heldTargets_);
+    heldTargets_.clear();
+    for (const auto& page : held) OnNewPage(page.targetId, page.session, page.waiting);
 }
 
 }  // namespace engine

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/address_space.h"
 #include "engine/chromium_process.h"
 #include "engine/connection.h"
 #include "engine/engine_string.h"
@@ -36,6 +37,10 @@ struct ExecState {
 
 enum class KeyAction { kDown, kUp, kPress };
 
+// How many origin-under-top-level pairs of local storage are kept across runs (those used
+// last).
+constexpr size_t kKeptStorageEntries = 32;
+
 // The world the engine's own page scripts run in, apart from the page's.
 constexpr const char* kEngineWorld = "qirlen-engine";
 // The world the host's own reads run in (wkeRunJsInIsolatedWorld), apart from the page's
@@ -55,6 +60,8 @@ class Engine {
     // Attaches a view that was made while Chromium was starting; false when it has no page.
     bool EnsureAttached(View& view);
     bool dead() const { return dead_; }
+    // Pages that pages opened, closed before they ran.
+    int closedPopups() const { return closedPopups_; }
     // Why the engine has no browser (it could not start or it died); empty while it works.
     const std::string& failure() const { return failure_; }
     Connection& connection() { return connection_; }
@@ -133,7 +140,10 @@ class Engine {
     void RestoreLocalStorage(View& view);
     void SaveStorage(View& view);
     void ApplyRestoreScript(View& view);
-    void OnStorageRestored(View& view, const std::string& origin);
+    // "top origin": the kept storage of one origin under one top-level page is back.
+    void OnStorageRestored(View& view, const std::string& partition);
+    // A frame has a new document: its origin's storage under the view's top page is kept.
+    void NoteStoragePartition(View& view, const std::string& frame);
     int RequestFavicon(View& view, wkeOnNetGetFaviconCallback callback, void* param);
 
     // ---- input (input.cc)
@@ -155,6 +165,8 @@ class Engine {
                                 const nlohmann::json& params) const;
     void DeliverUnansweredCall(View& view);
     void OnBrowserEvent(const std::string& method, const nlohmann::json& params);
+    void OnNewPage(const std::string& targetId, const std::string& session, bool waiting);
+    void SettleHeldTargets();
     void OnDeath();
     void Report(const std::string& why);
     void OnDownloadEvent(const std::string& method, const nlohmann::json& params);
@@ -171,6 +183,12 @@ class Engine {
     void OnBridgeMessage(View& view, const std::string& payload);
     void OnDialog(View& view, const nlohmann::json& params);
     void OnRequestPaused(View& view, const nlohmann::json& params);
+    // Local-network protection (network_guard.cc)
+    void OnResponseReceived(View& view, const nlohmann::json& params);
+    void OnTopDocument(View& view, const std::string& loaderId, const std::string& url);
+    bool RefusedForTopPage(View& view, const nlohmann::json& paused);
+    void GuardWorker(const std::string& session, const std::string& scriptUrl);
+    void OnWorkerRequest(const std::string& session, const nlohmann::json& paused);
     void OnFileChooser(View& view, const nlohmann::json& params);
     void OnWindowOpen(View& view, const nlohmann::json& params);
     void OnTitle(View& view, const std::string& title);
@@ -182,6 +200,7 @@ class Engine {
     std::optional<nlohmann::json> CallBound(View& view, const nlohmann::json& payload);
 
     ChromiumProcess process_;
+    AddressSpaces addressSpaces_;
     Connection connection_{process_};
     ValueTable values_;
     bool initialized_ = false;
@@ -193,12 +212,26 @@ class Engine {
     int nextView_ = 1;
     std::vector<Binding> bindings_;
     std::deque<ExecState> callStack_;
-    std::map<std::string, std::string> downloads_;  // download id -> where it goes ("" refused)
+    struct Download {
+        int view = 0;
+        bool accepted = false;
+        std::string url, name;  // the name it is saved under, unless that is taken
+    };
+    std::map<std::string, Download> downloads_;  // by download id
     int runDepth_ = 0;
     int runView_ = 0;  // the view whose script runs, while runDepth_ > 0
     int apiDepth_ = 0;
     bool shutdownDeferred_ = false;
     std::vector<wkeWebView> destroyDeferred_;
+    struct HeldTarget {
+        std::string targetId, session;
+        bool waiting = false;
+    };
+    int creatingTargets_ = 0;  // views whose targets are being made
+    std::vector<HeldTarget> heldTargets_;
+    int closedPopups_ = 0;
+    // Service and shared workers, by session: whether their site is on the public internet.
+    std::map<std::string, bool> workers_;
 
     struct Pending {
         int view;
@@ -208,6 +241,14 @@ class Engine {
     int epollFd_ = -1;
     int signalFd_ = -1;  // an eventfd: readable while pending_ is not empty
 };
+
+// An http: or https: address: the only kind a page may have the engine open for it.
+bool IsWebAddress(const std::string& url);
+
+// A page's name for a download, without directories, leading dots or control characters.
+std::string SafeDownloadName(const std::string& suggested);
+// The n-th name tried for a download when the ones before are taken: "a.txt", "a (1).txt" ...
+std::string NumberedDownloadName(const std::string& name, int n);
 
 // The host's char* texts are GBK (code page 936), like every text of the program; the
 // engine works in UTF-8. What does not convert becomes U+FFFD; the rest goes through.

@@ -84,11 +84,9 @@ void Engine::OnFrameEvent(View& view, const std::string& method, const nlohmann:
         frame.url = f.value("url", "");
         frame.failed = f.contains("unreachableUrl");
         if (parent.empty()) view.url = frame.failed ? f.value("unreachableUrl", "") : frame.url;
-        std::string origin = f.value("securityOrigin", "");
-        if (origin.rfind("http", 0) == 0 &&
-            std::find(view.storageOrigins.begin(), view.storageOrigins.end(), origin) ==
-                view.storageOrigins.end())
-            view.storageOrigins.push_back(origin);
+        if (parent.empty()) OnTopDocument(view, f.value("loaderId", ""), frame.url);
+        frame.origin = f.value("securityOrigin", "");
+        NoteStoragePartition(view, id);
         std::string url = frame.url;
         Queue(view, [this, id, url](View& v) {
             if (!v.on.urlChanged) return;

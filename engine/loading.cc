@@ -39,6 +39,7 @@ void Engine::Navigate(View& view, const std::string& url) {
         return;
     }
     BeginLoad(view, url);
+    view.load.byHost = true;
     int viewId = view.id, serial = view.load.serial;
     connection_.Post(
         "Page.navigate", {{"url", url}}, view.session, [this, viewId, serial](const CallResult& r) {

@@ -56,6 +56,12 @@ std::vector<std::string> ChosenFiles(const char16_t* buffer, size_t size) {
 
 }  // namespace
 
+bool IsWebAddress(const std::string& url) {
+    std::string scheme = url.substr(0, url.find(':'));
+    for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return url.find(':') != std::string::npos && (scheme == "http" || scheme == "https");
+}
+
 void Engine::OnPageEvent(View& view, const std::string& method, const nlohmann::json& params) {
     if (method == "Page.frameAttached" || method == "Page.frameDetached" ||
         method == "Page.frameNavigated" || method == "Page.navigatedWithinDocument") {
@@ -115,17 +121,22 @@ void Engine::OnDialog(View& view, const nlohmann::json& params) {
     connection_.Post("Page.handleJavaScriptDialog", reply, session);
 }
 
+// A new window a page asks for. Chromium's own window for it was closed before it ran (see
+// OnNewPage); the address goes where the host says, and only a web address goes anywhere: a
+// page must not make the engine load a local file, a data: or browser page, or a script.
 void Engine::OnWindowOpen(View& view, const nlohmann::json& params) {
     std::string url = params.value("url", "");
+    if (!IsWebAddress(url)) return;
     wkeNavigationType type = params.value("userGesture", false) ? WKE_NAVIGATION_TYPE_LINKCLICK
                                                                 : WKE_NAVIGATION_TYPE_OTHER;
     Queue(view, [this, url, type](View& v) {
         if (v.on.createView) {
+            // A host that returns no view opens nothing.
             EngineString address(url);
             wkeWindowFeatures features{};
             wkeWebView target = v.on.createView.fn(HandleOf(v), v.on.createView.param, type,
                                                    address.handle(), &features);
-            if (View* other = Find(target)) Navigate(*other, url);
+            if (View* other = target ? Find(target) : nullptr) Navigate(*other, url);
             return;
         }
         // Without a host for new windows, the address opens where the page is.
@@ -218,6 +229,7 @@ void Engine::OnRequestPaused(View& view, const nlohmann::json& params) {
         connection_.Post("Fetch.continueResponse", {{"requestId", id}}, session);
         return;
     }
+    if (RefusedForTopPage(view, params)) return fail("AccessDenied");
     if (type == "Image" && view.imagesBlocked) return fail("BlockedByClient");
     if (type == "Document" && on.navigation) {
         EngineString address(url);

@@ -22,8 +22,7 @@ void Engine::ApplySettings(View& view) {
     if (view.transparent)
         Call(view, "Emulation.setDefaultBackgroundColorOverride",
              {{"color", {{"r", 0}, {"g", 0}, {"b", 0}, {"a", 0}}}});
-    if (view.imagesBlocked || view.on.navigation || view.on.loadUrlBegin || view.on.loadUrlEnd)
-        ApplyRequestHooks(view);
+    ApplyRequestHooks(view);
     if (!bindings_.empty()) EnableBridge(view);
     view.hoverWatched = false;
     ApplyHoverWatch(view);
@@ -91,22 +90,14 @@ void Engine::ApplyDebugConfig(View& view, const std::string& name, const char* v
     }
 }
 
-// Requests are held only for the hooks that need them: every held request costs a round trip.
+// Every request is held before it is sent: a public page's requests to the local network are
+// refused there (see network_guard.cc), and the host's hooks see them. Responses are held
+// only for the host's hook: each held one costs a round trip.
 void Engine::ApplyRequestHooks(View& view) {
     nlohmann::json patterns = nlohmann::json::array();
-    if (view.on.loadUrlBegin) {
-        patterns.push_back({{"urlPattern", "*"}, {"requestStage", "Request"}});
-    } else {
-        if (view.imagesBlocked)
-            patterns.push_back({{"resourceType", "Image"}, {"requestStage", "Request"}});
-        if (view.on.navigation)
-            patterns.push_back({{"resourceType", "Document"}, {"requestStage", "Request"}});
-    }
+    patterns.push_back({{"urlPattern", "*"}, {"requestStage", "Request"}});
     if (view.on.loadUrlEnd) patterns.push_back({{"urlPattern", "*"}, {"requestStage", "Response"}});
-    if (patterns.empty())
-        Call(view, "Fetch.disable");
-    else
-        Call(view, "Fetch.enable", {{"patterns", patterns}});
+    Call(view, "Fetch.enable", {{"patterns", patterns}});
 }
 
 void Engine::ApplyHoverWatch(View& view) {

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
@@ -114,6 +115,64 @@ void WriteJson(const std::string& path, const nlohmann::json& value) {
     if (written) std::rename(tmp.c_str(), path.c_str());
 }
 
+// What is kept of local storage: a few dozen origin-under-top-level pairs, those used last;
+// each at most kMaxKeptItemBytes of keys and values (a page cannot make every later load
+// carry its megabytes).
+constexpr size_t kMaxKeptItemBytes = 1 << 20;
+
+struct KeptStorage {
+    std::string top, origin;
+    double used = 0;  // seconds since 1970 when a view last had it
+    nlohmann::json items;
+};
+
+// The file holds {"version": 2, "kept": [{top, origin, used, items}...]}; files of earlier
+// versions map each origin to its items, kept as the origin's own (its own top-level page).
+std::vector<KeptStorage> ReadKeptStorage(const nlohmann::json& saved) {
+    std::vector<KeptStorage> kept;
+    if (!saved.is_object()) return kept;
+    if (saved.value("version", 0) == 2) {
+        for (const auto& e : saved.value("kept", nlohmann::json::array())) {
+            if (!e.is_object() || !e.contains("items") || !e["items"].is_array()) continue;
+            kept.push_back(
+                {e.value("top", ""), e.value("origin", ""), e.value("used", 0.0), e["items"]});
+        }
+    } else {
+        for (const auto& [origin, items] : saved.items())
+            if (items.is_array()) kept.push_back({origin, origin, 0, items});
+    }
+    std::erase_if(kept, [](const KeptStorage& k) { return k.top.empty() || k.origin.empty(); });
+    return kept;
+}
+
+size_t ItemBytes(const nlohmann::json& items) {
+    size_t bytes = 0;
+    for (const auto& item : items)
+        for (const auto& part : item)
+            if (part.is_string()) bytes += part.get_ref<const std::string&>().size();
+    return bytes;
+}
+
+// Replaces what was kept of the same pair; nothing is kept of an empty or oversized storage.
+void KeepStorage(std::vector<KeptStorage>& kept, KeptStorage entry) {
+    std::erase_if(
+        kept, [&](const KeptStorage& k) { return k.top == entry.top && k.origin == entry.origin; });
+    if (entry.items.is_array() && !entry.items.empty() &&
+        ItemBytes(entry.items) <= kMaxKeptItemBytes)
+        kept.push_back(std::move(entry));
+}
+
+nlohmann::json KeptStorageJson(std::vector<KeptStorage> kept) {
+    std::stable_sort(kept.begin(), kept.end(),
+                     [](const KeptStorage& a, const KeptStorage& b) { return a.used > b.used; });
+    if (kept.size() > kKeptStorageEntries) kept.resize(kKeptStorageEntries);
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& k : kept)
+        list.push_back(
+            {{"top", k.top}, {"origin", k.origin}, {"used", k.used}, {"items", k.items}});
+    return {{"version", 2}, {"kept", list}};
+}
+
 }  // namespace
 
 std::string Engine::CookiesForPage(View& view) {
@@ -156,17 +215,24 @@ void Engine::SaveStorage(View& view) {
         if (r.ok) WriteJson(file, r.result.value("cookies", nlohmann::json::array()));
     }
     std::string file = PathFrom(view.localStoragePath, "local_storage.json");
-    if (file.empty() || view.storageOrigins.empty()) return;
-    nlohmann::json saved = ReadJson(file);
-    if (!saved.is_object()) saved = nlohmann::json::object();
+    if (file.empty() || view.storagePartitions.empty()) return;
+    std::vector<KeptStorage> kept = ReadKeptStorage(ReadJson(file));
     Call(view, "DOMStorage.enable");
-    for (const auto& origin : view.storageOrigins) {
-        CallResult r =
-            Call(view, "DOMStorage.getDOMStorageItems",
-                 {{"storageId", {{"securityOrigin", origin}, {"isLocalStorage", true}}}}, 5000);
-        if (r.ok) saved[origin] = r.result.value("entries", nlohmann::json::array());
+    double now = static_cast<double>(std::time(nullptr));
+    for (const auto& partition : view.storagePartitions) {
+        nlohmann::json id = {{"isLocalStorage", true}};
+        if (!partition.storageKey.empty())
+            id["storageKey"] = partition.storageKey;
+        else if (partition.top == partition.origin)
+            id["securityOrigin"] = partition.origin;
+        else
+            continue;  // a framed origin's storage is read only by its own name
+        CallResult r = Call(view, "DOMStorage.getDOMStorageItems", {{"storageId", id}}, 5000);
+        if (!r.ok) continue;
+        KeepStorage(kept, {partition.top, partition.origin, now,
+                           r.result.value("entries", nlohmann::json::array())});
     }
-    WriteJson(file, saved);
+    WriteJson(file, KeptStorageJson(kept));
 }
 
 void Engine::RestoreCookies(View& view) {
@@ -192,15 +258,12 @@ void Engine::RestoreCookies(View& view) {
 void Engine::RestoreLocalStorage(View& view) {
     if (view.session.empty()) return;  // done when the view attaches
     std::string file = PathFrom(view.localStoragePath, "local_storage.json");
-    nlohmann::json saved = file.empty() ? nlohmann::json() : ReadJson(file);
-    if (!saved.is_object()) return;
+    if (file.empty()) return;
     // Local storage can only be written where a page of its origin is open, so the page
-    // itself puts it back, once per origin.
-    view.storageToRestore = saved;
-    for (const auto& [origin, entries] : saved.items())
-        if (std::find(view.storageOrigins.begin(), view.storageOrigins.end(), origin) ==
-            view.storageOrigins.end())
-            view.storageOrigins.push_back(origin);
+    // itself puts it back, once per origin and top-level page.
+    view.storageToRestore = nlohmann::json::object();
+    for (const auto& entry : ReadKeptStorage(ReadJson(file)))
+        view.storageToRestore[entry.top + " " + entry.origin] = entry.items;
     AddEngineBinding(view, "__qirlenRestored");
     ApplyRestoreScript(view);
 }
@@ -215,10 +278,34 @@ void Engine::ApplyRestoreScript(View& view) {
     InstallPageScript(view, view.restoreScriptId, source, false, kEngineWorld);
 }
 
-void Engine::OnStorageRestored(View& view, const std::string& origin) {
-    if (!view.storageToRestore.contains(origin)) return;
-    view.storageToRestore.erase(origin);
+void Engine::OnStorageRestored(View& view, const std::string& partition) {
+    if (!view.storageToRestore.contains(partition)) return;
+    view.storageToRestore.erase(partition);
     ApplyRestoreScript(view);
+}
+
+// Only web origins have storage worth keeping. Chromium names the frame's storage (its key
+// tells a framed origin's storage under this top-level site from the origin's own), and the
+// name is asked for at once, while the frame is there.
+void Engine::NoteStoragePartition(View& view, const std::string& frameId) {
+    const Frame& frame = view.frames[frameId];
+    std::string top = frame.parent.empty() ? frame.origin : view.frames[view.mainFrame].origin;
+    if (!IsWebAddress(frame.origin) || !IsWebAddress(top)) return;
+    auto& seen = view.storagePartitions;
+    std::erase_if(
+        seen, [&](const StoragePartition& p) { return p.top == top && p.origin == frame.origin; });
+    seen.push_back({top, frame.origin, ""});
+    if (seen.size() > kKeptStorageEntries) seen.erase(seen.begin());
+    int viewId = view.id;
+    std::string origin = frame.origin;
+    connection_.Post("Storage.getStorageKeyForFrame", {{"frameId", frameId}}, view.session,
+                     [this, viewId, top, origin](const CallResult& r) {
+                         auto it = views_.find(viewId);
+                         if (!r.ok || it == views_.end()) return;
+                         for (auto& p : it->second->storagePartitions)
+                             if (p.top == top && p.origin == origin)
+                                 p.storageKey = r.result.value("storageKey", "");
+                     });
 }
 
 int Engine::RequestFavicon(View& view, wkeOnNetGetFaviconCallback callback, void* param) {

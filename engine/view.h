@@ -29,6 +29,7 @@ struct Callbacks {
     Slot<wkeConfirmBoxCallback> confirm;
     Slot<wkePromptBoxCallback> prompt;
     Slot<wkeDownloadCallback> download;
+    Slot<wkeDownloadFinishedCallback> downloadFinished;
     Slot<wkeLoadUrlBeginCallback> loadUrlBegin;
     Slot<wkeLoadUrlEndCallback> loadUrlEnd;
     Slot<wkeMouseOverUrlChangedCallback> mouseOverUrl;
@@ -48,7 +49,15 @@ struct Frame {
     std::string parent;                 // empty for the main frame
     std::vector<std::string> children;  // in the order they were attached
     std::string url;
+    std::string origin;   // of its document, as Chromium reports it
     bool failed = false;  // shows an error page instead of its address
+};
+
+// Local storage of one origin as it is seen under one top-level page: browsers keep a framed
+// origin's storage apart per top-level site, and so does what the engine keeps across runs.
+struct StoragePartition {
+    std::string top, origin;
+    std::string storageKey;  // Chromium's name for it, once known
 };
 
 // One load of the main frame, from its start to its one loading-finished notification.
@@ -61,6 +70,7 @@ struct Load {
     bool committed = false;  // a document of this load replaced the old one
     bool stopped = false;    // the main frame stopped loading
     std::string failure;     // set when the navigation itself failed
+    bool byHost = false;     // the host asked for it (not the page)
 };
 
 struct View {
@@ -88,6 +98,12 @@ struct View {
     bool loaded = false, loadComplete = false, loadFailed = false;
     std::string url, title;
 
+    // Whether the top-level page came from the public internet: its requests to loopback and
+    // the local network are refused. Raised as soon as such a page's answer arrives, lowered
+    // only when a page from elsewhere has replaced it.
+    bool topPublic = false;
+    std::map<std::string, bool> documentsPublic;  // loader id -> came from the internet
+
     // settings
     std::string userAgent;
     bool touch = false;
@@ -98,8 +114,9 @@ struct View {
     bool debuggerOn = false, hoverWatched = false, lifecycleOn = false;
     std::string bridgeScriptId, hoverScriptId;
     std::u16string localStoragePath, cookieJarPath;
-    std::vector<std::string> storageOrigins;  // origins whose local storage is kept
-    nlohmann::json storageToRestore = nlohmann::json::object();  // origin -> [[key, value]...]
+    std::vector<StoragePartition> storagePartitions;  // seen in this view, most recent last
+    // "top origin" -> [[key, value]...]
+    nlohmann::json storageToRestore = nlohmann::json::object();
     std::string restoreScriptId;
 
     Callbacks on;

@@ -165,6 +165,13 @@ typedef bool (*wkeConfirmBoxCallback)(wkeWebView view, void* param, const wkeStr
 typedef bool (*wkePromptBoxCallback)(wkeWebView view, void* param, const wkeString msg,
                                      const wkeString defaultResult, wkeString result);
 typedef bool (*wkeDownloadCallback)(wkeWebView view, void* param, const char* url);
+/* An accepted download has ended. `path` is the file it was saved as (UTF-8): in the download
+ * directory ($QIRLEN_DOWNLOAD_DIR, else ~/Downloads), under the page's name without directories,
+ * leading dots or control characters, with " (1)", " (2)" ... before the extension when the
+ * name is taken: an existing file is never replaced. `path` is null when nothing was saved
+ * (the download failed or was cancelled, or no free name was found). */
+typedef void (*wkeDownloadFinishedCallback)(wkeWebView view, void* param, const char* url,
+                                            const char* path);
 /* true: the callback handled the request, which then does not go to the network. */
 typedef bool (*wkeLoadUrlBeginCallback)(wkeWebView view, void* param, const char* url, void* job);
 typedef void (*wkeLoadUrlEndCallback)(wkeWebView view, void* param, const char* url, void* job,
@@ -308,6 +315,7 @@ WKE_API void wkeOnAlertBox(wkeWebView view, wkeAlertBoxCallback cb, void* param)
 WKE_API void wkeOnConfirmBox(wkeWebView view, wkeConfirmBoxCallback cb, void* param);
 WKE_API void wkeOnPromptBox(wkeWebView view, wkePromptBoxCallback cb, void* param);
 WKE_API void wkeOnDownload(wkeWebView view, wkeDownloadCallback cb, void* param);
+WKE_API void wkeOnDownloadFinished(wkeWebView view, wkeDownloadFinishedCallback cb, void* param);
 WKE_API void wkeOnLoadUrlBegin(wkeWebView view, wkeLoadUrlBeginCallback cb, void* param);
 WKE_API void wkeOnLoadUrlEnd(wkeWebView view, wkeLoadUrlEndCallback cb, void* param);
 WKE_API void wkeOnMouseOverUrlChanged(wkeWebView view, wkeMouseOverUrlChangedCallback cb,

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 
 #include "engine/wke.h"
@@ -73,6 +75,102 @@ TEST(Persistence, CookiesAndLocalStorageSurviveARestart) {
     EXPECT_EQ(std::string(wkeGetCookie(view)), "");
     EXPECT_EQ(Eval(view, "return localStorage.getItem('note')"), "null");
     wkeShutdown();
+    std::filesystem::remove_all(dir);
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+HttpResponse Page(const std::string& html) {
+    HttpResponse page;
+    page.body = html;
+    return page;
+}
+
+// A view keeping its local storage in `dir` (ASCII, so that the test can put files there).
+wkeWebView OpenViewKeepingStorageIn(const std::string& dir) {
+    wkeInitializeEx(nullptr);
+    wkeWebView view = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 400, 300);
+    wkeSetLocalStorageFullPath(view, Wide(dir).c_str());
+    return view;
+}
+
+// Local storage items as the engine keeps them: [[key, value]].
+nlohmann::json Items(const std::string& key, const std::string& value) {
+    return nlohmann::json::array({nlohmann::json::array({key, value})});
+}
+
+std::string TempDir(const std::string& name) {
+    std::string dir = std::filesystem::temp_directory_path() /
+                      ("qirlen-" + name + "-" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    return dir;
+}
+
+// A framed origin's kept storage is put back only under the top-level page it was kept under:
+// a later page of another site that frames the origin finds nothing (the same-origin policy is
+// off, so what is put back in a frame is the top page's to read).
+TEST(Persistence, KeptStorageComesBackOnlyUnderItsOwnTopLevelPage) {
+    std::string dir = TempDir("partition");
+    int port = 0;
+    HttpServer server([&port](const HttpRequest& r) {
+        if (r.path == "/framing")  // served as http://localhost:PORT, another site
+            return Page("<iframe src='http://127.0.0.1:" + std::to_string(port) +
+                        "/victim'></iframe>");
+        return Page("<p>victim</p>");
+    });
+    port = server.port();
+    std::string victim = server.Url("/victim");
+    std::string framing = "http://localhost:" + std::to_string(port) + "/framing";
+
+    wkeWebView view = OpenView(dir);
+    ASSERT_EQ(LoadAndWait(view, victim), WKE_LOADING_SUCCEEDED);
+    Eval(view, "localStorage.setItem('token', 'victim secret');");
+    wkeShutdown();
+
+    view = OpenView(dir);
+    ASSERT_EQ(LoadAndWait(view, framing), WKE_LOADING_SUCCEEDED);
+    ASSERT_TRUE(PumpUntil([&] { return Eval(view, "return frames.length") == "1"; }));
+    ASSERT_TRUE(PumpUntil([&] { return Eval(view, "return location.href", 2) == victim; }));
+    EXPECT_EQ(Eval(view, "return localStorage.getItem('token')", 2), "null");
+    EXPECT_EQ(Eval(view, "return frames[0].localStorage.getItem('token')"), "null");
+    // Under its own top-level page it is there.
+    ASSERT_EQ(LoadAndWait(view, victim), WKE_LOADING_SUCCEEDED);
+    EXPECT_EQ(Eval(view, "return localStorage.getItem('token')"), "victim secret");
+    wkeShutdown();
+    std::filesystem::remove_all(dir);
+}
+
+// Files of earlier versions map each origin to its items: kept as the origin's own, and
+// what is kept is bounded to those used last.
+TEST(Persistence, KeptStorageReadsTheOldFileAndKeepsOnlyTheLastUsed) {
+    std::string dir = TempDir("bounded");
+    HttpServer server([](const HttpRequest&) { return Page("<p>page</p>"); });
+    std::string origin = server.Url("/").substr(0, server.Url("/").size() - 1);
+    nlohmann::json old = nlohmann::json::object();
+    for (int i = 0; i < 40; ++i)
+        old["http://site" + std::to_string(i) + ".example"] = Items("k", std::to_string(i));
+    old[origin] = Items("note", "from an older version");
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir + "/local_storage.json") << old.dump();
+
+    wkeWebView view = OpenViewKeepingStorageIn(dir);
+    ASSERT_EQ(LoadAndWait(view, server.Url("/")), WKE_LOADING_SUCCEEDED);
+    EXPECT_EQ(Eval(view, "return localStorage.getItem('note')"), "from an older version");
+    wkeShutdown();
+
+    nlohmann::json kept =
+        nlohmann::json::parse(ReadText(dir + "/local_storage.json"), nullptr, false);
+    ASSERT_TRUE(kept.is_object()) << kept;
+    const auto& list = kept.value("kept", nlohmann::json::array());
+    EXPECT_EQ(list.size(), 32u);
+    ASSERT_FALSE(list.empty());
+    EXPECT_EQ(list[0].value("origin", ""), origin);  // the one used last comes first
+    EXPECT_EQ(list[0].value("top", ""), origin);
     std::filesystem::remove_all(dir);
 }
 

@@ -1,0 +1,90 @@
+// Chromium runs without the same-origin policy (frames reach the bridge through window.top),
+// and that switch also turns off its checks of requests from public pages to loopback and the
+// local network. The engine makes them itself: while the top-level page came from the public
+// internet, its requests for anything else (fetches, XHR, frames, subresources and every
+// redirect, each held before it is sent) are refused. Pages that are themselves local keep
+// working. Where a page came from is what Chromium connected to for it, judged with the
+// address-space overrides Chromium was given.
+#include "engine/engine.h"
+
+namespace engine {
+namespace {
+
+constexpr size_t kMaxPendingDocuments = 64;
+
+std::string WithoutBrackets(std::string ip) {
+    if (ip.size() > 2 && ip.front() == '[' && ip.back() == ']') ip = ip.substr(1, ip.size() - 2);
+    return ip;
+}
+
+}  // namespace
+
+// A document's answer. One for the main frame (or a frame not known yet, which may be the
+// main frame's next incarnation) from the internet raises the guard at once: the page's first
+// requests can come before the engine learns that it replaced the old one.
+void Engine::OnResponseReceived(View& view, const nlohmann::json& params) {
+    if (params.value("type", "") != "Document") return;
+    const auto& response = params.value("response", nlohmann::json::object());
+    std::string loader = params.value("loaderId", "");
+    std::string ip = WithoutBrackets(response.value("remoteIPAddress", ""));
+    // A web page without an address (from a service worker, say) cannot be shown to be local;
+    // other schemes (data:, blob:) have no address and are judged when they replace the page.
+    if (ip.empty() && !IsWebAddress(response.value("url", ""))) return;
+    bool fromInternet =
+        ip.empty() ||
+        addressSpaces_.OfAddress(ip, response.value("remotePort", 0)) == AddressSpace::kPublic;
+    if (view.documentsPublic.size() >= kMaxPendingDocuments) view.documentsPublic.clear();
+    view.documentsPublic[loader] = fromInternet;
+    std::string frame = params.value("frameId", "");
+    bool mainFrame = frame == view.mainFrame || !view.frames.count(frame);
+    if (fromInternet && mainFrame) view.topPublic = true;
+}
+
+// The main frame has a new document. One whose answer was seen decides by where it came
+// from; a web page whose answer went unseen counts as public; a document without an answer
+// (about:blank, data:, an error page) is local when the host loaded it, and otherwise keeps
+// what its page was (a page must not shed the guard by going blank).
+void Engine::OnTopDocument(View& view, const std::string& loaderId, const std::string& url) {
+    if (auto it = view.documentsPublic.find(loaderId); it != view.documentsPublic.end())
+        view.topPublic = it->second;
+    else if (IsWebAddress(url))
+        view.topPublic = true;
+    else if (view.load.byHost && !view.load.finished)
+        view.topPublic = false;
+    view.documentsPublic.clear();
+}
+
+// A request held before it was sent. The main frame's own navigation goes anywhere (it
+// replaces the public page, as in any browser); everything else a public page asks for must
+// go to the public internet too.
+bool Engine::RefusedForTopPage(View& view, const nlohmann::json& paused) {
+    if (!view.topPublic) return false;
+    std::string url = paused.value("request", nlohmann::json::object()).value("url", "");
+    bool mainNavigation = paused.value("resourceType", "") == "Document" &&
+                          paused.value("frameId", "") == view.mainFrame;
+    if (mainNavigation) return false;
+    return addressSpaces_.OfUrl(url) != AddressSpace::kPublic;
+}
+
+// Service and shared workers run apart from any page, and their requests are not the page's:
+// they are held before they run, and one of a public site is refused the same addresses.
+void Engine::GuardWorker(const std::string& session, const std::string& scriptUrl) {
+    workers_[session] = addressSpaces_.OfUrl(scriptUrl) == AddressSpace::kPublic;
+    connection_.Post("Fetch.enable", {{"patterns", {{{"urlPattern", "*"}}}}}, session);
+    connection_.Post("Runtime.runIfWaitingForDebugger", nlohmann::json::object(), session);
+}
+
+// A request of a worker, or of a page the engine is closing (held unanswered until it goes).
+void Engine::OnWorkerRequest(const std::string& session, const nlohmann::json& paused) {
+    auto worker = workers_.find(session);
+    if (worker == workers_.end()) return;
+    std::string id = paused.value("requestId", "");
+    std::string url = paused.value("request", nlohmann::json::object()).value("url", "");
+    if (worker->second && addressSpaces_.OfUrl(url) != AddressSpace::kPublic)
+        connection_.Post("Fetch.failRequest", {{"requestId", id}, {"errorReason", "AccessDenied"}},
+                         session);
+    else
+        connection_.Post("Fetch.continueRequest", {{"requestId", id}}, session);
+}
+
+}  // namespace engine
