@@ -140,8 +140,11 @@ function (names, replyOnly, runOnly, secret) {
             try { return nodeType(v) === 1; } catch (e) { return false; }
         };
         bridge = create(null);
-        // Called by the engine first thing in every run, with that run's token.
-        bridge.run = function (t) {
+        var mine = secret;
+        // Called by the engine first thing in every run, with that run's token; the page
+        // cannot (it lacks the secret), so outside runs its calls carry no token.
+        bridge.run = function (s, t) {
+            if (s !== mine) return;
             token = toText(t);
             later(endRun);
         };
@@ -173,7 +176,6 @@ function (names, replyOnly, runOnly, secret) {
         };
         // Later bindings reach this document's bridge through the engine's secret only:
         // the page must not change how a function is called.
-        var mine = secret;
         bridge.configure = function (s, list, replies, runs) {
             if (s === mine) install(list, replies, runs);
         };

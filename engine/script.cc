@@ -82,7 +82,7 @@ std::string BridgeScript(const std::vector<Binding>& bindings) {
 // Hands the run's token to the bridge of the frame and of the top window (where scripts
 // reach the bound functions), on the script's first line so that line numbers stay.
 std::string RunPrefix(const std::string& token) {
-    std::string call = ".__qirlenBridge.run('" + token + "')}catch(e){}";
+    std::string call = ".__qirlenBridge.run('" + BridgeSecret() + "','" + token + "')}catch(e){}";
     return "try{window" + call + "try{window.top" + call;
 }
 
@@ -191,6 +191,8 @@ void Engine::OnBridgeMessage(View& view, const std::string& payload) {
         CallBound(view, message);
         return;
     }
+    // A refused call is dropped now: parked, it would count against the run in progress.
+    if (b != bindings_.end() && !Accepts(view, *b, call->token)) return;
     view.pendingBridgePayload = payload;
 }
 

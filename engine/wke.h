@@ -228,7 +228,9 @@ WKE_API void wkeJsBindFunction(const char* name, jsNativeFunction fn, void* para
  * between runs (wkeAcceptCallsBetweenRuns). Others (the page's own timers and handlers
  * between runs, other views) are dropped and counted; such a call never waits for an
  * answer: the page gets undefined. Bound names are fixed on the page's window: the page can
- * neither replace nor delete them. */
+ * neither replace nor delete them. Every run starts with a statement of the engine's on its
+ * first line, so a "use strict" at the head of a script run outside a closure is no
+ * directive (put it inside a function). */
 #define WKE_JS_BIND_RUN_ONLY 2u
 WKE_API void wkeJsBindFunctionEx(const char* name, jsNativeFunction fn, void* param,
                                  unsigned int argCount, unsigned int flags);

@@ -94,6 +94,8 @@ class HostilePages : public ::testing::Test {
                     "var raw=Object.getOwnPropertyDescriptor(window,'__qirlenCall');"
                     "window.rawFixed=!!raw&&raw.writable===false&&raw.configurable===false;"
                     "setInterval(function(){window.ticks++;window.top.GuardedNote('page');"
+                    // the protocol binding itself, with a made-up token
+                    "window.__qirlenCall(JSON.stringify(['forged','Guarded',['string','page']]));"
                     "if(window.top.Guarded('page')!==undefined)window.answered++;},1);"
                     "</script>";
             else if (r.path == "/chatty")  // calls the bound functions all the time
