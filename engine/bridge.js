@@ -37,7 +37,8 @@ function (names, replyOnly, runOnly, secret) {
             if (rawSend) return rawSend;
             // The protocol binding, taken and fixed in place the first time it is there.
             var binding = describeOwn(window, '__qirlenCall');
-            if (!binding || typeof binding.value !== 'function') return null;
+            if (!binding || !hasOwn(binding, 'value') || typeof binding.value !== 'function')
+                return null;
             rawSend = binding.value;
             try {
                 var fixed = create(null);
