@@ -30,13 +30,23 @@ jsValue DispatchScriptCall(jsExecState context, void* handler) {
     return reinterpret_cast<ScriptHandler>(handler)(context);
 }
 
+SuppliedValue::SuppliedValue(wkeWebView view, const std::string& value) {
+    Bridge().valueToSupply = value;
+    Bridge().valueView = view;
+}
+
+SuppliedValue::~SuppliedValue() {
+    Bridge().valueToSupply.clear();
+    Bridge().valueView = nullptr;
+}
+
 void BindScriptFunction(const std::string& name, ScriptHandler handler, unsigned argCount,
-                        bool replyOnly) {
+                        unsigned flags) {
     void* param = reinterpret_cast<void*>(handler);
-    if (replyOnly) {
+    if (flags) {
         auto bindEx = LookupEntry<decltype(&::wkeJsBindFunctionEx)>("wkeJsBindFunctionEx");
         if (bindEx) {
-            bindEx(name.c_str(), DispatchScriptCall, param, argCount, WKE_JS_BIND_REPLY_ONLY);
+            bindEx(name.c_str(), DispatchScriptCall, param, argCount, flags);
             return;
         }
     }
@@ -66,15 +76,19 @@ int32_t TextToInt(const std::string& text) {
 }
 
 // Only "Getvalue" answers the page; the other nine only record, so the page does not wait.
+// All ten serve the layer's own runs alone: a page calling them on its own (from a timer,
+// from another view) would write into the slots an operation is about to read, or read a
+// value meant for another page.
 void BindScriptBridge() {
-    constexpr bool kRecords = true;
+    constexpr unsigned kAnswers = WKE_JS_BIND_RUN_ONLY;
+    constexpr unsigned kRecords = WKE_JS_BIND_RUN_ONLY | WKE_JS_BIND_REPLY_ONLY;
     BindScriptFunction("GetAttributeBack", handlers::GetAttributeBack, 1, kRecords);
     BindScriptFunction("FramesCount", handlers::FramesCount, 1, kRecords);
     BindScriptFunction("GetElementInformation", handlers::GetElementInformation, 6, kRecords);
     BindScriptFunction("LoadJs_Success", handlers::LoadJsSuccess, 6, kRecords);
     BindScriptFunction("ScrollBack", handlers::ScrollBack, 1, kRecords);
     BindScriptFunction("selectBack", handlers::SelectBack, 2, kRecords);
-    BindScriptFunction("Getvalue", handlers::Getvalue, 1);
+    BindScriptFunction("Getvalue", handlers::Getvalue, 1, kAnswers);
     BindScriptFunction("GetElementRect", handlers::GetElementRect, 6, kRecords);
     BindScriptFunction("Elementundefined", handlers::ElementUndefined, 0, kRecords);
     BindScriptFunction("enumresources", handlers::EnumResources, 3, kRecords);
@@ -116,13 +130,18 @@ jsValue SelectBack(jsExecState c) {
 }
 
 // Hands `valueToSupply` to the page as a string, so that long values never have to be
-// quoted inside script text.
+// quoted inside script text; only to the view it was supplied for, asked by that view's
+// page with that view's handle. Anyone else gets the empty text.
 jsValue Getvalue(jsExecState c) {
     const EngineApi& api = Api();
     if (!api.wkeGlobalExec || !api.jsStringW) return Undefined();
     auto view = reinterpret_cast<wkeWebView>(static_cast<intptr_t>(ScriptArgInt(c, 0)));
+    auto caller = LookupEntry<decltype(&::jsGetWebView)>("jsGetWebView");
+    const ScriptBridge& bridge = Bridge();
+    bool forCaller =
+        bridge.valueView && view == bridge.valueView && (!caller || caller(c) == bridge.valueView);
     jsExecState global = api.wkeGlobalExec(view);
-    std::u16string text = platform::GbkToUtf16(Bridge().valueToSupply);
+    std::u16string text = forCaller ? platform::GbkToUtf16(bridge.valueToSupply) : u"";
     return api.jsStringW(global, text.c_str());
 }
 

@@ -27,6 +27,7 @@ struct ScriptBridge {
     int32_t scrollReply = 0;
     std::vector<std::string> optionTexts, optionValues;
     std::string valueToSupply;
+    wkeWebView valueView = nullptr;  // whose runs may fetch valueToSupply; none: nobody
     ElementRect elementRect;
     bool elementMissing = false;
     std::vector<std::string> resourceList;
@@ -38,13 +39,24 @@ ScriptBridge& Bridge();
 // Empties every slot (program start and end).
 void ResetBridge();
 
+// Hands `value` to the Getvalue calls of `view`'s runs while it lives; afterwards the slot
+// is empty and belongs to no view, so that no later page, and no other view, reads it.
+class SuppliedValue {
+  public:
+    SuppliedValue(wkeWebView view, const std::string& value);
+    ~SuppliedValue();
+    SuppliedValue(const SuppliedValue&) = delete;
+    SuppliedValue& operator=(const SuppliedValue&) = delete;
+};
+
 using ScriptHandler = jsValue (*)(jsExecState context);
 
-// Makes `name` (GBK) callable from page script; its calls reach `handler`. A handler that
-// always answers undefined is bound `replyOnly`: its calls still arrive in order before
-// the run that made them returns, but the page need not wait for each.
+// Makes `name` (GBK) callable from page script; its calls reach `handler`. `flags` are the
+// engine's WKE_JS_BIND_*: a handler that always answers undefined is bound reply-only (its
+// calls still arrive in order before the run that made them returns, but the page need not
+// wait for each); one only the layer's own runs may call is bound run-only.
 void BindScriptFunction(const std::string& name, ScriptHandler handler, unsigned argCount,
-                        bool replyOnly = false);
+                        unsigned flags = 0);
 // The function the engine calls for every bound name; the binding parameter is the handler.
 jsValue DispatchScriptCall(jsExecState context, void* handler);
 

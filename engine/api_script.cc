@@ -65,7 +65,25 @@ void wkeJsBindFunctionEx(const char* name, jsNativeFunction fn, void* param, uns
         if (!name || !*name || !fn) return;
         Engine& e = Engine::Get();
         e.Initialize();
-        e.Bind(HostText(name), fn, param, argCount, (flags & WKE_JS_BIND_REPLY_ONLY) != 0);
+        e.Bind(HostText(name), fn, param, argCount, (flags & WKE_JS_BIND_REPLY_ONLY) != 0,
+               (flags & WKE_JS_BIND_RUN_ONLY) != 0);
+    });
+}
+
+void wkeAcceptCallsBetweenRuns(wkeWebView handle, bool open) {
+    WithView(handle, [&](View& v) { v.acceptBetweenRuns = open; });
+}
+
+int64_t wkeDroppedBoundCalls(wkeWebView handle) {
+    if (!handle) return Guard<int64_t>(0, [] { return Engine::Get().DroppedCalls(nullptr); });
+    return WithView<int64_t>(handle, 0, [](View& v) { return Engine::Get().DroppedCalls(&v); });
+}
+
+wkeWebView jsGetWebView(jsExecState es) {
+    return Guard<wkeWebView>(nullptr, [&]() -> wkeWebView {
+        ExecState* state = Engine::Get().State(es);
+        if (!state) return nullptr;
+        return reinterpret_cast<wkeWebView>(static_cast<intptr_t>(state->view));
     });
 }
 

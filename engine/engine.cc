@@ -368,6 +368,7 @@ void Engine::OnEvent(const nlohmann::json& message) {
             --v.deferredBridgeMessages;
             OnViewEvent(v, method, params);
         });
+        pending_.back().heldBridgeMessage = true;
         return;
     }
     OnViewEvent(*view, method, params);

@@ -26,6 +26,7 @@ struct Binding {
     void* param = nullptr;
     unsigned argCount = 0;
     bool replyOnly = false;  // always answers undefined: calls need not wait for it
+    bool runOnly = false;    // only the view's run in progress may call it
 };
 
 // The context of one call from page script into a bound function, or a view's global
@@ -95,7 +96,9 @@ class Engine {
     jsValue RunInHostWorld(View& view, wkeWebFrameHandle frame, const std::string& utf8,
                            bool inClosure);
     void Bind(const std::string& name, jsNativeFunction fn, void* param, unsigned argCount,
-              bool replyOnly);
+              bool replyOnly, bool runOnly = false);
+    // Calls into run-only functions refused, for one view or (nullptr) for all.
+    int64_t DroppedCalls(const View* view) const;
     // Replaces the script that runs at the start of every document of the view (`scriptId`
     // names the one in place) and, when `runNow`, runs it in the documents already there.
     // With a `world`, it runs in that isolated world of each document instead of the page's:
@@ -164,6 +167,8 @@ class Engine {
     bool HoldsBackBridgeMessage(const View& view, const std::string& method,
                                 const nlohmann::json& params) const;
     void DeliverUnansweredCall(View& view);
+    // Hands on, in order, the view's bridge messages held back during other views' runs.
+    void DeliverHeldBridgeMessages(View& view);
     void OnBrowserEvent(const std::string& method, const nlohmann::json& params);
     void OnNewPage(const std::string& targetId, const std::string& session, bool waiting);
     void SettleHeldTargets();
@@ -198,6 +203,8 @@ class Engine {
     // Runs the bound function a page called; its answer as a protocol argument, or nothing
     // for undefined. The values of the call end with it.
     std::optional<nlohmann::json> CallBound(View& view, const nlohmann::json& payload);
+    // Whether a call made under `token` may reach `binding` now.
+    bool Accepts(View& view, const Binding& binding, const std::string& token);
 
     ChromiumProcess process_;
     AddressSpaces addressSpaces_;
@@ -219,7 +226,8 @@ class Engine {
     };
     std::map<std::string, Download> downloads_;  // by download id
     int runDepth_ = 0;
-    int runView_ = 0;  // the view whose script runs, while runDepth_ > 0
+    int runView_ = 0;           // the view whose script runs, while runDepth_ > 0
+    int64_t droppedCalls_ = 0;  // of every view, destroyed ones included
     int apiDepth_ = 0;
     bool shutdownDeferred_ = false;
     std::vector<wkeWebView> destroyDeferred_;
@@ -236,6 +244,7 @@ class Engine {
     struct Pending {
         int view;
         std::function<void(View&)> fn;
+        bool heldBridgeMessage = false;  // held back while another view's script ran
     };
     std::deque<Pending> pending_;
     int epollFd_ = -1;

@@ -46,17 +46,59 @@ const std::string& RunScriptSuffix() {
     return suffix;
 }
 
+std::string RandomHex() {
+    static std::mt19937_64 random = [] {
+        std::random_device device;
+        std::seed_seq seed{device(), device(), device(), device()};
+        return std::mt19937_64(seed);
+    }();
+    char text[40];
+    std::snprintf(text, sizeof text, "%016llx%016llx", static_cast<unsigned long long>(random()),
+                  static_cast<unsigned long long>(random()));
+    return text;
+}
+
+// What reconfigures a document's bridge when functions are bound later; pages never see it.
+const std::string& BridgeSecret() {
+    static const std::string secret = RandomHex();
+    return secret;
+}
+
 std::string BridgeScript(const std::vector<Binding>& bindings) {
-    nlohmann::json names = nlohmann::json::array(), replyOnly = nlohmann::json::array();
+    nlohmann::json names = nlohmann::json::array(), replyOnly = nlohmann::json::array(),
+                   runOnly = nlohmann::json::array();
     for (const auto& b : bindings) {
         names.push_back(b.name);
         if (b.replyOnly) replyOnly.push_back(b.name);
+        if (b.runOnly) runOnly.push_back(b.name);
     }
     auto text = [](const nlohmann::json& j) {
         return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     };
-    return std::string("(") + engine_bridge_js + ")(" + text(names) + "," + text(replyOnly) + ");" +
-           RunScriptSuffix();
+    return std::string("(") + engine_bridge_js + ")(" + text(names) + "," + text(replyOnly) + "," +
+           text(runOnly) + "," + text(BridgeSecret()) + ");" + RunScriptSuffix();
+}
+
+// Hands the run's token to the bridge of the frame and of the top window (where scripts
+// reach the bound functions), on the script's first line so that line numbers stay.
+std::string RunPrefix(const std::string& token) {
+    std::string call = ".__qirlenBridge.run('" + BridgeSecret() + "','" + token + "')}catch(e){}";
+    return "try{window" + call + "try{window.top" + call;
+}
+
+// A call as the bridge sends it: [token, name, [type, text]...].
+struct BridgeCall {
+    std::string token, name;
+    nlohmann::json args = nlohmann::json::array();
+};
+
+std::optional<BridgeCall> ReadCall(const nlohmann::json& payload) {
+    if (!payload.is_array() || payload.size() < 2 || !payload[0].is_string() ||
+        !payload[1].is_string())
+        return std::nullopt;
+    BridgeCall call{payload[0].get<std::string>(), payload[1].get<std::string>()};
+    for (size_t i = 2; i < payload.size(); ++i) call.args.push_back(payload[i]);
+    return call;
 }
 
 // The closure scope of the bridge, where `answer` lives.
@@ -77,10 +119,15 @@ jsValue Engine::Run(View& view, wkeWebFrameHandle frame, const std::string& utf8
     std::string frameId = FrameOfHandle(view, frame);
     auto context = view.contexts.find(frameId);
     if (frameId.empty() || context == view.contexts.end()) return values_.Undefined();
+    // The view's own earlier calls, held while another view's script ran, go first: its
+    // page may even be waiting at a pause for one of them.
+    DeliverHeldBridgeMessages(view);
+    std::string token = RandomHex();
     nlohmann::json params = {
         // Named as the bridge is, so that the debugger does not skip the bridge's pause when
         // the optimiser has inlined the bridge into this script.
-        {"expression", (inClosure ? "(function(){\n" + utf8 + "\n})()" : utf8) + RunScriptSuffix()},
+        {"expression", RunPrefix(token) + (inClosure ? "(function(){\n" + utf8 + "\n})()" : utf8) +
+                           RunScriptSuffix()},
         {"contextId", context->second},
         {"returnByValue", true},
         {"userGesture", true},
@@ -88,6 +135,7 @@ jsValue Engine::Run(View& view, wkeWebFrameHandle frame, const std::string& utf8
     std::string session = view.session;
     ++runDepth_;
     runView_ = view.id;
+    view.runToken = token;
     CallResult r = connection_.Call(
         "Runtime.evaluate", params, session, ScriptTimeoutMs() + 3000, ScriptTimeoutMs(),
         [this, session] { connection_.Post("Runtime.terminateExecution", {}, session); });
@@ -102,11 +150,25 @@ jsValue Engine::Run(View& view, wkeWebFrameHandle frame, const std::string& utf8
     }
     if (!view.pendingBridgePayload.empty()) {
         DeliverUnansweredCall(view);
+        view.runToken.clear();
         return values_.Undefined();  // the script went on without an answer: it failed
     }
+    view.runToken.clear();
     if (!r.ok || r.result.contains("exceptionDetails")) return values_.Undefined();
     view.lastRunFailed = false;
     return values_.FromRemote(r.result["result"]);
+}
+
+void Engine::DeliverHeldBridgeMessages(View& view) {
+    while (view.deferredBridgeMessages > 0) {
+        auto held = std::find_if(pending_.begin(), pending_.end(), [&](const Pending& p) {
+            return p.view == view.id && p.heldBridgeMessage;
+        });
+        if (held == pending_.end()) break;
+        Pending next = std::move(*held);
+        pending_.erase(held);
+        next.fn(view);
+    }
 }
 
 // A reply-only call goes on at once; the native function runs when its message arrives,
@@ -115,28 +177,29 @@ jsValue Engine::Run(View& view, wkeWebFrameHandle frame, const std::string& utf8
 void Engine::OnBridgeMessage(View& view, const std::string& payload) {
     // A call still parked never paused: its page was inside another page's pause.
     if (!view.pendingBridgePayload.empty()) DeliverUnansweredCall(view);
-    nlohmann::json call = ParseLenient(payload);
+    nlohmann::json message = ParseLenient(payload);
     // Reply-only calls come gathered: [[call, call, ...]].
-    if (call.is_array() && call.size() == 1 && call[0].is_array()) {
-        for (const auto& one : call[0]) CallBound(view, one);
+    if (message.is_array() && message.size() == 1 && message[0].is_array()) {
+        for (const auto& one : message[0]) CallBound(view, one);
         return;
     }
-    if (call.is_array() && !call.empty() && call[0].is_string()) {
-        std::string name = call[0].get<std::string>();
-        auto b = std::find_if(bindings_.begin(), bindings_.end(),
-                              [&](const Binding& x) { return x.name == name; });
-        if (b != bindings_.end() && b->replyOnly) {
-            CallBound(view, call);
-            return;
-        }
+    std::optional<BridgeCall> call = ReadCall(message);
+    if (!call) return;  // not a call: nothing will pause for it
+    auto b = std::find_if(bindings_.begin(), bindings_.end(),
+                          [&](const Binding& x) { return x.name == call->name; });
+    if (b != bindings_.end() && b->replyOnly) {
+        CallBound(view, message);
+        return;
     }
+    // A refused call is dropped now: parked, it would count against the run in progress.
+    if (b != bindings_.end() && !Accepts(view, *b, call->token)) return;
     view.pendingBridgePayload = payload;
 }
 
 void Engine::Bind(const std::string& name, jsNativeFunction fn, void* param, unsigned argCount,
-                  bool replyOnly) {
+                  bool replyOnly, bool runOnly) {
     std::erase_if(bindings_, [&](const Binding& b) { return b.name == name; });
-    bindings_.push_back({name, fn, param, argCount, replyOnly});
+    bindings_.push_back({name, fn, param, argCount, replyOnly, runOnly});
     for (auto& [id, view] : views_) EnableBridge(*view);
 }
 
@@ -225,21 +288,36 @@ void Engine::DeliverUnansweredCall(View& view) {
     CallBound(view, payload);
 }
 
+// Run-only functions take the calls of the view's run in progress (made under its token),
+// and, while the host asks for them, the page's calls between runs.
+bool Engine::Accepts(View& view, const Binding& binding, const std::string& token) {
+    if (!binding.runOnly) return true;
+    if (view.acceptBetweenRuns) return true;
+    if (!view.runToken.empty() && token == view.runToken) return true;
+    ++view.droppedCalls;
+    ++droppedCalls_;
+    return false;
+}
+
+int64_t Engine::DroppedCalls(const View* view) const {
+    return view ? view->droppedCalls : droppedCalls_;
+}
+
 std::optional<nlohmann::json> Engine::CallBound(View& view, const nlohmann::json& payload) {
-    if (!payload.is_array() || payload.empty() || !payload[0].is_string()) return std::nullopt;
-    std::string name = payload[0].get<std::string>();
+    std::optional<BridgeCall> call = ReadCall(payload);
+    if (!call) return std::nullopt;
     auto binding = std::find_if(bindings_.begin(), bindings_.end(),
-                                [&](const Binding& b) { return b.name == name; });
+                                [&](const Binding& b) { return b.name == call->name; });
     if (binding == bindings_.end() || !binding->fn) return std::nullopt;
+    if (!Accepts(view, *binding, call->token)) return std::nullopt;
     size_t mark = values_.Mark();
     ExecState state{view.id, {}};
-    for (size_t i = 1; i < payload.size(); ++i)
-        state.args.push_back(values_.FromBridge(payload[i]));
+    for (const auto& arg : call->args) state.args.push_back(values_.FromBridge(arg));
     callStack_.push_back(std::move(state));
     auto es = reinterpret_cast<jsExecState>(kCallStateBase +
                                             static_cast<intptr_t>(callStack_.size() - 1));
-    Binding call = *binding;  // the list may change while the function runs
-    jsValue answer = call.fn(es, call.param);
+    Binding bound = *binding;  // the list may change while the function runs
+    jsValue answer = bound.fn(es, bound.param);
     callStack_.pop_back();
     std::optional<nlohmann::json> argument;
     if (values_.Get(answer).type != JSTYPE_UNDEFINED) argument = values_.ToArgument(answer);

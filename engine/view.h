@@ -124,6 +124,11 @@ struct View {
 
     // bound calls: the arguments the page sent just before it paused
     std::string pendingBridgePayload;
+    // the token of the script run in progress in this view (empty between runs); run-only
+    // functions accept calls made under it
+    std::string runToken;
+    bool acceptBetweenRuns = false;
+    int64_t droppedCalls = 0;  // calls into run-only functions refused
     // bridge messages held back while another view's script ran; later ones queue behind
     int deferredBridgeMessages = 0;
 

@@ -138,11 +138,7 @@ enum {
 };
 /* Key flags: the modifier state rides in WKE_SHIFT, WKE_CONTROL and WKE_ALT (where Windows
  * would ask GetKeyState), beside the key message's own bits. */
-enum {
-    WKE_ALT = 0x20,
-    WKE_EXTENDED = 0x0100,
-    WKE_REPEAT = 0x4000
-};
+enum { WKE_ALT = 0x20, WKE_EXTENDED = 0x0100, WKE_REPEAT = 0x4000 };
 
 /* ---- callbacks ---------------------------------------------------------------------- */
 typedef jsValue (*jsNativeFunction)(jsExecState es, void* param);
@@ -244,8 +240,24 @@ WKE_API void wkeJsBindFunction(const char* name, jsNativeFunction fn, void* para
 /* For a function that always returns undefined: its calls are delivered in order with all
  * others and before the run that made them returns, but the page does not wait for each. */
 #define WKE_JS_BIND_REPLY_ONLY 1u
+/* For a function only the host's own runs may call: a call is accepted only from the script
+ * run in progress in its view (wkeRunJsByFrame, wkeRunJSW), or while the view accepts calls
+ * between runs (wkeAcceptCallsBetweenRuns). Others (the page's own timers and handlers
+ * between runs, other views) are dropped and counted; such a call never waits for an
+ * answer: the page gets undefined. Bound names are fixed on the page's window: the page can
+ * neither replace nor delete them. Every run starts with a statement of the engine's on its
+ * first line, so a "use strict" at the head of a script run outside a closure is no
+ * directive (put it inside a function). */
+#define WKE_JS_BIND_RUN_ONLY 2u
 WKE_API void wkeJsBindFunctionEx(const char* name, jsNativeFunction fn, void* param,
                                  unsigned int argCount, unsigned int flags);
+/* While open, the view's run-only functions also accept its page's calls between runs: for
+ * a host that waits for an answer the page gives later, in its own time. */
+WKE_API void wkeAcceptCallsBetweenRuns(wkeWebView view, bool open);
+/* How many calls into run-only functions were dropped: for one view, or (view 0) for all. */
+WKE_API int64_t wkeDroppedBoundCalls(wkeWebView view);
+/* The view whose page made the call into a bound function (0 outside such a call). */
+WKE_API wkeWebView jsGetWebView(jsExecState es);
 WKE_API int jsArgCount(jsExecState es);
 WKE_API jsValue jsArg(jsExecState es, int index);
 WKE_API jsType jsTypeOf(jsValue v);

@@ -1,5 +1,6 @@
 #include "locate/locator_expression.h"
 
+#include <string_view>
 #include <vector>
 
 #include "locate/script_literal.h"
@@ -12,6 +13,12 @@ extern "C" const char locate_dom_by_position_js[];
 namespace locate {
 
 const char kMissingElementTail[] = "\r\nif(l_Object==null){window.top.Elementundefined();}";
+const char kLocatedGuard[] = "\r\nl_Object=window.__qirlenBridge.located(l_Object,window);";
+
+std::string IndexGuard(const std::string& listExpression, int32_t index) {
+    return "\r\nif(!window.__qirlenBridge.within(" + listExpression + "," + std::to_string(index) +
+           ")){l_Object=null;}";
+}
 
 namespace {
 
@@ -36,10 +43,10 @@ std::string Quoted(const std::string& text) {
 // "expression" and "All": attribute==value, split at the first "==".
 std::string AttributeMatch(const char* definitions, const std::string& text, int32_t index) {
     size_t at = text.find("==");
-    if (at == std::string::npos) return "var l_Object = {}";
+    if (at == std::string::npos) return std::string("var l_Object = {}") + kLocatedGuard;
     return std::string(definitions) + "var l_Object = findElementAll('" +
            Quoted(text.substr(0, at)) + "','" + Quoted(text.substr(at + 2)) + "'," +
-           std::to_string(index) + ");" + kMissingElementTail;
+           std::to_string(index) + ");" + kLocatedGuard + kMissingElementTail;
 }
 
 std::vector<std::string> SplitAtSemicolons(const std::string& text) {
@@ -62,7 +69,7 @@ std::string Coordinates(const std::string& text) {
         body += "\r\nvar l_Object = GetDomByPosition(" + pieces[0] + "," + pieces[1] + ")";
     else
         body += "\r\nvar l_Object = null";
-    return body + kMissingElementTail;
+    return body + kLocatedGuard + kMissingElementTail;
 }
 
 }  // namespace
@@ -71,16 +78,24 @@ std::string LocatorExpression(const std::string& kind, const std::string& text, 
     for (const ListKind& k : kDocumentKinds) {
         if (kind != k.kind) continue;
         std::string body = k.lookup + Quoted(text) + "')";
-        if (k.indexed) body += "[" + std::to_string(index) + "]";
-        return body + kMissingElementTail;
+        if (k.indexed) {
+            // The same lookup again, for its length.
+            constexpr std::string_view kDeclaration = "var l_Object = ";
+            std::string list = body.substr(kDeclaration.size());
+            body += "[" + std::to_string(index) + "]" + IndexGuard(list, index);
+        }
+        return body + kLocatedGuard + kMissingElementTail;
     }
     if (kind == "expression") return AttributeMatch(locate_find_in_element_walk_js, text, index);
     if (kind == "All") return AttributeMatch(locate_find_in_document_all_js, text, index);
     if (kind == "XPath")
         return std::string(locate_xpath_lookup_js) + "\r\nvar l_Object = _x('" + Quoted(text) +
-               "')[" + std::to_string(index) + "]" + kMissingElementTail;
+               "')[" + std::to_string(index) + "]" +
+               IndexGuard("_x('" + Quoted(text) + "')", index) + kLocatedGuard +
+               kMissingElementTail;
     if (kind == "coordinates") return Coordinates(text);
-    return kMissingElementTail;  // "EnterElement" and unknown kinds: the l_Object already there
+    // "EnterElement" and unknown kinds: the l_Object already there
+    return std::string(kLocatedGuard) + kMissingElementTail;
 }
 
 }  // namespace locate

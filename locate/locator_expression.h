@@ -9,6 +9,15 @@ namespace locate {
 // The tail every expression ends with (but "expression"/"All" without "==").
 extern const char kMissingElementTail[];
 
+// Guards between the lookup and the tail, checked with what the engine's bridge took before
+// the page's scripts ran. The located guard stops the run unless the frame keeps the
+// operations' variables as plain writable values and `l_Object` holds a real element or
+// nothing (the empty object of an attribute match that found nothing loses its prototype).
+extern const char kLocatedGuard[];
+// Clears `l_Object` unless `index` lies within the list `listExpression` gives: past the
+// end, an indexed read would fall through to whatever the page put on the prototypes.
+std::string IndexGuard(const std::string& listExpression, int32_t index);
+
 // The expression for a kind, text and index, with no side effects. For "coordinates" the
 // page must have GetNowFrameId in its frames (see BuildLocatorExpression). Caller texts are
 // escaped for the string literals they go in; an unknown kind gives the tail alone.

@@ -53,7 +53,7 @@ bool Act(WebAutomation& web, const Locator& locator, const std::string& fragment
 bool Supply(WebAutomation& web, const Locator& locator, const std::string& property,
             const std::string& value) {
     if (!web.GetView() || !automation::Api().wkeRunJsByFrame) return false;
-    automation::Bridge().valueToSupply = value;
+    automation::SuppliedValue supplied(web.GetView(), value);
     return Act(web, locator,
                "\r\nl_Object." + property + "=window.top.Getvalue(" + ViewNumber(web) + ");");
 }

@@ -33,7 +33,7 @@ bool ReadProperty(WebAutomation& web, const Locator& locator, const std::string&
 bool Act(WebAutomation& web, const Locator& locator, const std::string& fragment,
          const std::string& before = "");
 // Hands `value` to the page through valueToSupply and assigns it to l_Object.<property>.
-// The value stays in valueToSupply afterwards.
+// Only this operation's run can fetch it, and it is gone when the operation returns.
 bool Supply(WebAutomation& web, const Locator& locator, const std::string& property,
             const std::string& value);
 

@@ -125,13 +125,9 @@ bool WebAutomation::SetElementChecked(const std::string& kind, const std::string
                "\r\nl_Object.checked=" + ops::Word(checked) + ";");
 }
 
-// Callers get their value back from valueToSupply only for the markup setters.
 bool WebAutomation::SetElementValue(const std::string& kind, const std::string& text,
                                     const std::string& value, int32_t index, FrameId frame) {
-    if (!view_) return false;
-    bool done = ops::Supply(*this, {kind, text, index, frame}, "value", value);
-    Bridge().valueToSupply.clear();
-    return done;
+    return ops::Supply(*this, {kind, text, index, frame}, "value", value);
 }
 
 bool WebAutomation::ElementVisible(const std::string& kind, const std::string& text,
@@ -169,7 +165,6 @@ QIRLEN_PROPERTY_READER(GetElementOuterText, "outerText")
 QIRLEN_PROPERTY_READER(GetElementOuterHTML, "outerHTML")
 #undef QIRLEN_PROPERTY_READER
 
-// The markup and text setters leave their value in valueToSupply.
 #define QIRLEN_PROPERTY_SETTER(Operation, property)                                         \
     bool WebAutomation::Operation(const std::string& kind, const std::string& text,         \
                                   const std::string& value, int32_t index, FrameId frame) { \

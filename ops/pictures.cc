@@ -83,8 +83,15 @@ std::vector<uint8_t> WebAutomation::GetElementImage(const locate::Locator& locat
                                      "window.top.GetAttributeBack(canvas.toDataURL());        });",
                                      true},
                                     {true, ops::Html2CanvasScript()});
-    // A missing element or a failed run never answers: no point waiting for it.
-    if (outcome == Outcome::kDone) WaitForReply(waitCount);
+    // A missing element or a failed run never answers: no point waiting for it. The answer
+    // comes after the run, so the view's page may call the bridge between runs meanwhile.
+    if (outcome == Outcome::kDone) {
+        auto accept =
+            LookupEntry<decltype(&::wkeAcceptCallsBetweenRuns)>("wkeAcceptCallsBetweenRuns");
+        if (accept) accept(view_, true);
+        WaitForReply(waitCount);
+        if (accept) accept(view_, false);
+    }
     return PictureBytes(outcome);
 }
 

@@ -169,9 +169,16 @@ TEST_F(Automation, GetvalueHandsTheValueToThePageUnquoted) {
     Bridge().valueToSupply.clear();
     Run("window.top.GetAttributeBack('[' + window.top.Getvalue(" + handle + ") + ']');");
     EXPECT_EQ(Bridge().attributeReply, "[]");
-    Bridge().valueToSupply = Gbk("他说：\"你好\"\r\n第二行 'x' \\n");
-    Run("window.top.GetAttributeBack(window.top.Getvalue(" + handle + "));");
-    EXPECT_EQ(Bridge().attributeReply, Bridge().valueToSupply);
+    const std::string value = Gbk("他说：\"你好\"\r\n第二行 'x' \\n");
+    {
+        automation::SuppliedValue supplied(view_, value);
+        Run("window.top.GetAttributeBack(window.top.Getvalue(" + handle + "));");
+        EXPECT_EQ(Bridge().attributeReply, value);
+        // Asked with another view's handle, the page gets nothing.
+        Run("window.top.GetAttributeBack('[' + window.top.Getvalue(" + handle + "1) + ']');");
+        EXPECT_EQ(Bridge().attributeReply, "[]");
+    }
+    EXPECT_EQ(Bridge().valueToSupply, "");
 }
 
 TEST_F(Automation, FramesAreNumberedAndFound) {
@@ -289,10 +296,11 @@ TEST_F(Automation, APageStoppingInItsOwnDebuggerStatementsGetsEveryAnswer) {
         if (web_.GetReadyState() != "complete") ++wrong;
         if (web_.GetScrollTop() != 40) ++wrong;
         // What a value setter does: the page fetches the value through "Getvalue".
-        Bridge().valueToSupply = Gbk("值 ") + std::to_string(i);
-        Run("document.getElementById('i').value = window.top.Getvalue(" +
-            std::to_string(reinterpret_cast<intptr_t>(view_)) + ");");
-        Bridge().valueToSupply.clear();
+        {
+            automation::SuppliedValue supplied(view_, Gbk("值 ") + std::to_string(i));
+            Run("document.getElementById('i').value = window.top.Getvalue(" +
+                std::to_string(reinterpret_cast<intptr_t>(view_)) + ");");
+        }
         Run("window.top.GetAttributeBack(document.getElementById('i').value);");
         if (Bridge().attributeReply != Gbk("值 ") + std::to_string(i)) ++wrong;
     }

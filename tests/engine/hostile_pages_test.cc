@@ -45,6 +45,24 @@ jsValue Note(jsExecState es, void*) {
     return jsUndefined();
 }
 
+// Bound run-only: only the host's own runs may reach them.
+std::vector<Call> guardedCalls;
+jsValue Guarded(jsExecState es, void*) {
+    std::string text = jsToString(es, jsArg(es, 0));
+    guardedCalls.push_back({ViewOf(es), text});
+    return jsString(es, ("ok:" + text).c_str());
+}
+jsValue GuardedNote(jsExecState es, void*) {
+    guardedCalls.push_back({ViewOf(es), jsToString(es, jsArg(es, 0))});
+    return jsUndefined();
+}
+
+int Count(const std::vector<Call>& list, const std::string& text) {
+    int n = 0;
+    for (const auto& c : list) n += c.text == text;
+    return n;
+}
+
 bool SharedRenderer() {
     const char* args = std::getenv("QIRLEN_CHROMIUM_ARGS");
     return args && std::string(args).find("--renderer-process-limit=1") != std::string::npos;
@@ -60,12 +78,25 @@ class HostilePages : public ::testing::Test {
     static void SetUpTestSuite() {
         wkeJsBindFunction("Echo", Echo, nullptr, 1);
         wkeJsBindFunctionEx("Note", Note, nullptr, 1, WKE_JS_BIND_REPLY_ONLY);
+        wkeJsBindFunctionEx("Guarded", Guarded, nullptr, 1, WKE_JS_BIND_RUN_ONLY);
+        wkeJsBindFunctionEx("GuardedNote", GuardedNote, nullptr, 1,
+                            WKE_JS_BIND_RUN_ONLY | WKE_JS_BIND_REPLY_ONLY);
         server_ = new HttpServer([](const HttpRequest& r) {
             HttpResponse page;
             if (r.path == "/stops-itself")  // the anti-debugging loop of many video sites
                 page.body =
                     "<p>x</p><script>setInterval(function(){debugger;},20);"
                     "setInterval(function(){(function(){}).constructor('debugger')();},7);"
+                    "</script>";
+            else if (r.path == "/intruder")  // calls the run-only functions on its own
+                page.body =
+                    "<p>intruder</p><script>window.ticks=0;window.answered=0;"
+                    "var raw=Object.getOwnPropertyDescriptor(window,'__qirlenCall');"
+                    "window.rawFixed=!!raw&&raw.writable===false&&raw.configurable===false;"
+                    "setInterval(function(){window.ticks++;window.top.GuardedNote('page');"
+                    // the protocol binding itself, with a made-up token
+                    "window.__qirlenCall(JSON.stringify(['forged','Guarded',['string','page']]));"
+                    "if(window.top.Guarded('page')!==undefined)window.answered++;},1);"
                     "</script>";
             else if (r.path == "/chatty")  // calls the bound functions all the time
                 page.body =
@@ -77,7 +108,10 @@ class HostilePages : public ::testing::Test {
         });
     }
     static void TearDownTestSuite() { delete server_; }
-    void SetUp() override { calls.clear(); }
+    void SetUp() override {
+        calls.clear();
+        guardedCalls.clear();
+    }
     void TearDown() override {
         for (wkeWebView v : views_) wkeDestroyWebWindow(v);
     }
@@ -168,6 +202,73 @@ TEST_F(HostilePages, AnotherViewsCallsNeverLandInsideARunAndArriveAfterIt) {
             EXPECT_EQ(std::stoi(others[k].substr(5)), std::stoi(others[k - 2].substr(5)) + 1);
         }
     }
+}
+
+// Run-only functions answer the host's runs in the page's own view and nothing else: the
+// page's timers, in that view and another, are dropped and counted, never answered and
+// never held at a pause (the page's timers go on), whether or not the views share a
+// renderer; the names cannot be replaced or deleted by the page.
+TEST_F(HostilePages, RunOnlyFunctionsTakeOnlyTheRunsOfTheirView) {
+    wkeWebView mine = NewView("/intruder");
+    wkeWebView other = NewView("/intruder");
+    auto ticks = [](wkeWebView v) { return std::atoi(Eval(v, "return window.ticks").c_str()); };
+    std::mt19937 random(5);
+    int wrong = 0;
+    for (int i = 0; i < 150; ++i) {
+        HostWork(random);
+        if (i % 5 == 0) PumpFor(3);
+        size_t before = guardedCalls.size();
+        std::string n = std::to_string(i);
+        std::string got = Eval(
+            mine, "window.top.GuardedNote('n" + n + "'); return window.top.Guarded('" + n + "');");
+        std::vector<std::string> during;
+        for (size_t k = before; k < guardedCalls.size(); ++k)
+            during.push_back(std::to_string(guardedCalls[k].view) + ":" + guardedCalls[k].text);
+        std::vector<std::string> expected = {std::to_string(Id(mine)) + ":n" + n,
+                                             std::to_string(Id(mine)) + ":" + n};
+        bool lost = SharedRenderer() && got == "undefined";
+        if ((got != "ok:" + n && !lost) || during != expected) {
+            if (++wrong < 5) ADD_FAILURE() << i << " got " << got << ", " << during.size();
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    int before = ticks(other);
+    ASSERT_TRUE(PumpUntil([&] { return ticks(other) > before + 20 && ticks(mine) > 20; }, 5000));
+    EXPECT_EQ(Count(guardedCalls, "page"), 0);
+    EXPECT_EQ(Eval(mine, "return window.answered"), "0");
+    EXPECT_EQ(Eval(other, "return window.answered"), "0");
+    EXPECT_GT(wkeDroppedBoundCalls(mine), 20);
+    EXPECT_GT(wkeDroppedBoundCalls(other), 20);
+    EXPECT_GE(wkeDroppedBoundCalls(nullptr),
+              wkeDroppedBoundCalls(mine) + wkeDroppedBoundCalls(other));
+    // Nor can it take the protocol binding the bridge sends through: it is fixed before the
+    // page's first script.
+    EXPECT_EQ(Eval(mine, "return window.rawFixed"), "true");
+    EXPECT_EQ(Eval(mine,
+                   "window.Guarded = function(){ return 'mine'; };"
+                   "try { delete window.GuardedNote; } catch (e) {}"
+                   "var d = Object.getOwnPropertyDescriptor(window, 'Guarded');"
+                   "return [typeof window.GuardedNote, d.writable, d.configurable,"
+                   " window.Guarded('x')].join();"),
+              "function,false,false,ok:x");
+}
+
+// A host waiting for an answer the page gives in its own time opens the view to its page's
+// calls between runs, and closes it again.
+TEST_F(HostilePages, AViewOpenedBetweenRunsTakesItsPagesCallsUntilClosed) {
+    wkeWebView view = NewView("/intruder");
+    PumpFor(20);
+    EXPECT_EQ(Count(guardedCalls, "page"), 0);
+    wkeAcceptCallsBetweenRuns(view, true);
+    EXPECT_TRUE(PumpUntil([&] { return Count(guardedCalls, "page") > 10; }, 5000));
+    wkeAcceptCallsBetweenRuns(view, false);
+    PumpFor(20);  // what was already on its way
+    int seen = Count(guardedCalls, "page");
+    int64_t dropped = wkeDroppedBoundCalls(view);
+    EXPECT_TRUE(PumpUntil([&] { return wkeDroppedBoundCalls(view) > dropped + 10; }, 5000));
+    EXPECT_EQ(Count(guardedCalls, "page"), seen);
+    // The page never waited at a pause: the calls it made while open went out unanswered.
+    EXPECT_EQ(Eval(view, "return window.answered"), "0");
 }
 
 // Thousands of random bridge payloads, sent through the page's raw binding, and random

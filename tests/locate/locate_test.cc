@@ -37,8 +37,13 @@ std::string Gbk(const char* utf8) {
 
 // ---- the expression text, without a page ----------------------------------------------
 
-TEST(LocatorExpression, EveryKindGivesItsBodyAndTail) {
-    const std::string tail = kMissingElementTail;
+TEST(LocatorExpression, EveryKindGivesItsBodyGuardsAndTail) {
+    const std::string guard = locate::kLocatedGuard;
+    const std::string tail = guard + kMissingElementTail;
+    auto indexed = [](const std::string& list, int index) {
+        return "var l_Object = " + list + "[" + std::to_string(index) + "]" +
+               locate::IndexGuard(list, index);
+    };
     struct Row {
         const char* kind;
         const char* text;
@@ -47,23 +52,27 @@ TEST(LocatorExpression, EveryKindGivesItsBodyAndTail) {
     } rows[] = {
         {"getElementById", "a", 3, "var l_Object = document.getElementById('a')" + tail},
         {"getElementsByClassName", "a b", 2,
-         "var l_Object = document.getElementsByClassName('a b')[2]" + tail},
-        {"getElementsByTagName", "p", -1,
-         "var l_Object = document.getElementsByTagName('p')[-1]" + tail},
-        {"getElementsByName", "q", 0, "var l_Object = document.getElementsByName('q')[0]" + tail},
+         indexed("document.getElementsByClassName('a b')", 2) + tail},
+        {"getElementsByTagName", "p", -1, indexed("document.getElementsByTagName('p')", -1) + tail},
+        {"getElementsByName", "q", 0, indexed("document.getElementsByName('q')", 0) + tail},
         {"querySelectorAll", "div > p", 1,
-         "var l_Object = document.querySelectorAll('div > p')[1]" + tail},
-        {"expression", "name", 0, "var l_Object = {}"},
-        {"All", "plain text", 4, "var l_Object = {}"},
+         indexed("document.querySelectorAll('div > p')", 1) + tail},
+        {"expression", "name", 0, "var l_Object = {}" + guard},
+        {"All", "plain text", 4, "var l_Object = {}" + guard},
         {"xpath", "//p", 0, tail},  // kinds are case-sensitive
         {"EnterElement", "ignored", 0, tail},
         {"nonsense", "", 0, tail},
     };
     for (const auto& r : rows) EXPECT_EQ(LocatorExpression(r.kind, r.text, r.index), r.expected);
+    EXPECT_EQ(locate::IndexGuard("_x('//p')", 3),
+              "\r\nif(!window.__qirlenBridge.within(_x('//p'),3)){l_Object=null;}");
+    EXPECT_TRUE(LocatorExpression("XPath", "//p", 3)
+                    .ends_with("\r\nvar l_Object = _x('//p')[3]" +
+                               locate::IndexGuard("_x('//p')", 3) + tail));
 }
 
 TEST(LocatorExpression, AttributeMatchesSplitAtTheFirstDoubleEquals) {
-    const std::string tail = kMissingElementTail;
+    const std::string tail = locate::kLocatedGuard + std::string(kMissingElementTail);
     auto endsWith = [](const std::string& s, const std::string& end) {
         return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
     };
@@ -81,7 +90,7 @@ TEST(LocatorExpression, AttributeMatchesSplitAtTheFirstDoubleEquals) {
 }
 
 TEST(LocatorExpression, CoordinatesTakeTwoScriptNumbersOrLocateNothing) {
-    const std::string tail = kMissingElementTail;
+    const std::string tail = locate::kLocatedGuard + std::string(kMissingElementTail);
     auto body = [](const std::string& text) {
         std::string e = LocatorExpression("coordinates", text, 9);
         size_t at = e.rfind("\r\nvar l_Object");
@@ -100,9 +109,9 @@ TEST(LocatorExpression, CallerTextsReachTheLiteralEscaped) {
     EXPECT_EQ(EscapeForScriptLiteral("x</script>"), "x<\\/script>");
     // A GBK character whose trail byte is a backslash stays one character.
     EXPECT_EQ(EscapeForScriptLiteral("\x95\x5C'"), "\x95\x5C\\'");
-    EXPECT_EQ(
-        LocatorExpression("getElementById", "it's", 0),
-        "var l_Object = document.getElementById('it\\'s')" + std::string(kMissingElementTail));
+    EXPECT_EQ(LocatorExpression("getElementById", "it's", 0),
+              "var l_Object = document.getElementById('it\\'s')" +
+                  std::string(locate::kLocatedGuard) + kMissingElementTail);
 }
 
 // ---- on pages -------------------------------------------------------------------------

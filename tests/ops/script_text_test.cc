@@ -254,10 +254,11 @@ TEST_F(ScriptText, NamesThatWouldBeScriptAreRefusedWithoutRunning) {
     EXPECT_EQ(Calls(), before);
 }
 
-TEST_F(ScriptText, ValuesGoThroughTheSlotAndOnlyTheValueSetterEmptiesIt) {
+TEST_F(ScriptText, ValuesGoThroughTheSlotAndEverySetterEmptiesIt) {
     const std::string value = platform::Utf8ToGbk("它's \"q\" \\ \r\n");
     web_.SetElementInnerHTML("getElementById", "t", value);
-    EXPECT_EQ(Bridge().valueToSupply, value);
+    EXPECT_EQ(Bridge().valueToSupply, "");
+    EXPECT_EQ(Bridge().valueView, nullptr);
     EXPECT_EQ(Last().script.find("它"), std::string::npos);
     web_.SetElementValue("getElementById", "t", value);
     EXPECT_EQ(Bridge().valueToSupply, "");

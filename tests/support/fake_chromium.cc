@@ -33,13 +33,15 @@ void Garbage(const std::string& session) {
     Send(json{{"method", "Target.detachedFromTarget"}, {"params", {{"sessionId", 5}}}}.dump());
 }
 
-// A call into a bound function whose arguments arrive in shapes the page never sends.
+// A call into a bound function (no run token: the function takes calls at any time) whose
+// arguments arrive in shapes the page never sends.
 void OddBridgeCall(const std::string& session) {
     auto event = [&](const char* method, json params) {
         Send(json{{"method", method}, {"sessionId", session}, {"params", params}}.dump());
     };
-    event("Runtime.bindingCalled", {{"name", "__qirlenCall"},
-                                    {"payload", "[\"Probe\", 5, {\"a\":1}, [\"number\"], [1,2]]"}});
+    event("Runtime.bindingCalled",
+          {{"name", "__qirlenCall"},
+           {"payload", "[\"\", \"Probe\", 5, {\"a\":1}, [\"number\"], [1,2]]"}});
     event("Debugger.paused",
           {{"callFrames", {{{"functionName", "__qirlenBridgeCall"}, {"callFrameId", "c1"}}}}});
     event("Runtime.bindingCalled", {{"name", "__qirlenCall"}, {"payload", "[[[["}});
