@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     // What a value setter does: one call that hands a value to the page.
     std::string setter = "document.title = window.top.Getvalue(" +
                          std::to_string(reinterpret_cast<intptr_t>(view)) + ");";
-    automation::Bridge().valueToSupply = "value";
+    automation::SuppliedValue supplied(view, "value");
     Stats valueCall = Measure(runs, [&] { automation::RunScript(view, 1, setter, false); });
     std::printf("qirlen automation benchmarks (page with 10 frames)\n");
     Print("engine: raw wkeRunJsByFrame(\"1\") round trip", runs, raw);
