@@ -1,23 +1,8 @@
 // Scripts the host runs for itself in an isolated world of a frame's document: the document
 // is shared with the page, its script globals and built-ins are not.
-#include <cstdlib>
-
 #include "engine/api_guard.h"
 
 namespace engine {
-namespace {
-
-// As long as a page script may run (QIRLEN_SCRIPT_TIMEOUT_MS, default 6000).
-int HostScriptTimeoutMs() {
-    static int ms = [] {
-        const char* text = std::getenv("QIRLEN_SCRIPT_TIMEOUT_MS");
-        int v = text ? std::atoi(text) : 0;
-        return v > 0 ? v : 6000;
-    }();
-    return ms;
-}
-
-}  // namespace
 
 jsValue Engine::RunInHostWorld(View& view, wkeWebFrameHandle frame, const std::string& utf8,
                                bool inClosure) {
@@ -42,7 +27,7 @@ jsValue Engine::RunInHostWorld(View& view, wkeWebFrameHandle frame, const std::s
     ++runDepth_;
     runView_ = 0;
     CallResult r = connection_.Call(
-        "Runtime.evaluate", params, session, HostScriptTimeoutMs() + 3000, HostScriptTimeoutMs(),
+        "Runtime.evaluate", params, session, ScriptTimeoutMs() + 3000, ScriptTimeoutMs(),
         [this, session] { connection_.Post("Runtime.terminateExecution", {}, session); });
     --runDepth_;
     if (!r.ok || r.result.contains("exceptionDetails")) return values_.Undefined();

@@ -262,6 +262,10 @@ std::string NumberedDownloadName(const std::string& name, int n);
 // The host's char* texts are GBK (code page 936), like every text of the program; the
 // engine works in UTF-8. What does not convert becomes U+FFFD; the rest goes through.
 std::string HostText(const char* text);
+
+// How long a script may run before it is stopped (QIRLEN_SCRIPT_TIMEOUT_MS, default 6000;
+// the time spent in bound native functions does not count).
+int ScriptTimeoutMs();
 // The few char* texts that the engine's interface takes as UTF-8, made valid.
 std::string Utf8Text(const char* text);
 

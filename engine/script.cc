@@ -9,11 +9,6 @@
 extern "C" const char engine_bridge_js[];
 
 namespace engine {
-namespace {
-
-constexpr const char* kBridgeBinding = "__qirlenCall";
-constexpr const char* kBridgeFunction = "__qirlenBridgeCall";
-constexpr intptr_t kCallStateBase = 1 << 20;
 
 // How long a script may run before it is stopped (the time spent in bound native
 // functions does not count).
@@ -25,6 +20,12 @@ int ScriptTimeoutMs() {
     }();
     return ms;
 }
+
+namespace {
+
+constexpr const char* kBridgeBinding = "__qirlenCall";
+constexpr const char* kBridgeFunction = "__qirlenBridgeCall";
+constexpr intptr_t kCallStateBase = 1 << 20;
 
 // The bridge's own script carries this name; every other script, the page's and the host's
 // alike, is skipped by the debugger, so that only the bridge's pause ever stops a page. A
