@@ -192,3 +192,25 @@ TEST_F(BridgePages, PageObjectsInPlaceOfAnElementAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// The guards stand on the bridge of each document: frames the page writes itself (a blank
+// frame filled by document.write, a srcdoc frame) must have it too, or every operation in
+// them would fail.
+TEST_F(BridgePages, OperationsWorkInFramesThePageWroteItself) {
+    hostile::Local().Serve(
+        "/written-frames",
+        "<iframe id=a></iframe><iframe srcdoc=\"<p id=s class=k>srcdoc</p>\"></iframe>"
+        "<script>var d=document.getElementById('a').contentDocument;"
+        "d.open();d.write('<p id=w class=k>written</p>');d.close();</script>");
+    LoadUrl(hostile::Local().Url(hostile::kShareHost, "/written-frames"), 3);
+    std::vector<int32_t> frames;
+    ASSERT_EQ(web_.GetFrameIds(frames), 3);
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(web_.GetElementId("getElementsByClassName", "k", 0, frames[1]), "w");
+    EXPECT_EQ(web_.GetElementId("getElementsByClassName", "k", 0, frames[2]), "s");
+    EXPECT_TRUE(web_.ClickElement("getElementById", "w", 0, frames[1]));
+}
+
+}  // namespace
