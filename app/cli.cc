@@ -3,9 +3,11 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -40,7 +42,8 @@ constexpr const char* kHelp =
     "Exit status: 0 address found; 1 no display for the window; 2 the page has no stream,\n"
     "the live has ended, or there is no such quality; 3 the text holds no share link; 4 the\n"
     "page did not load in time, failed to load, or the browser could not run; 5 the platform\n"
-    "asks for a verification; 64 wrong usage.\n"
+    "asks for a verification; 6 the answer could not be written to standard output (a full\n"
+    "disk, say); 64 wrong usage.\n"
     "\n"
     "Environment: QIRLEN_PLAYER_HOST (the online player's host), QIRLEN_CHROMIUM (the browser),\n"
     "QIRLEN_CHROMIUM_ARGS (extra browser switches).\n";
@@ -89,6 +92,14 @@ std::string EngineFailure() {
     const hostctl::EngineEntries& e = hostctl::Engine();
     const char* why = e.wkeEngineFailure ? e.wkeEngineFailure() : "";
     return why ? why : "";
+}
+
+// A browser that never answered did not start, whenever its end was noticed.
+std::string BrowserFailureLine(const std::string& why) {
+    const hostctl::EngineEntries& e = hostctl::Engine();
+    bool answered = e.wkeEngineEverAnswered && e.wkeEngineEverAnswered();
+    return std::string("qirlen: the browser ") +
+           (answered ? "stopped: " : "could not be started: ") + why;
 }
 
 // One line on standard error; nothing in it (a page's text included) breaks the line or
@@ -212,6 +223,13 @@ int Report(const StreamWorkflow& workflow, const std::string& message, const Cli
         PrintList(workflow);
     else
         std::printf("%s\n", workflow.streamAddress().c_str());
+    // The answer is what the caller runs us for: one that did not reach standard output (a
+    // full disk, a closed file) is a failure, not a success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        Say(std::string("qirlen: the answer could not be written to standard output: ") +
+            std::strerror(errno));
+        return kCliWriteFailed;
+    }
     if (auto expiry = workflow.streamExpiry()) Say("valid until " + LocalTimeText(*expiry));
     if (o.copy) CopyToDesktopClipboard(workflow.streamAddress());
     return kCliSuccess;
@@ -227,7 +245,7 @@ int Fetch(const CliOptions& o) {
     }
     const hostctl::EngineEntries& e = hostctl::Engine();
     if (std::string why = EngineFailure(); !why.empty()) {
-        Say("qirlen: the browser could not be started: " + why);
+        Say(BrowserFailureLine(why));
         return kCliLoadFailed;
     }
     CliPage page;
@@ -254,7 +272,7 @@ int Fetch(const CliOptions& o) {
     if (state.message)
         code = Report(workflow, *state.message, o);
     else if (std::string why = EngineFailure(); !why.empty())
-        Say("qirlen: the browser stopped: " + why);
+        Say(BrowserFailureLine(why));
     else if (state.loadFailed)
         Say("qirlen: the page did not load: " + state.reason);
     else

@@ -11,6 +11,7 @@ enum CliExit {
     kCliWrongLink = 3,
     kCliLoadFailed = 4,    // the load failed, no page arrived in time, or no browser
     kCliVerification = 5,  // the platform asks to prove a person is there
+    kCliWriteFailed = 6,   // the answer could not be written to standard output
     kCliUsage = 64,
 };
 

@@ -39,6 +39,10 @@ const char* wkeEngineFailure(void) {
     return Engine::Get().failure().c_str();
 }
 
+bool wkeEngineEverAnswered(void) {
+    return Engine::Get().everAnswered();
+}
+
 bool wkeLastRunFailed(wkeWebView handle) {
     return WithView(handle, true, [](View& v) { return v.lastRunFailed; });
 }

@@ -65,6 +65,7 @@ class Engine {
     int closedPopups() const { return closedPopups_; }
     // Why the engine has no browser (it could not start or it died); empty while it works.
     const std::string& failure() const { return failure_; }
+    bool everAnswered() const { return started_; }
     Connection& connection() { return connection_; }
     ValueTable& values() { return values_; }
 

@@ -222,6 +222,10 @@ WKE_API bool wkeLastRunFailed(wkeWebView view);
  * text while it works. The engine also prints it on stderr unless QIRLEN_ENGINE_QUIET is set
  * (for a host that tells its user itself). */
 WKE_API const char* wkeEngineFailure(void);
+/* Whether the browser has answered the engine at least once: with a failure, false means it
+ * never started (it exited, or could not run, before its first answer), true that it stopped
+ * later. */
+WKE_API bool wkeEngineEverAnswered(void);
 WKE_API jsValue wkeRunJSW(wkeWebView view, const char16_t* script);
 /* Runs a UTF-8 script in a world of the frame's document that is the host's alone: it sees
  * the document (its elements, their text and attributes) but none of the page's script

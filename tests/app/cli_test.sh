@@ -81,9 +81,16 @@ check "a wrong link answers before the browser" "$([ $? = 3 ] && ! grep -q brows
 # No browser: one line that names the cause.
 QIRLEN_CHROMIUM=/nonexistent/chromium "$bin/qirlen" --cli "$room/iRNBho6/" >"$out" 2>"$err"
 check "no browser" "$([ $? = 4 ] && [ "$(wc -l <"$err")" = 1 ] && grep -q 'the browser could not be started: Chromium not found' "$err" && echo ok)" "$(cat "$err")"
-# A browser that dies: one line that names the cause.
-QIRLEN_CHROMIUM=/bin/false "$bin/qirlen" --cli "$room/iRNBho6/" >"$out" 2>"$err"
-check "a dying browser" "$([ $? = 4 ] && [ "$(cat "$err")" = "qirlen: the browser stopped: Chromium exited with status 1" ] && echo ok)" "$(cat "$err")"
+# A browser that exits before it ever answered did not start, however soon that is noticed.
+for _ in 1 2 3; do
+    QIRLEN_CHROMIUM=/bin/false "$bin/qirlen" --cli "$room/iRNBho6/" >"$out" 2>"$err"
+    check "a browser that exits at once" "$([ $? = 4 ] && [ "$(cat "$err")" = "qirlen: the browser could not be started: Chromium exited with status 1" ] && echo ok)" "$(cat "$err")"
+done
+# An answer that cannot be written is no success, in any form.
+for form in "" --json --list; do
+    "$bin/qirlen" --cli "$room/iRNBho6/" $form >/dev/full 2>"$err"
+    check "an answer to a full disk $form" "$([ $? = 6 ] && grep -q 'could not be written to standard output' "$err" && echo ok)" "$(cat "$err")"
+done
 # The window without a display: one line, no abort.
 "$bin/qirlen" >"$out" 2>"$err"
 check "no display" "$([ $? = 1 ] && [ "$(cat "$err")" = "qirlen: no display; use qirlen --cli LINK" ] && echo ok)" "$(cat "$err")"
