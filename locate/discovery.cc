@@ -29,8 +29,8 @@ const Template kById{
     "我是需要替换的ID",
     "var CssSelector = new CssSelectorGenerator;\r\nvar ID = \"我是需要替换的ID\";\r\nvar l_Dom = "
     "document.getElementById(ID);\r\nvar Frames = 我是当前框架;\r\n"
-    "window.top.GetElementInformation(ID,l_Dom.innerText , l_Dom.outerHTML, l_Dom.nodeName, "
-    "l_Dom.className, Frames, CssSelector.getSelector(l_Dom));\r\n"};
+    "if (l_Dom) window.top.GetElementInformation(ID,l_Dom.innerText , l_Dom.outerHTML, "
+    "l_Dom.nodeName, l_Dom.className, Frames, CssSelector.getSelector(l_Dom));\r\n"};
 const Template kByClassName{
     "我是需要替换的ClassName",
     std::string("var CssSelector = new CssSelectorGenerator;\r\nvar ClassName = "
@@ -54,25 +54,35 @@ std::string Gbk(const char* utf8) {
     return platform::Utf8ToGbk(utf8);
 }
 
+// A frame whose run failed (a getter threw, the frame went away) fails the whole search: a
+// list that silently lacks that frame's elements would look complete. A frame without the
+// id is not a failure: the template reports nothing there.
 bool Discover(WebAutomation& web, const Template& kind, const std::string& value,
               std::vector<ElementInfo>& list, FrameId only) {
     if (!web.GetView() || !Api().wkeRunJsByFrame) return false;
     Bridge().elementInfoList.clear();
     const std::string generator = locate_css_selector_generator_js;
-    const std::string filled = locate::ReplaceAll(Gbk(kind.text.c_str()), Gbk(kind.placeholder),
-                                                  locate::EscapeForScriptLiteral(value));
+    const std::string text = Gbk(kind.text.c_str());
+    const std::string escaped = locate::EscapeForScriptLiteral(value);
+    bool allRan = true;
     auto search = [&](FrameId frame) {
-        RunScript(
-            web.GetView(), frame,
-            generator + locate::ReplaceAll(filled, Gbk(kFramePlaceholder), std::to_string(frame)),
-            false);
+        if (!allRan) return;
+        // The frame number goes in first: the caller's value may spell either placeholder.
+        std::string numbered =
+            locate::ReplaceAll(text, Gbk(kFramePlaceholder), std::to_string(frame));
+        allRan = RunScript(web.GetView(), frame,
+                           generator + locate::ReplaceAll(numbered, Gbk(kind.placeholder), escaped),
+                           false);
     };
     if (only == WebAutomation::kAllFrames)
         locate::InEveryFrame(web, search);
     else
         search(only);
-    list = Bridge().elementInfoList;
-    return true;
+    if (allRan)
+        list = Bridge().elementInfoList;
+    else
+        list.clear();
+    return allRan;
 }
 
 }  // namespace

@@ -12,6 +12,17 @@ function readXPath(element) {
     if (element == doc.documentElement) {
         return "/" + element.tagName.toLowerCase();
     }
+    // An element outside the HTML namespace (inline SVG, MathML) is not matched by a plain
+    // name test in an HTML document; it is named by its local name, counted among the
+    // siblings that the same test matches.
+    if (element.namespaceURI != "http://www.w3.org/1999/xhtml") {
+        var name = element.localName;
+        var position = 1;
+        for (var s = element.previousElementSibling; s; s = s.previousElementSibling) {
+            if (s.localName == name) position++;
+        }
+        return readXPath(element.parentNode) + "/*[local-name()='" + name + "'][" + position + "]";
+    }
     var ix = 1;
     var siblings = element.parentNode.childNodes;
     for (var i = 0; i < siblings.length; i++) {

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include "automation/web_automation.h"
 #include "ops/api_hook.h"
@@ -78,10 +79,16 @@ std::optional<std::u16string> ReadableFile(const std::string& gbkPath) {
     return platform::Utf8ToUtf16(path.string());
 }
 
+// When the click did not happen the answer is taken back and the diversion is left as it
+// was found: otherwise the next file input anyone opens would silently receive the file.
 bool ClickWithAnswer(WebAutomation& web, const locate::Locator& locator, std::u16string answer) {
-    ops::PendingFileAnswer() = std::move(answer);
+    const bool wasDiverted = ops::FileDialogHook().Installed();
+    std::u16string previous = std::exchange(ops::PendingFileAnswer(), std::move(answer));
     ops::FileDialogHook().Install("comdlg32.dll", "GetOpenFileNameW", ops::AnswerFileDialog);
-    return ops::Act(web, locator, "\r\nl_Object.click();");
+    if (ops::Act(web, locator, "\r\nl_Object.click();")) return true;
+    ops::PendingFileAnswer() = std::move(previous);
+    if (!wasDiverted) ops::FileDialogHook().Remove();
+    return false;
 }
 
 }  // namespace

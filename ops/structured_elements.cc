@@ -79,12 +79,14 @@ ElementRect WebAutomation::GetBoundingRect(const std::string& kind, const std::s
     ElementRect& rect = Bridge().elementRect;
     rect = {};
     if (!view_) return rect;
-    locate::RunElementOperation(
+    Outcome outcome = locate::RunElementOperation(
         *this, {kind, text, index, frame},
         {"",
          "\r\nvar l_Rect=l_Object.getBoundingClientRect();\r\nwindow.top.GetElementRect("
          "l_Rect.bottom,l_Rect.height,l_Rect.left,l_Rect.right,l_Rect.top,l_Rect.width);",
          false});
+    // Whatever reached the bridge before the run failed is not the element's rectangle.
+    if (outcome != Outcome::kDone) rect = {};
     return rect;
 }
 

@@ -33,14 +33,18 @@ bool ListTyped(WebAutomation& web, const TypedList& kind, bool mark,
     list.clear();
     Bridge().elementInfoList.clear();
     const std::string markText = platform::Utf8ToGbk(kind.markText);
+    // A frame whose run failed (a getter threw) fails the list: its elements would be
+    // missing from a list that looks complete.
+    bool allRan = true;
     locate::InEveryFrame(web, [&](FrameId frame) {
-        RunScript(web.GetView(), frame,
-                  web.BuildTypedListScript(kind.tagName, kind.typeFilter, mark, kind.attributeName,
-                                           markText, frame),
-                  true);
+        if (!allRan) return;
+        allRan = RunScript(web.GetView(), frame,
+                           web.BuildTypedListScript(kind.tagName, kind.typeFilter, mark,
+                                                    kind.attributeName, markText, frame),
+                           true);
     });
-    list = Bridge().elementInfoList;
-    return true;
+    if (allRan) list = Bridge().elementInfoList;
+    return allRan;
 }
 
 }  // namespace

@@ -137,6 +137,11 @@ const char kFixture[] = R"(<!doctype html><html><head><meta name=m charset=utf-8
   document.body.appendChild(cn);
 </script></body></html>)";
 
+const char kForeign[] = R"(<!doctype html><body><p>x</p>
+<svg id=pic><g></g><g><circle r=1></circle><rect></rect><circle r=2></circle></g></svg>
+<div><svg><circle r=3></circle></svg><svg><circle r=4></circle></svg></div>
+<math><mi>a</mi><mo>+</mo><mi>b</mi></math></body>)";
+
 class Locate : public testsupport::PageView {
   protected:
     static void SetUpTestSuite() {
@@ -163,6 +168,8 @@ class Locate : public testsupport::PageView {
                     "<!doctype html><body style='margin:0'><div style='height:3000px'></div>"
                     "<a id=low style='position:absolute;left:0;top:2000px;width:50px;"
                     "height:20px'>low</a></body>";
+            else if (r.path == "/foreign")  // inline SVG and MathML among HTML
+                page.body = kForeign;
             else if (r.path == "/generated")
                 page.body = GeneratedPage();
             else
@@ -295,6 +302,32 @@ TEST_F(Locate, ReadersGiveAddressesThatLocateTheElementAgain) {
     EXPECT_TRUE(web_.ElementExists("querySelectorAll", span)) << span;
 }
 
+// A plain name step matches only HTML elements; SVG and MathML are named by local name.
+TEST_F(Locate, XPathsOfSvgAndMathMlElementsLocateThemAgain) {
+    Load("/foreign");
+    struct Row {
+        const char* tag;
+        int index;
+        const char* xpath;
+    } rows[] = {
+        {"circle", 1, "//*[@id=\"pic\"]/*[local-name()='g'][2]/*[local-name()='circle'][2]"},
+        {"circle", 3, "/html/body/div[1]/*[local-name()='svg'][2]/*[local-name()='circle'][1]"},
+        {"mi", 1, "/html/body/*[local-name()='math'][1]/*[local-name()='mi'][2]"},
+    };
+    for (const auto& r : rows) {
+        std::string xpath = web_.GetElementXPath("getElementsByTagName", r.tag, r.index);
+        EXPECT_EQ(xpath, r.xpath);
+        std::string same = Ask("window.top.GetAttributeBack(document.evaluate('" +
+                               locate::EscapeForScriptLiteral(xpath) +
+                               "', document, null, 9, null).singleNodeValue === "
+                               "document.getElementsByTagName('" +
+                               r.tag + "')[" + std::to_string(r.index) + "]);");
+        EXPECT_EQ(same, "true") << xpath;
+    }
+    // HTML steps stay as they were.
+    EXPECT_EQ(web_.GetElementXPath("getElementsByTagName", "div"), "/html/body/div[1]");
+}
+
 TEST_F(Locate, MarkingFlashesABorderAndGivesTheStyleBack) {
     Load("/");
     Ask("document.getElementById('second').style.color = 'green';");
@@ -356,6 +389,43 @@ TEST_F(Locate, DiscoveryListsEveryFrameInOrder) {
     list.assign(1, ElementInfo{});
     EXPECT_FALSE(none.FindElementsByTagName("p", list));
     EXPECT_EQ(list.size(), 1u);  // left as it was
+}
+
+// The caller's value is data: a value that spells the frame placeholder is searched as it is.
+TEST_F(Locate, DiscoverySearchesForTheCallersValueVerbatim) {
+    Load("/");
+    Ask(
+        Gbk("var e = document.createElement('em'); e.id = e.className = '我是当前框架';"
+            "e.textContent = 'p'; document.body.appendChild(e);"
+            "var one = document.createElement('em'); one.id = one.className = '1';"
+            "one.textContent = 'one'; document.body.appendChild(one);"));
+    std::vector<ElementInfo> list;
+    ASSERT_TRUE(web_.FindElementsById(Gbk("我是当前框架"), list));
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].id, Gbk("我是当前框架"));
+    EXPECT_EQ(list[0].innerText, "p");
+    ASSERT_TRUE(web_.FindElementsByClassName(Gbk("我是当前框架"), list, 1));
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].id, Gbk("我是当前框架"));
+}
+
+// A getter that throws while the elements are reported leaves a list that only looks
+// complete: the operation fails and hands back nothing.
+TEST_F(Locate, DiscoveryWhoseRunThrowsFailsWithAnEmptyList) {
+    Load("/frames", 3);
+    Ask("Object.defineProperty(document.querySelector('.box'), 'className',"
+        "{get: function () { throw new Error('no'); }});");
+    std::vector<ElementInfo> list;
+    EXPECT_FALSE(web_.FindElementsByClassName("box", list));
+    EXPECT_TRUE(list.empty());
+    list.assign(1, ElementInfo{});
+    EXPECT_FALSE(web_.FindElementsByClassName("box", list, 1));
+    EXPECT_TRUE(list.empty());
+    // Another frame is unaffected; an id that no frame holds is nothing found, not a failure.
+    ASSERT_TRUE(web_.FindElementsByClassName("box", list, 3));
+    EXPECT_EQ(list.size(), 1u);
+    ASSERT_TRUE(web_.FindElementsById("nothing", list));
+    EXPECT_TRUE(list.empty());
 }
 
 // Every selector that discovery and GetElementSelector give, and every XPath of

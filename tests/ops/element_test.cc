@@ -315,6 +315,19 @@ TEST_F(Elements, EachTypedListFindsItsKindInEveryFrame) {
         << "an unmarked list changes nothing";
 }
 
+// A getter that throws while a frame reports its elements: the list would lack them and
+// still look complete, so the operation fails and hands back nothing.
+TEST_F(Elements, ATypedListWhoseRunThrowsFailsWithAnEmptyList) {
+    Load("/mixed", 2);
+    Ask("Object.defineProperty(document.getElementById('a2'), 'innerText',"
+        "{get: function () { throw new Error('no'); }});");
+    std::vector<ElementInfo> list(1);
+    EXPECT_FALSE(web_.ListLinks(false, list));
+    EXPECT_TRUE(list.empty());
+    ASSERT_TRUE(web_.ListCheckBoxes(false, list));  // the other kinds still list
+    EXPECT_EQ(Ids(list), "c1@1 ");
+}
+
 TEST_F(Elements, MarksNumberPerFrameOnceAndKeepStateAndHandlers) {
     Load("/mixed", 2);
     std::vector<ElementInfo> list;
@@ -405,6 +418,11 @@ TEST_F(Elements, RectanglesAreTruncatedViewportNumbers) {
     EXPECT_EQ(r.top, -3);
     EXPECT_EQ(r.bottom, 2);
     r = web_.GetBoundingRect(id, "nothing");
+    EXPECT_EQ(r.left + r.top + r.right + r.bottom + r.width + r.height, 0);
+    // Numbers that reached the bridge from a run that then threw are not a rectangle.
+    Ask("document.getElementById('frac').getBoundingClientRect = function () {"
+        "  window.top.GetElementRect(9, 9, 9, 9, 9, 9); throw new Error('no'); };");
+    r = web_.GetBoundingRect(id, "frac");
     EXPECT_EQ(r.left + r.top + r.right + r.bottom + r.width + r.height, 0);
 }
 

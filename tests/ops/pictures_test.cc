@@ -359,13 +359,25 @@ TEST_F(FileInputs, ASingleFileInputTakesTheFirstFile) {
     EXPECT_FALSE(ops::FileDialogHook().Installed());
 }
 
-TEST_F(FileInputs, AMissingElementLeavesTheAnswerForTheNextChooser) {
+// A failed operation prepares nothing: the next chooser anyone opens asks as usual.
+TEST_F(FileInputs, AMissingElementLeavesNothingForTheNextChooser) {
+    EXPECT_FALSE(web_.SetFileInputPath({"getElementById", "nothing"}, Path("d1/c.txt")));
+    EXPECT_FALSE(web_.SetFileInputPaths({"getElementById", "nothing"}, {Path("d1/a.txt")}));
+    EXPECT_TRUE(ops::PendingFileAnswer().empty());
+    EXPECT_FALSE(ops::FileDialogHook().Installed());
+    EXPECT_EQ(platform::CurrentOpenFileDialog(), Original);
+    ASSERT_TRUE(web_.ClickElement("getElementById", "one"));
+    EXPECT_TRUE(testsupport::PumpHostLoop([] { return originalCalls == 1; }, 3000));
+    EXPECT_EQ(Page("document.getElementById('one').files.length"), "0");
+}
+
+// A diversion that an earlier operation left waiting for its dialog is kept as it was.
+TEST_F(FileInputs, AFailedOperationKeepsAnEarlierDiversion) {
+    ASSERT_TRUE(web_.SetFileInputPath({"getElementById", "one"}, ""));
+    ASSERT_TRUE(testsupport::PumpHostLoop([] { return originalCalls == 1; }, 3000));
     EXPECT_FALSE(web_.SetFileInputPath({"getElementById", "nothing"}, Path("d1/c.txt")));
     EXPECT_TRUE(ops::FileDialogHook().Installed());
-    EXPECT_FALSE(ops::PendingFileAnswer().empty());
-    ASSERT_TRUE(web_.ClickElement("getElementById", "one"));
-    EXPECT_EQ(Read(1), "c.txt=7:charlie");
-    EXPECT_FALSE(ops::FileDialogHook().Installed());
+    EXPECT_EQ(ops::PendingFileAnswer(), std::u16string(1, u'\0'));
 }
 
 TEST_F(FileInputs, AFileThatIsNotThereIsNeverOffered) {
