@@ -28,6 +28,16 @@ TEST(CodePage, ChineseRoundTripsThroughEveryForm) {
     EXPECT_EQ(GbkToUtf16(""), u"");
 }
 
+// Latin-1 characters that GBK has take its two-byte form, never the single byte they have
+// in Latin-1 (which the decoder would read as the start of another character).
+TEST(CodePage, Latin1CharactersGbkHasTakeTwoBytes) {
+    EXPECT_EQ(Utf16ToGbk(u"\u00B7\u00D7\u00F7\u00B0"), "\xA1\xA4\xA1\xC1\xA1\xC2\xA1\xE3");
+    EXPECT_EQ(GbkToUtf16("\xA1\xA4\xA1\xC1"), u"\u00B7\u00D7");
+    EXPECT_EQ(Utf8ToGbk("a\u00B7b"),
+              "a\xA1\xA4"
+              "b");
+}
+
 TEST(CodePage, CharactersGbkCannotHoldBecomeQuestionMarks) {
     EXPECT_EQ(Utf16ToGbk(u"a😀b"), "a?b");                             // one mark for the whole pair
     EXPECT_EQ(Utf16ToGbk(u"ก中文"), "?" + kGbkChinese);               // Thai is not in GBK
