@@ -87,10 +87,11 @@ TEST_F(ScriptBridge, CallsReachNativeInOrderAndAnswersReachTheScript) {
     ASSERT_EQ(LoadAndWait(view_, server_->Url("/child")), WKE_LOADING_SUCCEEDED);
     std::string result = Eval(view_,
                               "var a = window.top.Echo('一', 2);"
-                              "window.top.Silent('mid');"
+                              "var s = window.top.Silent('mid');"
                               "var b = window.top.Echo('二');"
-                              "return a + '|' + b;");
-    EXPECT_EQ(result, "答:一|答:二");
+                              "return a + '|' + s + '|' + b;");
+    // A call that answers nothing gets undefined, never the answer of the call before it.
+    EXPECT_EQ(result, "答:一|undefined|答:二");
     EXPECT_EQ(calls, (std::vector<std::string>{"Echo(一,2)", "silent:mid", "Echo(二)"}));
 }
 
