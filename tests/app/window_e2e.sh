@@ -51,11 +51,12 @@ xdotool type --delay 5 "$link"
 xdotool mousemove --window "$win" 480 31 click 1   # 获取m3u8地址
 
 expected="$(printf '%s\r\n链接已复制，请用PotPlayer等软件打开链接观看直播。' "$signed")"
-for _ in $(seq 100); do
+# A loaded machine may take a while; the wait ends as soon as the clipboard holds it.
+for _ in $(seq 300); do
     got="$(timeout 2 xclip -o -selection clipboard 2>/dev/null || true)"
     [ "$got" = "$expected" ] && { echo "clipboard holds the stream address and the sentence"; rm -rf "$work"; exit 0; }
     sleep 0.2
 done
-echo "clipboard after 20 s: $(printf '%q' "$got")"
+echo "clipboard after 60 s: $(printf '%q' "$got")"
 rm -rf "$work"
 exit 1

@@ -81,7 +81,7 @@ TEST_F(Window, StartUpMakesTheViewPassForAPhone) {
     };
     // The blank page was reloaded with the new settings, before any link was loaded.
     EXPECT_TRUE(
-        WaitFor([&] { return eval("return navigator.userAgent") == app::kPhoneUserAgent; }, 5000));
+        WaitFor([&] { return eval("return navigator.userAgent") == app::kPhoneUserAgent; }));
     EXPECT_EQ(
         eval("return [navigator.platform, navigator.maxTouchPoints, screen.width, screen.height,"
              " screen.availWidth, screen.availHeight, 'ontouchstart' in window].join()"),
