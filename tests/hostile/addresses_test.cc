@@ -10,6 +10,7 @@
 #include "platform/codepage.h"
 #include "platform/sinks.h"
 #include "tests/hostile/hostile_site.h"
+#include "tests/hostile/workflow_view.h"
 #include "tests/support/page_view.h"
 
 namespace {
@@ -38,15 +39,7 @@ std::string RoomRow(const nlohmann::json& hls) {
     return "1:" + room.dump() + "\n";
 }
 
-class HostileAddresses : public testsupport::PageView, public app::StreamWorkflow::Page {
-  protected:
-    void Load(const std::string& address) override {
-        int before = loads_;
-        hostctl::Engine().wkeLoadURL(view_, address.c_str());
-        ASSERT_TRUE(testsupport::PumpHostLoop([&] { return loads_ > before; }));
-    }
-    intptr_t View() override { return reinterpret_cast<intptr_t>(view_); }
-};
+class HostileAddresses : public hostile::WorkflowView {};
 
 // The workflow of the window and the command line: what a page offers as its stream but is
 // no web address is the failure of a room without a stream; nothing is shown as an address,

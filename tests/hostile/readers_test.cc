@@ -8,6 +8,7 @@
 #include "app/stream_workflow.h"
 #include "app/texts.h"
 #include "tests/hostile/hostile_site.h"
+#include "tests/hostile/workflow_view.h"
 #include "tests/support/page_view.h"
 
 namespace {
@@ -49,17 +50,18 @@ TEST(HostileReaders, APageWithoutARoomCannotAnswerForTheReaders) {
         const char* path;
         std::string page;
     } cases[] = {
-        {"/r7/stringify/", HtmlPage("<p>no room here</p>",
-                                "JSON.stringify = function () { return '" + forgedRoom + "'; };")},
+        {"/r7/stringify/",
+         HtmlPage("<p>no room here</p>",
+                  "JSON.stringify = function () { return '" + forgedRoom + "'; };")},
         {"/r7/query-all/", HtmlPage("<p>no room here</p>",
-                                "document.querySelectorAll = function () {"
-                                " return [{innerHTML: '<video src=\"" +
-                                    kForgedAddress + "\">'}]; };")},
+                                    "document.querySelectorAll = function () {"
+                                    " return [{innerHTML: '<video src=\"" +
+                                        kForgedAddress + "\">'}]; };")},
         {"/r7/inner-html/",
          HtmlPage(StreamElement("loading"),
-              "Object.defineProperty(Element.prototype, 'innerHTML', {get: function () {"
-              " return '<video src=\"" +
-                  kForgedAddress + "\">'; }});")},
+                  "Object.defineProperty(Element.prototype, 'innerHTML', {get: function () {"
+                  " return '<video src=\"" +
+                      kForgedAddress + "\">'; }});")},
     };
     for (const Case& c : cases) {
         Local().Serve(c.path, c.page);
@@ -70,17 +72,7 @@ TEST(HostileReaders, APageWithoutARoomCannotAnswerForTheReaders) {
 }
 
 // The workflow of the window and the command line, on a view of the suite's browser.
-class HostileReadersInProcess : public testsupport::PageView, public app::StreamWorkflow::Page {
-  protected:
-    // Only the load is waited for: the frame count would ask the page through the bridge,
-    // which these pages may have broken too.
-    void Load(const std::string& address) override {
-        int before = loads_;
-        hostctl::Engine().wkeLoadURL(view_, address.c_str());
-        ASSERT_TRUE(testsupport::PumpHostLoop([&] { return loads_ > before; }));
-    }
-    intptr_t View() override { return reinterpret_cast<intptr_t>(view_); }
-};
+class HostileReadersInProcess : public hostile::WorkflowView {};
 
 // A real room whose page then breaks the built-ins a reader in its world leans on.
 TEST_F(HostileReadersInProcess, ARoomIsReadWhateverThePageReplaced) {
