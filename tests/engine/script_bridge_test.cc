@@ -215,9 +215,11 @@ TEST_F(ScriptBridge, BigValuesFromThePageDoNotPileUp) {
         nullptr, 1, WKE_JS_BIND_REPLY_ONLY);
     Eval(view_, "window.big = 'x'.repeat(4 << 20); return 1;");
     size_t before = ResidentMegabytes();
-    for (int i = 0; i < 6; ++i)
+    // A run that a busy machine stops at the script limit hands over fewer texts: more runs
+    // make up for it, since what counts is how many went through.
+    for (int runs = 0; seen < 24 && runs < 30; ++runs)
         Eval(view_, "for (var i = 0; i < 4; i++) window.top.Sink(window.big); return 1;");
-    EXPECT_EQ(seen, 24u);
+    EXPECT_GE(seen, 24u);
     // 24 texts of 4 MB went through; kept, they alone would hold 96 MB.
     EXPECT_LT(ResidentMegabytes(), before + 48);
 }
