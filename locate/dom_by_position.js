@@ -1,6 +1,7 @@
 // x, y: a point of this frame's document, scrolling included. The walk works in viewport
 // points throughout: this frame's scroll comes off once, and each frame element on the way
-// down takes off where its content box begins; a frame's own scroll needs nothing more,
+// down takes off where its content box begins, at the scale it is drawn (a zoom or a scale
+// transform: its box against its layout size); a frame's own scroll needs nothing more,
 // since its elementFromPoint already works in its own viewport. The element found becomes
 // `l_Object` of the frame that holds it too, so that the frame GetNowFrameId reported can
 // go on with "EnterElement".
@@ -28,8 +29,10 @@ function GetDomByPosition(x, y) {
         var style = dom.ownerDocument.defaultView.getComputedStyle(dom);
         var padLeft = parseFloat(style.paddingLeft) || 0;
         var padTop = parseFloat(style.paddingTop) || 0;
-        px = px - box.left - dom.clientLeft - padLeft;
-        py = py - box.top - dom.clientTop - padTop;
+        var scaleX = dom.offsetWidth > 0 ? box.width / dom.offsetWidth : 1;
+        var scaleY = dom.offsetHeight > 0 ? box.height / dom.offsetHeight : 1;
+        px = (px - box.left) / scaleX - dom.clientLeft - padLeft;
+        py = (py - box.top) / scaleY - dom.clientTop - padTop;
         var width = dom.clientWidth - padLeft - (parseFloat(style.paddingRight) || 0);
         var height = dom.clientHeight - padTop - (parseFloat(style.paddingBottom) || 0);
         if (px < 0 || py < 0 || px >= width || py >= height) {

@@ -144,6 +144,22 @@ TEST_F(Coordinates, ASearchFromAFrameTakesThatFramesDocumentPoint) {
     EXPECT_EQ(web_.GetLocatedFrame(), kMiddle);
 }
 
+// A frame drawn at another size, by the library's own zoom or by the page's transform, is
+// descended at that scale: both put the button's centre at 527;392 of the page.
+TEST_F(Coordinates, AZoomedOrScaledFrameIsDescendedAtItsScale) {
+    const std::string centre = "527;392";
+    Load("/");
+    ASSERT_TRUE(web_.SetZoom("0.5", kMiddle));
+    EXPECT_EQ(web_.GetElementXPath("coordinates", centre), kDeep);
+    EXPECT_EQ(web_.GetLocatedFrame(), kInner);
+
+    Load("/");
+    Ask("var f = document.getElementById('middle');"
+        "f.style.transformOrigin = '0 0'; f.style.transform = 'scale(0.5)';");
+    EXPECT_EQ(web_.GetElementXPath("coordinates", centre), kDeep);
+    EXPECT_EQ(web_.GetLocatedFrame(), kInner);
+}
+
 // A point on a frame's border is not in the frame's document: the frame element is found.
 TEST_F(Coordinates, APointOnAFramesBorderGivesTheFrameElement) {
     Load("/");
