@@ -76,10 +76,12 @@ class Coordinates : public testsupport::PageView {
 
     void Load(const std::string& path) {
         LoadUrl(server->Url(path), 3);
-        ASSERT_TRUE(testsupport::PumpHostLoop([&] {
-            return Ask("window.top.GetAttributeBack(!!document.getElementById('deep'));", kInner) ==
-                   "true";
-        }));
+        ASSERT_TRUE(testsupport::PumpHostLoop(
+            [&] {
+                return Ask("window.top.GetAttributeBack(!!document.getElementById('deep'));",
+                           kInner) == "true";
+            },
+            30000));
     }
     // Scrolls a frame and checks that it went where it was told.
     void ScrollFrame(int frame, Scroll to) {
