@@ -48,7 +48,9 @@ class WebAutomation {
                                        int32_t index = 0);
     bool ElementExists(const std::string& kind, const std::string& text, int32_t index = 0,
                        FrameId frame = 1);
-    // After a "coordinates" locator: the frame that holds the element, or -1.
+    // After a "coordinates" locator (x;y, a point of the searched frame's document, however
+    // it and its frames are scrolled): the frame that holds the element, or -1. That frame's
+    // `l_Object` is the element too, so "EnterElement" goes on with it there.
     int32_t GetLocatedFrame();
 
     // ---- discovery and marking (defined in locate/); without a frame, every frame

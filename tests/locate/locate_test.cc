@@ -433,7 +433,8 @@ TEST_F(Locate, DiscoveryWhoseRunThrowsFailsWithAnEmptyList) {
 TEST_F(Locate, SelectorsAndXPathsPickExactlyTheirElementOnALargeVariedPage) {
     Load("/generated");
     std::vector<ElementInfo> list;
-    ASSERT_TRUE(web_.FindElementsByTagName("*", list, 1));
+    ASSERT_TRUE(web_.FindElementsByTagName("*", list, 1))
+        << "the discovery run failed or was stopped at the script limit";
     ASSERT_GT(list.size(), 1000u);
     std::string selectors = "var sels = [";
     for (const auto& e : list)
