@@ -294,6 +294,12 @@ WKE_API void wkeSetNavigationToNewWindowEnable(wkeWebView view, bool enable);
 WKE_API void wkeSetLocalStorageFullPath(wkeWebView view, const char16_t* path);
 WKE_API void wkeSetCookieJarPath(wkeWebView view, const char16_t* path);
 WKE_API void wkeSetCookieEnabled(wkeWebView view, bool enable);
+/* Why the cookies or local storage kept in those directories could not be written (a full or
+ * read-only file system, say), UTF-8; the empty text while they are written. The file there
+ * keeps what it held before, and no partial file is left. The engine also says it once on
+ * stderr when a file starts failing. Several programs may share the directories: each save
+ * merges, under a lock, into what the others kept. */
+WKE_API const char* wkeStorageFailure(void);
 
 /* ---- cookies, keys, icon, input ----------------------------------------------------- */
 WKE_API const char* wkeGetCookie(wkeWebView view);
