@@ -164,15 +164,13 @@ bool UpdateKeptFile(const std::string& path,
     if (access(dir.c_str(), F_OK) != 0) MakeDirectory(dir);
     std::string failure;
     {
+        // Where the file system offers no locks, the save goes on without one: readers still
+        // see whole files, only a save running at the same moment may be lost.
         DirectoryLock lock(dir);
-        if (lock.error()) {
-            failure = Failed("lock", dir, lock.error());
-        } else {
-            RemoveOrphans(path);
-            nlohmann::json next = merge(ReadKeptFile(path));
-            failure = ReplaceFile(
-                path, next.dump(1, ' ', false, nlohmann::json::error_handler_t::replace));
-        }
+        if (!lock.error()) RemoveOrphans(path);
+        nlohmann::json next = merge(ReadKeptFile(path));
+        failure =
+            ReplaceFile(path, next.dump(1, ' ', false, nlohmann::json::error_handler_t::replace));
     }
     NoteOutcome(path, failure);
     if (why) *why = failure;
