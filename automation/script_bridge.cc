@@ -107,9 +107,14 @@ jsValue FramesCount(jsExecState c) {
 }
 
 jsValue GetElementInformation(jsExecState c) {
-    Bridge().elementInfoList.push_back(
-        {ScriptArgText(c, 0), ScriptArgText(c, 1), ScriptArgText(c, 2), ScriptArgText(c, 3),
-         ScriptArgText(c, 4), ScriptArgInt(c, 5), ScriptArgText(c, 6)});
+    ScriptBridge& bridge = Bridge();
+    if (bridge.elementInfoList.full()) return Undefined();
+    ElementInfo info{ScriptArgText(c, 0), ScriptArgText(c, 1), ScriptArgText(c, 2),
+                     ScriptArgText(c, 3), ScriptArgText(c, 4), ScriptArgInt(c, 5),
+                     ScriptArgText(c, 6)};
+    size_t bytes = info.id.size() + info.innerText.size() + info.outerHTML.size() +
+                   info.nodeName.size() + info.className.size() + info.cssSelector.size();
+    if (!bridge.elementInfoList.Add(std::move(info), bytes)) ++bridge.listsFilled;
     return Undefined();
 }
 
@@ -124,8 +129,17 @@ jsValue ScrollBack(jsExecState c) {
 }
 
 jsValue SelectBack(jsExecState c) {
-    Bridge().optionTexts.push_back(ScriptArgText(c, 0));
-    Bridge().optionValues.push_back(ScriptArgText(c, 1));
+    ScriptBridge& bridge = Bridge();
+    if (bridge.optionTexts.full()) return Undefined();
+    std::string text = ScriptArgText(c, 0), value = ScriptArgText(c, 1);
+    size_t bytes = text.size() + value.size();
+    if (bridge.optionTexts.Add(std::move(text), bytes)) {
+        bridge.optionValues.push_back(std::move(value));
+    } else {
+        bridge.optionValues.clear();
+        bridge.optionValues.shrink_to_fit();
+        ++bridge.listsFilled;
+    }
     return Undefined();
 }
 
@@ -165,9 +179,13 @@ jsValue ElementUndefined(jsExecState) {
 
 jsValue EnumResources(jsExecState c) {
     std::string kind = ScriptArgText(c, 0);
-    if (kind == "script" || kind == "CSS" || kind == "embed")
-        Bridge().resourceList.push_back(ScriptArgText(c, 1));
-    else if (kind == "frameCount")
+    if (kind == "script" || kind == "CSS" || kind == "embed") {
+        ScriptBridge& bridge = Bridge();
+        if (bridge.resourceList.full()) return Undefined();
+        std::string address = ScriptArgText(c, 1);
+        size_t bytes = address.size();
+        if (!bridge.resourceList.Add(std::move(address), bytes)) ++bridge.listsFilled;
+    } else if (kind == "frameCount")
         Bridge().frameRecordReply = ScriptArgInt(c, 1);
     return Undefined();
 }

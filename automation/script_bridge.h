@@ -18,20 +18,60 @@ struct ElementRect {
     int32_t left = 0, top = 0, right = 0, bottom = 0, width = 0, height = 0;
 };
 
+// The most text one list slot holds (GBK bytes of all its entries): a page decides how many
+// elements, options or resources it reports and how long each is.
+constexpr size_t kMaxListBytes = size_t{16} << 20;
+
+// A list slot that takes entries while their texts stay within kMaxListBytes. The entry that
+// would pass it empties the list, which then takes nothing until it is cleared: an operation
+// must not take part of a list for the whole of it.
+template <typename T>
+class BoundedList : public std::vector<T> {
+  public:
+    // Hides the vector's own: a new list starts empty and with room.
+    void clear() {
+        std::vector<T>::clear();
+        std::vector<T>::shrink_to_fit();
+        bytes_ = 0;
+        full_ = false;
+    }
+    // False when the entry did not fit, or the list is full already.
+    bool Add(T entry, size_t bytes) {
+        if (full_) return false;
+        if (bytes > kMaxListBytes - bytes_) {
+            std::vector<T>::clear();
+            std::vector<T>::shrink_to_fit();
+            full_ = true;
+            return false;
+        }
+        bytes_ += bytes;
+        this->push_back(std::move(entry));
+        return true;
+    }
+    bool full() const { return full_; }
+
+  private:
+    size_t bytes_ = 0;
+    bool full_ = false;
+};
+
 // Texts are GBK.
 struct ScriptBridge {
     std::string attributeReply;
     int32_t frameTotalReply = 0;
-    std::vector<ElementInfo> elementInfoList;
+    BoundedList<ElementInfo> elementInfoList;
     bool scriptLoaded = false;
     int32_t scrollReply = 0;
-    std::vector<std::string> optionTexts, optionValues;
+    BoundedList<std::string> optionTexts;  // their texts count for the values too
+    std::vector<std::string> optionValues;
     std::string valueToSupply;
     wkeWebView valueView = nullptr;  // whose runs may fetch valueToSupply; none: nobody
     ElementRect elementRect;
     bool elementMissing = false;
-    std::vector<std::string> resourceList;
+    BoundedList<std::string> resourceList;
     int32_t frameRecordReply = 0;
+    // How many times a list slot filled up: a run in which one did has failed.
+    uint64_t listsFilled = 0;
 };
 
 // The one set of slots of the process.

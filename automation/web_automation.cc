@@ -18,7 +18,10 @@ bool RunScript(wkeWebView view, FrameId frame, const std::string& script, bool i
                std::string_view utf8Prefix) {
     if (!Api().wkeRunJsByFrame) return false;
     std::string utf8 = std::string(utf8Prefix) + ToUtf8Script(script);
+    uint64_t filledBefore = Bridge().listsFilled;
     Api().wkeRunJsByFrame(view, frame, utf8.c_str(), inClosure);
+    // A list the page made too long is no answer either.
+    if (Bridge().listsFilled != filledBefore) return false;
     auto failed = LookupEntry<decltype(&::wkeLastRunFailed)>("wkeLastRunFailed");
     return !failed || !failed(view);
 }

@@ -186,6 +186,9 @@ class WebAutomation {
     bool DispatchEvent(const std::string& kind, const std::string& text, const std::string& type,
                        bool bubbles, bool cancelable, int32_t index = 0, FrameId frame = 1);
 
+    // Lists (discovery, typed lists, select options, page resources) hold at most
+    // kMaxListBytes of text (16 MB, GBK): a page that reports more makes the operation fail
+    // (false, or -1 for the options) with an empty list.
     // ---- typed lists (defined in ops/): every frame; `mark` numbers them in the page
     bool ListTextBoxes(bool mark, std::vector<ElementInfo>& list);
     bool ListButtons(bool mark, std::vector<ElementInfo>& list);

@@ -1,6 +1,7 @@
 // Entry points: life, windows, loading, settings and notifications of views.
 #include "engine/api_guard.h"
 #include "engine/base64.h"
+#include "engine/kept_files.h"
 #include "platform/codepage.h"
 
 using engine::Engine;
@@ -195,6 +196,12 @@ void wkeSetCookieJarPath(wkeWebView handle, const char16_t* path) {
         v.cookieJarPath = path ? path : u"";
         Engine::Get().RestoreCookies(v);
     });
+}
+
+const char* wkeStorageFailure(void) {
+    static std::string text;
+    text = engine::KeptFilesFailure();
+    return text.c_str();
 }
 
 void wkeSetCookieEnabled(wkeWebView handle, bool enable) {

@@ -1,4 +1,4 @@
-function (names, replyOnly, runOnly, secret) {
+function (names, replyOnly, runOnly, secret, maxCall) {
     'use strict';
     // Calls from page script into bound native functions. The call's arguments go out
     // through the protocol binding, then the script pauses at the debugger statement
@@ -13,6 +13,10 @@ function (names, replyOnly, runOnly, secret) {
     // script runs, and messages are built as plain strings, so that nothing the page puts
     // on a prototype (push, toJSON, an indexed accessor) sees or changes a call.
     //
+    // One call carries at most maxCall characters of message: a larger one throws a
+    // RangeError where it was made and never leaves the page, and a batch of gathered calls
+    // goes out before it would grow past that.
+    //
     // Every engine run starts by handing its bridge a token, dropped again when the run's
     // task ends; each call carries the token it was made under. Functions bound run-only
     // are accepted only under the token of the run in progress, so calls made at other
@@ -25,6 +29,7 @@ function (names, replyOnly, runOnly, secret) {
         var describeOwn = Obj.getOwnPropertyDescriptor, protoOf = Obj.getPrototypeOf;
         var ownKeys = Reflect.ownKeys, isArray = Array.isArray;
         var objectProto = Obj.prototype, toText = String, stringify = JSON.stringify;
+        var TooLarge = RangeError, callLimit = maxCall;
         var uncurry = Function.prototype.bind.bind(Function.prototype.call);
         var hasOwn = uncurry(objectProto.hasOwnProperty);
         var getter = function (proto, name) { return uncurry(describeOwn(proto, name).get); };
@@ -62,7 +67,7 @@ function (names, replyOnly, runOnly, secret) {
         var replyOnlySet = create(null), runOnlySet = create(null);
         var token = '';
         var answer;
-        var gathered = '', gatheredCount = 0, gatheredSize = 0, flushQueued = false;
+        var gathered = '', gatheredCount = 0, flushQueued = false;
         var endRun = function () { token = ''; };
         var argument = function (v) {
             var type = typeof v, text;
@@ -75,13 +80,16 @@ function (names, replyOnly, runOnly, secret) {
             } else {
                 try { text = toText(v); } catch (e) { text = '[object Object]'; }
             }
-            gatheredSize += text.length;
+            if (text.length > callLimit) throw new TooLarge('a bound call carries too much');
             return '[' + stringify(type) + ',' + stringify(text) + ']';
         };
         // [token, name, [type, text]...]
         var encode = function (name, args) {
             var call = '[' + stringify(token) + ',' + stringify(toText(name));
-            for (var i = 0; i < args.length; i++) call += ',' + argument(args[i]);
+            for (var i = 0; i < args.length; i++) {
+                call += ',' + argument(args[i]);
+                if (call.length > callLimit) throw new TooLarge('a bound call carries too much');
+            }
             return call + ']';
         };
         var flush = function () {
@@ -90,20 +98,22 @@ function (names, replyOnly, runOnly, secret) {
             var batch = gathered;
             gathered = '';
             gatheredCount = 0;
-            gatheredSize = 0;
             send('[[' + batch + ']]');
         };
         var __qirlenBridgeCall = function __qirlenBridgeCall(name, args) {
+            var call = encode(name, args);
             flush();
-            send(encode(name, args));
+            send(call);
             debugger;
             var result = answer;
             answer = undefined;
             return result;
         };
         var post = function (name, args) {
-            gathered += (gatheredCount++ ? ',' : '') + encode(name, args);
-            if (gatheredCount >= 512 || gatheredSize >= (1 << 20)) {
+            var call = encode(name, args);
+            if (gatheredCount > 0 && gathered.length + call.length > callLimit) flush();
+            gathered += (gatheredCount++ ? ',' : '') + call;
+            if (gatheredCount >= 512 || gathered.length >= (1 << 20)) {
                 flush();
             } else if (!flushQueued) {
                 flushQueued = true;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/bounds.h"
 #include "platform/codepage.h"
 
 extern "C" const char engine_title_js[];
@@ -234,7 +235,9 @@ bool Engine::AttachView(View& view) {
     Post(view, "Page.setInterceptFileChooserDialog", {{"enabled", true}});
     AddEngineBinding(view, "__qirlenTitle");
     Post(view, "Page.addScriptToEvaluateOnNewDocument",
-         {{"source", std::string(engine_title_js)}, {"worldName", kEngineWorld}});
+         {{"source",
+           "(" + std::string(engine_title_js) + ")(" + std::to_string(kMaxTitleChars) + ");"},
+          {"worldName", kEngineWorld}});
     CallResult tree = Call(view, "Page.getFrameTree");
     if (!tree.ok) return false;
     std::function<void(const nlohmann::json&, const std::string&)> add =

@@ -2,6 +2,7 @@
 #include <dlfcn.h>
 
 #include "engine/base64.h"
+#include "engine/bounds.h"
 #include "engine/engine.h"
 #include "platform/codepage.h"
 #include "platform/file_dialog.h"
@@ -25,13 +26,31 @@ wkeConsoleLevel ConsoleLevel(const std::string& type) {
     return wkeLevelLog;
 }
 
-std::string RemoteText(const nlohmann::json& remote) {
+// A string member of a protocol object, read in place (it may be as long as a page made it).
+std::string_view Member(const nlohmann::json& object, const char* key) {
+    auto it = object.find(key);
+    return it != object.end() && it->is_string()
+               ? std::string_view(it->get_ref<const std::string&>())
+               : std::string_view();
+}
+
+// An array member of a protocol object, in place; the empty array when there is none.
+const nlohmann::json& ArrayMember(const nlohmann::json& object, const char* key) {
+    static const nlohmann::json none = nlohmann::json::array();
+    auto it = object.find(key);
+    return it != object.end() && it->is_array() ? *it : none;
+}
+
+// How a console argument reads, at most `maxBytes` of it.
+std::string RemoteText(const nlohmann::json& remote, size_t maxBytes) {
     auto value = remote.find("value");
     if (value != remote.end())
-        return value->is_string() ? value->get<std::string>() : value->dump();
-    if (remote.contains("unserializableValue")) return remote.value("unserializableValue", "");
-    if (remote.value("type", "") == "undefined") return "undefined";
-    return remote.value("description", "");
+        return value->is_string() ? CutUtf8(Member(remote, "value"), maxBytes)
+                                  : CutUtf8(value->dump(), maxBytes);
+    if (remote.contains("unserializableValue"))
+        return CutUtf8(Member(remote, "unserializableValue"), maxBytes);
+    if (Member(remote, "type") == "undefined") return "undefined";
+    return CutUtf8(Member(remote, "description"), maxBytes);
 }
 
 // The open-file dialog's answer: one path, or a directory followed by file names.
@@ -166,6 +185,8 @@ void Engine::OnFileChooser(View& view, const nlohmann::json& params) {
     });
 }
 
+// A page decides how much it logs: the host is handed the head of each text, and nothing is
+// read out of a message unless a callback wants it.
 void Engine::OnConsole(View& view, const std::string& method, const nlohmann::json& params) {
     if (!view.on.console) return;
     wkeConsoleLevel level = wkeLevelError;
@@ -174,28 +195,36 @@ void Engine::OnConsole(View& view, const std::string& method, const nlohmann::js
     const nlohmann::json* trace = nullptr;
     if (method == "Runtime.consoleAPICalled") {
         level = ConsoleLevel(params.value("type", "log"));
-        for (const auto& arg : params.value("args", nlohmann::json::array()))
-            message += (message.empty() ? "" : " ") + RemoteText(arg);
+        for (const auto& arg : ArrayMember(params, "args")) {
+            if (message.size() >= kMaxConsoleMessageBytes) break;
+            if (!message.empty()) message += ' ';
+            message += RemoteText(arg, kMaxConsoleMessageBytes - message.size());
+        }
         if (params.contains("stackTrace")) trace = &params["stackTrace"];
     } else {
         const auto& details = params["exceptionDetails"];
-        message = details.contains("exception") ? RemoteText(details["exception"])
-                                                : details.value("text", "");
-        source = details.value("url", "");
+        message = details.contains("exception")
+                      ? RemoteText(details["exception"], kMaxConsoleMessageBytes)
+                      : CutUtf8(Member(details, "text"), kMaxConsoleMessageBytes);
+        source = CutUtf8(Member(details, "url"), kMaxConsoleSourceBytes);
         line = details.value("lineNumber", 0) + 1;
         if (details.contains("stackTrace")) trace = &details["stackTrace"];
     }
     if (trace) {
-        for (const auto& f : trace->value("callFrames", nlohmann::json::array())) {
+        size_t frames = 0;
+        for (const auto& f : ArrayMember(*trace, "callFrames")) {
+            std::string url = CutUtf8(Member(f, "url"), kMaxConsoleSourceBytes);
             if (source.empty()) {
-                source = f.value("url", "");
+                source = url;
                 line = f.value("lineNumber", 0) + 1;
             }
-            stack += f.value("functionName", "") + "@" + f.value("url", "") + ":" +
+            if (++frames > kMaxConsoleFrames) break;
+            stack += CutUtf8(Member(f, "functionName"), kMaxConsoleSourceBytes) + "@" + url + ":" +
                      std::to_string(f.value("lineNumber", 0) + 1) + "\n";
         }
     }
-    Queue(view, [level, message, source, line, stack](View& v) {
+    Queue(view, [level, message = std::move(message), source = std::move(source), line,
+                 stack = std::move(stack)](View& v) {
         if (!v.on.console) return;
         EngineString m(message), s(source), st(stack);
         v.on.console.fn(HandleOf(v), v.on.console.param, level, m.handle(), s.handle(), line,

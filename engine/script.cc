@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <random>
 
+#include "engine/bounds.h"
 #include "engine/engine.h"
 #include "engine/json_text.h"
 
@@ -77,7 +78,8 @@ std::string BridgeScript(const std::vector<Binding>& bindings) {
         return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     };
     return std::string("(") + engine_bridge_js + ")(" + text(names) + "," + text(replyOnly) + "," +
-           text(runOnly) + "," + text(BridgeSecret()) + ");" + RunScriptSuffix();
+           text(runOnly) + "," + text(BridgeSecret()) + "," + std::to_string(kMaxBoundCallChars) +
+           ");" + RunScriptSuffix();
 }
 
 // Hands the run's token to the bridge of the frame and of the top window (where scripts
@@ -108,6 +110,18 @@ int AnswerScope(const nlohmann::json& frame) {
     for (size_t i = 0; i < scopes.size(); ++i)
         if (scopes[i].value("type", "") == "closure") return static_cast<int>(i);
     return -1;
+}
+
+// The bridge refuses such a call in the page; only a page that reached for the protocol
+// binding itself sends one. It is dropped unread.
+void RefuseOversizedCall(size_t bytes) {
+    static bool told = false;
+    if (told) return;
+    told = true;
+    std::fprintf(stderr,
+                 "qirlen engine: a page sent a bound call of %zu bytes, more than a call may "
+                 "carry; it was dropped\n",
+                 bytes);
 }
 
 }  // namespace
@@ -367,14 +381,23 @@ void Engine::OnRuntimeEvent(View& view, const std::string& method, const nlohman
         view.contexts.clear();
     } else if (method == "Runtime.bindingCalled") {
         std::string name = params.value("name", "");
-        if (name == kBridgeBinding)
-            OnBridgeMessage(view, params.value("payload", ""));
-        else if (name == "__qirlenTitle")
-            OnTitle(view, params.value("payload", ""));
-        else if (name == "__qirlenRestored")
-            OnStorageRestored(view, params.value("payload", ""));
-        else if (name == "__qirlenHover") {
-            std::string url = params.value("payload", "");
+        // Read in place: a payload is as long as the page made it.
+        auto field = params.find("payload");
+        std::string_view payload = field != params.end() && field->is_string()
+                                       ? std::string_view(field->get_ref<const std::string&>())
+                                       : std::string_view();
+        if (name == kBridgeBinding) {
+            if (payload.size() > kMaxBridgeMessageBytes)
+                RefuseOversizedCall(payload.size());
+            else
+                OnBridgeMessage(view, std::string(payload));
+        } else if (name == "__qirlenTitle") {
+            // The watcher cuts it already; what comes on the binding is cut all the same.
+            OnTitle(view, CutUtf8(payload, 3 * kMaxTitleChars));
+        } else if (name == "__qirlenRestored") {
+            OnStorageRestored(view, std::string(payload));
+        } else if (name == "__qirlenHover") {
+            std::string url = CutUtf8(payload, kMaxHoverUrlBytes);
             Queue(view, [url](View& v) {
                 if (!v.on.mouseOverUrl) return;
                 EngineString text(url);

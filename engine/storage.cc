@@ -1,18 +1,12 @@
 // Cookies, local storage kept across runs, and the page's icon.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
 #include "engine/base64.h"
 #include "engine/engine.h"
+#include "engine/kept_files.h"
 #include "platform/codepage.h"
 
 extern "C" const char engine_restore_js[];
@@ -72,47 +66,6 @@ std::string PathFrom(const std::u16string& dir, const char* file) {
     if (d.empty()) return {};
     if (d.back() != '/') d.push_back('/');
     return d + file;
-}
-
-nlohmann::json ReadJson(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) return nullptr;
-    std::stringstream text;
-    text << in.rdbuf();
-    return nlohmann::json::parse(text.str(), nullptr, false);
-}
-
-// The kept cookies include HttpOnly and session cookies: only the user may read them. The
-// directories the engine makes for them are the user's alone too.
-void WriteJson(const std::string& path, const nlohmann::json& value) {
-    auto slash = path.find_last_of('/');
-    std::string dir = path.substr(0, slash);
-    std::string tmp = path + ".tmp";
-    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        // The directory may not exist yet: make it and try once more.
-        std::error_code ignored;
-        std::filesystem::path missing = dir;
-        std::vector<std::filesystem::path> made;
-        for (auto p = missing; !p.empty() && !std::filesystem::exists(p, ignored);
-             p = p.parent_path())
-            made.push_back(p);
-        std::filesystem::create_directories(dir, ignored);
-        for (const auto& p : made) chmod(p.c_str(), 0700);
-        fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    }
-    if (fd < 0) return;
-    fchmod(fd, 0600);  // a file left by an older version may have been readable by others
-    std::string text = value.dump(1, ' ', false, nlohmann::json::error_handler_t::replace);
-    bool written = true;
-    for (size_t done = 0; written && done < text.size();) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        written = n > 0;
-        if (written) done += static_cast<size_t>(n);
-    }
-    close(fd);
-    if (written) std::rename(tmp.c_str(), path.c_str());
 }
 
 // What is kept of local storage: a few dozen origin-under-top-level pairs, those used last;
@@ -207,18 +160,30 @@ void Engine::VisitCookies(View& view, void* param, wkeCookieVisitor visitor) {
 }
 
 // Chromium's own profile lives only as long as the engine; what the view keeps across runs
-// is written to the two directories the host names, and read back when they are named.
+// is written to the two directories the host names, and read back when they are named. Other
+// programs may keep theirs in the same directories: each save merges into what is there.
 void Engine::SaveStorage(View& view) {
     if (view.session.empty()) return;
+    double now = static_cast<double>(std::time(nullptr));
     if (std::string file = PathFrom(view.cookieJarPath, "cookies.json"); !file.empty()) {
         CallResult r = Call(view, "Storage.getCookies", {}, 5000);
-        if (r.ok) WriteJson(file, r.result.value("cookies", nlohmann::json::array()));
+        if (r.ok) {
+            nlohmann::json ours = r.result.value("cookies", nlohmann::json::array());
+            KnownCookies known = view.knownCookies;  // taken on only once it is written
+            if (UpdateKeptFile(
+                    file,
+                    [&](const nlohmann::json& kept) {
+                        return MergeCookies(kept, ours, known, now);
+                    },
+                    nullptr))
+                view.knownCookies = std::move(known);
+        }
     }
     std::string file = PathFrom(view.localStoragePath, "local_storage.json");
     if (file.empty() || view.storagePartitions.empty()) return;
-    std::vector<KeptStorage> kept = ReadKeptStorage(ReadJson(file));
+    // Read from the page first: the directory stays locked only while the file is merged.
+    std::vector<KeptStorage> fresh;
     Call(view, "DOMStorage.enable");
-    double now = static_cast<double>(std::time(nullptr));
     for (const auto& partition : view.storagePartitions) {
         nlohmann::json id = {{"isLocalStorage", true}};
         if (!partition.storageKey.empty())
@@ -229,16 +194,25 @@ void Engine::SaveStorage(View& view) {
             continue;  // a framed origin's storage is read only by its own name
         CallResult r = Call(view, "DOMStorage.getDOMStorageItems", {{"storageId", id}}, 5000);
         if (!r.ok) continue;
-        KeepStorage(kept, {partition.top, partition.origin, now,
-                           r.result.value("entries", nlohmann::json::array())});
+        fresh.push_back({partition.top, partition.origin, now,
+                         r.result.value("entries", nlohmann::json::array())});
     }
-    WriteJson(file, KeptStorageJson(kept));
+    UpdateKeptFile(
+        file,
+        [&](const nlohmann::json& saved) {
+            std::vector<KeptStorage> kept = ReadKeptStorage(saved);
+            for (const auto& entry : fresh) KeepStorage(kept, entry);
+            return KeptStorageJson(kept);
+        },
+        nullptr);
 }
 
 void Engine::RestoreCookies(View& view) {
     if (view.session.empty()) return;  // done when the view attaches
     if (std::string file = PathFrom(view.cookieJarPath, "cookies.json"); !file.empty()) {
-        nlohmann::json cookies = ReadJson(file);
+        nlohmann::json cookies = ReadKeptFile(file);
+        view.knownCookies.clear();
+        NoteKnownCookies(cookies, view.knownCookies);
         nlohmann::json params = nlohmann::json::array();
         if (cookies.is_array()) {
             for (const auto& c : cookies) {
@@ -262,7 +236,7 @@ void Engine::RestoreLocalStorage(View& view) {
     // Local storage can only be written where a page of its origin is open, so the page
     // itself puts it back, once per origin and top-level page.
     view.storageToRestore = nlohmann::json::object();
-    for (const auto& entry : ReadKeptStorage(ReadJson(file)))
+    for (const auto& entry : ReadKeptStorage(ReadKeptFile(file)))
         view.storageToRestore[entry.top + " " + entry.origin] = entry.items;
     AddEngineBinding(view, "__qirlenRestored");
     ApplyRestoreScript(view);

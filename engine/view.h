@@ -114,6 +114,9 @@ struct View {
     bool debuggerOn = false, hoverWatched = false, lifecycleOn = false;
     std::string bridgeScriptId, hoverScriptId;
     std::u16string localStoragePath, cookieJarPath;
+    // The kept cookies as this view last read or wrote them: what it changes or removes
+    // itself, against what other programs sharing the directory wrote.
+    std::map<std::string, std::string> knownCookies;
     std::vector<StoragePartition> storagePartitions;  // seen in this view, most recent last
     // "top origin" -> [[key, value]...]
     nlohmann::json storageToRestore = nlohmann::json::object();

@@ -145,6 +145,7 @@ typedef jsValue (*jsNativeFunction)(jsExecState es, void* param);
 typedef void (*wkeLoadingFinishCallback)(wkeWebView view, void* param, const wkeString url,
                                          wkeLoadingResult result, const wkeString failedReason);
 typedef void (*wkeDocumentReady2Callback)(wkeWebView view, void* param, wkeWebFrameHandle frame);
+/* Titles (here and from wkeGetTitle) are the page's first 2048 UTF-16 code units. */
 typedef void (*wkeTitleChangedCallback)(wkeWebView view, void* param, const wkeString title);
 typedef void (*wkeURLChangedCallback2)(wkeWebView view, void* param, wkeWebFrameHandle frame,
                                        const wkeString url);
@@ -253,6 +254,11 @@ WKE_API void wkeJsBindFunction(const char* name, jsNativeFunction fn, void* para
  * first line, so a "use strict" at the head of a script run outside a closure is no
  * directive (put it inside a function). */
 #define WKE_JS_BIND_RUN_ONLY 2u
+/* The most one call into a bound function carries: its name and arguments as texts, written
+ * out, in UTF-16 code units (16 Mi). A larger call is not made: it throws a RangeError where
+ * the page made it (which fails the run, unless the script catches it), and the native
+ * function is not called. */
+#define WKE_BOUND_CALL_MAX_CHARS (16u << 20)
 WKE_API void wkeJsBindFunctionEx(const char* name, jsNativeFunction fn, void* param,
                                  unsigned int argCount, unsigned int flags);
 /* While open, the view's run-only functions also accept its page's calls between runs: for
@@ -294,6 +300,12 @@ WKE_API void wkeSetNavigationToNewWindowEnable(wkeWebView view, bool enable);
 WKE_API void wkeSetLocalStorageFullPath(wkeWebView view, const char16_t* path);
 WKE_API void wkeSetCookieJarPath(wkeWebView view, const char16_t* path);
 WKE_API void wkeSetCookieEnabled(wkeWebView view, bool enable);
+/* Why the cookies or local storage kept in those directories could not be written (a full or
+ * read-only file system, say), UTF-8; the empty text while they are written. The file there
+ * keeps what it held before, and no partial file is left. The engine also says it once on
+ * stderr when a file starts failing. Several programs may share the directories: each save
+ * merges, under a lock, into what the others kept. */
+WKE_API const char* wkeStorageFailure(void);
 
 /* ---- cookies, keys, icon, input ----------------------------------------------------- */
 WKE_API const char* wkeGetCookie(wkeWebView view);

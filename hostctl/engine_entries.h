@@ -32,7 +32,7 @@
                 wkeSetString) X(wkeSetStringW) X(wkeSetUserAgent) X(wkeSetTouchEnabled)            \
                 X(wkeSetDeviceParameter) X(wkeSetDebugConfig) X(wkeSetCspCheckEnable) X(           \
                     wkeSetNpapiPluginsEnabled) X(wkeSetNavigationToNewWindowEnable)                \
-                    X(wkeSetLocalStorageFullPath) X(wkeSetCookieJarPath) X(wkeSetCookieEnabled) X( \
+                    X(wkeSetLocalStorageFullPath) X(wkeSetCookieJarPath) X(wkeSetCookieEnabled) X(wkeStorageFailure) X( \
                         wkeGetCookie) X(wkeSetCookie) X(wkeVisitAllCookie) X(wkeSetUserKeyValue)   \
                         X(wkeGetUserKeyValue) X(wkeNetGetFavicon) X(wkeFireMouseEvent) X(          \
                             wkeFireMouseWheelEvent) X(wkeFireKeyDownEvent) X(wkeFireKeyUpEvent)    \

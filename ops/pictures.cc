@@ -62,7 +62,7 @@ bool ListResources(WebAutomation& web, const char* script, std::vector<std::stri
     Bridge().resourceList.clear();
     RunScript(web.GetView(), frame, script, false);
     list = Bridge().resourceList;
-    return true;
+    return !Bridge().resourceList.full();  // more than a list holds: no answer
 }
 
 }  // namespace

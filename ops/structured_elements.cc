@@ -53,6 +53,7 @@ int32_t WebAutomation::GetSelectOptions(const std::string& kind, const std::stri
     texts = bridge.optionTexts;
     values = bridge.optionValues;
     if (outcome == Outcome::kMissing) return -2;
+    if (bridge.optionTexts.full()) return -1;  // more than a list holds: no answer
     return static_cast<int32_t>(texts.size());
 }
 

@@ -1,0 +1,154 @@
+// Pages that send the host as much as they like: a huge title, huge console messages, a huge
+// argument to a bound function, lists of thousands of large elements. The host's memory must
+// grow with what it chooses to keep, not with what the page sends. The engine runs inside
+// this process (node.so, loaded as the program loads it), so this process's peak resident
+// memory is the host's; Chromium's own processes are not counted.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "automation/script_bridge.h"
+#include "tests/hostile/hostile_site.h"
+#include "tests/support/page_view.h"
+
+namespace {
+
+using automation::Bridge;
+using testsupport::PumpHostLoop;
+
+long StatusKb(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + field.size());
+    return -1;
+}
+
+// How far the resident memory rose above where it was when this was made, at its peak.
+class PeakGrowth {
+  public:
+    PeakGrowth() {
+        std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from now
+        base_ = StatusKb("VmRSS:");
+    }
+    long Mb() const { return (StatusKb("VmHWM:") - base_) / 1024; }
+
+  private:
+    long base_ = 0;
+};
+
+class MemoryPages : public testsupport::PageView {
+  protected:
+    void Load(const std::string& path, const std::string& html) {
+        hostile::Local().Serve(path, html);
+        LoadUrl(hostile::Local().Url(hostile::kShareHost, path));
+    }
+    bool Run(const std::string& script) { return automation::RunScript(view_, 1, script, false); }
+};
+
+struct Titles {
+    int count = 0;
+    std::u16string last;
+};
+
+// A 100-million-character title reaches the host as its head, once.
+TEST_F(MemoryPages, AHugeTitleIsCutToItsHead) {
+    Load("/memory/title",
+         "<title>short</title><p>page</p><script>window.grow = function () {"
+         " setTimeout(function () { document.title = 'T' + 'x'.repeat(1e8); }, 0); };</script>");
+    Titles titles;
+    hostctl::Engine().wkeOnTitleChanged(
+        view_,
+        [](wkeWebView, void* p, const wkeString title) {
+            auto* t = static_cast<Titles*>(p);
+            ++t->count;
+            t->last = hostctl::Engine().wkeGetStringW(title);
+        },
+        &titles);
+    PeakGrowth growth;
+    Run("grow();");  // the page's own task, after the run
+    ASSERT_TRUE(
+        PumpHostLoop([&] { return !titles.last.empty() && titles.last[0] == u'T'; }, 60000));
+    EXPECT_EQ(titles.last.size(), 2048u);
+    EXPECT_EQ(std::string(hostctl::Engine().wkeGetTitle(view_)).size(), 2048u);
+    EXPECT_LT(growth.Mb(), 64);
+    hostctl::Engine().wkeOnTitleChanged(view_, nullptr, nullptr);
+}
+
+struct Messages {
+    int count = 0;
+    size_t longest = 0;
+    std::string first;
+};
+
+// Three console messages of 30 million characters each reach a host that listens as their
+// heads. (Each is still read whole from the pipe and parsed once, for a while: that is what
+// the bound below leaves room for.)
+TEST_F(MemoryPages, HugeConsoleMessagesAreCutForTheCallback) {
+    Load("/memory/console",
+         "<p>page</p><script>window.shout = function () { setTimeout(function () {"
+         " for (var i = 0; i < 3; i++) console.log('L' + i + 'x'.repeat(3e7)); }, 0); };"
+         "</script>");
+    Messages messages;
+    hostctl::Engine().wkeOnConsole(
+        view_,
+        [](wkeWebView, void* p, wkeConsoleLevel, const wkeString message, const wkeString, unsigned,
+           const wkeString) {
+            auto* m = static_cast<Messages*>(p);
+            std::string text = hostctl::Engine().wkeGetString(message);
+            if (m->count++ == 0) m->first = text.substr(0, 8);
+            m->longest = std::max(m->longest, text.size());
+        },
+        &messages);
+    PeakGrowth growth;
+    Run("shout();");  // the page's own task, after the run
+    ASSERT_TRUE(PumpHostLoop([&] { return messages.count >= 3; }, 60000));
+    EXPECT_EQ(messages.first, "L0xxxxxx");
+    EXPECT_LE(messages.longest, size_t{64} << 10);
+    EXPECT_GE(messages.longest, size_t{60} << 10);  // cut, not dropped
+    EXPECT_LT(growth.Mb(), 250);
+    hostctl::Engine().wkeOnConsole(view_, nullptr, nullptr);
+}
+
+// A 50-million-character argument to a bound function is refused in the page: the run
+// fails, the function is not called, and the next call of ordinary size works.
+TEST_F(MemoryPages, AHugeBoundCallFailsAndTheNextWorks) {
+    Load("/memory/bridge", "<p>page</p>");
+    Bridge().attributeReply = "before";
+    PeakGrowth growth;
+    EXPECT_FALSE(Run("window.top.GetAttributeBack('B' + 'x'.repeat(5e7));"));
+    EXPECT_TRUE(Bridge().attributeReply == "before") << Bridge().attributeReply.size();
+    EXPECT_LT(growth.Mb(), 64);
+    // A page's script may catch the refusal; its call still never reaches the host.
+    Bridge().attributeReply = "before";
+    EXPECT_TRUE(
+        Run("try { window.top.GetAttributeBack('x'.repeat(5e7)); } catch (e) {"
+            " window.top.GetAttributeBack(e.name); }"));
+    EXPECT_TRUE(Bridge().attributeReply == "RangeError") << Bridge().attributeReply.size();
+    // A megabyte goes through.
+    EXPECT_TRUE(Run("window.top.GetAttributeBack('M' + 'y'.repeat(1 << 20));"));
+    EXPECT_EQ(Bridge().attributeReply.size(), (size_t{1} << 20) + 1);
+    EXPECT_LT(growth.Mb(), 64);
+}
+
+// 20,000 element reports of 6 KB each, more than a list holds: the run that made them fails
+// and the list is left empty instead of holding 120 MB; the next list is whole.
+TEST_F(MemoryPages, ListsLongerThanTheirBoundFail) {
+    Load("/memory/lists", "<select id=s><option value=1>one<option value=2>two</select>");
+    Bridge().elementInfoList.clear();
+    PeakGrowth growth;
+    EXPECT_FALSE(
+        Run("var text = 'x'.repeat(6000);"
+            "for (var i = 0; i < 20000; i++)"
+            "  window.top.GetElementInformation(text, '', '', 'INPUT', '', 1, '#i' + i);"));
+    EXPECT_TRUE(Bridge().elementInfoList.empty());
+    EXPECT_LT(growth.Mb(), 96);
+    // The next list is whole.
+    std::vector<std::string> texts, values;
+    EXPECT_EQ(web_.GetSelectOptions("getElementById", "s", texts, values), 2);
+    EXPECT_EQ(values, (std::vector<std::string>{"1", "2"}));
+}
+
+}  // namespace
