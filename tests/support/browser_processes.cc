@@ -50,6 +50,11 @@ std::vector<pid_t> RunningInGroup(pid_t group) {
     return LiveProcesses([group](const ProcStat& st) { return st.group == group; });
 }
 
+pid_t ParentOf(pid_t pid) {
+    ProcStat st;
+    return ReadStat(std::to_string(pid), &st) ? st.parent : -1;
+}
+
 std::string CommandLine(pid_t pid) {
     std::ifstream file("/proc/" + std::to_string(pid) + "/cmdline");
     std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());

@@ -13,6 +13,9 @@ std::vector<pid_t> LiveChildren();
 // The processes of a group that still run (zombies excluded: they run nothing).
 std::vector<pid_t> RunningInGroup(pid_t group);
 
+// A process's parent, or -1 when it is gone.
+pid_t ParentOf(pid_t pid);
+
 // A process's command line, its words separated by blanks.
 std::string CommandLine(pid_t pid);
 
