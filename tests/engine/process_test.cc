@@ -10,9 +10,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "engine/profile_dir.h"
 #include "engine/wke.h"
@@ -144,18 +146,46 @@ TEST_F(BrowserProcess, ShutdownEndsTheWholeGroupStoppedProcessesIncluded) {
     }
 }
 
-// The engine holds its profile's lock while it runs, and gives it up with the profile.
-TEST_F(BrowserProcess, TheEnginesProfileIsLockedWhileItRuns) {
-    wkeWebView view = NewView();
-    ASSERT_NE(view, nullptr);
-    std::string profile = ProfileOf(BrowserWithAPage(view));
+// The profile's lock is held by the engine and by its browser: a browser that outlives its
+// killed host keeps writing into the profile until it notices, so the profile is not
+// abandoned before both are gone.
+TEST(ProfileOwners, TheProfileIsOwnedWhileItsHostOrItsBrowserLives) {
+    OrphansComeToUs reaper;  // keeps the browser's group from being orphaned, and so woken
+    int report[2];
+    ASSERT_EQ(pipe(report), 0);
+    pid_t host = fork();
+    if (host == 0) {
+        wkeInitializeEx(nullptr);
+        wkeWebView view = NewView();
+        pid_t browser = view ? BrowserWithAPage(view) : -1;
+        (void)!write(report[1], &browser, sizeof browser);
+        for (;;) pause();
+    }
+    close(report[1]);
+    pid_t browser = -1;
+    ASSERT_EQ(read(report[0], &browser, sizeof browser), static_cast<ssize_t>(sizeof browser));
+    close(report[0]);
+    ASSERT_GT(browser, 0);
+    std::string profile = ProfileOf(browser);
     ASSERT_FALSE(profile.empty());
+    fs::path parent = fs::path(profile).parent_path();
     int fd = open((profile + "/owner.lock").c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_GE(fd, 0) << profile;
     EXPECT_NE(flock(fd, LOCK_EX | LOCK_NB), 0);
-    EXPECT_EQ(errno, EWOULDBLOCK);
+
+    kill(-browser, SIGSTOP);  // so that it cannot notice its host's end
+    kill(host, SIGKILL);
+    waitpid(host, nullptr, 0);
+    engine::RemoveAbandonedProfiles(parent);
+    EXPECT_TRUE(fs::exists(profile)) << "removed while its browser lived";
+
+    KillLeftovers(browser);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!RunningInGroup(browser).empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
     close(fd);
-    wkeShutdown();
+    engine::RemoveAbandonedProfiles(parent);
     EXPECT_FALSE(fs::exists(profile));
 }
 
