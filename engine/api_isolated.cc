@@ -10,7 +10,6 @@ jsValue Engine::RunInHostWorld(View& view, wkeWebFrameHandle frame, const std::s
     if (!EnsureAttached(view) || view.session.empty() || dead_ || view.crashed)
         return values_.Undefined();
     if (runDepth_ > 0) return values_.Undefined();  // bound functions do not run scripts
-    HostRunWaiting waiting(view.hostRunsWaiting);
     values_.Recycle();
     std::string frameId = FrameOfHandle(view, frame);
     if (frameId.empty() || !view.contexts.count(frameId)) return values_.Undefined();

@@ -108,7 +108,6 @@ void Engine::OnDialog(View& view, const nlohmann::json& params) {
     wkeWebView handle = HandleOf(view);
     Callbacks on = view.on;
     std::string session = view.session;
-    bool hostWaits = view.hostRunsWaiting > 0;
     if (type == "alert" && on.alert) {
         on.alert.fn(handle, on.alert.param, message.handle());
     } else if (type == "confirm" && on.confirm) {
@@ -119,9 +118,6 @@ void Engine::OnDialog(View& view, const nlohmann::json& params) {
     }
     nlohmann::json reply = {{"accept", accept}};
     if (type == "prompt" && accept) reply["promptText"] = answer.utf8();
-    // A host's run waits for the page, and the page's script sits in this dialog: ended as it
-    // returns, so that one task of endless dialogs cannot keep the run from its turn.
-    if (hostWaits) connection_.Post("Runtime.terminateExecution", {}, session);
     connection_.Post("Page.handleJavaScriptDialog", reply, session);
 }
 

@@ -117,7 +117,6 @@ jsValue Engine::Run(View& view, wkeWebFrameHandle frame, const std::string& utf8
     if (!EnsureAttached(view) || view.session.empty() || dead_ || view.crashed)
         return values_.Undefined();
     if (runDepth_ > 0) return values_.Undefined();  // bound functions do not run scripts
-    HostRunWaiting waiting(view.hostRunsWaiting);
     values_.Recycle();
     std::string frameId = FrameOfHandle(view, frame);
     auto context = view.contexts.find(frameId);

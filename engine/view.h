@@ -73,18 +73,6 @@ struct Load {
     bool byHost = false;     // the host asked for it (not the page)
 };
 
-// Counts a host's script run that waits for a view's page, while it lasts.
-class HostRunWaiting {
-  public:
-    explicit HostRunWaiting(int& count) : count_(count) { ++count_; }
-    ~HostRunWaiting() { --count_; }
-    HostRunWaiting(const HostRunWaiting&) = delete;
-    HostRunWaiting& operator=(const HostRunWaiting&) = delete;
-
-  private:
-    int& count_;
-};
-
 struct View {
     char16_t pendingHighSurrogate = 0;  // the first half of a typed character
     int id = 0;
@@ -147,9 +135,6 @@ struct View {
     int deferredBridgeMessages = 0;
 
     bool lastRunFailed = false;
-    // Scripts of the host that wait for this view's page (a page's own endless task of
-    // dialogs would hold them up for good).
-    int hostRunsWaiting = 0;
 
     // texts handed out by pointer
     std::string urlText, titleText, cookieText;
