@@ -3,8 +3,17 @@
 
 namespace engine {
 
+namespace {
+constexpr const char* kCrashed = "the page crashed";
+}  // namespace
+
 void Engine::BeginLoad(View& view, const std::string& url) {
     if (!view.load.finished) FinishLoad(view, WKE_LOADING_CANCELED, "replaced by another load");
+    if (view.crashed) {
+        // Loading into the crashed page's target gives it a new renderer.
+        view.crashed = false;
+        connection_.ReopenSession(view.session);
+    }
     view.load = Load{};
     view.load.serial = ++view.loadSerial;
     view.load.url = url;
@@ -21,12 +30,44 @@ void Engine::FinishLoad(View& view, wkeLoadingResult result, const std::string& 
     std::string url =
         result == WKE_LOADING_SUCCEEDED && !view.url.empty() ? view.url : view.load.url;
     if (result == WKE_LOADING_SUCCEEDED) SaveStorage(view);
-    Queue(view, [url, result, reason](View& v) {
+    int serial = view.load.serial;
+    Queue(view, [url, result, reason, serial](View& v) {
         if (!v.on.loadingFinish) return;
-        EngineString address(url), why(reason);
-        v.on.loadingFinish.fn(HandleOf(v), v.on.loadingFinish.param, address.handle(), result,
-                              why.handle());
+        // The renderer may die just after the frame stopped loading (its death is what stopped
+        // it): a crash that came before this report turns it into the failure it was.
+        bool crashedSince = result == WKE_LOADING_SUCCEEDED && v.crashed && v.load.serial == serial;
+        EngineString address(url), why(crashedSince ? kCrashed : reason);
+        v.on.loadingFinish.fn(HandleOf(v), v.on.loadingFinish.param, address.handle(),
+                              crashedSince ? WKE_LOADING_FAILED : result, why.handle());
     });
+}
+
+// A renderer's death also ends its navigation and stops its frame, and the browser tells of
+// the crash only a moment later: such an ending is reported once a round trip through the
+// browser has come back without a crash.
+void Engine::FinishLoadUnlessCrashed(View& view, wkeLoadingResult result,
+                                     const std::string& reason) {
+    int viewId = view.id, serial = view.load.serial;
+    int sent = connection_.Post("Target.getTargetInfo", {{"targetId", view.targetId}}, "",
+                                [this, viewId, serial, result, reason](const CallResult&) {
+                                    auto it = views_.find(viewId);
+                                    if (it == views_.end()) return;
+                                    View& v = *it->second;
+                                    if (v.load.serial == serial && !v.crashed)
+                                        FinishLoad(v, result, reason);
+                                });
+    if (sent < 0 && !dead_) FinishLoad(view, result, reason);
+}
+
+// Nothing waits on a dead page: the calls waiting on it fail now, later ones at once, and a
+// load in progress fails.
+void Engine::OnPageCrashed(View& view) {
+    view.crashed = true;
+    view.contexts.clear();
+    connection_.EndSession(view.session, kCrashed);
+    FinishLoad(view, WKE_LOADING_FAILED, kCrashed);
+    view.loaded = false;
+    view.loadFailed = view.loadComplete = true;
 }
 
 void Engine::Navigate(View& view, const std::string& url) {
@@ -51,13 +92,15 @@ void Engine::Navigate(View& view, const std::string& url) {
             std::string error = r.ok ? r.result.value("errorText", "") : r.error;
             if (!error.empty()) {
                 bool aborted = error == "net::ERR_ABORTED";
-                FinishLoad(v, aborted ? WKE_LOADING_CANCELED : WKE_LOADING_FAILED, error);
+                FinishLoadUnlessCrashed(v, aborted ? WKE_LOADING_CANCELED : WKE_LOADING_FAILED,
+                                        error);
             } else if (r.ok && !r.result.contains("loaderId")) {
                 FinishLoad(v, WKE_LOADING_SUCCEEDED, "");  // moved within the same document
             } else if (v.load.started && v.frames[v.mainFrame].failed) {
-                FinishLoad(v, WKE_LOADING_FAILED, "the page could not be loaded");
+                FinishLoadUnlessCrashed(v, WKE_LOADING_FAILED, "the page could not be loaded");
             } else if (v.load.stopped) {
-                FinishLoad(v, WKE_LOADING_SUCCEEDED, "");  // it stopped before this answer came
+                // it stopped before this answer came
+                FinishLoadUnlessCrashed(v, WKE_LOADING_SUCCEEDED, "");
             }
         });
 }
@@ -102,9 +145,9 @@ void Engine::OnLoadEvent(View& view, const std::string& method, const nlohmann::
         // tell that from a load that succeeded, and it may come after the stop.
         if (!view.load.committed && !view.load.navigateAnswered) return;
         if (!view.frames[view.mainFrame].failed)
-            FinishLoad(view, WKE_LOADING_SUCCEEDED, "");
+            FinishLoadUnlessCrashed(view, WKE_LOADING_SUCCEEDED, "");
         else if (view.load.navigateAnswered)
-            FinishLoad(view, WKE_LOADING_FAILED, "the page could not be loaded");
+            FinishLoadUnlessCrashed(view, WKE_LOADING_FAILED, "the page could not be loaded");
         // otherwise the navigation's answer brings the reason
     }
 }
