@@ -10,7 +10,9 @@
 
 #include "app/cli.h"
 #include "app/main_window.h"
+#include "app/run_guard.h"
 #include "app/startup.h"
+#include "hostctl/engine_library.h"
 #include "platform/codepage.h"
 #include "platform/file_dialog.h"
 #include "platform/sinks.h"
@@ -64,6 +66,8 @@ bool HasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Ctrl-C, SIGTERM and SIGHUP end the browser and remove its profile before we go.
+    app::run_guard::Start();
     if (int code = app::RunCommandLine(argc, argv); code >= 0) return code;
     if (!HasDisplay()) {
         std::fputs("qirlen: no display; use qirlen --cli LINK\n", stderr);
@@ -75,6 +79,7 @@ int main(int argc, char** argv) {
     platform::SetOpenFileDialog(AskForFiles);
     platform::SetMessagePumpSink([] { QCoreApplication::processEvents(); });
     app::MainWindow window(app::OnMainWindowCreated);
+    app::run_guard::SetBrowserTerminator(hostctl::Engine().wkeTerminateBrowser);
     window.show();
     return qt.exec();
 }
