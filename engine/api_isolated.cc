@@ -7,7 +7,8 @@ namespace engine {
 jsValue Engine::RunInHostWorld(View& view, wkeWebFrameHandle frame, const std::string& utf8,
                                bool inClosure) {
     view.lastRunFailed = true;  // until it has run to its end
-    if (!EnsureAttached(view) || view.session.empty() || dead_) return values_.Undefined();
+    if (!EnsureAttached(view) || view.session.empty() || dead_ || view.crashed)
+        return values_.Undefined();
     if (runDepth_ > 0) return values_.Undefined();  // bound functions do not run scripts
     values_.Recycle();
     std::string frameId = FrameOfHandle(view, frame);

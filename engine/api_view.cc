@@ -106,6 +106,9 @@ bool wkeIsLoadComplete(wkeWebView handle) {
 bool wkeIsLoadFailed(wkeWebView handle) {
     return WithView(handle, false, [](View& v) { return v.loadFailed; });
 }
+bool wkeIsPageCrashed(wkeWebView handle) {
+    return WithView(handle, false, [](View& v) { return v.crashed; });
+}
 
 const char* wkeGetURL(wkeWebView handle) {
     return WithView<const char*>(handle, "", [](View& v) {

@@ -38,7 +38,7 @@ void Guarded(F&& f) {
 
 int Connection::Post(const std::string& method, const json& params, const std::string& session,
                      ReplyHandler onReply) {
-    if (dead_) return -1;
+    if (dead_ || endedSessions_.count(session)) return -1;
     int id = nextId_++;
     json message = {
         {"id", id}, {"method", method}, {"params", params.is_null() ? json::object() : params}};
@@ -50,6 +50,7 @@ int Connection::Post(const std::string& method, const json& params, const std::s
         return -1;
     }
     if (onReply) replyHandlers_[id] = std::move(onReply);
+    if (!session.empty()) sessionOf_[id] = session;
     return id;
 }
 
@@ -73,6 +74,8 @@ bool Connection::StillUnresponsive() {
 CallResult Connection::Call(const std::string& method, const json& params,
                             const std::string& session, int timeoutMs, int stallMs,
                             StallHandler onStall) {
+    if (auto ended = endedSessions_.find(session); ended != endedSessions_.end())
+        return {false, {}, ended->second};
     if (StillUnresponsive()) return {false, {}, "the browser does not answer"};
     int id = Post(method, params, session);
     if (id < 0) return {false, {}, "the browser is not running"};
@@ -100,6 +103,7 @@ CallResult Connection::Call(const std::string& method, const json& params,
         }
         if (waitedMs >= timeoutMs) {
             awaited_.erase(id);
+            sessionOf_.erase(id);
             unresponsive_ = true;
             probeSent_ = false;
             if (!toldUnresponsive_) {
@@ -174,6 +178,7 @@ void Connection::Handle(const std::string& text) {
     auto idField = message.find("id");
     if (idField != message.end() && idField->is_number_integer()) {
         int id = idField->get<int>();
+        sessionOf_.erase(id);
         CallResult r;
         if (auto res = message.find("result"); res != message.end()) {
             r.ok = true;
@@ -201,8 +206,32 @@ void Connection::Handle(const std::string& text) {
     handlerTime_ += Clock::now() - t0;
 }
 
+void Connection::EndSession(const std::string& session, const std::string& why) {
+    if (session.empty()) return;
+    endedSessions_[session] = why;
+    std::vector<std::pair<int, ReplyHandler>> orphans;
+    for (auto it = sessionOf_.begin(); it != sessionOf_.end();) {
+        if (it->second != session) {
+            ++it;
+            continue;
+        }
+        int id = it->first;
+        it = sessionOf_.erase(it);
+        if (auto h = replyHandlers_.find(id); h != replyHandlers_.end()) {
+            orphans.emplace_back(id, std::move(h->second));
+            replyHandlers_.erase(h);
+        } else if (awaited_.count(id)) {
+            arrived_[id] = {false, {}, why};
+        }
+    }
+    // Their answers will never come: they learn it now, in the order they were sent.
+    for (auto& [id, handler] : orphans) Guarded([&] { handler({false, {}, why}); });
+}
+
 void Connection::Reset() {
     dead_ = closed_ = unresponsive_ = probeSent_ = false;
+    sessionOf_.clear();
+    endedSessions_.clear();
     inbox_.clear();
     replyHandlers_.clear();
     arrived_.clear();

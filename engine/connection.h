@@ -53,6 +53,11 @@ class Connection {
     bool HasUnhandled() const { return !inbox_.empty(); }
 
     bool dead() const { return dead_; }
+    // A session whose page is gone (its renderer crashed): the commands waiting on it fail at
+    // once with `why`, and later ones fail without being sent, until it is reopened (a new
+    // load brings a new renderer to the same session).
+    void EndSession(const std::string& session, const std::string& why);
+    void ReopenSession(const std::string& session) { endedSessions_.erase(session); }
     // After a command went unanswered, commands fail at once until the browser is heard from
     // again (any message; one probe is sent to ask).
     bool unresponsive() const { return unresponsive_; }
@@ -80,6 +85,8 @@ class Connection {
     std::map<int, ReplyHandler> replyHandlers_;
     std::map<int, CallResult> arrived_;  // answers for commands someone is waiting on
     std::set<int> awaited_;
+    std::map<int, std::string> sessionOf_;              // unanswered commands sent to a session
+    std::map<std::string, std::string> endedSessions_;  // session -> why its commands fail
     std::deque<std::string> inbox_;
     Clock::duration handlerTime_{};
 };

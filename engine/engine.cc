@@ -397,7 +397,7 @@ void Engine::OnViewEvent(View& view, const std::string& method, const nlohmann::
     else if (method.rfind("Page.", 0) == 0)
         OnPageEvent(view, method, params);
     else if (method == "Inspector.targetCrashed")
-        FinishLoad(view, WKE_LOADING_FAILED, "the page crashed");
+        OnPageCrashed(view);
 }
 
 void Engine::OnBrowserEvent(const std::string& method, const nlohmann::json& params) {

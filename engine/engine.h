@@ -200,6 +200,7 @@ class Engine {
     void OnTitle(View& view, const std::string& title);
     void OnConsole(View& view, const std::string& method, const nlohmann::json& params);
     void FinishLoad(View& view, wkeLoadingResult result, const std::string& reason);
+    void OnPageCrashed(View& view);
     void BeginLoad(View& view, const std::string& url);
     // Runs the bound function a page called; its answer as a protocol argument, or nothing
     // for undefined. The values of the call end with it.

@@ -3,8 +3,17 @@
 
 namespace engine {
 
+namespace {
+constexpr const char* kCrashed = "the page crashed";
+}  // namespace
+
 void Engine::BeginLoad(View& view, const std::string& url) {
     if (!view.load.finished) FinishLoad(view, WKE_LOADING_CANCELED, "replaced by another load");
+    if (view.crashed) {
+        // Loading into the crashed page's target gives it a new renderer.
+        view.crashed = false;
+        connection_.ReopenSession(view.session);
+    }
     view.load = Load{};
     view.load.serial = ++view.loadSerial;
     view.load.url = url;
@@ -21,12 +30,27 @@ void Engine::FinishLoad(View& view, wkeLoadingResult result, const std::string& 
     std::string url =
         result == WKE_LOADING_SUCCEEDED && !view.url.empty() ? view.url : view.load.url;
     if (result == WKE_LOADING_SUCCEEDED) SaveStorage(view);
-    Queue(view, [url, result, reason](View& v) {
+    int serial = view.load.serial;
+    Queue(view, [url, result, reason, serial](View& v) {
         if (!v.on.loadingFinish) return;
-        EngineString address(url), why(reason);
-        v.on.loadingFinish.fn(HandleOf(v), v.on.loadingFinish.param, address.handle(), result,
-                              why.handle());
+        // The renderer may die just after the frame stopped loading (its death is what stopped
+        // it): a crash that came before this report turns it into the failure it was.
+        bool crashedSince = result == WKE_LOADING_SUCCEEDED && v.crashed && v.load.serial == serial;
+        EngineString address(url), why(crashedSince ? kCrashed : reason);
+        v.on.loadingFinish.fn(HandleOf(v), v.on.loadingFinish.param, address.handle(),
+                              crashedSince ? WKE_LOADING_FAILED : result, why.handle());
     });
+}
+
+// Nothing waits on a dead page: the calls waiting on it fail now, later ones at once, and a
+// load in progress fails.
+void Engine::OnPageCrashed(View& view) {
+    view.crashed = true;
+    view.contexts.clear();
+    connection_.EndSession(view.session, kCrashed);
+    FinishLoad(view, WKE_LOADING_FAILED, kCrashed);
+    view.loaded = false;
+    view.loadFailed = view.loadComplete = true;
 }
 
 void Engine::Navigate(View& view, const std::string& url) {

@@ -96,6 +96,8 @@ struct View {
     Load load;
     int loadSerial = 0;
     bool loaded = false, loadComplete = false, loadFailed = false;
+    // The page's renderer died; nothing is sent to it until the next load brings a new one.
+    bool crashed = false;
     std::string url, title;
 
     // Whether the top-level page came from the public internet: its requests to loopback and

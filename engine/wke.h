@@ -208,6 +208,11 @@ WKE_API void wkeStopLoading(wkeWebView view);
 WKE_API bool wkeIsLoaded(wkeWebView view);
 WKE_API bool wkeIsLoadComplete(wkeWebView view);
 WKE_API bool wkeIsLoadFailed(wkeWebView view);
+/* Whether the view's page (its renderer) crashed, until the view's next load begins. A crash
+ * before the load finished finishes it as WKE_LOADING_FAILED with the reason "the page
+ * crashed", also when it comes just after the frame stopped loading. Every script run and
+ * every other call on a crashed page returns at once as failed (wkeLastRunFailed is true). */
+WKE_API bool wkeIsPageCrashed(wkeWebView view);
 WKE_API const char* wkeGetURL(wkeWebView view);
 WKE_API const char* wkeGetTitle(wkeWebView view);
 

@@ -22,6 +22,7 @@
     X(wkeIsLoaded)                                                                                 \
     X(wkeIsLoadComplete)                                                                           \
     X(wkeIsLoadFailed)                                                                             \
+    X(wkeIsPageCrashed)                                                                            \
     X(wkeGetURL)                                                                                   \
     X(wkeGetTitle)                                                                                 \
     X(wkeRunJsByFrame)                                                                             \
