@@ -17,6 +17,11 @@ void wkeInitializeEx(const wkeSettings*) {
 void wkeShutdown(void) {
     Guard([] { Engine::Get().ShutdownWhenOutside(); });
 }
+// Not through Guard: that counts calls in the engine's own state, which belongs to the
+// engine's thread, and nothing here throws.
+void wkeTerminateBrowser(void) {
+    Engine::Get().TerminateBrowser();
+}
 unsigned int wkeVersion(void) {
     return 0x00010000;
 }

@@ -9,13 +9,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
+
+#include "engine/process_group.h"
+#include "engine/profile_dir.h"
 
 namespace engine {
 namespace {
@@ -87,35 +87,6 @@ std::string DescribeStatus(int status) {
 void CloseFd(int& fd) {
     if (fd >= 0) close(fd);
     fd = -1;
-}
-
-constexpr const char* kProfilePrefix = "qirlen-profile-";
-
-bool Gone(pid_t pidOrGroup) {
-    return kill(pidOrGroup, 0) != 0 && errno == ESRCH;
-}
-
-// Profiles of engines that ended without shutting down (killed, say) are removed by the next
-// engine that starts. Each profile names the host that owns it and its Chromium's process
-// group: it goes only when both are gone, since a browser outlives a killed host for a while
-// and keeps writing. A profile without its owner file (one a browser wrote into after it was
-// removed) goes once it has been left alone for a while.
-void RemoveAbandonedProfiles(const std::filesystem::path& dir) {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-        if (entry.path().filename().string().rfind(kProfilePrefix, 0) != 0) continue;
-        std::ifstream owner(entry.path() / "owner");
-        pid_t host = 0, browser = 0;
-        if (owner >> host) {
-            owner >> browser;
-            if (!Gone(host) || (browser > 0 && !Gone(-browser))) continue;
-        } else {
-            auto age = std::filesystem::file_time_type::clock::now() -
-                       std::filesystem::last_write_time(entry.path(), ec);
-            if (ec || age < std::chrono::minutes(10)) continue;
-        }
-        std::filesystem::remove_all(entry.path(), ec);
-    }
 }
 
 }  // namespace
@@ -195,15 +166,21 @@ bool ChromiumProcess::Start(std::string* why) {
         *why = "Chromium not found (install the chromium package or set QIRLEN_CHROMIUM)";
         return false;
     }
-    maxMessageBytes_ = MaxMessageBytes();
-    RemoveAbandonedProfiles("/tmp");
-    std::string tmpl = std::string("/tmp/") + kProfilePrefix + "XXXXXX";
-    if (!mkdtemp(tmpl.data())) {
-        *why = std::string("cannot create a profile directory: ") + strerror(errno);
+    if (terminated_) {
+        *why = "the browser was ended by the host";
         return false;
     }
-    profileDir_ = tmpl;
-    std::ofstream(profileDir_ + "/owner") << getpid() << "\n";
+    maxMessageBytes_ = MaxMessageBytes();
+    RemoveAbandonedProfiles("/tmp");
+    OwnedProfile profile = CreateProfile("/tmp", why);
+    if (profile.path.empty()) return false;
+    profileDir_ = profile.path;
+    ownerLock_ = profile.lockFd;
+    if (profileDir_.size() < sizeof fixedProfile_) {
+        std::memcpy(fixedProfile_, profileDir_.c_str(), profileDir_.size() + 1);
+        profileFixed_ = true;
+    }
+    WriteOwnerIds(profileDir_, getpid(), 0);
     pending_.clear();
     exitReason_.clear();
 
@@ -221,11 +198,16 @@ bool ChromiumProcess::Start(std::string* why) {
 
     pid_t pid = fork();
     if (pid == 0) {
-        // Child: fds 3 and 4 are the protocol pipe; everything else stays closed on exec.
-        int readEnd = dup(in[0]), writeEnd = dup(out[1]);
+        // Child: fds 3 and 4 are the protocol pipe, fd 5 the profile's lock: the browser keeps
+        // its profile owned while it runs, also when the host was killed before it. Copies
+        // above the three are made first, so that none is overwritten by another's dup2.
+        int readEnd = fcntl(in[0], F_DUPFD_CLOEXEC, 10);
+        int writeEnd = fcntl(out[1], F_DUPFD_CLOEXEC, 10);
+        int lock = fcntl(ownerLock_, F_DUPFD_CLOEXEC, 10);
         dup2(readEnd, 3);
         dup2(writeEnd, 4);
-        int devnull = open("/dev/null", O_RDWR);
+        dup2(lock, 5);
+        int devnull = open("/dev/null", O_RDWR | O_CLOEXEC);
         if (!std::getenv("QIRLEN_CHROMIUM_LOG")) dup2(devnull, 2);
         dup2(devnull, 1);
         setpgid(0, 0);
@@ -247,8 +229,10 @@ bool ChromiumProcess::Start(std::string* why) {
     int execError = 0;
     ssize_t got = read(report[0], &execError, sizeof execError);
     close(report[0]);
+    // The read returns once the child exec'd or failed to: it leads its own group by then.
     pid_ = pid;
-    std::ofstream(profileDir_ + "/owner") << getpid() << " " << pid << "\n";
+    group_ = pid;
+    WriteOwnerIds(profileDir_, getpid(), pid);
     toChromium_ = in[1];
     fromChromium_ = out[0];
     if (got == sizeof execError) {
@@ -257,6 +241,11 @@ bool ChromiumProcess::Start(std::string* why) {
         return false;
     }
     fcntl(fromChromium_, F_SETFL, fcntl(fromChromium_, F_GETFL) | O_NONBLOCK);
+    if (terminated_) {  // ended while starting: what Terminate did not see yet goes now
+        Terminate();
+        *why = "the browser was ended by the host";
+        return false;
+    }
     return true;
 }
 
@@ -353,31 +342,50 @@ bool ChromiumProcess::WaitReadable(int timeoutMs) const {
     return r > 0;
 }
 
-void ChromiumProcess::Abandon(const std::string& why) {
-    if (pid_ > 0) {
-        kill(-pid_, SIGKILL);
-        kill(pid_, SIGKILL);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
+namespace {
+
+// Whether the child has ended, without reaping it: its id stays its own until reaped.
+bool EndedWithin(pid_t pid, int waitMs) {
+    for (int waited = 0;; waited += 5) {
+        siginfo_t info{};
+        if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+            info.si_pid == pid)
+            return true;
+        if (waited >= waitMs) return false;
+        usleep(5000);
     }
+}
+
+}  // namespace
+
+// A renderer or helper left behind would live on, and a stopped one for good: it never
+// learns that the browser quit. So the whole group goes, whatever the leader did.
+std::string ChromiumProcess::EndGroupAndReap() {
+    group_ = 0;
+    KillGroup(pid_);
+    kill(pid_, SIGKILL);  // should it have left its group
+    WaitUntilGroupEnds(pid_, 2000);
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+    return DescribeStatus(status);
+}
+
+void ChromiumProcess::Abandon(const std::string& why) {
+    if (pid_ > 0) EndGroupAndReap();
     exitReason_ = why;
 }
 
 std::string ChromiumProcess::ExitReason() {
+    // The pipe closes a moment before the process ends.
     if (pid_ > 0) {
-        int status = 0;
-        // The pipe closes a moment before the process is reaped.
-        for (int i = 0; i < 50; ++i) {
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                exitReason_ = DescribeStatus(status);
-                pid_ = -1;
-                break;
-            }
-            usleep(10000);
-        }
-        if (pid_ > 0) exitReason_ = "Chromium closed the protocol pipe";
+        if (EndedWithin(pid_, 500))
+            exitReason_ = EndGroupAndReap();
+        else
+            exitReason_ = "Chromium closed the protocol pipe";
     }
+    if (terminated_) exitReason_ = "the browser was ended by the host";
     return exitReason_.empty() ? "Chromium is not running" : exitReason_;
 }
 
@@ -385,23 +393,26 @@ std::string ChromiumProcess::Stop() {
     CloseFd(toChromium_);
     CloseFd(fromChromium_);
     if (pid_ > 0) {
-        int status = 0;
-        // Closing the pipe asks Chromium to quit; give it a moment, then insist.
-        for (int i = 0; i < 100 && waitpid(pid_, &status, WNOHANG) == 0; ++i) usleep(5000);
-        if (waitpid(pid_, &status, WNOHANG) == 0) {
-            kill(-pid_, SIGKILL);
-            kill(pid_, SIGKILL);
-            waitpid(pid_, &status, 0);
-        }
-        exitReason_ = DescribeStatus(status);
-        pid_ = -1;
+        // Closing the pipe asks Chromium to quit; it is given a moment before it is made to.
+        EndedWithin(pid_, 500);
+        exitReason_ = EndGroupAndReap();
     }
     if (!profileDir_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(profileDir_, ignored);
+        profileFixed_ = false;
+        RemoveTree(profileDir_.c_str());
         profileDir_.clear();
     }
+    CloseFd(ownerLock_);
     return exitReason_;
+}
+
+void ChromiumProcess::Terminate() {
+    terminated_ = true;
+    if (pid_t group = group_.exchange(0); group > 0) {
+        KillGroup(group);
+        WaitUntilGroupEnds(group, 2000);
+    }
+    if (profileFixed_) RemoveTree(fixedProfile_);
 }
 
 }  // namespace engine

@@ -43,16 +43,17 @@ Engine& Engine::Get() {
 void Engine::Initialize() {
     if (initialized_) return;
     initialized_ = true;
+    failure_.clear();  // a new start after the browser died
     // A host that never calls wkeShutdown still leaves no browser profile behind, and its
-    // views' cookies and storage are kept.
-    static bool exitHandler = std::atexit([] { Get().Shutdown(); }) == 0;
+    // views' cookies and storage are kept. After wkeTerminateBrowser there is nothing left to
+    // end, and the exiting thread may not be the engine's.
+    static bool exitHandler = std::atexit([] {
+                                  if (!Get().process_.terminated()) Get().Shutdown();
+                              }) == 0;
     (void)exitHandler;
-    epollFd_ = epoll_create1(EPOLL_CLOEXEC);
-    signalFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    OpenEventFd();
     epoll_event ev{};
     ev.events = EPOLLIN;
-    ev.data.fd = signalFd_;
-    epoll_ctl(epollFd_, EPOLL_CTL_ADD, signalFd_, &ev);
 
     connection_.SetEventHandler([this](const nlohmann::json& m) { OnEvent(m); });
     connection_.SetDeathHandler([this] { OnDeath(); });
@@ -66,6 +67,18 @@ void Engine::Initialize() {
     ev.data.fd = process_.readFd();
     epoll_ctl(epollFd_, EPOLL_CTL_ADD, process_.readFd(), &ev);
     AskWhetherStarted();
+}
+
+// The host watches one descriptor for the engine's whole life: a new browser after
+// wkeShutdown is watched through the same one.
+void Engine::OpenEventFd() {
+    if (epollFd_ >= 0) return;
+    epollFd_ = epoll_create1(EPOLL_CLOEXEC);
+    signalFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.fd = signalFd_;
+    epoll_ctl(epollFd_, EPOLL_CTL_ADD, signalFd_, &ev);
 }
 
 // Chromium is asked at once whether it is up, without waiting for the answer: views can be
@@ -138,11 +151,13 @@ void Engine::Shutdown(bool keepValues) {
     pending_.clear();
     callStack_.clear();
     if (!keepValues) values_.Clear();
+    if (process_.readFd() >= 0) epoll_ctl(epollFd_, EPOLL_CTL_DEL, process_.readFd(), nullptr);
     process_.Stop();
     connection_.Reset();
-    if (epollFd_ >= 0) close(epollFd_);
-    if (signalFd_ >= 0) close(signalFd_);
-    epollFd_ = signalFd_ = -1;
+    if (signalFd_ >= 0) {  // nothing is pending any more
+        uint64_t drained;
+        (void)!read(signalFd_, &drained, sizeof drained);
+    }
     initialized_ = started_ = dead_ = false;
     creatingTargets_ = 0;
     heldTargets_.clear();
@@ -154,12 +169,22 @@ void Engine::OnDeath() {
     dead_ = true;
     std::string why = process_.ExitReason();
     if (process_.readFd() >= 0) epoll_ctl(epollFd_, EPOLL_CTL_DEL, process_.readFd(), nullptr);
-    if (wasAlive) Report(why);
+    // A host that ended the browser itself is on its way out and knows why.
+    if (wasAlive && process_.terminated())
+        failure_ = why;
+    else if (wasAlive)
+        Report(why);
     for (auto& [id, view] : views_) {
         view->session.clear();
         view->contexts.clear();
         FinishLoad(*view, WKE_LOADING_FAILED, why);
     }
+}
+
+// Only what the process object fixed at its start is touched: the engine's thread may be
+// anywhere, in a call that waits for the browser.
+void Engine::TerminateBrowser() {
+    process_.Terminate();
 }
 
 View* Engine::Find(wkeWebView handle) {

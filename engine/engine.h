@@ -57,6 +57,9 @@ class Engine {
     // Ends everything; `keepValues` leaves the script values readable (the answer of the run
     // in which a bound function asked for the shut-down is still to be read).
     void Shutdown(bool keepValues = false);
+    // Kills the browser's process group and removes its profile, from any thread or a signal
+    // handler; the engine has no browser afterwards and starts none.
+    void TerminateBrowser();
     bool Ready();  // waits until Chromium answers (or is known dead); starts it when needed
     // Attaches a view that was made while Chromium was starting; false when it has no page.
     bool EnsureAttached(View& view);
@@ -158,6 +161,7 @@ class Engine {
 
   private:
     Engine() = default;
+    void OpenEventFd();
     void AskWhetherStarted();
     bool AttachView(View& view);
     void AttachWhenReady(View& view);

@@ -187,7 +187,18 @@ typedef bool (*wkeCookieVisitor)(void* params, const char* name, const char* val
 
 /* ---- life --------------------------------------------------------------------------- */
 WKE_API void wkeInitializeEx(const wkeSettings* settings);
+/* Ends the browser and forgets every view. After the browser died (wkeEngineFailure not
+ * empty), wkeShutdown then wkeInitializeEx start a fresh one: views made afterwards work,
+ * views from before stay dead (every call on them does nothing or answers empty), and
+ * wkeGetEventFd stays the same descriptor. */
 WKE_API void wkeShutdown(void);
+/* Kills the browser's whole process group at once (stopped processes included) and removes
+ * its profile directory, for a host about to exit on a deadline or a signal. Unlike every
+ * other entry point it may be called from any thread while the engine's thread is blocked in
+ * a call (which then returns as failed), and from a signal handler: it is async-signal-safe
+ * and touches only what was fixed when the browser started. The engine is unusable
+ * afterwards: it starts no browser again, and does nothing at exit. */
+WKE_API void wkeTerminateBrowser(void);
 WKE_API unsigned int wkeVersion(void);
 WKE_API const char* wkeVersionString(void);
 WKE_API wkeWebView wkeCreateWebWindow(wkeWindowType type, wkeWindowHandle parent, int x, int y,
@@ -347,7 +358,8 @@ WKE_API void wkeOnWindowClosing(wkeWebView view, wkeWindowClosingCallback cb, vo
 WKE_API void wkeOnWindowDestroy(wkeWebView view, wkeWindowDestroyCallback cb, void* param);
 
 /* ---- event loop --------------------------------------------------------------------- */
-/* Readable while something may be pending; -1 before wkeInitializeEx. */
+/* Readable while something may be pending; -1 before wkeInitializeEx, then the same
+ * descriptor for the life of the process, across wkeShutdown and a new start. */
 WKE_API int wkeGetEventFd(void);
 /* Dispatches what is pending, for one view or (view 0) for every view. */
 WKE_API void wkeWake(wkeWebView view);

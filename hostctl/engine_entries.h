@@ -5,6 +5,7 @@
 
 #define QIRLEN_ENGINE_ENTRIES(X)                                                                   \
     X(wkeShutdown)                                                                                 \
+    X(wkeTerminateBrowser)                                                                         \
     X(wkeVersion)                                                                                  \
     X(wkeVersionString)                                                                            \
     X(wkeCreateWebWindow)                                                                          \

@@ -1,0 +1,211 @@
+// The browser's processes and profile: a new start after the browser died, stopping with a
+// stopped renderer, and profiles left by engines that are gone or that live elsewhere.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "engine/profile_dir.h"
+#include "engine/wke.h"
+#include "tests/support/browser_processes.h"
+#include "tests/support/engine_session.h"
+#include "tests/support/http_server.h"
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+namespace {
+
+wkeWebView NewView() {
+    return wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 200, 200);
+}
+
+// The engine's one browser, once it has a loaded page (and so a renderer).
+pid_t BrowserWithAPage(wkeWebView view) {
+    wkeLoadHTML(view, "<p>x</p>");
+    if (!PumpUntil([&] { return wkeIsLoaded(view); })) return -1;
+    std::vector<pid_t> browsers = LiveChildren();
+    return browsers.size() == 1 ? browsers[0] : -1;
+}
+
+void KillLeftovers(pid_t group) {
+    for (pid_t pid : RunningInGroup(group)) {
+        kill(pid, SIGKILL);
+        kill(pid, SIGCONT);
+    }
+}
+
+class BrowserProcess : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        testing::internal::CaptureStderr();
+        wkeInitializeEx(nullptr);
+    }
+    void TearDown() override {
+        wkeShutdown();
+        testing::internal::GetCapturedStderr();
+    }
+};
+
+TEST_F(BrowserProcess, AfterTheBrowserDiedANewStartWorksAndOldViewsStayInert) {
+    HttpServer server([](const HttpRequest&) {
+        return HttpResponse{200, "text/html", "<p>hi</p>"};
+    });
+    wkeWebView old = NewView();
+    ASSERT_NE(old, nullptr);
+    pid_t browser = BrowserWithAPage(old);
+    ASSERT_GT(browser, 0);
+    std::string oldProfile = ProfileOf(browser);
+    int eventFd = wkeGetEventFd();
+
+    kill(browser, SIGKILL);  // the browser alone: its helpers are left to the engine
+    ASSERT_TRUE(PumpUntil([] { return *wkeEngineFailure() != '\0'; }));
+    wkeShutdown();
+    EXPECT_TRUE(RunningInGroup(browser).empty());
+    EXPECT_FALSE(fs::exists(oldProfile));
+    wkeInitializeEx(nullptr);
+
+    EXPECT_STREQ(wkeEngineFailure(), "");  // a host that checks it goes on
+    EXPECT_EQ(wkeGetEventFd(), eventFd);   // the host's watch on it still serves
+    wkeWebView fresh = NewView();
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_NE(fresh, old);
+    EXPECT_EQ(LoadAndWait(fresh, server.Url("/")), WKE_LOADING_SUCCEEDED);
+    EXPECT_EQ(Eval(fresh, "return document.body.textContent"), "hi");
+
+    // Every call on a view from before does nothing and answers empty.
+    wkeLoadURL(old, server.Url("/").c_str());
+    EXPECT_EQ(Eval(old, "return 1"), "undefined");
+    EXPECT_TRUE(wkeLastRunFailed(old));
+    EXPECT_FALSE(wkeIsLoaded(old));
+    EXPECT_STREQ(wkeGetURL(old), "");
+    wkeResize(old, 50, 50);
+    wkeDestroyWebWindow(old);
+    EXPECT_EQ(Eval(fresh, "return 2"), "2");
+}
+
+// A stopped renderer never learns that its browser quit: it would stay, stopped, for good.
+TEST_F(BrowserProcess, ShutdownEndsTheWholeGroupAStoppedRendererIncluded) {
+    wkeWebView view = NewView();
+    ASSERT_NE(view, nullptr);
+    pid_t browser = BrowserWithAPage(view);
+    ASSERT_GT(browser, 0);
+    pid_t renderer = -1;
+    for (pid_t pid : RunningInGroup(browser))
+        if (CommandLine(pid).find("--type=renderer") != std::string::npos) renderer = pid;
+    ASSERT_GT(renderer, 0) << "no renderer in the browser's group";
+    kill(renderer, SIGSTOP);
+    wkeShutdown();
+    std::vector<pid_t> left = RunningInGroup(browser);
+    EXPECT_TRUE(left.empty()) << left.size() << " processes left, the renderer "
+                              << (std::find(left.begin(), left.end(), renderer) != left.end()
+                                      ? "among them"
+                                      : "not among them");
+    KillLeftovers(browser);
+}
+
+// The engine holds its profile's lock while it runs, and gives it up with the profile.
+TEST_F(BrowserProcess, TheEnginesProfileIsLockedWhileItRuns) {
+    wkeWebView view = NewView();
+    ASSERT_NE(view, nullptr);
+    std::string profile = ProfileOf(BrowserWithAPage(view));
+    ASSERT_FALSE(profile.empty());
+    int fd = open((profile + "/owner.lock").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0) << profile;
+    EXPECT_NE(flock(fd, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(errno, EWOULDBLOCK);
+    close(fd);
+    wkeShutdown();
+    EXPECT_FALSE(fs::exists(profile));
+}
+
+// Another engine's profile, as seen from a PID namespace that is not its own: the ids in its
+// owner file name no process here, or one that is not the owner.
+class ForeignProfiles : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        parent_ = fs::temp_directory_path() / ("qirlen-profiles-test-" + std::to_string(getpid()));
+        fs::remove_all(parent_);
+        fs::create_directories(parent_);
+    }
+    void TearDown() override {
+        if (holder_ > 0) {
+            kill(holder_, SIGKILL);
+            waitpid(holder_, nullptr, 0);
+        }
+        fs::remove_all(parent_);
+    }
+    fs::path Profile(const std::string& name, const std::string& ownerIds, bool withLock) {
+        fs::path dir = parent_ / (std::string(engine::kProfilePrefix) + name);
+        fs::create_directories(dir / "Default");
+        std::ofstream(dir / "Default" / "Cookies") << "data";
+        if (!ownerIds.empty()) std::ofstream(dir / "owner") << ownerIds << "\n";
+        if (withLock) std::ofstream(dir / "owner.lock");
+        return dir;
+    }
+    // Another process takes the profile's lock and keeps it until it is killed.
+    void HoldLock(const fs::path& dir) {
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        holder_ = fork();
+        if (holder_ == 0) {
+            int fd = open((dir / "owner.lock").c_str(), O_RDWR);
+            char ok = fd >= 0 && flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+            (void)!write(ready[1], &ok, 1);
+            for (;;) pause();
+        }
+        close(ready[1]);
+        char ok = 0;
+        ASSERT_EQ(read(ready[0], &ok, 1), 1);
+        close(ready[0]);
+        ASSERT_EQ(ok, 'y');
+    }
+    fs::path parent_;
+    pid_t holder_ = -1;
+};
+
+TEST_F(ForeignProfiles, ALockedProfileIsKeptAndAnUnlockedOneRemovedWhateverTheIdsSay) {
+    // Ids that exist nowhere here, as in another namespace: the lock says it lives.
+    fs::path live = Profile("live01", "2147483000 2147483001", true);
+    HoldLock(live);
+    // Ids of a process that lives here (init), but nobody holds its lock: abandoned.
+    fs::path dead = Profile("dead01", "1 1", true);
+    // From an engine without the lock, whose host lives: judged by the ids, as it always was.
+    fs::path older = Profile("old001", "1", false);
+    // Not ours at all.
+    fs::path other = parent_ / "someone-else";
+    fs::create_directories(other);
+
+    engine::RemoveAbandonedProfiles(parent_);
+    EXPECT_TRUE(fs::exists(live / "Default" / "Cookies"));
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(older));
+    EXPECT_TRUE(fs::exists(other));
+
+    kill(holder_, SIGKILL);  // its owner ends: the profile is abandoned now
+    waitpid(holder_, nullptr, 0);
+    holder_ = -1;
+    engine::RemoveAbandonedProfiles(parent_);
+    EXPECT_FALSE(fs::exists(live));
+}
+
+// The engine's own profile is never seen unlocked, even while it is being made.
+TEST_F(ForeignProfiles, ANewProfileIsLockedFromTheStart) {
+    std::string why;
+    engine::OwnedProfile mine = engine::CreateProfile(parent_, &why);
+    ASSERT_FALSE(mine.path.empty()) << why;
+    engine::RemoveAbandonedProfiles(parent_);
+    EXPECT_TRUE(fs::exists(mine.path));
+    close(mine.lockFd);
+    engine::RemoveAbandonedProfiles(parent_);
+    EXPECT_FALSE(fs::exists(mine.path));
+}
+
+}  // namespace
