@@ -57,6 +57,7 @@ void WriteLine(const std::string& text) {
 // Ends as if the signal had not been caught, so that a calling shell sees it (and stops a
 // script on Ctrl-C); the browser and its profile are gone first.
 [[noreturn]] void DieOf(int signal) {
+    state.store(kFired);  // a main thread that wakes up as the browser goes waits in Settle
     EndBrowser();
     ::signal(signal, SIG_DFL);
     sigset_t only;

@@ -25,7 +25,12 @@ class StallingServer {
     // A page whose load stays open: an image that never arrives.
     static std::string StallingPage() { return "<body>loading<img src='/stall.png'></body>"; }
 
-    // Waits until a request under /stall has arrived (the page is loading).
+    // Whether a request under /stall has arrived (the page is loading).
+    bool Stalled() {
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        return state_->stalled > 0;
+    }
+    // Waits for it, blocking: for a page loaded by another process.
     bool WaitForStall(std::chrono::milliseconds bound = std::chrono::seconds(60)) {
         std::unique_lock<std::mutex> lock(state_->mutex);
         return state_->changed.wait_for(lock, bound, [&] { return state_->stalled > 0; });
