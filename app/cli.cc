@@ -32,7 +32,7 @@ constexpr const char* kHelp =
     "playlist, .m3u8). LINK may be the whole text the app shares; its v.douyin.com link is used.\n"
     "\n"
     "--cli       fetch without a window; the address alone goes to standard output, one line\n"
-    "--timeout   seconds to wait for the page (default 30)\n"
+    "--timeout   seconds the whole run may take, the browser's start included (default 30)\n"
     "--quality   a quality by name (origin, uhd, hd, sd, ld, md, ao, FULL_HD1, HD1, ...)\n"
     "            instead of the best one; audio only (ao) only when asked\n"
     "--list      every quality of the room: key, name, resolution, codec, kind, address\n"
