@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "app/cli.h"
+#include "app/cli_options.h"
 #include "app/main_window.h"
 #include "app/run_guard.h"
 #include "app/startup.h"
@@ -79,6 +80,9 @@ int main(int argc, char** argv) {
     platform::SetOpenFileDialog(AskForFiles);
     platform::SetMessagePumpSink([] { QCoreApplication::processEvents(); });
     app::MainWindow window(app::OnMainWindowCreated);
+    // `qirlen --timeout SECONDS` gives the window's fetches the command line's deadline.
+    window.SetFetchTimeout(
+        std::chrono::seconds(app::ParseCliOptions(argc, argv).options.timeoutSeconds));
     app::run_guard::SetBrowserTerminator(hostctl::Engine().wkeTerminateBrowser);
     window.show();
     return qt.exec();

@@ -35,7 +35,7 @@ echo "qirlen --cli --copy put the address on the clipboard"
 
 work="$(mktemp -d)"  # the program keeps its storage beside itself; give it a copy of its own
 cp "$bin/qirlen" "$bin/node.so" "$work/"
-"$work/qirlen" &
+"$work/qirlen" --timeout 180 &  # a fetch's deadline beyond this test's waits, on a loaded machine
 app=$!
 win="$(timeout 60 xdotool search --sync --onlyvisible --name 'Qirlen V1.0.1')"
 win="${win%%$'\n'*}"
@@ -48,9 +48,8 @@ for _ in $(seq 300); do
 done
 [ "$size" = "544x201" ] || { echo "window client size $size, not 544x201"; exit 1; }
 
-# The link box: its hint goes away. X delivers the click before the keys typed after it, and
-# the window takes the keys whichever box has the focus: the link is found in the box's text.
-xdotool mousemove --window "$win" 240 32 click 1
+xdotool mousemove --window "$win" 240 32 click 1   # the link box: its hint goes away
+sleep 0.3  # nothing outside the window tells that the box has taken the focus
 xdotool type --delay 5 "$link"
 xdotool mousemove --window "$win" 480 31 click 1   # 获取m3u8地址
 
@@ -74,7 +73,7 @@ status=0
 wait "$app" || status=$?
 app=""
 for _ in $(seq 100); do
-    state="$(ps -o stat= -p "$browser" 2>/dev/null)"
+    state="$(ps -o stat= -p "$browser" 2>/dev/null || true)"
     case "$state" in "" | Z*) break ;; esac
     sleep 0.1
 done
