@@ -175,8 +175,10 @@ void MainWindow::OnFetchClicked() {
 
 // Only the load a press asked for is read: a page that reloads or navigates itself later
 // never reaches the result box or the clipboard.
-void MainWindow::OnPageLoadingFinished(const std::string&, int result, const std::string&) {
-    if (!fetching_) return;
+void MainWindow::OnPageLoadingFinished(const std::string& url, int result, const std::string&) {
+    // The blank page's reload with the phone profile may end after a quick first press: no
+    // share link ends there.
+    if (!fetching_ || url == "about:blank") return;
     // Another load took this one's place (the page's own redirect, a second press): the
     // one that replaced it finishes the fetch, or the deadline does.
     if (result == WKE_LOADING_CANCELED) return;
