@@ -13,6 +13,7 @@
 
 #include "app/cli_options.h"
 #include "app/output_checks.h"
+#include "app/run_guard.h"
 #include "app/startup.h"
 #include "app/stream_workflow.h"
 #include "hostctl/engine_library.h"
@@ -31,7 +32,7 @@ constexpr const char* kHelp =
     "playlist, .m3u8). LINK may be the whole text the app shares; its v.douyin.com link is used.\n"
     "\n"
     "--cli       fetch without a window; the address alone goes to standard output, one line\n"
-    "--timeout   seconds to wait for the page (default 30)\n"
+    "--timeout   seconds the whole run may take, the browser's start included (default 30)\n"
     "--quality   a quality by name (origin, uhd, hd, sd, ld, md, ao, FULL_HD1, HD1, ...)\n"
     "            instead of the best one; audio only (ao) only when asked\n"
     "--list      every quality of the room: key, name, resolution, codec, kind, address\n"
@@ -74,10 +75,16 @@ struct FetchState {
     StreamWorkflow* workflow = nullptr;
     std::optional<std::string> message;
     bool loadFailed = false;
+    bool crashed = false;  // the page died before it gave its answer
     std::string reason;
 };
 
-void OnFinished(wkeWebView, void* param, const wkeString, wkeLoadingResult result,
+bool PageCrashed(wkeWebView view) {
+    const hostctl::EngineEntries& e = hostctl::Engine();
+    return view && e.wkeIsPageCrashed && e.wkeIsPageCrashed(view);
+}
+
+void OnFinished(wkeWebView view, void* param, const wkeString, wkeLoadingResult result,
                 const wkeString reason) {
     auto* state = static_cast<FetchState*>(param);
     if (result == WKE_LOADING_FAILED) {
@@ -86,6 +93,11 @@ void OnFinished(wkeWebView, void* param, const wkeString, wkeLoadingResult resul
             hostctl::Engine().wkeGetString ? hostctl::Engine().wkeGetString(reason) : "";
     }
     if (auto message = state->workflow->FinishFetch(result)) state->message = message;
+    // A page that died while it was read holds nothing, whatever the reading said; one
+    // that gave its address first has answered.
+    bool answered = state->message && state->workflow->lastSucceeded();
+    if ((state->message || state->loadFailed) && !answered && PageCrashed(view))
+        state->crashed = true;
 }
 
 std::string EngineFailure() {
@@ -235,16 +247,28 @@ int Report(const StreamWorkflow& workflow, const std::string& message, const Cli
     return kCliSuccess;
 }
 
+std::string TimeoutLine(const CliOptions& o) {
+    return "qirlen: no page arrived within " + std::to_string(o.timeoutSeconds) + " seconds";
+}
+
 int Fetch(const CliOptions& o) {
     // A wrong link answers at once, before any browser starts.
     if (!CheckShareLink(o.link)) return kCliWrongLink;
+    // The deadline covers the whole run: a browser that stalls holds the main thread inside
+    // the engine (while it starts, say), so the guard's own thread ends the run then.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(o.timeoutSeconds);
+    bool guarded = run_guard::Start();
+    run_guard::SetDeadline(deadline, TimeoutLine(o), kCliLoadFailed);
     setenv("QIRLEN_ENGINE_QUIET", "1", 1);  // the one line about a missing browser is ours
     if (!hostctl::EngineLibrary::Load()) {
+        run_guard::Settle();
         Say("qirlen: the browser could not be started: the engine module node.so is missing");
         return kCliLoadFailed;
     }
     const hostctl::EngineEntries& e = hostctl::Engine();
+    run_guard::SetBrowserTerminator(e.wkeTerminateBrowser);
     if (std::string why = EngineFailure(); !why.empty()) {
+        run_guard::Settle();
         Say(BrowserFailureLine(why));
         return kCliLoadFailed;
     }
@@ -261,22 +285,24 @@ int Fetch(const CliOptions& o) {
     FetchState state{&workflow};
     if (page.view && e.wkeOnLoadingFinish) e.wkeOnLoadingFinish(page.view, OnFinished, &state);
     workflow.StartFetch(o.link);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(o.timeoutSeconds);
     while (page.view && !state.message && !state.loadFailed && EngineFailure().empty() &&
-           std::chrono::steady_clock::now() < deadline) {
+           (guarded || std::chrono::steady_clock::now() < deadline)) {
         pollfd pfd{e.wkeGetEventFd(), POLLIN, 0};
         poll(&pfd, 1, 200);
         e.wkeWake(nullptr);
     }
+    run_guard::Settle();
     int code = kCliLoadFailed;
-    if (state.message)
+    if (state.crashed)
+        Say("qirlen: the page crashed");
+    else if (state.message)
         code = Report(workflow, *state.message, o);
     else if (std::string why = EngineFailure(); !why.empty())
         Say(BrowserFailureLine(why));
     else if (state.loadFailed)
         Say("qirlen: the page did not load: " + state.reason);
     else
-        Say("qirlen: no page arrived within " + std::to_string(o.timeoutSeconds) + " seconds");
+        Say(TimeoutLine(o));
     if (e.wkeShutdown) e.wkeShutdown();
     return code;
 }

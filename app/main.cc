@@ -9,8 +9,11 @@
 #include <cstdlib>
 
 #include "app/cli.h"
+#include "app/cli_options.h"
 #include "app/main_window.h"
+#include "app/run_guard.h"
 #include "app/startup.h"
+#include "hostctl/engine_library.h"
 #include "platform/codepage.h"
 #include "platform/file_dialog.h"
 #include "platform/sinks.h"
@@ -64,6 +67,8 @@ bool HasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Ctrl-C, SIGTERM and SIGHUP end the browser and remove its profile before we go.
+    app::run_guard::Start();
     if (int code = app::RunCommandLine(argc, argv); code >= 0) return code;
     if (!HasDisplay()) {
         std::fputs("qirlen: no display; use qirlen --cli LINK\n", stderr);
@@ -75,6 +80,10 @@ int main(int argc, char** argv) {
     platform::SetOpenFileDialog(AskForFiles);
     platform::SetMessagePumpSink([] { QCoreApplication::processEvents(); });
     app::MainWindow window(app::OnMainWindowCreated);
+    // `qirlen --timeout SECONDS` gives the window's fetches the command line's deadline.
+    window.SetFetchTimeout(
+        std::chrono::seconds(app::ParseCliOptions(argc, argv).options.timeoutSeconds));
+    app::run_guard::SetBrowserTerminator(hostctl::Engine().wkeTerminateBrowser);
     window.show();
     return qt.exec();
 }

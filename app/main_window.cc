@@ -5,12 +5,14 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QWindow>
 
 #include "app/output_checks.h"
 #include "app/text_rules.h"
 #include "app/texts.h"
 #include "hostctl/browser_control.h"
+#include "hostctl/engine_library.h"
 #include "platform/codepage.h"
 #include "platform/sinks.h"
 
@@ -40,8 +42,13 @@ std::string FromQt(const QString& text) {
     return platform::Utf16ToGbk(text.toStdU16String());
 }
 
-MainWindow::MainWindow(std::function<void(MainWindow&)> onCreated) {
+MainWindow::MainWindow(std::function<void(MainWindow&)> onCreated)
+    : onCreated_(std::move(onCreated)) {
     BuildLayout();
+    fetchDeadline_ = new QTimer(this);
+    fetchDeadline_->setSingleShot(true);
+    fetchDeadline_->setInterval(kDefaultFetchTimeout);
+    connect(fetchDeadline_, &QTimer::timeout, [this] { OnFetchTimedOut(); });
     hostctl::BrowserEvents events;
     // The window judges the page it loaded: a window the page opens is taken here, so the
     // control makes none and the engine is answered with no view.
@@ -53,7 +60,11 @@ MainWindow::MainWindow(std::function<void(MainWindow&)> onCreated) {
     connect(fetchButton_, &QPushButton::clicked, [this] { OnFetchClicked(); });
     connect(playerButton_, &QPushButton::clicked, [this] { OnPlayerClicked(); });
     linkBox_->installEventFilter(this);
-    if (onCreated) onCreated(*this);
+    if (onCreated_) onCreated_(*this);
+}
+
+void MainWindow::SetFetchTimeout(std::chrono::milliseconds timeout) {
+    fetchDeadline_->setInterval(timeout);
 }
 
 MainWindow::~MainWindow() = default;
@@ -151,7 +162,10 @@ intptr_t MainWindow::View() {
 }
 
 void MainWindow::OnFetchClicked() {
+    RestartDeadBrowser();
     if (!workflow_.StartFetch(FromQt(linkBox_->text()))) return;
+    fetching_ = true;
+    fetchDeadline_->start();
     // A disabled button hands its focus on; the link box would re-enable it on focus, so
     // the result box takes it.
     if (fetchButton_->hasFocus()) resultBox_->setFocus();
@@ -159,17 +173,60 @@ void MainWindow::OnFetchClicked() {
     fetchButton_->setText(ToQt(texts::CaptionLoading()));
 }
 
-void MainWindow::OnPageLoadingFinished(const std::string&, int result, const std::string&) {
+// Only the load a press asked for is read: a page that reloads or navigates itself later
+// never reaches the result box or the clipboard.
+void MainWindow::OnPageLoadingFinished(const std::string& url, int result, const std::string&) {
+    // The blank page's reload with the phone profile may end after a quick first press: no
+    // share link ends there.
+    if (!fetching_ || url == "about:blank") return;
+    // Another load took this one's place (the page's own redirect, a second press): the
+    // one that replaced it finishes the fetch, or the deadline does.
+    if (result == WKE_LOADING_CANCELED) return;
+    if (result != WKE_LOADING_SUCCEEDED) return ShowOutcome(LoadFailureText(), false);
     std::optional<std::string> message = workflow_.FinishFetch(result);
-    if (!message) return;
-    resultBox_->setPlainText(ToQt(*message));
+    // A page that died while it was read holds nothing, whatever the reading said.
+    if (PageCrashed()) return ShowOutcome(texts::FailurePageCrashed(), false);
+    ShowOutcome(message.value_or(texts::FailureElementMissing()), workflow_.lastSucceeded());
+}
+
+void MainWindow::OnFetchTimedOut() {
+    if (!fetching_) return;
+    // The load is left to end by itself: a stalled browser would hold a stop command too.
+    ShowOutcome(LoadFailureText(), false);
+}
+
+void MainWindow::ShowOutcome(const std::string& message, bool succeeded) {
+    fetching_ = false;
+    fetchDeadline_->stop();
+    resultBox_->setPlainText(ToQt(message));
     std::optional<int64_t> expiry = workflow_.streamExpiry();
-    resultBox_->setToolTip(workflow_.lastSucceeded() && expiry
-                               ? ToQt(texts::ExpiryPrefix() + LocalTimeText(*expiry))
-                               : QString());
+    resultBox_->setToolTip(
+        succeeded && expiry ? ToQt(texts::ExpiryPrefix() + LocalTimeText(*expiry)) : QString());
     fetchButton_->setEnabled(true);
     playerButton_->setEnabled(true);
     fetchButton_->setText(ToQt(texts::CaptionIdle()));
+}
+
+std::string MainWindow::LoadFailureText() const {
+    const hostctl::EngineEntries& e = hostctl::Engine();
+    const char* why = e.wkeEngineFailure ? e.wkeEngineFailure() : nullptr;
+    if (why && *why) return texts::FailureBrowserStopped();
+    return PageCrashed() ? texts::FailurePageCrashed() : texts::FailurePageNotLoaded();
+}
+
+bool MainWindow::PageCrashed() const {
+    const hostctl::EngineEntries& e = hostctl::Engine();
+    auto view = reinterpret_cast<wkeWebView>(browser_->GetWebView());
+    return view && e.wkeIsPageCrashed && e.wkeIsPageCrashed(view);
+}
+
+// A browser that died is replaced at the next press: a new one, a new view for the control,
+// and the start-up sequence again so that the view passes for a phone.
+void MainWindow::RestartDeadBrowser() {
+    const hostctl::EngineEntries& e = hostctl::Engine();
+    const char* why = e.wkeEngineFailure ? e.wkeEngineFailure() : nullptr;
+    if (!why || !*why || !browser_->RestartBrowser()) return;
+    if (onCreated_) onCreated_(*this);
 }
 
 void MainWindow::OnPlayerClicked() {

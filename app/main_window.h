@@ -4,6 +4,7 @@
 #include <QMargins>
 #include <QSize>
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 namespace hostctl {
 class BrowserControl;
@@ -32,6 +34,14 @@ class MainWindow : public QWidget, private StreamWorkflow::Page {
     void OnPageLoadingFinished(const std::string& url, int result, const std::string& reason);
     void OnPlayerClicked();
     void OnLinkBoxFocused();
+    void OnFetchTimedOut();
+
+    // How long a fetch may take before the window says the page did not load; the command
+    // line's default.
+    static constexpr std::chrono::seconds kDefaultFetchTimeout{30};
+    void SetFetchTimeout(std::chrono::milliseconds timeout);
+    // Between a press of the fetch button and the result (or failure) it shows.
+    bool fetching() const { return fetching_; }
 
     hostctl::BrowserControl& browser() { return *browser_; }
     const StreamWorkflow& workflow() const { return workflow_; }
@@ -55,6 +65,10 @@ class MainWindow : public QWidget, private StreamWorkflow::Page {
     intptr_t View() override;
     void BuildLayout();
     void FitToFrame();
+    void ShowOutcome(const std::string& message, bool succeeded);
+    std::string LoadFailureText() const;
+    bool PageCrashed() const;
+    void RestartDeadBrowser();
 
     QLineEdit* linkBox_ = nullptr;                // 编辑框1
     QLabel* linkLabel_ = nullptr;                 // 标签2
@@ -64,6 +78,9 @@ class MainWindow : public QWidget, private StreamWorkflow::Page {
     QPushButton* fetchButton_ = nullptr;          // 按钮1
     hostctl::BrowserControl* browser_ = nullptr;  // 浏览框1
     StreamWorkflow workflow_{*this};
+    std::function<void(MainWindow&)> onCreated_;  // run again for a restarted browser's view
+    bool fetching_ = false;
+    QTimer* fetchDeadline_ = nullptr;
 };
 
 // Asks the shell to open the address (GBK); nothing is reported either way.

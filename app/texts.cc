@@ -31,6 +31,9 @@ QIRLEN_TEXT(SuccessSuffix, Gbk("\r\n链接已复制，请用PotPlayer等软件�
 QIRLEN_TEXT(FailureElementMissing, Gbk("获取失败,请检查地址链接是否正确。"))
 QIRLEN_TEXT(FailureLiveEnded, Gbk("获取失败，直播已结束。"))
 QIRLEN_TEXT(FailureVerification, Gbk("获取失败，平台要求验证，请稍后再试或在浏览器中打开链接。"))
+QIRLEN_TEXT(FailurePageNotLoaded, Gbk("获取失败，页面未能打开，请检查网络和链接后重试。"))
+QIRLEN_TEXT(FailurePageCrashed, Gbk("获取失败，页面已崩溃，请重试。"))
+QIRLEN_TEXT(FailureBrowserStopped, Gbk("获取失败，浏览器已停止运行，再次获取时将重新启动。"))
 QIRLEN_TEXT(ExpiryPrefix, Gbk("有效期至 "))
 QIRLEN_TEXT(WindowTitle, "Qirlen V1.0.1        Tolvane")
 

@@ -19,7 +19,10 @@ const std::string& SuccessSuffix();
 const std::string& FailureElementMissing();
 const std::string& FailureLiveEnded();
 const std::string& FailureVerification();
-const std::string& ExpiryPrefix();  // before the local time in the result box's tooltip
+const std::string& FailurePageNotLoaded();   // the page failed to load, or not in time
+const std::string& FailurePageCrashed();     // the page's renderer died
+const std::string& FailureBrowserStopped();  // the browser died; the next fetch starts another
+const std::string& ExpiryPrefix();           // before the local time in the result box's tooltip
 const std::string& WindowTitle();
 
 // The online player's host: $QIRLEN_PLAYER_HOST, else kDefaultPlayerPageHost.

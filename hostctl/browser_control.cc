@@ -18,13 +18,22 @@ std::string Text(const wkeString s) {
     return text ? platform::Utf16ToGbk(text) : std::string();
 }
 
+QSocketNotifier* eventNotifier = nullptr;
+
 // Notifications arrive on the GUI thread: the engine's descriptor is watched by Qt's loop.
 void WatchEngineEvents() {
-    static QSocketNotifier* notifier = nullptr;
     const EngineEntries& e = Engine();
-    if (notifier || !e.wkeGetEventFd || !e.wkeWake || e.wkeGetEventFd() < 0) return;
-    notifier = new QSocketNotifier(e.wkeGetEventFd(), QSocketNotifier::Read);
-    QObject::connect(notifier, &QSocketNotifier::activated, [] { Engine().wkeWake(nullptr); });
+    if (!e.wkeGetEventFd || !e.wkeWake || e.wkeGetEventFd() < 0) return;
+    if (eventNotifier && eventNotifier->socket() == e.wkeGetEventFd()) return;
+    delete eventNotifier;
+    eventNotifier = new QSocketNotifier(e.wkeGetEventFd(), QSocketNotifier::Read);
+    QObject::connect(eventNotifier, &QSocketNotifier::activated, [] { Engine().wkeWake(nullptr); });
+}
+
+// A restarting engine closes its descriptor: nobody may watch it meanwhile.
+void StopWatchingEngineEvents() {
+    delete eventNotifier;
+    eventNotifier = nullptr;
 }
 
 int Modifiers(Qt::KeyboardModifiers m) {
@@ -152,6 +161,18 @@ BrowserControl::BrowserControl(QWidget* parent, const QRect& geometry,
 BrowserControl::~BrowserControl() {
     // Notifications for the view must not reach a control that is gone.
     if (view_ && Engine().wkeDestroyWebWindow) Engine().wkeDestroyWebWindow(view_);
+}
+
+bool BrowserControl::RestartBrowser() {
+    StopWatchingEngineEvents();
+    if (view_ && Engine().wkeDestroyWebWindow) Engine().wkeDestroyWebWindow(view_);
+    view_ = nullptr;
+    bool restarted = EngineLibrary::Restart();
+    shown_ = false;
+    picture_ = QImage();
+    CreateView();
+    UpdateVisibility();
+    return restarted && view_;
 }
 
 void BrowserControl::CreateView() {

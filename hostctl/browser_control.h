@@ -71,6 +71,11 @@ class BrowserControl : public QWidget {
     const BrowserProperties& properties() const { return properties_; }
     std::vector<uint8_t> propertyBlock() const { return WritePropertyBlock(properties_); }
 
+    // After the browser died: starts a new one (views made before stay dead) and gives
+    // the control a new view, with the control's settings, handlers and hooks. The
+    // application sets the view up again as at start. True when the control has a view.
+    bool RestartBrowser();
+
     // Binds the application's handlers (replacing earlier ones).
     void SetEvents(BrowserEvents events);
     const BrowserEvents& events() const { return events_; }

@@ -13,6 +13,7 @@ struct State {
     bool loaded = false;
     std::string path;  // GBK
     EngineEntries entries;
+    decltype(&wkeInitializeEx) initialize = nullptr;
 };
 
 State& state() {
@@ -62,15 +63,26 @@ bool EngineLibrary::Load() {
     platform::ModuleHandle module = platform::FindLoadedModule(kFileName);
     if (!module) module = platform::LoadModule(platform::GbkToUtf8(s.path));
     if (!module) return false;
-    auto initialize = reinterpret_cast<decltype(&wkeInitializeEx)>(
+    s.initialize = reinterpret_cast<decltype(&wkeInitializeEx)>(
         platform::ResolveEntry(module, "wkeInitializeEx"));
-    if (initialize) {
-        wkeSettings settings{};
-        settings.mask = 4;
-        initialize(&settings);
-    }
+    Initialize();
     ResolveEntries(module, s.entries);
     s.loaded = true;
+    return true;
+}
+
+void EngineLibrary::Initialize() {
+    if (!state().initialize) return;
+    wkeSettings settings{};
+    settings.mask = 4;
+    state().initialize(&settings);
+}
+
+bool EngineLibrary::Restart() {
+    State& s = state();
+    if (!s.loaded || !s.entries.wkeShutdown) return false;
+    s.entries.wkeShutdown();
+    Initialize();
     return true;
 }
 

@@ -16,12 +16,19 @@ class EngineLibrary {
     // platform's message-box sink. True when the engine is loaded.
     static bool Load();
 
+    // Replaces a browser that died with a new one: the engine is shut down and started
+    // again, and views made before stay dead. False when the engine is not loaded.
+    static bool Restart();
+
     static bool loaded();
     // The entry points; every slot is null while the engine is not loaded.
     static const EngineEntries& entries();
 
     // Where the engine was looked for (GBK), for messages and tests.
     static const std::string& path();
+
+  private:
+    static void Initialize();
 };
 
 // Shorthand for the table.

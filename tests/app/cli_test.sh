@@ -91,6 +91,50 @@ for form in "" --json --list; do
     "$bin/qirlen" --cli "$room/iRNBho6/" $form >/dev/full 2>"$err"
     check "an answer to a full disk $form" "$([ $? = 6 ] && grep -q 'could not be written to standard output' "$err" && echo ok)" "$(cat "$err")"
 done
+# A browser that stalls as it starts: it notes its process and profile, then stops itself.
+stall="$(mktemp -d)"
+cat >"$stall/chromium" <<'SCRIPT'
+#!/bin/sh
+here="$(dirname "$0")"
+for arg; do case "$arg" in --user-data-dir=*) printf '%s\n' "${arg#*=}" >"$here/profile.new" ;; esac; done
+mv "$here/profile.new" "$here/profile"
+echo $$ >"$here/pid.new" && mv "$here/pid.new" "$here/pid"
+kill -STOP $$
+SCRIPT
+chmod +x "$stall/chromium"
+# The stalled browser is gone (a zombie until someone reaps it) and its profile removed.
+stalled_browser_gone() {
+    local pid state=""
+    pid="$(cat "$stall/pid" 2>/dev/null)" && [ -n "$pid" ] || return 1
+    for _ in $(seq 100); do
+        state="$(ps -o stat= -p "$pid" 2>/dev/null)"
+        case "$state" in "" | Z*) break ;; esac
+        sleep 0.1
+    done
+    case "$state" in "" | Z*) ;; *) return 1 ;; esac
+    [ -s "$stall/profile" ] && [ ! -e "$(cat "$stall/profile")" ]
+}
+# The deadline covers the start-up too, whatever the browser is stuck in.
+rm -f "$stall/pid" "$stall/profile"
+began=$(date +%s%N)
+QIRLEN_CHROMIUM="$stall/chromium" "$bin/qirlen" --cli "$room/iRNBho6/" --timeout 3 >"$out" 2>"$err"
+status=$?
+ms=$((($(date +%s%N) - began) / 1000000))
+check "--timeout 3 with a browser that stalls at start" "$([ $status = 4 ] && [ $ms -lt 8000 ] && [ ! -s "$out" ] && grep -q 'no page arrived within 3 seconds' "$err" && stalled_browser_gone && echo ok)" "exit $status after $ms ms; $(cat "$err")"
+# Ctrl-C, SIGTERM and SIGHUP end the browser and remove its profile; the status is the
+# signal's. (A script's background job ignores SIGINT: env gives it its default back.)
+for signal in INT TERM HUP; do
+    rm -f "$stall/pid" "$stall/profile"
+    QIRLEN_CHROMIUM="$stall/chromium" env --default-signal=INT,TERM,HUP \
+        "$bin/qirlen" --cli "$room/iRNBho6/" >"$out" 2>"$err" &
+    cli=$!
+    for _ in $(seq 600); do [ -s "$stall/pid" ] && break; sleep 0.05; done
+    kill -"$signal" "$cli"
+    wait "$cli"
+    status=$?
+    check "SIG$signal" "$([ $status = $((128 + $(kill -l "$signal"))) ] && stalled_browser_gone && echo ok)" "exit $status; $(cat "$err")"
+done
+rm -rf "$stall"
 # The window without a display: one line, no abort.
 "$bin/qirlen" >"$out" 2>"$err"
 check "no display" "$([ $? = 1 ] && [ "$(cat "$err")" = "qirlen: no display; use qirlen --cli LINK" ] && echo ok)" "$(cat "$err")"

@@ -35,18 +35,21 @@ echo "qirlen --cli --copy put the address on the clipboard"
 
 work="$(mktemp -d)"  # the program keeps its storage beside itself; give it a copy of its own
 cp "$bin/qirlen" "$bin/node.so" "$work/"
-"$work/qirlen" &
+"$work/qirlen" --timeout 180 &  # a fetch's deadline beyond this test's waits, on a loaded machine
 app=$!
-win="$(timeout 20 xdotool search --sync --name 'Qirlen V1.0.1')"
+win="$(timeout 60 xdotool search --sync --onlyvisible --name 'Qirlen V1.0.1')"
 win="${win%%$'\n'*}"
-sleep 0.5
 # No window manager here reports a frame: the client is what a fixed dialog's frame leaves
-# of the designed 550x227 outer size.
-size="$(xdotool getwindowgeometry "$win" | sed -n 's/.*Geometry: //p')"
+# of the designed 550x227 outer size (waited for: the window settles its size once shown).
+for _ in $(seq 300); do
+    size="$(xdotool getwindowgeometry "$win" | sed -n 's/.*Geometry: //p')"
+    [ "$size" = "544x201" ] && break
+    sleep 0.1
+done
 [ "$size" = "544x201" ] || { echo "window client size $size, not 544x201"; exit 1; }
 
 xdotool mousemove --window "$win" 240 32 click 1   # the link box: its hint goes away
-sleep 0.3
+sleep 0.3  # nothing outside the window tells that the box has taken the focus
 xdotool type --delay 5 "$link"
 xdotool mousemove --window "$win" 480 31 click 1   # 获取m3u8地址
 
@@ -54,9 +57,28 @@ expected="$(printf '%s\r\n链接已复制，请用PotPlayer等软件打开链接
 # A loaded machine may take a while; the wait ends as soon as the clipboard holds it.
 for _ in $(seq 300); do
     got="$(timeout 2 xclip -o -selection clipboard 2>/dev/null || true)"
-    [ "$got" = "$expected" ] && { echo "clipboard holds the stream address and the sentence"; rm -rf "$work"; exit 0; }
+    [ "$got" = "$expected" ] && break
     sleep 0.2
 done
-echo "clipboard after 60 s: $(printf '%q' "$got")"
+[ "$got" = "$expected" ] || { echo "clipboard after 60 s: $(printf '%q' "$got")"; rm -rf "$work"; exit 1; }
+echo "clipboard holds the stream address and the sentence"
+
+# SIGTERM (a logout, a service manager) ends the window's browser and removes its profile.
+browser="$(pgrep -P "$app" -f -- --remote-debugging-pipe | head -1 || true)"
+[ -n "$browser" ] || { echo "the window has no browser"; exit 1; }
+profile="$(tr '\0' '\n' <"/proc/$browser/cmdline" | sed -n 's/^--user-data-dir=//p' || true)"
+[ -d "$profile" ] || { echo "the window's browser has no profile: '$profile'"; exit 1; }
+kill -TERM "$app"
+status=0
+wait "$app" || status=$?
+app=""
+for _ in $(seq 100); do
+    state="$(ps -o stat= -p "$browser" 2>/dev/null || true)"
+    case "$state" in "" | Z*) break ;; esac
+    sleep 0.1
+done
 rm -rf "$work"
-exit 1
+[ "$status" = 143 ] || { echo "SIGTERM: exit $status, not 143"; exit 1; }
+case "$state" in "" | Z*) ;; *) echo "SIGTERM left the browser $browser ($state)"; exit 1 ;; esac
+[ ! -e "$profile" ] || { echo "SIGTERM left the profile $profile"; exit 1; }
+echo "SIGTERM ended the browser and removed its profile"
