@@ -189,6 +189,7 @@ class Engine {
     void RemoveDescendants(View& view, const std::string& frame);
     void OnFrameEvent(View& view, const std::string& method, const nlohmann::json& params);
     void OnLoadEvent(View& view, const std::string& method, const nlohmann::json& params);
+    void NoteTopDocument(View& view, const std::string& loaderId);
     void OnDebuggerPaused(View& view, const nlohmann::json& params);
     void OnBridgeMessage(View& view, const std::string& payload);
     void OnDialog(View& view, const nlohmann::json& params);

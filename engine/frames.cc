@@ -76,7 +76,7 @@ void Engine::OnFrameEvent(View& view, const std::string& method, const nlohmann:
             view.frames.clear();
             view.mainFrame = id;
         }
-        if (parent.empty() && !view.load.finished) view.load.committed = true;
+        if (parent.empty() && !view.load.finished) NoteTopDocument(view, f.value("loaderId", ""));
         // A new document in a frame: the frames of its old document are gone.
         RemoveDescendants(view, id);
         Frame& frame = view.frames[id];

@@ -1,4 +1,6 @@
 // Loads of the main frame and their one loading-finished notification each.
+#include <algorithm>
+
 #include "engine/engine.h"
 
 namespace engine {
@@ -89,6 +91,10 @@ void Engine::Navigate(View& view, const std::string& url) {
             View& v = *it->second;
             if (v.load.serial != serial || v.load.finished) return;
             v.load.navigateAnswered = true;
+            v.load.loaderId = r.ok ? r.result.value("loaderId", "") : "";
+            if (!v.load.loaderId.empty())
+                v.load.committed =
+                    std::ranges::count(v.load.documentsBeforeAnswer, v.load.loaderId) > 0;
             std::string error = r.ok ? r.result.value("errorText", "") : r.error;
             if (!error.empty()) {
                 bool aborted = error == "net::ERR_ABORTED";
@@ -98,9 +104,12 @@ void Engine::Navigate(View& view, const std::string& url) {
                 FinishLoad(v, WKE_LOADING_SUCCEEDED, "");  // moved within the same document
             } else if (v.load.started && v.frames[v.mainFrame].failed) {
                 FinishLoadUnlessCrashed(v, WKE_LOADING_FAILED, "the page could not be loaded");
-            } else if (v.load.stopped) {
+            } else if (v.load.stopped &&
+                       (v.load.committed || v.load.documentsBeforeAnswer.empty())) {
                 // it stopped before this answer came
                 FinishLoadUnlessCrashed(v, WKE_LOADING_SUCCEEDED, "");
+            } else {
+                v.load.stopped = false;  // what stopped was another document's load
             }
         });
 }
@@ -121,6 +130,16 @@ void Engine::Reload(View& view) {
     BeginLoad(view, view.url);
     view.load.navigateAnswered = true;  // no navigation answer comes for a reload
     Post(view, "Page.reload");
+}
+
+// A document of the main frame during a load: the load's own, unless the host's navigation
+// is still unanswered and so cannot say which document is its.
+void Engine::NoteTopDocument(View& view, const std::string& loaderId) {
+    Load& load = view.load;
+    if (load.byHost && !load.navigateAnswered)
+        load.documentsBeforeAnswer.push_back(loaderId);
+    else if (load.loaderId.empty() || load.loaderId == loaderId)
+        load.committed = true;
 }
 
 void Engine::StopLoading(View& view) {

@@ -69,8 +69,12 @@ struct Load {
     bool navigateAnswered = false;
     bool committed = false;  // a document of this load replaced the old one
     bool stopped = false;    // the main frame stopped loading
-    std::string failure;     // set when the navigation itself failed
-    bool byHost = false;     // the host asked for it (not the page)
+    // A host's navigation names its document only in its answer: documents that came before
+    // it (the blank page's own reload, still on its way) are judged once it is known.
+    std::string loaderId;
+    std::vector<std::string> documentsBeforeAnswer;
+    std::string failure;  // set when the navigation itself failed
+    bool byHost = false;  // the host asked for it (not the page)
 };
 
 struct View {

@@ -62,6 +62,21 @@ TEST_F(Loading, APageThatLoadsSucceedsEvenWithAnErrorStatus) {
     EXPECT_EQ(watcher.all().size(), 2u);  // exactly one notification per load
 }
 
+// A view that has loaded nothing reloads its blank page to take up a new setting; a load
+// asked for meanwhile ends with its own page, not with the blank page's reload.
+TEST_F(Loading, ALoadAskedForDuringTheBlankPagesReloadEndsWithItsOwnPage) {
+    LoadWatcher watcher(view_);
+    wkeSetUserAgent(view_, "Phone/1.0");
+    wkeReload(view_);
+    wkeLoadURL(view_, server_->Url("/slow").c_str());
+    LoadOutcome outcome = watcher.Wait();
+    EXPECT_EQ(outcome.result, WKE_LOADING_SUCCEEDED);
+    EXPECT_EQ(outcome.url, server_->Url("/slow"));
+    EXPECT_EQ(Eval(view_, "return document.body.textContent;"), "slow");
+    PumpFor(300);
+    EXPECT_EQ(watcher.all().size(), 1u);
+}
+
 TEST_F(Loading, NetworkFailuresReportAReason) {
     LoadWatcher watcher(view_);
     for (std::string url :

@@ -12,8 +12,11 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <sstream>
 
 namespace testsupport {
@@ -101,12 +104,29 @@ std::string Lower(std::string s) {
 
 }  // namespace
 
+// Browsers keep spare connections open past a test's end, so a connection's thread may still
+// run when the server is gone: it holds what it needs itself.
+struct HttpServer::Connections {
+    explicit Connections(Handler h) : handler(std::move(h)) {}
+    Handler handler;
+    std::mutex mutex;
+    std::condition_variable idle;
+    std::set<int> open;  // sockets being answered
+};
+
+namespace {
+
+void Answer(const std::shared_ptr<HttpServer::Connections>& connections, int client);
+
+}  // namespace
+
 std::string HttpRequest::header(const std::string& name) const {
     auto it = headers.find(Lower(name));
     return it == headers.end() ? "" : it->second;
 }
 
-HttpServer::HttpServer(Handler handler, int port) : handler_(std::move(handler)) {
+HttpServer::HttpServer(Handler handler, int port)
+    : connections_(std::make_shared<Connections>(std::move(handler))) {
     // A browser may drop a connection while the answer is being written.
     signal(SIGPIPE, SIG_IGN);
     listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -128,10 +148,16 @@ HttpServer::HttpServer(Handler handler, int port) : handler_(std::move(handler))
     thread_ = std::thread([this] { Serve(); });
 }
 
+// Connections still open are cut, and their threads given a moment to end, so that a
+// handler does not outlive its test by much; one that blocks is left to finish on its own.
 HttpServer::~HttpServer() {
     stopping_ = true;
     if (thread_.joinable()) thread_.join();
     if (listener_ >= 0) close(listener_);
+    std::unique_lock lock(connections_->mutex);
+    for (int client : connections_->open) shutdown(client, SHUT_RDWR);
+    connections_->idle.wait_for(lock, std::chrono::seconds(2),
+                                [&] { return connections_->open.empty(); });
 }
 
 std::string HttpServer::Url(const std::string& path) const {
@@ -145,11 +171,23 @@ void HttpServer::Serve() {
         int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0) continue;
         // Browsers open spare connections they may never use; each gets its own thread.
-        std::thread([this, client] { Answer(client); }).detach();
+        {
+            std::lock_guard lock(connections_->mutex);
+            connections_->open.insert(client);
+        }
+        std::thread([connections = connections_, client] {
+            Answer(connections, client);
+            std::lock_guard lock(connections->mutex);
+            connections->open.erase(client);
+            connections->idle.notify_all();
+            close(client);
+        }).detach();
     }
 }
 
-void HttpServer::Answer(int client) {
+namespace {
+
+void Answer(const std::shared_ptr<HttpServer::Connections>& connections, int client) {
     auto stream = std::make_unique<Stream>(client);
     std::string data;
     char buf[8192];
@@ -158,11 +196,7 @@ void HttpServer::Answer(int client) {
         if (n <= 0) break;
         data.append(buf, static_cast<size_t>(n));
     }
-    if (data.find("\r\n\r\n") == std::string::npos) {
-        stream.reset();
-        close(client);
-        return;
-    }
+    if (data.find("\r\n\r\n") == std::string::npos) return;
     HttpRequest request;
     std::istringstream in(data.substr(0, data.find("\r\n\r\n")));
     std::string line;
@@ -177,7 +211,7 @@ void HttpServer::Answer(int client) {
         value.erase(0, value.find_first_not_of(' '));
         request.headers[Lower(line.substr(0, colon))] = value;
     }
-    HttpResponse response = handler_(request);
+    HttpResponse response = connections->handler(request);
     std::ostringstream out;
     out << "HTTP/1.1 " << response.status << " " << Reason(response.status) << "\r\n"
         << "Content-Type: " << response.contentType << "\r\n"
@@ -196,8 +230,9 @@ void HttpServer::Answer(int client) {
     }
     stream.reset();
     shutdown(client, SHUT_WR);
-    close(client);
 }
+
+}  // namespace
 
 int UnusedPort() {
     int s = socket(AF_INET, SOCK_STREAM, 0);

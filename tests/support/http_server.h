@@ -4,6 +4,7 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,11 +37,12 @@ class HttpServer {
     int port() const { return port_; }
     std::string Url(const std::string& path = "/") const;
 
+    struct Connections;  // what the connection threads share; it outlives the server
+
   private:
     void Serve();
-    void Answer(int client);
 
-    Handler handler_;
+    std::shared_ptr<Connections> connections_;
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};
