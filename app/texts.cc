@@ -31,6 +31,7 @@ QIRLEN_TEXT(SuccessSuffix, Gbk("\r\n链接已复制，请用PotPlayer等软件�
 QIRLEN_TEXT(FailureElementMissing, Gbk("获取失败,请检查地址链接是否正确。"))
 QIRLEN_TEXT(FailureLiveEnded, Gbk("获取失败，直播已结束。"))
 QIRLEN_TEXT(FailureVerification, Gbk("获取失败，平台要求验证，请稍后再试或在浏览器中打开链接。"))
+QIRLEN_TEXT(FailureNoAnswer, Gbk("获取失败，页面没有响应，请稍后再试。"))
 QIRLEN_TEXT(ExpiryPrefix, Gbk("有效期至 "))
 QIRLEN_TEXT(WindowTitle, "Qirlen V1.0.1        Tolvane")
 

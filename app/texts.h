@@ -19,6 +19,7 @@ const std::string& SuccessSuffix();
 const std::string& FailureElementMissing();
 const std::string& FailureLiveEnded();
 const std::string& FailureVerification();
+const std::string& FailureNoAnswer();
 const std::string& ExpiryPrefix();  // before the local time in the result box's tooltip
 const std::string& WindowTitle();
 
