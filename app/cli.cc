@@ -42,9 +42,9 @@ constexpr const char* kHelp =
     "Messages go to standard error (UTF-8), e.g. how long a signed address stays valid.\n"
     "Exit status: 0 address found; 1 no display for the window; 2 the page has no stream,\n"
     "the live has ended, or there is no such quality; 3 the text holds no share link; 4 the\n"
-    "page did not load in time, failed to load, or the browser could not run; 5 the platform\n"
-    "asks for a verification; 6 the answer could not be written to standard output (a full\n"
-    "disk, say); 64 wrong usage.\n"
+    "page did not load in time, failed to load or did not answer, or the browser could not\n"
+    "run; 5 the platform asks for a verification; 6 the answer could not be written to\n"
+    "standard output (a full disk, say); 64 wrong usage.\n"
     "\n"
     "Environment: QIRLEN_PLAYER_HOST (the online player's host), QIRLEN_CHROMIUM (the browser),\n"
     "QIRLEN_CHROMIUM_ARGS (extra browser switches).\n";
@@ -221,6 +221,10 @@ int Report(const StreamWorkflow& workflow, const std::string& message, const Cli
         case FetchOutcome::kVerification:
             Say(Utf8(message));
             return kCliVerification;
+        case FetchOutcome::kNoAnswer:
+            Say("qirlen: the page did not answer: its own script kept it busy or it broke down, "
+                "so the room could not be read");
+            return kCliLoadFailed;
         case FetchOutcome::kNoSuchQuality:
             Say("qirlen: the room has no quality " + Utf8(o.quality) +
                 " (it has: " + QualityKeys(workflow.room()) + ")");

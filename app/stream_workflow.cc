@@ -39,6 +39,13 @@ std::optional<std::string> StreamWorkflow::FinishFetch(int result) {
     outcome_ = found.success ? FetchOutcome::kSuccess : FetchOutcome::kEnded;
     if (found.streamless || alwaysReadRoom_ || !wantedQuality_.empty())
         room_ = ParseRoomData(query.Evaluate(view, RoomDataScript()));
+    // The room data runs to its end on any page that lets it run; where it could not, nothing
+    // is known of the room, which is no answer that it has no stream.
+    if ((found.streamless || !wantedQuality_.empty()) && query.lastFailed()) {
+        room_ = {};
+        outcome_ = FetchOutcome::kNoAnswer;
+        return texts::FailureNoAnswer();
+    }
     std::string message = found.message;
     if (found.streamless || (!wantedQuality_.empty() && room_.found))
         message = FromRoomData(found.message);

@@ -11,12 +11,13 @@
 namespace app {
 
 enum class FetchOutcome {
-    kNone,          // nothing finished yet
-    kSuccess,       // an address
-    kMissing,       // no stream element and no room data with an address
-    kEnded,         // the live has ended
-    kVerification,  // the platform asks to prove a person is there
-    kNoSuchQuality  // the room has no quality of the asked name
+    kNone,           // nothing finished yet
+    kSuccess,        // an address
+    kMissing,        // no stream element and no room data with an address
+    kEnded,          // the live has ended
+    kVerification,   // the platform asks to prove a person is there
+    kNoSuchQuality,  // the room has no quality of the asked name
+    kNoAnswer        // the page never let the reads run (busy for good, crashed): unknown
 };
 
 // The link to load from a shared text; nothing, after the wrong-link message box, when the

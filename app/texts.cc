@@ -34,6 +34,7 @@ QIRLEN_TEXT(FailureVerification, Gbk("获取失败，平台要求验证，请稍
 QIRLEN_TEXT(FailurePageNotLoaded, Gbk("获取失败，页面未能打开，请检查网络和链接后重试。"))
 QIRLEN_TEXT(FailurePageCrashed, Gbk("获取失败，页面已崩溃，请重试。"))
 QIRLEN_TEXT(FailureBrowserStopped, Gbk("获取失败，浏览器已停止运行，再次获取时将重新启动。"))
+QIRLEN_TEXT(FailureNoAnswer, Gbk("获取失败，页面没有响应，请稍后再试。"))
 QIRLEN_TEXT(ExpiryPrefix, Gbk("有效期至 "))
 QIRLEN_TEXT(WindowTitle, "Qirlen V1.0.1        Tolvane")
 

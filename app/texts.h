@@ -22,6 +22,7 @@ const std::string& FailureVerification();
 const std::string& FailurePageNotLoaded();   // the page failed to load, or not in time
 const std::string& FailurePageCrashed();     // the page's renderer died
 const std::string& FailureBrowserStopped();  // the browser died; the next fetch starts another
+const std::string& FailureNoAnswer();        // the page's script kept it from answering
 const std::string& ExpiryPrefix();           // before the local time in the result box's tooltip
 const std::string& WindowTitle();
 

@@ -13,9 +13,12 @@ jsValue Engine::RunInHostWorld(View& view, wkeWebFrameHandle frame, const std::s
     values_.Recycle();
     std::string frameId = FrameOfHandle(view, frame);
     if (frameId.empty() || !view.contexts.count(frameId)) return values_.Undefined();
-    // The same name gives the same world of that document each time.
-    CallResult world = Call(view, "Page.createIsolatedWorld",
-                            {{"frameId", frameId}, {"worldName", kHostReaderWorld}});
+    // The same name gives the same world of that document each time. A page whose script
+    // never yields holds this back as long as it would hold a script: the read fails in the
+    // time a script may take, not in the protocol's long default.
+    CallResult world =
+        Call(view, "Page.createIsolatedWorld",
+             {{"frameId", frameId}, {"worldName", kHostReaderWorld}}, ScriptTimeoutMs() + 3000);
     int context = world.ok ? world.result.value("executionContextId", 0) : 0;
     if (!context) return values_.Undefined();
     nlohmann::json params = {

@@ -28,7 +28,7 @@
     X(wkeGetTitle)                                                                                 \
     X(wkeRunJsByFrame)                                                                             \
     X(wkeRunJSW)                                                                                   \
-    X(wkeRunJsInIsolatedWorld) X(wkeEngineFailure) X(wkeEngineEverAnswered) X(wkeGlobalExec) X(wkeWebFrameGetMainFrame)     \
+    X(wkeRunJsInIsolatedWorld) X(wkeLastRunFailed) X(wkeEngineFailure) X(wkeEngineEverAnswered) X(wkeGlobalExec) X(wkeWebFrameGetMainFrame)     \
         X(wkeJsBindFunction) X(jsArgCount) X(jsArg) X(jsTypeOf) X(jsToString) X(jsToTempStringW)   \
             X(jsUndefined) X(jsInt) X(jsString) X(jsStringW) X(wkeGetString) X(wkeGetStringW) X(   \
                 wkeSetString) X(wkeSetStringW) X(wkeSetUserAgent) X(wkeSetTouchEnabled)            \

@@ -96,8 +96,10 @@ std::string PageQuery::Query(wkeWebView view, int kind, const std::string& selec
 std::string PageQuery::Evaluate(wkeWebView view, const std::string& utf8Script) {
     const EngineEntries& e = Engine();
     last_.clear();
+    lastFailed_ = false;
     if (!view || !e.wkeGlobalExec || !e.wkeRunJsInIsolatedWorld || !e.jsToString) return last_;
     jsValue value = e.wkeRunJsInIsolatedWorld(view, 0, utf8Script.c_str(), true);
+    lastFailed_ = e.wkeLastRunFailed && e.wkeLastRunFailed(view);
     const char* text = e.jsToString(e.wkeGlobalExec(view), value);
     last_ = text ? text : "";
     return last_;

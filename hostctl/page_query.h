@@ -27,9 +27,14 @@ class PageQuery {
     static std::string BuildScript(int kind, const std::string& selector, int index);
 
     const std::string& last() const { return last_; }
+    // The last read did not run to its end: it threw, was stopped, or the page never let it
+    // run (a page busy for good, a crashed page). An engine without the entry point never
+    // says so.
+    bool lastFailed() const { return lastFailed_; }
 
   private:
     std::string last_;
+    bool lastFailed_ = false;
 };
 
 // The UTF-8 text as GBK; empty when it does not convert.
