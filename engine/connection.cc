@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "engine/json_text.h"
@@ -71,12 +72,63 @@ bool Connection::StillUnresponsive() {
     return true;
 }
 
+// A page that let a command go unanswered is not waited for again until it has answered
+// something (the command it owed, or the probe sent to it); what has arrived is handled in
+// order to tell.
+bool Connection::PageStillUnresponsive(const std::string& session) {
+    if (!busySessions_.count(session)) return false;
+    ReadInbox(0);
+    HandleInbox([&] { return !busySessions_.count(session); });
+    return busySessions_.count(session) > 0;
+}
+
+// The browser process goes on while one of its renderers is busy (a script that will not
+// end, a huge layout): when it answers a question of its own at once, only the page is
+// given up on. When it does not, it is stopped as a whole.
+void Connection::OnUnanswered(const std::string& method, const std::string& session) {
+    constexpr auto kBrowserAnswersWithin = std::chrono::milliseconds(1000);
+    auto browserAnswered = std::make_shared<bool>(false);
+    int probe = Post("Browser.getVersion", json::object(), "", [this, browserAnswered](auto&) {
+        *browserAnswered = true;
+        unresponsive_ = false;
+    });
+    if (probe < 0) return;  // the browser is gone
+    auto deadline = Clock::now() + kBrowserAnswersWithin;
+    while (!session.empty() && !*browserAnswered && !dead_) {
+        if (HandleInbox([&] { return *browserAnswered; })) break;
+        if (closed_) {
+            MarkDead();
+            break;
+        }
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) break;
+        ReadInbox(static_cast<int>(left.count()));
+    }
+    if (dead_) return;
+    if (*browserAnswered) {
+        busySessions_.insert(session);
+        // Answered by the page's renderer itself, once it is free again.
+        Post("Runtime.getIsolateId", json::object(), session);
+        return;
+    }
+    unresponsive_ = true;
+    probeSent_ = true;  // the probe above asks it
+    if (!toldUnresponsive_) {
+        toldUnresponsive_ = true;
+        std::fprintf(stderr,
+                     "qirlen engine: Chromium did not answer %s in time; calls return at once "
+                     "until it answers again\n",
+                     method.c_str());
+    }
+}
+
 CallResult Connection::Call(const std::string& method, const json& params,
                             const std::string& session, int timeoutMs, int stallMs,
                             StallHandler onStall) {
     if (auto ended = endedSessions_.find(session); ended != endedSessions_.end())
         return {false, {}, ended->second};
     if (StillUnresponsive()) return {false, {}, "the browser does not answer"};
+    if (PageStillUnresponsive(session)) return {false, {}, "the page does not answer"};
     int id = Post(method, params, session);
     if (id < 0) return {false, {}, "the browser is not running"};
     awaited_.insert(id);
@@ -102,17 +154,9 @@ CallResult Connection::Call(const std::string& method, const json& params,
             continue;
         }
         if (waitedMs >= timeoutMs) {
+            // Its session stays noted: the late answer tells that the page is back.
             awaited_.erase(id);
-            sessionOf_.erase(id);
-            unresponsive_ = true;
-            probeSent_ = false;
-            if (!toldUnresponsive_) {
-                toldUnresponsive_ = true;
-                std::fprintf(stderr,
-                             "qirlen engine: Chromium did not answer %s in time; calls return at "
-                             "once until it answers again\n",
-                             method.c_str());
-            }
+            OnUnanswered(method, session);
             return {false, {}, method + " got no answer in time"};
         }
         long next = timeoutMs - waitedMs;
@@ -178,7 +222,10 @@ void Connection::Handle(const std::string& text) {
     auto idField = message.find("id");
     if (idField != message.end() && idField->is_number_integer()) {
         int id = idField->get<int>();
-        sessionOf_.erase(id);
+        if (auto sent = sessionOf_.find(id); sent != sessionOf_.end()) {
+            busySessions_.erase(sent->second);  // its page answers again
+            sessionOf_.erase(sent);
+        }
         CallResult r;
         if (auto res = message.find("result"); res != message.end()) {
             r.ok = true;
@@ -200,6 +247,12 @@ void Connection::Handle(const std::string& text) {
         }
         return;
     }
+    // The script engine's events come from the page's renderer: a page that sends one (its
+    // new document in a new renderer, say) is there again.
+    auto session = message.find("sessionId"), method = message.find("method");
+    if (session != message.end() && session->is_string() && method != message.end() &&
+        method->is_string() && method->get_ref<const std::string&>().rfind("Runtime.", 0) == 0)
+        busySessions_.erase(session->get<std::string>());
     if (!onEvent_ || !message.contains("method")) return;
     auto t0 = Clock::now();
     Guarded([&] { onEvent_(message); });
@@ -209,6 +262,7 @@ void Connection::Handle(const std::string& text) {
 void Connection::EndSession(const std::string& session, const std::string& why) {
     if (session.empty()) return;
     endedSessions_[session] = why;
+    busySessions_.erase(session);
     std::vector<std::pair<int, ReplyHandler>> orphans;
     for (auto it = sessionOf_.begin(); it != sessionOf_.end();) {
         if (it->second != session) {
@@ -232,6 +286,7 @@ void Connection::Reset() {
     dead_ = closed_ = unresponsive_ = probeSent_ = false;
     sessionOf_.clear();
     endedSessions_.clear();
+    busySessions_.clear();
     inbox_.clear();
     replyHandlers_.clear();
     arrived_.clear();

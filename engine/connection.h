@@ -58,9 +58,14 @@ class Connection {
     // load brings a new renderer to the same session).
     void EndSession(const std::string& session, const std::string& why);
     void ReopenSession(const std::string& session) { endedSessions_.erase(session); }
-    // After a command went unanswered, commands fail at once until the browser is heard from
-    // again (any message; one probe is sent to ask).
+    // After a command went unanswered, the browser itself is asked at once. When it answers,
+    // only the page was busy: that page's commands fail at once until it answers anything
+    // again (one probe asks it), and every other page goes on. When the browser does not
+    // answer either, every command fails at once until it is heard from again (any message).
     bool unresponsive() const { return unresponsive_; }
+    bool pageUnresponsive(const std::string& session) const {
+        return busySessions_.count(session) > 0;
+    }
     // Forgets everything about the previous browser, for a new one on the same process object.
     void Reset();
     int readFd() const { return process_.readFd(); }
@@ -74,6 +79,9 @@ class Connection {
     bool ReadInbox(int timeoutMs);
     void MarkDead();
     bool StillUnresponsive();
+    bool PageStillUnresponsive(const std::string& session);
+    // A command on `session` went unanswered in time: tells a busy page from a stopped browser.
+    void OnUnanswered(const std::string& method, const std::string& session);
 
     ChromiumProcess& process_;
     EventHandler onEvent_;
@@ -87,6 +95,7 @@ class Connection {
     std::set<int> awaited_;
     std::map<int, std::string> sessionOf_;              // unanswered commands sent to a session
     std::map<std::string, std::string> endedSessions_;  // session -> why its commands fail
+    std::set<std::string> busySessions_;                // pages that let a command go unanswered
     std::deque<std::string> inbox_;
     Clock::duration handlerTime_{};
 };

@@ -147,7 +147,9 @@ void Engine::AttachWhenReady(View& view) {
 // one. Bound functions stay bound.
 void Engine::Shutdown(bool keepValues) {
     if (!initialized_) return;
-    for (auto& [id, view] : views_) SaveStorage(*view);
+    auto unanswered = std::make_shared<int>(0);
+    for (auto& [id, view] : views_) SaveStorage(*view, unanswered);
+    WaitForSaves(unanswered);
     views_.clear();
     pending_.clear();
     callStack_.clear();
@@ -285,7 +287,7 @@ bool Engine::AttachView(View& view) {
 
 void Engine::DestroyView(View& view) {
     int id = view.id;
-    SaveStorage(view);
+    SaveStorageNow(view);
     if (!view.session.empty())
         connection_.Post("Target.closeTarget", {{"targetId", view.targetId}}, "");
     std::erase_if(pending_, [id](const Pending& p) { return p.view == id; });

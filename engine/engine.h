@@ -145,7 +145,11 @@ class Engine {
     void VisitCookies(View& view, void* param, wkeCookieVisitor visitor);
     void RestoreCookies(View& view);
     void RestoreLocalStorage(View& view);
-    void SaveStorage(View& view);
+    // Sends for what the view keeps and saves it as the answers come; `unanswered` counts
+    // the answers still owed, for those who wait (WaitForSaves).
+    void SaveStorage(View& view, const std::shared_ptr<int>& unanswered);
+    void SaveStorageNow(View& view);  // saves and waits a while for it
+    void WaitForSaves(const std::shared_ptr<int>& unanswered);
     void ApplyRestoreScript(View& view);
     // "top origin": the kept storage of one origin under one top-level page is back.
     void OnStorageRestored(View& view, const std::string& partition);
@@ -179,6 +183,8 @@ class Engine {
     void SettleHeldTargets();
     void OnDeath();
     void Report(const std::string& why);
+    void SaveCookies(View& view, double now, const std::shared_ptr<int>& unanswered);
+    void SaveLocalStorage(View& view, double now, const std::shared_ptr<int>& unanswered);
     void OnDownloadEvent(const std::string& method, const nlohmann::json& params);
     void SignalPending();
     void DispatchPending(int viewId);

@@ -31,7 +31,8 @@ void Engine::FinishLoad(View& view, wkeLoadingResult result, const std::string& 
     view.loadFailed = result == WKE_LOADING_FAILED;
     std::string url =
         result == WKE_LOADING_SUCCEEDED && !view.url.empty() ? view.url : view.load.url;
-    if (result == WKE_LOADING_SUCCEEDED) SaveStorage(view);
+    // Saved as the page answers: a page that spins once loaded delays nobody.
+    if (result == WKE_LOADING_SUCCEEDED) SaveStorage(view, std::make_shared<int>(0));
     int serial = view.load.serial;
     Queue(view, [url, result, reason, serial](View& v) {
         if (!v.on.loadingFinish) return;

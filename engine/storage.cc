@@ -1,5 +1,6 @@
 // Cookies, local storage kept across runs, and the page's icon.
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <sstream>
 #include <vector>
@@ -141,7 +142,7 @@ std::string Engine::CookiesForPage(View& view) {
 void Engine::SetCookie(View& view, const std::string& url, const std::string& cookie) {
     EnsureAttached(view);
     Call(view, "Network.setCookie", ParseCookie(url, cookie));
-    SaveStorage(view);
+    SaveStorageNow(view);
 }
 
 void Engine::VisitCookies(View& view, void* param, wkeCookieVisitor visitor) {
@@ -162,28 +163,71 @@ void Engine::VisitCookies(View& view, void* param, wkeCookieVisitor visitor) {
 // Chromium's own profile lives only as long as the engine; what the view keeps across runs
 // is written to the two directories the host names, and read back when they are named. Other
 // programs may keep theirs in the same directories: each save merges into what is there.
-void Engine::SaveStorage(View& view) {
+// The page's answers are handled as they come, so that a busy or stopped renderer holds up
+// only its own save, never the host; `unanswered` counts the answers still owed.
+void Engine::SaveStorage(View& view, const std::shared_ptr<int>& unanswered) {
     if (view.session.empty()) return;
     double now = static_cast<double>(std::time(nullptr));
-    if (std::string file = PathFrom(view.cookieJarPath, "cookies.json"); !file.empty()) {
-        CallResult r = Call(view, "Storage.getCookies", {}, 5000);
-        if (r.ok) {
+    SaveCookies(view, now, unanswered);
+    SaveLocalStorage(view, now, unanswered);
+}
+
+void Engine::SaveStorageNow(View& view) {
+    auto unanswered = std::make_shared<int>(0);
+    SaveStorage(view, unanswered);
+    WaitForSaves(unanswered);
+}
+
+// Those who go on as if it were on disk (a cookie set, the engine ending) wait a while for
+// the answers; a page that does not answer by then is saved whenever it does.
+void Engine::WaitForSaves(const std::shared_ptr<int>& unanswered) {
+    constexpr auto kLongest = std::chrono::milliseconds(5000);
+    auto deadline = std::chrono::steady_clock::now() + kLongest;
+    while (*unanswered > 0 && !dead_) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+        if (left <= 0 || !connection_.Pump(static_cast<int>(left))) break;
+    }
+}
+
+void Engine::SaveCookies(View& view, double now, const std::shared_ptr<int>& unanswered) {
+    std::string file = PathFrom(view.cookieJarPath, "cookies.json");
+    if (file.empty()) return;
+    int viewId = view.id;
+    KnownCookies knownAtSave = view.knownCookies;  // for a view gone before the answer
+    int sent = connection_.Post(
+        "Storage.getCookies", nlohmann::json::object(), view.session,
+        [this, viewId, file, now, knownAtSave, unanswered](const CallResult& r) {
+            --*unanswered;
+            if (!r.ok) return;
             nlohmann::json ours = r.result.value("cookies", nlohmann::json::array());
-            KnownCookies known = view.knownCookies;  // taken on only once it is written
+            auto it = views_.find(viewId);
+            // taken on only once it is written
+            KnownCookies known = it != views_.end() ? it->second->knownCookies : knownAtSave;
             if (UpdateKeptFile(
                     file,
                     [&](const nlohmann::json& kept) {
                         return MergeCookies(kept, ours, known, now);
                     },
-                    nullptr))
-                view.knownCookies = std::move(known);
-        }
-    }
+                    nullptr) &&
+                (it = views_.find(viewId)) != views_.end())
+                it->second->knownCookies = std::move(known);
+        });
+    if (sent >= 0) ++*unanswered;
+}
+
+// The page's storage is read first, each partition on its own answer; the directory stays
+// locked only while the file is merged, once the last of them has come.
+void Engine::SaveLocalStorage(View& view, double now, const std::shared_ptr<int>& unanswered) {
     std::string file = PathFrom(view.localStoragePath, "local_storage.json");
     if (file.empty() || view.storagePartitions.empty()) return;
-    // Read from the page first: the directory stays locked only while the file is merged.
-    std::vector<KeptStorage> fresh;
-    Call(view, "DOMStorage.enable");
+    struct Reading {
+        std::vector<KeptStorage> fresh;
+        int left = 0;
+    };
+    auto reading = std::make_shared<Reading>();
+    connection_.Post("DOMStorage.enable", nlohmann::json::object(), view.session);
     for (const auto& partition : view.storagePartitions) {
         nlohmann::json id = {{"isLocalStorage", true}};
         if (!partition.storageKey.empty())
@@ -192,19 +236,29 @@ void Engine::SaveStorage(View& view) {
             id["securityOrigin"] = partition.origin;
         else
             continue;  // a framed origin's storage is read only by its own name
-        CallResult r = Call(view, "DOMStorage.getDOMStorageItems", {{"storageId", id}}, 5000);
-        if (!r.ok) continue;
-        fresh.push_back({partition.top, partition.origin, now,
-                         r.result.value("entries", nlohmann::json::array())});
+        KeptStorage entry{partition.top, partition.origin, now, nlohmann::json::array()};
+        int sent = connection_.Post(
+            "DOMStorage.getDOMStorageItems", {{"storageId", id}}, view.session,
+            [file, entry, reading, unanswered](const CallResult& r) mutable {
+                --*unanswered;
+                if (r.ok) {
+                    entry.items = r.result.value("entries", nlohmann::json::array());
+                    reading->fresh.push_back(std::move(entry));
+                }
+                if (--reading->left > 0 || reading->fresh.empty()) return;
+                UpdateKeptFile(
+                    file,
+                    [&](const nlohmann::json& saved) {
+                        std::vector<KeptStorage> kept = ReadKeptStorage(saved);
+                        for (const auto& e : reading->fresh) KeepStorage(kept, e);
+                        return KeptStorageJson(kept);
+                    },
+                    nullptr);
+            });
+        if (sent < 0) continue;
+        ++reading->left;
+        ++*unanswered;
     }
-    UpdateKeptFile(
-        file,
-        [&](const nlohmann::json& saved) {
-            std::vector<KeptStorage> kept = ReadKeptStorage(saved);
-            for (const auto& entry : fresh) KeepStorage(kept, entry);
-            return KeptStorageJson(kept);
-        },
-        nullptr);
 }
 
 void Engine::RestoreCookies(View& view) {

@@ -208,4 +208,33 @@ TEST(StoppedBrowser, IsHeardAgainAsSoonAsItHasAnswered) {
     wkeDestroyWebWindow(view);
 }
 
+// Renderers that stop while the browser goes on: the page that let a run go unanswered is
+// given up on alone; the browser goes on answering for every other page at once, and that
+// page is heard again as soon as its renderer answers.
+TEST(StoppedRenderer, CostsItsOwnPageOneRunNotTheBrowser) {
+    wkeWebView busy = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 400, 300);
+    wkeWebView other = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 400, 300);
+    HttpServer server([](const HttpRequest&) {
+        return HttpResponse{200, "text/html", "<script>document.cookie='seen=1'</script>"};
+    });
+    for (wkeWebView view : {busy, other}) {
+        ASSERT_NE(view, nullptr);
+        ASSERT_EQ(LoadAndWait(view, server.Url("/")), WKE_LOADING_SUCCEEDED);
+    }
+    std::vector<pid_t> renderers = Renderers();
+    ASSERT_FALSE(renderers.empty());
+    testing::internal::CaptureStderr();
+    for (pid_t pid : renderers) kill(pid, SIGSTOP);
+    EXPECT_EQ(Eval(busy, "return 1"), "undefined");  // the one wait
+    // The browser itself answers for the other page at once.
+    auto asked = Clock::now();
+    EXPECT_EQ(std::string(wkeGetCookie(other)), "seen=1");
+    EXPECT_LT(MsSince(asked), 2000);
+    for (pid_t pid : renderers) kill(pid, SIGCONT);
+    EXPECT_TRUE(PumpUntil([&] { return Eval(busy, "return 3") == "3"; }, 10000));
+    testing::internal::GetCapturedStderr();
+    wkeDestroyWebWindow(busy);
+    wkeDestroyWebWindow(other);
+}
+
 }  // namespace
