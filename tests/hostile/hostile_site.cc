@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <nlohmann/json.hpp>
 
 namespace hostile {
 namespace {
@@ -153,6 +154,16 @@ CliRun RunCli(const std::vector<std::string>& args, int timeoutSeconds) {
     waitpid(child, &status, 0);
     run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+std::string RoomChunks(const std::string& streamAddress) {
+    std::string row =
+        "1:{\"room\":{\"idStr\":\"9\",\"status\":2,\"streamUrl\":{\"hlsPullUrlMap\":"
+        "{\"origin\":\"" +
+        streamAddress + "\"}}}}\n";
+    return "<script>(self.__rsc_f=self.__rsc_f||[]).push([0])</"
+           "script><script>self.__rsc_f.push([1," +
+           nlohmann::json(row).dump() + "])</script>";
 }
 
 }  // namespace hostile

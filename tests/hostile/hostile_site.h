@@ -45,4 +45,8 @@ struct CliRun {
 };
 CliRun RunCli(const std::vector<std::string>& args, int timeoutSeconds = 60);
 
+// A room with the stream address, the way the platform's room pages stream it: in a pushed
+// chunk row.
+std::string RoomChunks(const std::string& streamAddress);
+
 }  // namespace hostile

@@ -16,17 +16,6 @@ using hostile::Local;
 
 const std::string kRoomAddress = "https://pull.test/stage/dialog_room.m3u8?expire=1893456000";
 
-// A room as the platform's pages stream it, in a pushed chunk row.
-std::string RoomChunks() {
-    std::string row =
-        "1:{\"room\":{\"idStr\":\"9\",\"status\":2,\"streamUrl\":{\"hlsPullUrlMap\":"
-        "{\"origin\":\"" +
-        kRoomAddress + "\"}}}}\n";
-    return "<script>(self.__rsc_f=self.__rsc_f||[]).push([0])</"
-           "script><script>self.__rsc_f.push([1," +
-           nlohmann::json(row).dump() + "])</script>";
-}
-
 // A room page that opens one dialog after another for good. Dialogs in tasks of their own
 // leave the page's reads their turn: the room is read. One task of endless dialogs never
 // yields, so no read of ours can run there: the page did not answer, never "no stream".
@@ -47,8 +36,9 @@ TEST(HostileDialogs, EndlessDialogsNeverMakeARoomLookStreamless) {
     };
     for (const Case& c : cases) {
         Local().Serve(c.path, "<!doctype html><meta charset=utf-8><body><p>room</p>" +
-                                  RoomChunks() + "<script>addEventListener('load', function () {" +
-                                  c.loop + "});</script></body>");
+                                  hostile::RoomChunks(kRoomAddress) +
+                                  "<script>addEventListener('load', function () {" + c.loop +
+                                  "});</script></body>");
         hostile::CliRun run =
             // The deadline is room for a busy machine: the reads give up by themselves.
             hostile::RunCli({"--cli", "--timeout", "40", Local().Url(kShareHost, c.path)});
@@ -65,7 +55,8 @@ class HostileDialogsInProcess : public hostile::WorkflowView {};
 
 TEST_F(HostileDialogsInProcess, ABusyPageIsNoAnswerInTheWindow) {
     const char* path = "/dialogs/busy-for-a-while/";
-    Local().Serve(path, "<!doctype html><meta charset=utf-8><body><p>room</p>" + RoomChunks() +
+    Local().Serve(path, "<!doctype html><meta charset=utf-8><body><p>room</p>" +
+                            hostile::RoomChunks(kRoomAddress) +
                             "<script>addEventListener('load', function () { setTimeout(function "
                             "() { for (var t = Date.now(); Date.now() - t < 14000;); }, 0); "
                             "});</script></body>");

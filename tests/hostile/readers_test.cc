@@ -19,17 +19,6 @@ using hostile::Local;
 const std::string kForgedAddress = "https://forged.test/chosen.m3u8";
 const std::string kRoomAddress = "https://pull.test/stage/room_or4.m3u8?expire=1893456000";
 
-// What the platform's room pages stream: the room in a pushed chunk row.
-std::string RoomChunks() {
-    std::string row =
-        "1:{\"room\":{\"idStr\":\"9\",\"status\":2,\"streamUrl\":{\"hlsPullUrlMap\":"
-        "{\"origin\":\"" +
-        kRoomAddress + "\"}}}}\n";
-    return "<script>(self.__rsc_f=self.__rsc_f||[]).push([0])</"
-           "script><script>self.__rsc_f.push([1," +
-           nlohmann::json(row).dump() + "])</script>";
-}
-
 // The stream element where the program looks for it, holding `inner`.
 std::string StreamElement(const std::string& inner) {
     return "<div id=__APP_ROOT__><div><div class=reflow-content><div class=video-box><div>" +
@@ -86,7 +75,7 @@ TEST_F(HostileReadersInProcess, ARoomIsReadWhateverThePageReplaced) {
     int n = 0;
     for (const char* breaker : breakers) {
         std::string path = "/r7/room-" + std::to_string(n++) + "/";
-        Local().Serve(path, HtmlPage("<p>room</p>" + RoomChunks(), breaker));
+        Local().Serve(path, HtmlPage("<p>room</p>" + hostile::RoomChunks(kRoomAddress), breaker));
         app::StreamWorkflow workflow(*this);
         ASSERT_TRUE(workflow.StartFetch(Local().Url(kShareHost, path)));
         std::optional<std::string> message = workflow.FinishFetch(0);
