@@ -48,19 +48,33 @@ for _ in $(seq 300); do
 done
 [ "$size" = "544x201" ] || { echo "window client size $size, not 544x201"; exit 1; }
 
-xdotool mousemove --window "$win" 240 32 click 1   # the link box: its hint goes away
-sleep 0.3  # nothing outside the window tells that the box has taken the focus
-xdotool type --delay 5 "$link"
+# Nothing outside the window tells when the link box has taken the focus, and keys typed
+# before it has are lost: the box's text is copied back and the typing repeated until it holds
+# the link.
+typed=""
+for _ in $(seq 20); do
+    xdotool mousemove --window "$win" 240 32 click 1   # the link box: its hint goes away
+    xdotool key ctrl+a BackSpace
+    xdotool type --delay 5 "$link"
+    xdotool key ctrl+a ctrl+c
+    for _ in $(seq 25); do
+        typed="$(timeout 2 xclip -o -selection clipboard 2>/dev/null || true)"
+        [ "$typed" = "$link" ] && break
+        sleep 0.2
+    done
+    [ "$typed" = "$link" ] && break
+done
+[ "$typed" = "$link" ] || { echo "the link box holds $(printf '%q' "$typed")"; exit 1; }
 xdotool mousemove --window "$win" 480 31 click 1   # 获取m3u8地址
 
 expected="$(printf '%s\r\n链接已复制，请用PotPlayer等软件打开链接观看直播。' "$signed")"
 # A loaded machine may take a while; the wait ends as soon as the clipboard holds it.
-for _ in $(seq 300); do
+for _ in $(seq 600); do
     got="$(timeout 2 xclip -o -selection clipboard 2>/dev/null || true)"
     [ "$got" = "$expected" ] && break
     sleep 0.2
 done
-[ "$got" = "$expected" ] || { echo "clipboard after 60 s: $(printf '%q' "$got")"; rm -rf "$work"; exit 1; }
+[ "$got" = "$expected" ] || { echo "clipboard after 120 s: $(printf '%q' "$got")"; rm -rf "$work"; exit 1; }
 echo "clipboard holds the stream address and the sentence"
 
 # SIGTERM (a logout, a service manager) ends the window's browser and removes its profile.
