@@ -68,13 +68,15 @@ done
 xdotool mousemove --window "$win" 480 31 click 1   # 获取m3u8地址
 
 expected="$(printf '%s\r\n链接已复制，请用PotPlayer等软件打开链接观看直播。' "$signed")"
-# A loaded machine may take a while; the wait ends as soon as the clipboard holds it.
-for _ in $(seq 600); do
+# A loaded machine may take a while: up to the fetch's own deadline, ending as soon as the
+# clipboard holds it.
+waited_from=$SECONDS
+while [ $((SECONDS - waited_from)) -lt 185 ]; do
     got="$(timeout 2 xclip -o -selection clipboard 2>/dev/null || true)"
     [ "$got" = "$expected" ] && break
     sleep 0.2
 done
-[ "$got" = "$expected" ] || { echo "clipboard after 120 s: $(printf '%q' "$got")"; rm -rf "$work"; exit 1; }
+[ "$got" = "$expected" ] || { echo "clipboard after $((SECONDS - waited_from)) s: $(printf '%q' "$got")"; rm -rf "$work"; exit 1; }
 echo "clipboard holds the stream address and the sentence"
 
 # SIGTERM (a logout, a service manager) ends the window's browser and removes its profile.

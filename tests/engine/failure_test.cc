@@ -243,15 +243,20 @@ TEST_F(Failures, ShutdownAndDestroyFromInsideCallbacksWaitForTheCallToEnd) {
     EXPECT_EQ(wkeGetWindowHandle(view), nullptr);  // gone once the run returned
 
     view = fresh();
-    LoadWatcher watcher(view);
+    static bool shutDownInCallback = false;
     wkeOnLoadingFinish(
         view,
         [](wkeWebView, void*, const wkeString, wkeLoadingResult, const wkeString) {
             wkeShutdown();
+            shutDownInCallback = true;
         },
         nullptr);
+    auto loadingFrom = std::chrono::steady_clock::now();
     wkeLoadHTML(view, "<p>y</p>");
-    PumpFor(500);
+    // Until the callback has shut the engine down: later, it would end the next view too.
+    PumpUntil([] { return shutDownInCallback; }, 30000);
+    starting += std::chrono::steady_clock::now() - loadingFrom;  // a load, like the starts
+    EXPECT_TRUE(shutDownInCallback);
     view = fresh();
     EXPECT_EQ(Eval(view, "return 3"), "3");
     EXPECT_LT(std::chrono::steady_clock::now() - startedAt - starting, std::chrono::seconds(10));
