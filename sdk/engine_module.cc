@@ -18,6 +18,9 @@ struct Shared {
     std::string moduleName;  // as the automation layer finds it again
     SessionEntries entries;
     int sessions = 0;
+    // A host of the process (a browser host control) had started the engine before any
+    // session: the engine is its to end, not the last session's.
+    bool hostRunsEngine = false;
 };
 
 Shared& shared() {
@@ -69,6 +72,7 @@ bool LoadEngine(Shared& s, std::string& why) {
     // A module the process loaded already (a host control, an earlier session) is used as it
     // is: one engine per process.
     platform::ModuleHandle module = platform::FindLoadedModule(path);
+    const bool loadedByHost = module != nullptr;
     if (!module) module = platform::LoadModule(path);
     if (!module) {
         why = "the engine " + path + " could not be loaded: " + platform::LastModuleError();
@@ -81,6 +85,7 @@ bool LoadEngine(Shared& s, std::string& why) {
     }
     s.module = module;
     s.moduleName = path;
+    s.hostRunsEngine = loadedByHost && s.entries.wkeGetEventFd() != -1;  // -1: never started
     return true;
 }
 
@@ -120,7 +125,7 @@ const SessionEntries* AcquireEngine(std::string& why) {
 void ReleaseEngine() {
     Shared& s = shared();
     if (s.sessions == 0) return;
-    if (--s.sessions == 0) s.entries.wkeShutdown();
+    if (--s.sessions == 0 && !s.hostRunsEngine) s.entries.wkeShutdown();
 }
 
 }  // namespace qirlen::detail

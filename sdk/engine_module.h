@@ -29,7 +29,8 @@ std::string FindEngineFile(std::string* looked);
 // the entries, starts the engine and binds the automation library to it. Null with `why`
 // (UTF-8) when it cannot.
 const SessionEntries* AcquireEngine(std::string& why);
-// Gives the share back; the last one shuts the engine down.
+// Gives the share back; the last one shuts the engine down, unless a host of the process had
+// started it before the first session.
 void ReleaseEngine();
 
 }  // namespace qirlen::detail

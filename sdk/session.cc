@@ -75,14 +75,15 @@ void Session::OnLoadingFinished(wkeWebView, void* param, const wkeString, wkeLoa
     // A load replaced by a newer one is not the answer anybody waits for.
     if (result == WKE_LOADING_CANCELED) return;
     ++self->finishedLoads_;
+    if (result == WKE_LOADING_SUCCEEDED) ++self->pagesLoaded_;
     self->lastResult_ = result;
     const char* text = reason ? entries->wkeGetString(reason) : nullptr;
     self->lastReason_ = text ? text : "";
 }
 
 bool Session::Load(const std::string& url, int timeoutMs) {
+    if (!view_) return false;  // Error() still says why the session did not start
     error_.clear();
-    if (!view_) return Fail("no view: the session did not start");
     auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     // What the last page still had queued must not be taken for this load's end.
     Pump(0);

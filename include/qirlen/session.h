@@ -33,19 +33,24 @@ class Session {
     // view. Never throws: on failure Ok() is false and Error() says why.
     Session();
     // Destroys the view; the last session of the process also shuts the engine down (its
-    // browser ends). The engine module stays loaded, so a later session starts it again.
+    // browser ends) unless another host of the process had started it before the first
+    // session. The engine module stays loaded, so a later session starts it again.
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
     bool Ok() const { return view_ != nullptr; }
-    // Why the session cannot work, or why the last Load failed (the program's text).
+    // Why the session did not start, or why the last Load failed (the program's text).
     const std::string& Error() const { return error_; }
 
     // Navigates and returns once the page and every frame of it have loaded (each frame's
     // document complete): true, or false when the load failed, the engine has no browser or
     // `timeoutMs` passed, with the reason in Error().
     bool Load(const std::string& url, int timeoutMs = 30000);
+
+    // How many loads of the view have succeeded, the page's own navigations (a link, a form,
+    // a script) included: to wait for the page a click opens, pump until it grows.
+    int PagesLoaded() const { return pagesLoaded_; }
 
     // Runs the engine's event loop (notifications, the page's own work) for `ms`.
     void Pump(int ms);
@@ -67,6 +72,7 @@ class Session {
     std::string error_;
     // The outcome of the view's latest finished load.
     int finishedLoads_ = 0;
+    int pagesLoaded_ = 0;
     wkeLoadingResult lastResult_ = WKE_LOADING_SUCCEEDED;
     std::string lastReason_;  // UTF-8, as the engine says it
 };
