@@ -266,9 +266,9 @@ class WebAutomation {
     wkeWebView view_ = nullptr;
 };
 
-// Runs a script (the program's text) in one frame of a view; the engine's answer is not used. False when the
-// engine says the script failed (threw, did not parse, named no frame); an engine that
-// cannot say counts as success.
+// Runs a script (the program's text) in one frame of a view; the engine's answer is not used.
+// False when the engine says the script failed (threw, did not parse, named no frame); an
+// engine that cannot say counts as success.
 // `utf8Prefix` goes ahead of the converted script as it is (a library that is UTF-8 already).
 bool RunScript(wkeWebView view, FrameId frame, const std::string& script, bool inClosure,
                std::string_view utf8Prefix = {});

@@ -8,7 +8,8 @@
 #include <vector>
 
 int main(int argc, char** argv) {
-    if (argc != 2 && argc != 4) return std::fprintf(stderr, "usage: list_links URL [ID FILE]\n"), 64;
+    if (argc != 2 && argc != 4)
+        return std::fprintf(stderr, "usage: list_links URL [ID FILE]\n"), 64;
     qirlen::SetTextEncoding(qirlen::TextEncoding::Utf8);
     qirlen::Session session;
     if (!session.Load(argv[1], 30000)) {
@@ -21,7 +22,8 @@ int main(int argc, char** argv) {
     if (!web.ListLinks(false, links)) return std::fprintf(stderr, "list_links: no list\n"), 1;
     for (const automation::ElementInfo& link : links) {
         // The frame the link lives in and its selector name it for any later operation.
-        std::string href = web.GetElementHref("querySelectorAll", link.cssSelector, 0, link.frameRecord);
+        std::string href =
+            web.GetElementHref("querySelectorAll", link.cssSelector, 0, link.frameRecord);
         std::printf("frame %d  %-40s %s\n", link.frameRecord, link.cssSelector.c_str(),
                     href.c_str());
     }

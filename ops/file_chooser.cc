@@ -69,9 +69,10 @@ namespace {
 
 // The absolute path of a readable file (UTF-16), or nothing: the page must never receive a
 // file that is not there.
-std::optional<std::u16string> ReadableFile(const std::string& path8) {
+std::optional<std::u16string> ReadableFile(const std::string& programPath) {
     std::error_code error;
-    std::filesystem::path path = std::filesystem::absolute(platform::TextToUtf8(path8), error);
+    std::filesystem::path path =
+        std::filesystem::absolute(platform::TextToUtf8(programPath), error);
     struct stat info;
     if (error || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
         access(path.c_str(), R_OK) != 0)
@@ -84,8 +85,7 @@ std::optional<std::u16string> ReadableFile(const std::string& path8) {
 bool ClickWithAnswer(WebAutomation& web, const locate::Locator& locator, std::u16string answer) {
     const bool wasDiverted = ops::FileDialogHook().Installed();
     std::u16string previous = std::exchange(ops::PendingFileAnswer(), std::move(answer));
-    if (!ops::FileDialogHook().Install("comdlg32.dll", "GetOpenFileNameW",
-                                       ops::AnswerFileDialog)) {
+    if (!ops::FileDialogHook().Install("comdlg32.dll", "GetOpenFileNameW", ops::AnswerFileDialog)) {
         // Clicking would open a chooser nobody answers, and the call would look done.
         std::fprintf(stderr,
                      "qirlen: file inputs cannot be filled: the engine does not reach the "

@@ -116,7 +116,8 @@ const SessionEntries* AcquireEngine(std::string& why) {
         wkeSettings settings{};
         s.entries.wkeInitializeEx(&settings);  // does nothing when a host started it already
         // Bound once for the process; the bindings outlive a shutdown of the engine.
-        if (!automation::Api().wkeRunJsByFrame) automation::InitializeEngineBinding(s.moduleName.c_str());
+        if (!automation::Api().wkeRunJsByFrame)
+            automation::InitializeEngineBinding(s.moduleName.c_str());
     }
     ++s.sessions;
     return &s.entries;

@@ -97,8 +97,8 @@ bool Session::Load(const std::string& url, int timeoutMs) {
     if (lastResult_ != WKE_LOADING_SUCCEEDED)
         return Fail("the page failed to load" + (lastReason_.empty() ? "" : ": " + lastReason_));
     if (!WaitForFrames(MillisecondsLeft(deadline)))
-        return Fail("the page's frames did not finish loading within " +
-                    std::to_string(timeoutMs) + " ms");
+        return Fail("the page's frames did not finish loading within " + std::to_string(timeoutMs) +
+                    " ms");
     return true;
 }
 

@@ -24,8 +24,7 @@ TEST(StaticLink, FileInputsFailLoudlyWhenTheEngineCannotReachTheDialog) {
     ASSERT_TRUE(session.Load(server.Url("/"), 20000)) << session.Error();
     testing::internal::CaptureStderr();
     EXPECT_FALSE(session.Automation().SetFileInputPath({"getElementById", "f"}, file.string()));
-    EXPECT_FALSE(
-        session.Automation().SetFileInputPaths({"getElementById", "f"}, {file.string()}));
+    EXPECT_FALSE(session.Automation().SetFileInputPaths({"getElementById", "f"}, {file.string()}));
     EXPECT_NE(testing::internal::GetCapturedStderr().find("file inputs cannot be filled"),
               std::string::npos);
     EXPECT_TRUE(ops::PendingFileAnswer().empty()) << "nothing is left for a later chooser";
