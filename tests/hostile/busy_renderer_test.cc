@@ -94,7 +94,7 @@ TEST_F(BusyRenderer, APageSpinningAfterItsLoadDelaysNeitherTheLoadNorTheHost) {
     int before = loads();
     auto start = Clock::now();
     hostctl::Engine().wkeLoadURL(view_, hostile::Local().Url(hostile::kShareHost, path).c_str());
-    ASSERT_TRUE(PumpHostLoop([&] { return loads_ > before; }, 20000));
+    ASSERT_TRUE(PumpHostLoop([&] { return loads() > before; }, 20000));
     EXPECT_LT(MsSince(start), 4000);
     auto asked = Clock::now();
     EXPECT_EQ(std::string(hostctl::Engine().wkeGetCookie(view_)), "visit=1");
