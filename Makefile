@@ -42,7 +42,7 @@ install: build
 	cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local)
 
 format:
-	find app hostctl automation locate ops engine platform tests bench \
+	find app hostctl automation locate ops engine platform sdk include examples tests bench \
 	  \( -name '*.cc' -o -name '*.h' \) -print0 | xargs -0 -r clang-format -i
 
 clean:

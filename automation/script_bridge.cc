@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "automation/engine_binding.h"
-#include "platform/codepage.h"
+#include "platform/text_encoding.h"
 
 namespace automation {
 namespace {
@@ -59,7 +59,7 @@ std::string ScriptArgText(jsExecState context, int index) {
     const EngineApi& api = Api();
     if (!api.jsArg || !api.jsToTempStringW) return {};
     const char16_t* text = api.jsToTempStringW(context, api.jsArg(context, index));
-    return text ? platform::Utf16ToGbk(text) : std::string();
+    return text ? platform::Utf16ToText(text) : std::string();
 }
 
 // Leading white space and a sign, then digits; whatever follows is ignored.
@@ -155,7 +155,7 @@ jsValue Getvalue(jsExecState c) {
     bool forCaller =
         bridge.valueView && view == bridge.valueView && (!caller || caller(c) == bridge.valueView);
     jsExecState global = api.wkeGlobalExec(view);
-    std::u16string text = forCaller ? platform::GbkToUtf16(bridge.valueToSupply) : u"";
+    std::u16string text = forCaller ? platform::TextToUtf16(bridge.valueToSupply) : u"";
     return api.jsStringW(global, text.c_str());
 }
 

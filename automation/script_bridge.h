@@ -18,7 +18,7 @@ struct ElementRect {
     int32_t left = 0, top = 0, right = 0, bottom = 0, width = 0, height = 0;
 };
 
-// The most text one list slot holds (GBK bytes of all its entries): a page decides how many
+// The most text one list slot holds (bytes of all its entries): a page decides how many
 // elements, options or resources it reports and how long each is.
 constexpr size_t kMaxListBytes = size_t{16} << 20;
 
@@ -55,7 +55,7 @@ class BoundedList : public std::vector<T> {
     bool full_ = false;
 };
 
-// Texts are GBK.
+// Texts are the program's (GBK, or UTF-8 after the process-wide switch).
 struct ScriptBridge {
     std::string attributeReply;
     int32_t frameTotalReply = 0;
@@ -100,7 +100,7 @@ void BindScriptFunction(const std::string& name, ScriptHandler handler, unsigned
 // The function the engine calls for every bound name; the binding parameter is the handler.
 jsValue DispatchScriptCall(jsExecState context, void* handler);
 
-std::string ScriptArgText(jsExecState context, int index);  // GBK
+std::string ScriptArgText(jsExecState context, int index);  // the program's text
 int32_t ScriptArgInt(jsExecState context, int index);
 // How the program reads an integer from a text: leading blanks, a sign, the digits that
 // follow; the rest ignored, no digits 0, clamped to 32 bits.

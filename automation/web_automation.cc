@@ -3,15 +3,15 @@
 
 #include "automation/engine_binding.h"
 #include "automation/script_bridge.h"
-#include "platform/codepage.h"
+#include "platform/text_encoding.h"
 
 extern "C" const char automation_frame_numbering_js[];
 extern "C" const char automation_load_script_js[];
 
 namespace automation {
 
-std::string ToUtf8Script(const std::string& gbk) {
-    return platform::Utf16ToUtf8(platform::GbkToUtf16(gbk));
+std::string ToUtf8Script(const std::string& text) {
+    return platform::TextToUtf8(text);
 }
 
 bool RunScript(wkeWebView view, FrameId frame, const std::string& script, bool inClosure,

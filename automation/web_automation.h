@@ -1,7 +1,8 @@
 #pragma once
 // The browser-automation object: one per web view. Every operation first looks at the
 // view and, without one (or without the engine entry point it needs), returns its empty
-// result at once. Texts are GBK.
+// result at once. Texts are GBK, or UTF-8 throughout once the program switched
+// (qirlen::SetTextEncoding); conversion happens only where they meet the engine.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -187,7 +188,7 @@ class WebAutomation {
                        bool bubbles, bool cancelable, int32_t index = 0, FrameId frame = 1);
 
     // Lists (discovery, typed lists, select options, page resources) hold at most
-    // kMaxListBytes of text (16 MB, GBK): a page that reports more makes the operation fail
+    // kMaxListBytes of text (16 MB): a page that reports more makes the operation fail
     // (false, or -1 for the options) with an empty list.
     // ---- typed lists (defined in ops/): every frame; `mark` numbers them in the page
     bool ListTextBoxes(bool mark, std::vector<ElementInfo>& list);
@@ -265,16 +266,17 @@ class WebAutomation {
     wkeWebView view_ = nullptr;
 };
 
-// Runs a GBK script in one frame of a view; the engine's answer is not used. False when the
-// engine says the script failed (threw, did not parse, named no frame); an engine that
-// cannot say counts as success.
+// Runs a script (the program's text) in one frame of a view; the engine's answer is not used.
+// False when the engine says the script failed (threw, did not parse, named no frame); an
+// engine that cannot say counts as success.
 // `utf8Prefix` goes ahead of the converted script as it is (a library that is UTF-8 already).
 bool RunScript(wkeWebView view, FrameId frame, const std::string& script, bool inClosure,
                std::string_view utf8Prefix = {});
 // Base64 as the picture operations read it: bytes outside the alphabet are skipped, a pad
 // ends the text, a group cut short without one is dropped.
 std::vector<uint8_t> DecodeBase64(std::string_view text);
-// GBK to the engine's UTF-8; a byte that is not GBK becomes U+FFFD, the rest converts.
-std::string ToUtf8Script(const std::string& gbk);
+// The program's text (GBK, or UTF-8 after the switch) to the engine's UTF-8; a byte that
+// starts no character becomes U+FFFD, the rest converts.
+std::string ToUtf8Script(const std::string& text);
 
 }  // namespace automation

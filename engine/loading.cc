@@ -103,7 +103,8 @@ void Engine::Navigate(View& view, const std::string& url) {
                                         error);
             } else if (r.ok && !r.result.contains("loaderId")) {
                 FinishLoad(v, WKE_LOADING_SUCCEEDED, "");  // moved within the same document
-            } else if (v.load.started && v.frames[v.mainFrame].failed) {
+            } else if (v.load.started && v.load.committed && v.frames[v.mainFrame].failed) {
+                // (an uncommitted load would read the error page of the load before it)
                 FinishLoadUnlessCrashed(v, WKE_LOADING_FAILED, "the page could not be loaded");
             } else if (v.load.stopped &&
                        (v.load.committed || v.load.documentsBeforeAnswer.empty())) {

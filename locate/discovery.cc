@@ -6,6 +6,7 @@
 #include "locate/every_frame.h"
 #include "locate/script_literal.h"
 #include "platform/codepage.h"
+#include "platform/text_encoding.h"
 
 extern "C" const char locate_css_selector_generator_js[];
 
@@ -51,7 +52,7 @@ const Template kByName{"我是需要替换的Name",
 
 // The templates are written in UTF-8 here; the program's scripts are GBK.
 std::string Gbk(const char* utf8) {
-    return platform::Utf8ToGbk(utf8);
+    return platform::Utf8ToText(utf8);
 }
 
 // A frame whose run failed (a getter threw, the frame went away) fails the whole search: a

@@ -1,6 +1,7 @@
 #pragma once
 // What an element operation names its target by: a kind word, its text, which of several
-// matches (from 0) and the frame whose document is searched. Texts are GBK.
+// matches (from 0) and the frame whose document is searched. Texts are the program's
+// (GBK, or UTF-8 after the switch).
 #include <cstdint>
 #include <string>
 

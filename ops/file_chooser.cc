@@ -1,6 +1,5 @@
 // File inputs filled without a dialog: the answer is prepared, the open-file dialog is
 // diverted for one call, and the input is clicked.
-#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include "ops/api_hook.h"
 #include "ops/element_call.h"
 #include "platform/codepage.h"
+#include "platform/text_encoding.h"
 
 namespace ops {
 
@@ -19,7 +19,7 @@ bool ApiHook::Install(const std::string&, const std::string& functionName,
                       OpenFileDialogFunction replacement) {
     if (original_) return true;
     if (functionName != "GetOpenFileNameW" || !replacement) return false;
-    if (!dlsym(RTLD_DEFAULT, functionName.c_str())) return false;
+    if (!platform::EngineReachesOpenFileDialog()) return false;
     replacement_ = replacement;
     original_ = platform::SetOpenFileDialog(replacement);
     return true;
@@ -69,9 +69,10 @@ namespace {
 
 // The absolute path of a readable file (UTF-16), or nothing: the page must never receive a
 // file that is not there.
-std::optional<std::u16string> ReadableFile(const std::string& gbkPath) {
+std::optional<std::u16string> ReadableFile(const std::string& programPath) {
     std::error_code error;
-    std::filesystem::path path = std::filesystem::absolute(platform::GbkToUtf8(gbkPath), error);
+    std::filesystem::path path =
+        std::filesystem::absolute(platform::TextToUtf8(programPath), error);
     struct stat info;
     if (error || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
         access(path.c_str(), R_OK) != 0)
@@ -84,7 +85,15 @@ std::optional<std::u16string> ReadableFile(const std::string& gbkPath) {
 bool ClickWithAnswer(WebAutomation& web, const locate::Locator& locator, std::u16string answer) {
     const bool wasDiverted = ops::FileDialogHook().Installed();
     std::u16string previous = std::exchange(ops::PendingFileAnswer(), std::move(answer));
-    ops::FileDialogHook().Install("comdlg32.dll", "GetOpenFileNameW", ops::AnswerFileDialog);
+    if (!ops::FileDialogHook().Install("comdlg32.dll", "GetOpenFileNameW", ops::AnswerFileDialog)) {
+        // Clicking would open a chooser nobody answers, and the call would look done.
+        std::fprintf(stderr,
+                     "qirlen: file inputs cannot be filled: the engine does not reach the "
+                     "library's open-file dialog (link libqirlen-automation.so, or export the "
+                     "program's symbols when it links the library statically)\n");
+        ops::PendingFileAnswer() = std::move(previous);
+        return false;
+    }
     if (ops::Act(web, locator, "\r\nl_Object.click();")) return true;
     ops::PendingFileAnswer() = std::move(previous);
     if (!wasDiverted) ops::FileDialogHook().Remove();

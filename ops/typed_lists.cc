@@ -6,6 +6,7 @@
 #include "locate/every_frame.h"
 #include "ops/element_call.h"
 #include "platform/codepage.h"
+#include "platform/text_encoding.h"
 
 extern "C" const char locate_css_selector_generator_js[];
 extern "C" const char ops_find_typed_elements_js[];
@@ -32,7 +33,7 @@ bool ListTyped(WebAutomation& web, const TypedList& kind, bool mark,
     if (!web.GetView() || !Api().wkeRunJsByFrame) return false;
     list.clear();
     Bridge().elementInfoList.clear();
-    const std::string markText = platform::Utf8ToGbk(kind.markText);
+    const std::string markText = platform::Utf8ToText(kind.markText);
     // A frame whose run failed (a getter threw) fails the list: its elements would be
     // missing from a list that looks complete.
     bool allRan = true;

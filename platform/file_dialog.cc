@@ -1,5 +1,8 @@
 #include "platform/file_dialog.h"
 
+#include <dlfcn.h>
+#include <link.h>
+
 #include <atomic>
 
 namespace {
@@ -25,6 +28,33 @@ OpenFileDialogFunction SetOpenFileDialog(OpenFileDialogFunction fn) {
 
 OpenFileDialogFunction CurrentOpenFileDialog() {
     return dialogSlot.load();
+}
+
+namespace {
+
+void* GlobalOpenFileDialog() {
+    return dlsym(RTLD_DEFAULT, "GetOpenFileNameW");
+}
+
+// Loads nothing: only a shared object that is already in the process is made global.
+void MakeOwnModuleGlobal() {
+    Dl_info info{};
+    link_map* module = nullptr;
+    if (!dladdr1(reinterpret_cast<void*>(&GetOpenFileNameW), &info,
+                 reinterpret_cast<void**>(&module), RTLD_DL_LINKMAP))
+        return;
+    // The program itself has an empty name here: it cannot be opened again.
+    if (!module || !module->l_name || !*module->l_name) return;
+    dlopen(module->l_name, RTLD_NOW | RTLD_NOLOAD | RTLD_GLOBAL);
+}
+
+}  // namespace
+
+bool EngineReachesOpenFileDialog() {
+    void* ours = reinterpret_cast<void*>(&GetOpenFileNameW);
+    if (GlobalOpenFileDialog() == ours) return true;
+    MakeOwnModuleGlobal();
+    return GlobalOpenFileDialog() == ours;
 }
 
 std::u16string FileListAnswer(const std::vector<std::u16string>& paths) {

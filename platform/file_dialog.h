@@ -33,6 +33,13 @@ namespace platform {
 OpenFileDialogFunction SetOpenFileDialog(OpenFileDialogFunction fn);
 OpenFileDialogFunction CurrentOpenFileDialog();
 
+// Whether the engine, which looks GetOpenFileNameW up by name in the process's global scope,
+// reaches this slot. The shared library exports it; when that library was loaded privately
+// (dlopen RTLD_LOCAL) it is made global here first. False when the process would give the
+// engine nothing (a program that links the code statically without exporting its symbols) or
+// another function of that name: a diverted slot would then never be asked.
+bool EngineReachesOpenFileDialog();
+
 // The answer for several chosen files: their deepest common directory (ending in "/"),
 // then each path relative to it, each NUL-ended, then one more NUL. Files of one directory
 // thus give the directory and their bare names. `paths` are absolute.

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/codepage.h"
+#include "platform/text_encoding.h"
 
 namespace platform {
 namespace {
@@ -36,13 +37,14 @@ bool StartsScriptEnd(std::u16string_view chars, size_t i) {
     return chars.substr(i, 8) == u"</script";
 }
 
-// Characters outside ASCII go back into GBK when they come back from it as themselves (all
-// of them, as a rule); any other is written as a \u escape, so that the page still receives
-// exactly what the decoder made of the caller's bytes.
+// Characters outside ASCII go back into the program's encoding when they come back from it as
+// themselves (all of them, as a rule, and always under UTF-8 but for unpaired surrogates); any
+// other is written as a \u escape, so that the page still receives exactly what the decoder
+// made of the caller's bytes.
 void AppendWide(std::u16string_view run, std::string& out) {
-    std::string gbk = Utf16ToGbk(run);
-    if (GbkToUtf16(gbk) == run) {
-        out += gbk;
+    std::string text = Utf16ToText(run);
+    if (TextToUtf16(text) == run) {
+        out += text;
         return;
     }
     for (char16_t c : run) {
@@ -55,7 +57,7 @@ void AppendWide(std::u16string_view run, std::string& out) {
 }  // namespace
 
 std::string EscapeForScriptLiteral(std::string_view text) {
-    std::u16string chars = GbkToUtf16(text);
+    std::u16string chars = TextToUtf16(text);
     std::string out;
     out.reserve(text.size() + 8);
     size_t wideFrom = std::u16string::npos;  // start of the current run of other characters

@@ -51,10 +51,10 @@ constexpr const char* kDeepPage =
 // for the busy one in StoppedRenderer.CostsItsOwnPageOneRunNotTheBrowser (engine tests).
 TEST_F(BusyRenderer, DISABLED_ADeepDomCostsOneRunNotTheEngineItsHearing) {
     hostile::Local().Serve("/busy/deep", kDeepPage);
-    int before = loads_;
+    int before = loads();
     hostctl::Engine().wkeLoadURL(view_,
                                  hostile::Local().Url(hostile::kShareHost, "/busy/deep").c_str());
-    ASSERT_TRUE(PumpHostLoop([&] { return loads_ > before; }, 60000));
+    ASSERT_TRUE(PumpHostLoop([&] { return loads() > before; }, 60000));
     bool firstAnswer = web_.ElementExists("id", "deepest");
     // Never deaf for good: a later look finds it, however long the first one took.
     bool found = firstAnswer;
@@ -91,10 +91,10 @@ TEST_F(BusyRenderer, APageSpinningAfterItsLoadDelaysNeitherTheLoadNorTheHost) {
         "addEventListener('load', function () { setTimeout(function () {"
         " var end = Date.now() + 8000; while (Date.now() < end); }, 0); });"
         "</script>");
-    int before = loads_;
+    int before = loads();
     auto start = Clock::now();
     hostctl::Engine().wkeLoadURL(view_, hostile::Local().Url(hostile::kShareHost, path).c_str());
-    ASSERT_TRUE(PumpHostLoop([&] { return loads_ > before; }, 20000));
+    ASSERT_TRUE(PumpHostLoop([&] { return loads() > before; }, 20000));
     EXPECT_LT(MsSince(start), 4000);
     auto asked = Clock::now();
     EXPECT_EQ(std::string(hostctl::Engine().wkeGetCookie(view_)), "visit=1");

@@ -13,9 +13,9 @@ class WorkflowView : public testsupport::PageView, public app::StreamWorkflow::P
     // Only the load is waited for: the frame count would ask the page through the bridge,
     // which a hostile page may have broken.
     void Load(const std::string& address) override {
-        int before = loads_;
+        int before = loads();
         hostctl::Engine().wkeLoadURL(view_, address.c_str());
-        ASSERT_TRUE(testsupport::PumpHostLoop([&] { return loads_ > before; }));
+        ASSERT_TRUE(testsupport::PumpHostLoop([&] { return loads() > before; }));
     }
     intptr_t View() override { return reinterpret_cast<intptr_t>(view_); }
 };

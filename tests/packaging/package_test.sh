@@ -48,4 +48,22 @@ depends="$(dpkg-deb -f "$deb" Depends)"
 for p in chromium libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins fonts-noto-cjk; do
     check "Depends names $p" "$([[ "$depends" == *"$p"* ]] && echo ok)" "$depends"
 done
+
+# The SDK's package: the library with its SONAME links, headers, CMake package and .pc, and
+# the program's package for the engine it loads.
+dev="$work/pkg/qirlen-dev_1.0.1_amd64.deb"
+check "cpack builds the SDK's .deb" "$([ -f "$dev" ] && echo ok)" "$(ls "$work/pkg")"
+devfiles="$(dpkg-deb -c "$dev" | awk '{print $6}' | sort | tr '\n' ' ')"
+for f in ./usr/lib/libqirlen-automation.so ./usr/lib/libqirlen-automation.so.1 \
+         ./usr/lib/libqirlen-automation.so.1.0.1 ./usr/include/qirlen/session.h \
+         ./usr/include/qirlen/automation/web_automation.h ./usr/include/qirlen/engine/wke.h \
+         ./usr/lib/cmake/Qirlen/QirlenConfig.cmake ./usr/lib/cmake/Qirlen/QirlenTargets.cmake \
+         ./usr/lib/pkgconfig/qirlen-automation.pc; do
+    check "the SDK's .deb holds $f" "$([[ " $devfiles " == *" $f "* ]] && echo ok)" "$devfiles"
+done
+check "the SDK's .deb holds no engine of its own" "$([[ "$devfiles" != *node.so* ]] && echo ok)" "$devfiles"
+check "the SDK's .deb is qirlen-dev" \
+    "$([ "$(dpkg-deb -f "$dev" Package)" = qirlen-dev ] && echo ok)" "$(dpkg-deb -f "$dev" Package)"
+check "qirlen-dev depends on the program's package" \
+    "$([[ "$(dpkg-deb -f "$dev" Depends)" == *"qirlen (= 1.0.1)"* ]] && echo ok)" "$(dpkg-deb -f "$dev" Depends)"
 exit "$failures"
