@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "app/browser_version.h"
 #include "app/cli_options.h"
 #include "app/output_checks.h"
 #include "app/run_guard.h"
@@ -326,6 +327,8 @@ int RunCommandLine(int argc, char** argv) {
     }
     if (o.version) {
         std::printf("qirlen %s\n", QIRLEN_VERSION);
+        std::fflush(stdout);
+        std::printf("%s\n", BrowserLine().c_str());
         return kCliSuccess;
     }
     if (!o.cli) return -1;

@@ -20,31 +20,6 @@
 namespace engine {
 namespace {
 
-bool IsExecutable(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
-}
-
-std::string SearchPath(const std::string& name) {
-    if (name.find('/') != std::string::npos) return IsExecutable(name) ? name : "";
-    const char* path = std::getenv("PATH");
-    std::stringstream dirs(path ? path : "/usr/bin:/bin");
-    std::string dir;
-    while (std::getline(dirs, dir, ':')) {
-        std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
-        if (IsExecutable(candidate)) return candidate;
-    }
-    return "";
-}
-
-// Debian's /usr/bin/chromium is a shell wrapper; starting the binary behind it directly
-// saves the shell's start-up time and its checks.
-std::string SkipDebianWrapper(const std::string& path) {
-    if (path == "/usr/bin/chromium" && IsExecutable("/usr/lib/chromium/chromium"))
-        return "/usr/lib/chromium/chromium";
-    return path;
-}
-
 // Splits like a shell does, quotes included, so that a switch may hold blanks:
 // '--host-resolver-rules=MAP host 127.0.0.1'.
 std::vector<std::string> SplitWords(const char* text) {
@@ -90,16 +65,6 @@ void CloseFd(int& fd) {
 }
 
 }  // namespace
-
-std::string FindChromium() {
-    if (const char* chosen = std::getenv("QIRLEN_CHROMIUM"); chosen && *chosen)
-        return SearchPath(chosen);
-    for (const char* name : {"chromium", "chromium-browser", "google-chrome"}) {
-        std::string found = SearchPath(name);
-        if (!found.empty()) return SkipDebianWrapper(found);
-    }
-    return "";
-}
 
 std::vector<std::string> ChromiumSwitches(const std::string& profileDir) {
     std::vector<std::string> s = {
@@ -163,7 +128,9 @@ size_t MaxMessageBytes() {
 bool ChromiumProcess::Start(std::string* why) {
     std::string binary = FindChromium();
     if (binary.empty()) {
-        *why = "Chromium not found (install the chromium package or set QIRLEN_CHROMIUM)";
+        *why =
+            "Chromium not found (install chromium-headless-shell or chromium, or set "
+            "QIRLEN_CHROMIUM)";
         return false;
     }
     if (terminated_) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/browser_choice.h"
+
 namespace engine {
 
 class ChromiumProcess {
@@ -71,10 +73,6 @@ class ChromiumProcess {
     std::vector<std::string> switches_;
     std::string exitReason_;
 };
-
-// The browser binary: $QIRLEN_CHROMIUM, else chromium, chromium-browser, google-chrome on
-// PATH. Empty when none is found.
-std::string FindChromium();
 
 // Every switch the engine starts Chromium with, each for a stated reason.
 std::vector<std::string> ChromiumSwitches(const std::string& profileDir);

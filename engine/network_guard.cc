@@ -17,6 +17,34 @@ std::string WithoutBrackets(std::string ip) {
     return ip;
 }
 
+// scheme://host:port of an address: what a worker shares with the pages that started it.
+std::string OriginOf(const std::string& url) {
+    size_t scheme = url.find("://");
+    if (scheme == std::string::npos) return url;
+    return url.substr(0, url.find('/', scheme + 3));
+}
+
+// Shared and service workers are targets of their own, outside every view's page: left alone
+// they present the browser's own user agent, which says HeadlessChrome (the headless shell
+// also names itself among the brands). They take the user agent of a view of their origin,
+// else of the first view that set one.
+nlohmann::json WorkerUserAgent(const std::map<int, std::unique_ptr<View>>& views,
+                               const std::string& scriptUrl) {
+    const View* chosen = nullptr;
+    for (const auto& [handle, view] : views) {
+        if (view->userAgent.empty()) continue;
+        if (!chosen) chosen = view.get();
+        if (OriginOf(view->url) == OriginOf(scriptUrl)) {
+            chosen = view.get();
+            break;
+        }
+    }
+    if (!chosen) return nullptr;
+    nlohmann::json params = {{"userAgent", chosen->userAgent}};
+    if (chosen->device.platform) params["platform"] = *chosen->device.platform;
+    return params;
+}
+
 }  // namespace
 
 // A document's answer. One for the main frame (or a frame not known yet, which may be the
@@ -71,6 +99,9 @@ bool Engine::RefusedForTopPage(View& view, const nlohmann::json& paused) {
 void Engine::GuardWorker(const std::string& session, const std::string& scriptUrl) {
     workers_[session] = addressSpaces_.OfUrl(scriptUrl) == AddressSpace::kPublic;
     connection_.Post("Fetch.enable", {{"patterns", {{{"urlPattern", "*"}}}}}, session);
+    // In place before the worker's script runs: the session takes its messages in order.
+    if (nlohmann::json agent = WorkerUserAgent(views_, scriptUrl); !agent.is_null())
+        connection_.Post("Network.setUserAgentOverride", agent, session);
     connection_.Post("Runtime.runIfWaitingForDebugger", nlohmann::json::object(), session);
 }
 

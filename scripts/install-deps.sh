@@ -7,7 +7,9 @@ packages=(
   build-essential cmake pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libssl-dev
   qt6-base-dev libgl-dev qt6-qpa-plugins
-  chromium
+  # The engine runs the headless shell; the engine's and automation's tests also run once
+  # on the full browser, which stays supported.
+  chromium-headless-shell chromium
   xvfb xdotool xclip xauth
   fonts-noto-cjk
 )

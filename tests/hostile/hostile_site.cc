@@ -19,6 +19,7 @@ struct Table {
     std::mutex lock;
     std::map<std::string, testsupport::HttpResponse> pages;
     std::map<std::string, int> hits;
+    std::map<std::string, std::map<std::string, std::string>> lastHeaders;
 };
 
 Table& TableOf(const Site* site) {
@@ -29,6 +30,7 @@ Table& TableOf(const Site* site) {
 testsupport::HttpResponse Answer(Table& table, const testsupport::HttpRequest& request) {
     std::lock_guard<std::mutex> hold(table.lock);
     ++table.hits[request.path];
+    table.lastHeaders[request.path] = request.headers;
     auto page = table.pages.find(request.path);
     if (page != table.pages.end()) return page->second;
     testsupport::HttpResponse missing;
@@ -66,6 +68,15 @@ int Site::Hits(const std::string& path) const {
     std::lock_guard<std::mutex> hold(table.lock);
     auto it = table.hits.find(path);
     return it == table.hits.end() ? 0 : it->second;
+}
+
+std::string Site::LastHeader(const std::string& path, const std::string& name) const {
+    Table& table = TableOf(this);
+    std::lock_guard<std::mutex> hold(table.lock);
+    auto request = table.lastHeaders.find(path);
+    if (request == table.lastHeaders.end()) return "(no request)";
+    auto header = request->second.find(name);
+    return header == request->second.end() ? "(none)" : header->second;
 }
 
 std::string Site::Url(const std::string& host, const std::string& path) const {

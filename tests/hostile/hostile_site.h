@@ -17,6 +17,9 @@ class Site {
     void Serve(const std::string& path, const std::string& html);
     // How many requests reached `path` so far.
     int Hits(const std::string& path) const;
+    // A header (name in lower case) of the last request for `path`; "(none)" when it had
+    // none, "(no request)" before the first.
+    std::string LastHeader(const std::string& path, const std::string& name) const;
     // http://<host>:<port><path> (Chromium upgrades the share host to https, which the
     // servers answer on the same port)
     std::string Url(const std::string& host, const std::string& path) const;

@@ -25,8 +25,9 @@ got="$("$work/root/usr/bin/qirlen" --cli "http://v.douyin.com:$port/today88/" 2>
 check "the installed launcher fetches" \
     "$([ $? = 0 ] && [[ "$got" == https://pull-hls-l13.sample-cdn.invalid/stage/stream-7380000000000000001_or4.m3u8\?* ]] && echo ok)" \
     "$got $(head -3 "$work/err")"
-check "the installed launcher knows its version" \
-    "$([ "$("$work/root/usr/bin/qirlen" --version)" = "qirlen 1.0.1" ] && echo ok)" ""
+version="$("$work/root/usr/bin/qirlen" --version)"
+check "the installed launcher knows its version and browser" \
+    "$([ "$(head -1 <<<"$version")" = "qirlen 1.0.1" ] && [[ "$(tail -1 <<<"$version")" == "browser: /"* ]] && echo ok)" "$version"
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$work/root/usr/share/applications/qirlen.desktop" >"$work/desktop" 2>&1
     check "the desktop entry validates" "$([ $? = 0 ] && echo ok)" "$(cat "$work/desktop")"
@@ -45,7 +46,9 @@ check "the .deb is qirlen 1.0.1 for amd64" \
     "$([ "$(dpkg-deb -f "$deb" Package Version Architecture | tr '\n' ' ')" = 'Package: qirlen Version: 1.0.1 Architecture: amd64 ' ] && echo ok)" \
     "$(dpkg-deb -f "$deb" Package Version Architecture)"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for p in chromium libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins fonts-noto-cjk; do
+check "Depends takes the headless shell or the full browser" \
+    "$([[ "$depends" == "chromium-headless-shell | chromium, "* ]] && echo ok)" "$depends"
+for p in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins fonts-noto-cjk; do
     check "Depends names $p" "$([[ "$depends" == *"$p"* ]] && echo ok)" "$depends"
 done
 
