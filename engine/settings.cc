@@ -1,5 +1,6 @@
 // Settings a view applies to its pages.
 #include <chrono>
+#include <utility>
 
 #include "engine/engine.h"
 
@@ -33,10 +34,11 @@ constexpr auto kLongestSettingsWait = std::chrono::seconds(30);
 // answers each setting only once its renderer has taken it, so they are sent together and
 // their answers awaited together: the view's first load starts once all are in place.
 void Engine::ApplySettings(View& view) {
-    settingsUnanswered_ = std::make_shared<int>(0);
+    // Another view may attach while this one's settings are sent (a call among them lets
+    // events in): its batch is its own.
+    auto outer = std::exchange(settingsUnanswered_, std::make_shared<int>(0));
     SendSettings(view);
-    auto unanswered = settingsUnanswered_;
-    settingsUnanswered_.reset();
+    auto unanswered = std::exchange(settingsUnanswered_, outer);
     auto deadline = std::chrono::steady_clock::now() + kLongestSettingsWait;
     while (*unanswered > 0 && !dead_ && !view.session.empty()) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
