@@ -113,11 +113,11 @@ std::vector<std::string> ChromiumSwitches(const std::string& profileDir) {
         "--no-startup-window",
         "--no-first-run",
         "--no-default-browser-check",
-        // The machines we run on have no GPU, and rendering in software is enough. The
-        // compositor then runs in the browser process: a GPU process would cost a process
-        // and some 30 MB for nothing it could do better.
+        // The machines we run on have no GPU, and rendering in software is enough. The GPU
+        // process stays apart (it composites and gives pages WebGL): in the browser process
+        // it saves a few megabytes but leaves the browser too busy to answer while a page
+        // floods it.
         "--disable-gpu",
-        "--in-process-gpu",
         // One view needs no network process of its own (some 25 MB): its page dies with a
         // crashed network service either way.
         "--enable-features=NetworkServiceInProcess2",
