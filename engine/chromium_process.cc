@@ -144,13 +144,10 @@ std::vector<std::string> ChromiumSwitches(const std::string& profileDir) {
         "--password-store=basic",
         "--disable-translate",
     };
-    // The sandbox cannot start as root; as any other user it stays on. Without a sandbox
-    // the zygotes that prepare it are two processes doing nothing: renderers are then
-    // started directly.
-    if (geteuid() == 0) {
-        s.push_back("--no-sandbox");
-        s.push_back("--no-zygote");
-    }
+    // The sandbox cannot start as root; as any other user it stays on. Its zygotes stay in
+    // either case: with renderers started without them, a browser that a page floods with
+    // bound calls went silent for good on a loaded machine.
+    if (geteuid() == 0) s.push_back("--no-sandbox");
     for (auto& extra : SplitWords(std::getenv("QIRLEN_CHROMIUM_ARGS"))) s.push_back(extra);
     return s;
 }
