@@ -25,6 +25,8 @@ bench: build
 	$(BUILD)/bin/bench_automation
 	$(BUILD)/bin/bench_locate
 	$(BUILD)/bin/bench_ops
+	$(BUILD)/bin/bench_cli
+	$(BUILD)/bin/bench_window_memory
 
 # The same operations through Puppeteer and Playwright (pinned npm dev dependencies, never
 # a downloaded browser) on the system Chromium, in the same run, side by side.

@@ -129,6 +129,11 @@ class Engine {
     void StopLoading(View& view);
 
     // ---- settings (settings.cc)
+    // Sends a setting to the view's page and hands its answer to `onAnswer`. While a view
+    // attaches, its settings go out together and their answers are awaited once, at the end
+    // (ApplySettings); otherwise each waits for its answer.
+    void SendSetting(View& view, const std::string& method, const nlohmann::json& params,
+                     std::function<void(const CallResult&)> onAnswer = nullptr);
     void ApplySize(View& view);
     void ApplyUserAgent(View& view);
     void ApplyTouch(View& view);
@@ -170,6 +175,7 @@ class Engine {
     bool AttachView(View& view);
     void AttachWhenReady(View& view);
     void ApplySettings(View& view);
+    void SendSettings(View& view);
     void EnableBridge(View& view);
     void OnEvent(const nlohmann::json& message);
     void OnViewEvent(View& view, const std::string& method, const nlohmann::json& params);
@@ -261,6 +267,8 @@ class Engine {
         bool heldBridgeMessage = false;  // held back while another view's script ran
     };
     std::deque<Pending> pending_;
+    // The settings of an attaching view still unanswered, while they are sent together.
+    std::shared_ptr<int> settingsUnanswered_;
     int epollFd_ = -1;
     int signalFd_ = -1;  // an eventfd: readable while pending_ is not empty
 };

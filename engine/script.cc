@@ -244,8 +244,14 @@ void Engine::InstallPageScript(View& view, std::string& scriptId, const std::str
     if (source.empty()) return;
     nlohmann::json params = {{"source", source}};
     if (world) params["worldName"] = world;
-    CallResult added = Call(view, "Page.addScriptToEvaluateOnNewDocument", params);
-    if (added.ok) scriptId = added.result.value("identifier", "");
+    // The identifier is kept by view and script, for a view gone before the answer came.
+    int viewId = view.id;
+    std::string* idSlot = &scriptId;
+    SendSetting(view, "Page.addScriptToEvaluateOnNewDocument", params,
+                [this, viewId, idSlot](const CallResult& added) {
+                    if (added.ok && views_.count(viewId))
+                        *idSlot = added.result.value("identifier", "");
+                });
     if (!runNow) return;
     for (const auto& [frame, pageContext] : view.contexts) {
         int context = pageContext;

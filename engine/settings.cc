@@ -1,4 +1,7 @@
 // Settings a view applies to its pages.
+#include <chrono>
+#include <utility>
+
 #include "engine/engine.h"
 
 extern "C" const char engine_device_js[];
@@ -6,8 +9,50 @@ extern "C" const char engine_hover_js[];
 
 namespace engine {
 
-// Everything set on a view before it had its page, applied when it gets one.
+void Engine::SendSetting(View& view, const std::string& method, const nlohmann::json& params,
+                         std::function<void(const CallResult&)> onAnswer) {
+    if (!settingsUnanswered_) {
+        CallResult answer = Call(view, method, params);
+        if (onAnswer) onAnswer(answer);
+        return;
+    }
+    auto unanswered = settingsUnanswered_;
+    ++*unanswered;
+    int sent = connection_.Post(method, params, view.session,
+                                [unanswered, onAnswer](const CallResult& answer) {
+                                    --*unanswered;
+                                    if (onAnswer) onAnswer(answer);
+                                });
+    if (sent < 0) --*unanswered;
+}
+
+namespace {
+constexpr auto kLongestSettingsWait = std::chrono::seconds(30);
+}  // namespace
+
+// Everything set on a view before it had its page, applied when it gets one. The page
+// answers each setting only once its renderer has taken it, so they are sent together and
+// their answers awaited together: the view's first load starts once all are in place.
 void Engine::ApplySettings(View& view) {
+    // Another view may attach while this one's settings are sent (a call among them lets
+    // events in): its batch is its own.
+    auto outer = std::exchange(settingsUnanswered_, std::make_shared<int>(0));
+    SendSettings(view);
+    auto unanswered = std::exchange(settingsUnanswered_, outer);
+    auto deadline = std::chrono::steady_clock::now() + kLongestSettingsWait;
+    while (*unanswered > 0 && !dead_ && !view.session.empty()) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+        if (left <= 0 || !connection_.Pump(static_cast<int>(left))) break;
+    }
+    if (view.reloadWhenAttached) {
+        view.reloadWhenAttached = false;
+        Reload(view);
+    }
+}
+
+void Engine::SendSettings(View& view) {
     ApplySize(view);
     ApplyUserAgent(view);
     if (view.touch) ApplyTouch(view);
@@ -15,13 +60,14 @@ void Engine::ApplySettings(View& view) {
         view.device.screenWidth || view.device.screenHeight || view.device.availWidth ||
         view.device.availHeight)
         ApplyDeviceProfile(view);
-    if (view.scriptDisabled) Call(view, "Emulation.setScriptExecutionDisabled", {{"value", true}});
-    if (view.cspBypassed) Call(view, "Page.setBypassCSP", {{"enabled", true}});
+    if (view.scriptDisabled)
+        SendSetting(view, "Emulation.setScriptExecutionDisabled", {{"value", true}});
+    if (view.cspBypassed) SendSetting(view, "Page.setBypassCSP", {{"enabled", true}});
     if (!view.cookiesEnabled)
-        Call(view, "Emulation.setDocumentCookieDisabled", {{"disabled", true}});
+        SendSetting(view, "Emulation.setDocumentCookieDisabled", {{"disabled", true}});
     if (view.transparent)
-        Call(view, "Emulation.setDefaultBackgroundColorOverride",
-             {{"color", {{"r", 0}, {"g", 0}, {"b", 0}, {"a", 0}}}});
+        SendSetting(view, "Emulation.setDefaultBackgroundColorOverride",
+                    {{"color", {{"r", 0}, {"g", 0}, {"b", 0}, {"a", 0}}}});
     ApplyRequestHooks(view);
     if (!bindings_.empty()) EnableBridge(view);
     view.hoverWatched = false;
@@ -32,10 +78,6 @@ void Engine::ApplySettings(View& view) {
     ApplyScreencast(view);
     RestoreCookies(view);
     RestoreLocalStorage(view);
-    if (view.reloadWhenAttached) {
-        view.reloadWhenAttached = false;
-        Reload(view);
-    }
 }
 
 void Engine::ApplyUserAgent(View& view) {
@@ -46,22 +88,22 @@ void Engine::ApplyUserAgent(View& view) {
         params["userAgent"] = version.ok ? version.result.value("userAgent", "") : "";
     }
     if (view.device.platform) params["platform"] = *view.device.platform;
-    Call(view, "Emulation.setUserAgentOverride", params);
+    SendSetting(view, "Emulation.setUserAgentOverride", params);
 }
 
 // The page's viewport is exactly the view's size, whatever the headless window adds around it.
 void Engine::ApplySize(View& view) {
-    Call(view, "Emulation.setDeviceMetricsOverride",
-         {{"width", view.width},
-          {"height", view.height},
-          {"deviceScaleFactor", 1},
-          {"mobile", false}});
+    SendSetting(view, "Emulation.setDeviceMetricsOverride",
+                {{"width", view.width},
+                 {"height", view.height},
+                 {"deviceScaleFactor", 1},
+                 {"mobile", false}});
 }
 
 void Engine::ApplyTouch(View& view) {
     int points = std::clamp(view.device.maxTouchPoints.value_or(1), 1, 16);
-    Call(view, "Emulation.setTouchEmulationEnabled",
-         {{"enabled", view.touch}, {"maxTouchPoints", points}});
+    SendSetting(view, "Emulation.setTouchEmulationEnabled",
+                {{"enabled", view.touch}, {"maxTouchPoints", points}});
 }
 
 void Engine::ApplyDeviceProfile(View& view) {
@@ -97,7 +139,7 @@ void Engine::ApplyRequestHooks(View& view) {
     nlohmann::json patterns = nlohmann::json::array();
     patterns.push_back({{"urlPattern", "*"}, {"requestStage", "Request"}});
     if (view.on.loadUrlEnd) patterns.push_back({{"urlPattern", "*"}, {"requestStage", "Response"}});
-    Call(view, "Fetch.enable", {{"patterns", patterns}});
+    SendSetting(view, "Fetch.enable", {{"patterns", patterns}});
 }
 
 void Engine::ApplyHoverWatch(View& view) {

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/chromium_process.h"
 #include "engine/wke.h"
 #include "tests/support/engine_session.h"
 #include "tests/support/http_server.h"
@@ -126,6 +127,23 @@ TEST_F(Failures, ChromiumKilledInsideAScriptRun) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     ExpectEmptyResults(view);
     testing::internal::GetCapturedStderr();
+}
+
+// Nothing of the browser's is kept past its end (the views' cookies and storage were read
+// over the protocol, the profile goes), so a stop does not wait for its orderly quit.
+TEST(BrowserStop, EndsTheBrowserAtOnceInsteadOfWaitingForItsOrderlyQuit) {
+    setenv("QIRLEN_CHROMIUM", FAKE_CHROMIUM, 1);
+    setenv("FAKE_CHROMIUM_QUIT_MS", "300", 1);
+    engine::ChromiumProcess browser;
+    std::string why;
+    ASSERT_TRUE(browser.Start(&why)) << why;
+    ASSERT_TRUE(browser.Send(R"({"id":1,"method":"Target.setDiscoverTargets","params":{}})"));
+    std::vector<std::string> answers;
+    while (answers.empty() && browser.WaitReadable(10000)) browser.ReadAvailable(answers);
+    ASSERT_FALSE(answers.empty()) << "the stand-in browser never answered";
+    EXPECT_NE(browser.Stop().find("killed by signal 9"), std::string::npos);
+    unsetenv("FAKE_CHROMIUM_QUIT_MS");
+    unsetenv("QIRLEN_CHROMIUM");
 }
 
 // An aborted navigation may stop the frame before its answer says so: still no success.

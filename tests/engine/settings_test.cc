@@ -12,6 +12,7 @@
 
 #include "engine/chromium_process.h"
 #include "engine/wke.h"
+#include "tests/support/browser_processes.h"
 #include "tests/support/engine_session.h"
 #include "tests/support/http_server.h"
 
@@ -151,6 +152,35 @@ TEST_F(Settings, CookiesCanBeSetReadAndVisited) {
             return true;  // stop at the first
         });
     EXPECT_EQ(visits, 1);
+}
+
+// The kinds of process (--type=..., and the utility's service) in the browser's group.
+std::multiset<std::string> BrowserProcessKinds() {
+    std::multiset<std::string> kinds;
+    for (pid_t child : LiveChildren()) {
+        if (CommandLine(child).find("--remote-debugging-pipe") == std::string::npos) continue;
+        for (pid_t pid : RunningInGroup(child)) {
+            std::istringstream words(CommandLine(pid));
+            std::string word, kind = "browser";
+            while (words >> word) {
+                if (word.rfind("--type=", 0) == 0) kind = word.substr(7);
+                if (word.rfind("--utility-sub-type=", 0) == 0) kind += ":" + word.substr(19);
+            }
+            if (CommandLine(pid).find("/bin/sh") == std::string::npos) kinds.insert(kind);
+        }
+    }
+    return kinds;
+}
+
+// One view needs no network process of its own: the network service runs in the browser.
+TEST_F(Settings, TheBrowserRunsNoNetworkProcessOfItsOwn) {
+    Load("/ua");  // the network service runs from the first request on
+    std::multiset<std::string> kinds = BrowserProcessKinds();
+    std::string all;
+    for (const auto& k : kinds) all += k + " ";
+    EXPECT_EQ(kinds.count("browser"), 1u) << all;
+    EXPECT_GE(kinds.count("renderer"), 1u) << all;
+    EXPECT_EQ(kinds.count("utility:network.mojom.NetworkService"), 0u) << all;
 }
 
 TEST(Chromium, RunsWithoutATcpPortAndWithTheSandboxOnlyForNonRoot) {

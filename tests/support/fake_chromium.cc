@@ -3,6 +3,7 @@
 // engine survives whatever comes down the pipe.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -58,7 +59,12 @@ int main() {
     const std::string session = "S";
     for (;;) {
         ssize_t n = read(3, chunk, sizeof chunk);
-        if (n <= 0) return 0;
+        if (n <= 0) {
+            // A real browser's orderly quit on a closed pipe takes a while.
+            if (const char* quitMs = std::getenv("FAKE_CHROMIUM_QUIT_MS"))
+                usleep(static_cast<useconds_t>(std::atoi(quitMs)) * 1000);
+            return 0;
+        }
         buffer.append(chunk, static_cast<size_t>(n));
         for (size_t nul; (nul = buffer.find('\0')) != std::string::npos; buffer.erase(0, nul + 1)) {
             json m = json::parse(buffer.substr(0, nul), nullptr, false);
