@@ -38,7 +38,7 @@ SampleLiveRoom* room = nullptr;
 
 class Window : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { room = new SampleLiveRoom(); }
+    static void SetUpTestSuite() { room = new SampleLiveRoom(SampleRoomPort()); }
     static void TearDownTestSuite() { delete room; }
     void SetUp() override {
         recorder_.Install();
