@@ -248,6 +248,26 @@ struct Browser {
 };
 
 // Resolves one link in the run's view; the line that says why it failed is on standard error.
+void OnBlank(wkeWebView, void* param, const wkeString, wkeLoadingResult, const wkeString) {
+    *static_cast<bool*>(param) = true;
+}
+
+// A failed load leaves the view on the browser's error page, and the engine may take the
+// next load's first answer for that page's failure: before the next link the view goes
+// back to a blank page.
+void LeaveErrorPage(CliPage& page, std::chrono::steady_clock::time_point deadline) {
+    const hostctl::EngineEntries& e = hostctl::Engine();
+    bool blank = false;
+    if (e.wkeOnLoadingFinish) e.wkeOnLoadingFinish(page.view, OnBlank, &blank);
+    page.Load("about:blank");
+    while (!blank && EngineFailure().empty() && std::chrono::steady_clock::now() < deadline) {
+        pollfd pfd{e.wkeGetEventFd(), POLLIN, 0};
+        poll(&pfd, 1, 200);
+        e.wkeWake(nullptr);
+    }
+    if (e.wkeOnLoadingFinish) e.wkeOnLoadingFinish(page.view, nullptr, nullptr);
+}
+
 // A lone link leaves its deadline to the guard and settles it before reporting.
 int ResolveLink(CliPage& page, const std::string& link, const CliOptions& o,
                 std::chrono::steady_clock::time_point deadline, bool lone, bool guarded) {
@@ -266,6 +286,7 @@ int ResolveLink(CliPage& page, const std::string& link, const CliOptions& o,
     }
     if (e.wkeOnLoadingFinish) e.wkeOnLoadingFinish(page.view, nullptr, nullptr);
     if (lone) run_guard::Settle();
+    if (!lone && state.loadFailed) LeaveErrorPage(page, deadline);
     if (state.crashed) {
         Say("qirlen: the page crashed");
     } else if (state.message) {

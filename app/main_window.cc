@@ -187,12 +187,21 @@ void MainWindow::OnPageLoadingFinished(const std::string& url, int result,
     // The streamer's current room could not be looked up: the shared broadcast has ended.
     if (result != WKE_LOADING_SUCCEEDED && workflow_.lookingUpStreamer())
         return ShowOutcome(workflow_.AbandonStreamerLookup(), false);
-    if (result != WKE_LOADING_SUCCEEDED) return ShowOutcome(LoadFailureText(reason), false);
+    if (result != WKE_LOADING_SUCCEEDED) {
+        ShowOutcome(LoadFailureText(reason), false);
+        return LeaveErrorPage();
+    }
     std::optional<std::string> message = workflow_.FinishFetch(result);
     // A page that died while it was read holds nothing, whatever the reading said.
     if (PageCrashed()) return ShowOutcome(texts::FailurePageCrashed(), false);
     if (!message && workflow_.lookingUpStreamer()) return;  // the streamer's room loads next
     ShowOutcome(message.value_or(texts::FailureElementMissing()), workflow_.lastSucceeded());
+}
+
+// A failed load leaves the view on the browser's error page, and the engine may take the
+// next load's first answer for that page's failure: the view goes back to a blank page.
+void MainWindow::LeaveErrorPage() {
+    browser_->LoadAddress("about:blank");
 }
 
 void MainWindow::OnFetchTimedOut() {

@@ -68,6 +68,7 @@ class MainWindow : public QWidget, private StreamWorkflow::Page {
     void ShowOutcome(const std::string& message, bool succeeded);
     std::string LoadFailureText(const std::string& reason) const;
     std::string ResultNotes() const;
+    void LeaveErrorPage();
     bool PageCrashed() const;
     void RestartDeadBrowser();
 

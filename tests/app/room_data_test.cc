@@ -123,7 +123,7 @@ TEST_F(RoomDataReader, TheDesktopPagesSnakeCaseStateAndThePlayersStreamData) {
     EXPECT_EQ(room.roomId, "77");
     ASSERT_EQ(room.qualities.size(), 3u);  // origin, the default address, audio only last
     EXPECT_EQ(room.qualities[0].key, "origin");
-    EXPECT_EQ(room.qualities[0].name, platform::Utf8ToGbk("原画"));
+    EXPECT_EQ(room.qualities[0].playerName, platform::Utf8ToGbk("原画"));
     EXPECT_EQ(room.qualities[0].codec, "h265");
     EXPECT_EQ(room.qualities[0].resolution, "1080x1920");
     EXPECT_EQ(room.qualities[1].hls, "https://h/default.m3u8");
@@ -142,11 +142,11 @@ TEST_F(RoomDataReader, StateObjectsPlainJsonAndPushesTheFrameworkTookOver) {
     EXPECT_EQ(app::ChooseQuality(fromState), nullptr);
 
     // Read from the script's own text, never run: a JSON text handed to JSON.parse, too.
-    RoomData parsedState = Read(
-        "/parsed-state",
-        R"(<body><script>window.__INITIAL_STATE__=JSON.parse("{\"room\":{\"status\":2,)"
-        R"(\"stream_url\":{\"hls_pull_url_map\":{\"SD1\":\"https://h/p.m3u8\"}}}}");)"
-        R"(</script></body>)");
+    RoomData parsedState =
+        Read("/parsed-state",
+             R"(<body><script>window.__INITIAL_STATE__=JSON.parse("{\"room\":{\"status\":2,)"
+             R"(\"stream_url\":{\"hls_pull_url_map\":{\"SD1\":\"https://h/p.m3u8\"}}}}");)"
+             R"(</script></body>)");
     ASSERT_TRUE(parsedState.found);
     EXPECT_EQ(app::ChooseQuality(parsedState)->hls, "https://h/p.m3u8");
 
@@ -198,7 +198,7 @@ TEST_F(RoomDataReader, AVerificationPageIsToldApart) {
 RoomData Room(std::vector<std::pair<std::string, std::string>> keysAndHls) {
     RoomData room;
     room.found = true;
-    for (auto& [key, hls] : keysAndHls) room.qualities.push_back({key, "", "", "", hls, ""});
+    for (auto& [key, hls] : keysAndHls) room.qualities.push_back({key, "", "", "", "", "", hls});
     return room;
 }
 
@@ -209,7 +209,7 @@ TEST(QualityChoice, TheBestHlsNeverAudioOnlyUnlessAsked) {
     EXPECT_EQ(app::ChooseQuality(Room({{"ao", "a"}, {"odd", "x"}}))->hls, "x");
     EXPECT_EQ(app::ChooseQuality(Room({{"FULL_HD1", ""}, {"SD1", "s"}}))->hls, "s");
     RoomData named = Room({{"origin", "o"}, {"ao", "a"}});
-    named.qualities[0].name = platform::Utf8ToGbk("原画");
+    named.qualities[0].playerName = platform::Utf8ToGbk("原画");
     EXPECT_EQ(app::ChooseQuality(named, "AO")->hls, "a");
     EXPECT_EQ(app::ChooseQuality(named, platform::Utf8ToGbk("原画"))->hls, "o");
     EXPECT_EQ(app::ChooseQuality(named, "hd"), nullptr);
