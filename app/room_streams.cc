@@ -194,6 +194,20 @@ std::vector<Quality> MergeStreams(const StreamSources& sources) {
         entry.key = key;
         streams.push_back(entry);
     }
+    // The player's names of streams that only the maps hold: by the same key or its pair.
+    auto mapOnly = [](const Quality& s) { return s.key == s.mapKey; };
+    for (const Quality& named : sources.playerNames) {
+        bool ofATier = std::any_of(streams.begin(), streams.end(), [&](const Quality& s) {
+            return !mapOnly(s) && s.key == named.key;
+        });
+        for (Quality& s : streams) {
+            if (ofATier || !mapOnly(s) || !s.playerName.empty()) continue;
+            if (s.key != named.key && !ConventionalPair(named.key, s.mapKey)) continue;
+            s.playerName = named.playerName;
+            FillEmpty(s.resolution, named.resolution);
+            FillEmpty(s.codec, named.codec);
+        }
+    }
     // The room's one default playlist is a stream of its own only where no other names it.
     if (!sources.defaultHls.empty()) {
         Quality entry;

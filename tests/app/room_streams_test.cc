@@ -99,8 +99,14 @@ TEST(RoomStreams, MapEntriesWhoseAddressesNameAnotherStreamStayApart) {
     s.hlsMap["HD1"] = "https://h/other_hd.m3u8";
     s.hlsMap["SD1"] = "https://h/s-1_ld.m3u8";
     s.mapNames["HD1"] = Gbk("超清");
+    s.hlsMap["FULL_HD1"] = "https://h/s-1_uhd.m3u8";  // a stream only the maps hold
+    s.playerNames = {{"uhd", "", "", Gbk("蓝光"), "1080x1920", "h265"}};
     std::vector<Quality> streams = app::MergeStreams(s);
-    ASSERT_EQ(streams.size(), 3u);
+    ASSERT_EQ(streams.size(), 4u);
+    EXPECT_EQ(streams[0].key, "FULL_HD1");
+    EXPECT_EQ(streams[0].playerName, Gbk("蓝光"));  // the player's name, by the pair
+    EXPECT_EQ(streams[0].codec, "h265");
+    streams.erase(streams.begin());
     EXPECT_EQ(streams[0].key, "hd");
     EXPECT_EQ(streams[0].mapKey, "");
     EXPECT_EQ(streams[1].key, "HD1");
