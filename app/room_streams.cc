@@ -141,6 +141,9 @@ StreamChoice ChooseStream(const RoomData& room, const StreamWish& wish, int64_t 
     } else {
         for (const Quality& q : room.qualities)
             if (!IsAudioOnly(q)) candidates.push_back(&q);
+        std::stable_sort(
+            candidates.begin(), candidates.end(),
+            [](const Quality* a, const Quality* b) { return StreamRank(*a) < StreamRank(*b); });
     }
     if (!wish.codec.empty()) {
         std::erase_if(candidates,

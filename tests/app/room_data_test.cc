@@ -145,40 +145,33 @@ TEST_F(RoomDataReader, TheDesktopPagesTextRowStreamDataBackupLinesAndBothNames) 
             {"backup", {{"hls", "https://b/s_or4.m3u8"}, {"flv", "https://b/s_or4.flv"}}}}},
           {"hd", {{"main", {{"hls", "https://h/s_hd.m3u8"}, {"sdk_params", "{}"}}}}}}}};
     std::string text = data.dump();
-    nlohmann::json room = {
-        {"status", 2},
-        {"owner", {{"nickname", "n"}, {"web_rid", "81234567"}}},
-        {"stream_url",
-         {{"hls_pull_url_map", {{"HD1", "https://h/s_hd.m3u8?k=1"}}},
-          {"resolution_name", {{"ORIGION", "原画"}, {"HD1", "超清"}}},
-          {"live_core_sdk_data",
-           {{"pull_data",
-             {{"stream_data", "$c"},
-              {"options",
-               {{"qualities", {{{"name", "高清"}, {"sdk_key", "hd"}, {"v_codec", "264"}}}}}}}}}}}}
-    }
-};
-char length[16];
-std::snprintf(length, sizeof length, "%zx", text.size());
-std::string rows =
-    "c:T" + std::string(length) + "," + text +
-    "a:" + nlohmann::json{{"state", {{"roomStore", {{"roomInfo", {{"room", room}}}}}}}}.dump() +
-    "\n";
-RoomData read = Read("/desktop", ChunkPage("__pace_f", {rows}));
-ASSERT_TRUE(read.found);
-EXPECT_EQ(read.webRid, "81234567");
-ASSERT_EQ(read.qualities.size(), 2u);
-const app::Quality& origin = read.qualities[0];
-EXPECT_EQ(origin.mapKey, "ORIGION");
-EXPECT_EQ(origin.mapName, platform::Utf8ToGbk("原画"));
-EXPECT_EQ(origin.codec, "h265");
-EXPECT_EQ(origin.backupHls, "https://b/s_or4.m3u8");
-EXPECT_EQ(origin.backupFlv, "https://b/s_or4.flv");
-const app::Quality& hd = read.qualities[1];
-EXPECT_EQ(hd.mapKey, "HD1");
-EXPECT_EQ(hd.mapName, platform::Utf8ToGbk("超清"));
-EXPECT_EQ(hd.playerName, platform::Utf8ToGbk("高清"));
-EXPECT_EQ(hd.codec, "h264");
+    nlohmann::json qualities = {{{"name", "高清"}, {"sdk_key", "hd"}, {"v_codec", "264"}}};
+    nlohmann::json pull = {{"stream_data", "$c"}, {"options", {{"qualities", qualities}}}};
+    nlohmann::json stream = {{"hls_pull_url_map", {{"HD1", "https://h/s_hd.m3u8?k=1"}}},
+                             {"resolution_name", {{"ORIGION", "原画"}, {"HD1", "超清"}}},
+                             {"live_core_sdk_data", {{"pull_data", pull}}}};
+    nlohmann::json room = {{"status", 2},
+                           {"owner", {{"nickname", "n"}, {"web_rid", "81234567"}}},
+                           {"stream_url", stream}};
+    nlohmann::json state = {{"state", {{"roomStore", {{"roomInfo", {{"room", room}}}}}}}};
+    char length[16];
+    std::snprintf(length, sizeof length, "%zx", text.size());
+    std::string rows = "c:T" + std::string(length) + "," + text + "a:" + state.dump() + "\n";
+    RoomData read = Read("/desktop", ChunkPage("__pace_f", {rows}));
+    ASSERT_TRUE(read.found);
+    EXPECT_EQ(read.webRid, "81234567");
+    ASSERT_EQ(read.qualities.size(), 2u);
+    const app::Quality& origin = read.qualities[0];
+    EXPECT_EQ(origin.mapKey, "ORIGION");
+    EXPECT_EQ(origin.mapName, platform::Utf8ToGbk("原画"));
+    EXPECT_EQ(origin.codec, "h265");
+    EXPECT_EQ(origin.backupHls, "https://b/s_or4.m3u8");
+    EXPECT_EQ(origin.backupFlv, "https://b/s_or4.flv");
+    const app::Quality& hd = read.qualities[1];
+    EXPECT_EQ(hd.mapKey, "HD1");
+    EXPECT_EQ(hd.mapName, platform::Utf8ToGbk("超清"));
+    EXPECT_EQ(hd.playerName, platform::Utf8ToGbk("高清"));
+    EXPECT_EQ(hd.codec, "h264");
 }
 
 TEST_F(RoomDataReader, StateObjectsPlainJsonAndPushesTheFrameworkTookOver) {
