@@ -22,6 +22,7 @@ demo: build
 bench: build
 	$(BUILD)/bin/bench_engine
 	$(BUILD)/bin/bench_app
+	$(BUILD)/bin/bench_cli_links
 	$(BUILD)/bin/bench_automation
 	$(BUILD)/bin/bench_locate
 	$(BUILD)/bin/bench_ops

@@ -1,5 +1,6 @@
 #include "app/cli_options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <map>
@@ -29,7 +30,6 @@ std::string ArgumentText(const char* argument) {
 ParsedOptions ParseCliOptions(int argc, char** argv) {
     ParsedOptions parsed;
     CliOptions& o = parsed.options;
-    bool haveLink = false;
     const std::map<std::string, bool*> flags = {
         {"--cli", &o.cli},   {"--help", &o.help}, {"-h", &o.help},    {"--version", &o.version},
         {"--list", &o.list}, {"--json", &o.json}, {"--copy", &o.copy}};
@@ -39,7 +39,8 @@ ParsedOptions ParseCliOptions(int argc, char** argv) {
         bool inlineValue = arg.find('=') != std::string::npos && arg.rfind("--", 0) == 0;
         if (auto flag = flags.find(arg); flag != flags.end()) {
             *flag->second = true;
-        } else if (name == "--timeout" || name == "--quality") {
+        } else if (name == "--timeout" || name == "--quality" || name == "--codec" ||
+                   name == "--format") {
             std::string value;
             if (inlineValue)
                 value = arg.substr(name.size() + 1);
@@ -50,6 +51,14 @@ ParsedOptions ParseCliOptions(int argc, char** argv) {
             if (name == "--quality") {
                 if (value.empty()) return {o, "--quality needs a name"};
                 o.quality = ArgumentText(value.c_str());
+            } else if (name == "--codec") {
+                if (value != "h264" && value != "h265")
+                    return {o, "--codec takes h264 or h265, not '" + value + "'"};
+                o.codec = value;
+            } else if (name == "--format") {
+                if (value != "hls" && value != "flv")
+                    return {o, "--format takes hls or flv, not '" + value + "'"};
+                o.flv = value == "flv";
             } else if (auto seconds = Seconds(value)) {
                 o.timeoutSeconds = *seconds;
             } else {
@@ -57,15 +66,16 @@ ParsedOptions ParseCliOptions(int argc, char** argv) {
             }
         } else if (arg.rfind("--", 0) == 0 && arg.size() > 2) {
             return {o, "unknown option " + arg};
-        } else if (!haveLink) {
-            o.link = ArgumentText(argv[i]);
-            haveLink = true;
         } else {
-            return {o, "unexpected argument " + arg};
+            o.links.push_back(arg == "-" ? arg : ArgumentText(argv[i]));
         }
     }
+    bool haveLink = !o.links.empty();
     if (o.cli && !haveLink && !o.help && !o.version) return {o, "--cli needs a LINK"};
     if (!o.cli && haveLink) return {o, "a LINK needs --cli"};
+    bool stdinLinks = std::find(o.links.begin(), o.links.end(), "-") != o.links.end();
+    if (stdinLinks && o.links.size() > 1) return {o, "- (links from standard input) stands alone"};
+    if (o.list && (o.links.size() > 1 || stdinLinks)) return {o, "--list takes one LINK"};
     return parsed;
 }
 

@@ -2,6 +2,7 @@
 // The command line's arguments, read as scripts write them.
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace app {
 
@@ -9,9 +10,11 @@ struct CliOptions {
     bool cli = false;  // --cli: fetch without a window
     bool help = false;
     bool version = false;
-    std::string link;  // GBK
+    std::vector<std::string> links;  // GBK; "-" reads one link per line from standard input
     int timeoutSeconds = 30;
     std::string quality;  // --quality NAME: empty for the best
+    std::string codec;    // --codec h264|h265: empty for any
+    bool flv = false;     // --format flv: the FLV address instead of the HLS playlist
     bool list = false;    // --list: every quality
     bool json = false;    // --json: the room and the chosen address as JSON
     bool copy = false;    // --copy: the address also on the clipboard

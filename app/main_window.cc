@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWindow>
+#include <vector>
 
 #include "app/output_checks.h"
 #include "app/text_rules.h"
@@ -175,43 +176,75 @@ void MainWindow::OnFetchClicked() {
 
 // Only the load a press asked for is read: a page that reloads or navigates itself later
 // never reaches the result box or the clipboard.
-void MainWindow::OnPageLoadingFinished(const std::string& url, int result, const std::string&) {
+void MainWindow::OnPageLoadingFinished(const std::string& url, int result,
+                                       const std::string& reason) {
     // The blank page's reload with the phone profile may end after a quick first press: no
     // share link ends there.
     if (!fetching_ || url == "about:blank") return;
     // Another load took this one's place (the page's own redirect, a second press): the
     // one that replaced it finishes the fetch, or the deadline does.
     if (result == WKE_LOADING_CANCELED) return;
-    if (result != WKE_LOADING_SUCCEEDED) return ShowOutcome(LoadFailureText(), false);
+    // The streamer's current room could not be looked up: the shared broadcast has ended.
+    if (result != WKE_LOADING_SUCCEEDED && workflow_.lookingUpStreamer())
+        return ShowOutcome(workflow_.AbandonStreamerLookup(), false);
+    if (result != WKE_LOADING_SUCCEEDED) {
+        ShowOutcome(LoadFailureText(reason), false);
+        return LeaveErrorPage();
+    }
     std::optional<std::string> message = workflow_.FinishFetch(result);
     // A page that died while it was read holds nothing, whatever the reading said.
     if (PageCrashed()) return ShowOutcome(texts::FailurePageCrashed(), false);
+    if (!message && workflow_.lookingUpStreamer()) return;  // the streamer's room loads next
     ShowOutcome(message.value_or(texts::FailureElementMissing()), workflow_.lastSucceeded());
+}
+
+// A failed load leaves the view on the browser's error page, and the engine may take the
+// next load's first answer for that page's failure: the view goes back to a blank page.
+void MainWindow::LeaveErrorPage() {
+    browser_->LoadAddress("about:blank");
 }
 
 void MainWindow::OnFetchTimedOut() {
     if (!fetching_) return;
     // The load is left to end by itself: a stalled browser would hold a stop command too.
-    ShowOutcome(LoadFailureText(), false);
+    ShowOutcome(LoadFailureText(""), false);
 }
 
 void MainWindow::ShowOutcome(const std::string& message, bool succeeded) {
     fetching_ = false;
     fetchDeadline_->stop();
     resultBox_->setPlainText(ToQt(message));
-    std::optional<int64_t> expiry = workflow_.streamExpiry();
-    resultBox_->setToolTip(
-        succeeded && expiry ? ToQt(texts::ExpiryPrefix() + LocalTimeText(*expiry)) : QString());
+    resultBox_->setToolTip(succeeded ? ToQt(ResultNotes()) : QString());
     fetchButton_->setEnabled(true);
     playerButton_->setEnabled(true);
     fetchButton_->setText(ToQt(texts::CaptionIdle()));
 }
 
-std::string MainWindow::LoadFailureText() const {
+// The result box's tooltip: until when the address is valid, which stream the player opens
+// when it is not the one shown, and that the address is of the streamer's current room.
+std::string MainWindow::ResultNotes() const {
+    std::vector<std::string> lines;
+    if (std::optional<int64_t> expiry = workflow_.streamExpiry())
+        lines.push_back(texts::ExpiryPrefix() + LocalTimeText(*expiry));
+    const Quality* shown = workflow_.chosenQuality();
+    const Quality* played = workflow_.playerQuality();
+    auto name = [](const Quality* q) { return q->mapName.empty() ? q->playerName : q->mapName; };
+    if (shown && played)
+        lines.push_back(
+            texts::PlayerCodecNote(shown->codec, name(shown), played->codec, name(played)));
+    if (workflow_.fromStreamersCurrentRoom()) lines.push_back(texts::StreamerLiveAgainNote());
+    std::string notes;
+    for (const std::string& line : lines) notes += (notes.empty() ? "" : "\n") + line;
+    return notes;
+}
+
+std::string MainWindow::LoadFailureText(const std::string& reason) const {
     const hostctl::EngineEntries& e = hostctl::Engine();
     const char* why = e.wkeEngineFailure ? e.wkeEngineFailure() : nullptr;
     if (why && *why) return texts::FailureBrowserStopped();
-    return PageCrashed() ? texts::FailurePageCrashed() : texts::FailurePageNotLoaded();
+    if (PageCrashed()) return texts::FailurePageCrashed();
+    return IsPlatformRefusal(reason) ? texts::FailurePlatformRefused()
+                                     : texts::FailurePageNotLoaded();
 }
 
 bool MainWindow::PageCrashed() const {

@@ -66,7 +66,9 @@ class MainWindow : public QWidget, private StreamWorkflow::Page {
     void BuildLayout();
     void FitToFrame();
     void ShowOutcome(const std::string& message, bool succeeded);
-    std::string LoadFailureText() const;
+    std::string LoadFailureText(const std::string& reason) const;
+    std::string ResultNotes() const;
+    void LeaveErrorPage();
     bool PageCrashed() const;
     void RestartDeadBrowser();
 

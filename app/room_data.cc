@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <ctime>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "app/output_checks.h"
+#include "app/room_streams.h"
 #include "platform/codepage.h"
 
 extern "C" const char app_room_data_js[];
@@ -26,23 +28,6 @@ std::string Address(const nlohmann::json& object, const char* key) {
     if (it == object.end() || !it->is_string()) return {};
     std::string address = it->get<std::string>();
     return IsPlainWebAddress(address) ? address : std::string();
-}
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
-
-// Best first; a key not named here comes after them, audio only never by itself.
-int Rank(const std::string& key) {
-    static const std::vector<std::vector<std::string>> order = {
-        {"origin"}, {"full_hd1", "uhd"}, {"hd1", "hd"}, {"sd1", "sd"}, {"sd2", "ld"}, {"md"}};
-    std::string lower = Lower(key);
-    for (size_t rank = 0; rank < order.size(); ++rank)
-        if (std::find(order[rank].begin(), order[rank].end(), lower) != order[rank].end())
-            return static_cast<int>(rank);
-    return lower == "ao" ? 1000 : static_cast<int>(order.size());
 }
 
 // A Unix time written in decimal or in hex: decimal when it reads as a time of this era.
@@ -70,6 +55,42 @@ std::optional<int64_t> TimeParameter(const std::string& address, const std::stri
     return std::nullopt;
 }
 
+std::map<std::string, std::string> Map(const nlohmann::json& object, const char* key,
+                                       bool addresses) {
+    std::map<std::string, std::string> out;
+    auto it = object.find(key);
+    if (it == object.end() || !it->is_object()) return out;
+    for (const auto& [name, value] : it->items()) {
+        if (!value.is_string()) continue;
+        std::string text =
+            addresses ? Address(*it, name.c_str()) : platform::Utf8ToGbk(Text(*it, name.c_str()));
+        if (!text.empty()) out[WithoutControlCharacters(name)] = text;
+    }
+    return out;
+}
+
+StreamSources ReadStreamSources(const nlohmann::json& streams) {
+    StreamSources sources;
+    if (!streams.is_object()) return sources;
+    for (const auto& t : streams.value("tiers", nlohmann::json::array())) {
+        if (!t.is_object()) continue;
+        sources.tiers.push_back({Text(t, "key"), "", "", "", Text(t, "resolution"),
+                                 CodecName(Text(t, "codec")), Address(t, "hls"), Address(t, "flv"),
+                                 Address(t, "backupHls"), Address(t, "backupFlv")});
+    }
+    for (const auto& n : streams.value("playerNames", nlohmann::json::array())) {
+        if (!n.is_object()) continue;
+        sources.playerNames.push_back({Text(n, "key"), "", "", platform::Utf8ToGbk(Text(n, "name")),
+                                       Text(n, "resolution"), CodecName(Text(n, "codec"))});
+    }
+    sources.hlsMap = Map(streams, "hlsMap", true);
+    sources.flvMap = Map(streams, "flvMap", true);
+    sources.mapNames = Map(streams, "mapNames", false);
+    sources.defaultHls = Address(streams, "defaultHls");
+    sources.defaultKey = Text(streams, "defaultKey");
+    return sources;
+}
+
 }  // namespace
 
 const char* RoomDataScript() {
@@ -81,43 +102,28 @@ RoomData ParseRoomData(const std::string& json) {
     nlohmann::json data = nlohmann::json::parse(json, nullptr, false);
     if (!data.is_object()) return room;
     room.verification = data.value("verification", false) == true;
+    room.httpStatus = data.value("httpStatus", 0);
+    room.emptyPage = data.value("emptyPage", false) == true;
     if (data.value("found", false) != true) return room;
     room.found = true;
     room.status = data.value("status", 0);
     room.roomId = Text(data, "roomId");
     room.title = platform::Utf8ToGbk(Text(data, "title"));
     room.owner = platform::Utf8ToGbk(Text(data, "owner"));
-    for (const auto& q : data.value("qualities", nlohmann::json::array())) {
-        if (!q.is_object()) continue;
-        Quality quality{Text(q, "key"),        platform::Utf8ToGbk(Text(q, "name")),
-                        Text(q, "resolution"), Lower(Text(q, "codec")),
-                        Address(q, "hls"),     Address(q, "flv")};
-        // A quality whose every address was refused is no stream of the room.
-        if (!quality.hls.empty() || !quality.flv.empty()) room.qualities.push_back(quality);
-    }
-    // Best first, audio only last.
-    std::stable_sort(room.qualities.begin(), room.qualities.end(),
-                     [](const Quality& a, const Quality& b) { return Rank(a.key) < Rank(b.key); });
+    room.webRid = Text(data, "webRid");
+    room.qualities = MergeStreams(ReadStreamSources(data.value("streams", nlohmann::json())));
     return room;
-}
-
-const Quality* ChooseQuality(const RoomData& room, const std::string& wanted) {
-    const Quality* best = nullptr;
-    for (const Quality& q : room.qualities) {
-        if (!wanted.empty()) {
-            if (Lower(q.key) == Lower(wanted) || (!q.name.empty() && q.name == wanted)) return &q;
-            continue;
-        }
-        if (q.hls.empty() || Rank(q.key) >= 1000) continue;
-        if (!best || Rank(q.key) < Rank(best->key)) best = &q;
-    }
-    return best;
 }
 
 std::optional<int64_t> AddressExpiry(const std::string& address) {
     for (const char* name : {"expire", "wsTime", "volcTime", "auth_key"})
         if (auto time = TimeParameter(address, name)) return time;
     return std::nullopt;
+}
+
+bool AddressExpired(const std::string& address, int64_t now) {
+    std::optional<int64_t> expiry = AddressExpiry(address);
+    return expiry && *expiry <= now;
 }
 
 std::string LocalTimeText(int64_t unixTime) {

@@ -251,59 +251,58 @@ function text(value) {
     return value === undefined || value === null ? '' : String(value);
 }
 
-// Every address of the room by quality, from the stream's address maps and from the
-// player's own stream data (which also knows resolutions and codecs).
-function qualitiesOf(room, deref) {
-    var list = [];
-    function entry(key) {
-        for (var i = 0; i < list.length; i++) if (list[i].key === key) return list[i];
-        var made = { key: key, name: '', resolution: '', codec: '', hls: '', flv: '' };
-        list.push(made);
-        return made;
-    }
+// What the room says of its streams, as written: the player's tiers (each with its main
+// and backup line, resolution and codec), the player's names for them, and the address maps
+// keyed FULL_HD1, HD1, ... with their own names. Which entries are one stream is decided
+// by the program.
+function streamsOf(room, deref) {
     var stream = field(room, STREAM, deref);
     var pull = fieldPath(stream, [['liveCoreSdkData', 'live_core_sdk_data'], ['pullData', 'pull_data']], deref);
     var data = parsed(field(pull, ['streamData', 'stream_data'], deref));
     data = data && data.data ? data.data : data;
+    var tiers = [];
     if (data && typeof data === 'object') {
         Object.keys(data).forEach(function (key) {
             var main = data[key] && data[key].main;
-            if (!main) return;
+            if (!main || typeof main !== 'object') return;
+            var backup = data[key].backup && typeof data[key].backup === 'object' ? data[key].backup : {};
             var params = parsed(main.sdk_params) || {};
-            var e = entry(key);
-            e.hls = text(main.hls);
-            e.flv = text(main.flv);
-            e.resolution = text(params.resolution);
-            e.codec = text(params.VCodec);
+            tiers.push({ key: key, hls: text(main.hls), flv: text(main.flv),
+                backupHls: text(backup.hls), backupFlv: text(backup.flv),
+                resolution: text(params.resolution), codec: text(params.VCodec) });
         });
     }
-    var names = field(fieldPath(pull, [['options']], deref), ['qualities'], deref);
-    if (Array.isArray(names)) {
-        names.forEach(function (q) {
+    var playerNames = [];
+    var qualities = field(fieldPath(pull, [['options']], deref), ['qualities'], deref);
+    if (Array.isArray(qualities)) {
+        qualities.forEach(function (q) {
             q = deref(q);
             var key = field(q, ['sdk_key', 'sdkKey'], deref);
             if (key === undefined) return;
-            var e = entry(String(key));
-            e.name = text(field(q, ['name'], deref));
-            if (!e.resolution) e.resolution = text(field(q, ['resolution'], deref));
+            playerNames.push({ key: String(key), name: text(field(q, ['name'], deref)),
+                resolution: text(field(q, ['resolution'], deref)),
+                codec: text(field(q, ['v_codec', 'vCodec'], deref)) });
         });
     }
-    function fromMap(map, kind) {
-        map = deref(map);
-        if (!map || typeof map !== 'object') return;
-        Object.keys(map).forEach(function (key) {
-            var address = deref(map[key]);
-            if (typeof address === 'string' && address) entry(key)[kind] = address;
+    function map(names) {
+        var object = deref(field(stream, names, deref));
+        var out = {};
+        if (!object || typeof object !== 'object' || Array.isArray(object)) return out;
+        Object.keys(object).forEach(function (key) {
+            var value = deref(object[key]);
+            if (typeof value === 'string' && value) out[key] = value;
         });
+        return out;
     }
-    fromMap(field(stream, ['hlsPullUrlMap', 'hls_pull_url_map'], deref), 'hls');
-    fromMap(field(stream, ['flvPullUrl', 'flv_pull_url'], deref), 'flv');
-    var single = field(stream, ['hlsPullUrl', 'hls_pull_url'], deref);
-    if (typeof single === 'string' && single) {
-        var known = list.some(function (e) { return e.hls === single; });
-        if (!known) entry(text(field(stream, ['defaultResolution', 'default_resolution'], deref)) || 'default').hls = single;
-    }
-    return list.filter(function (e) { return e.hls || e.flv; });
+    return {
+        tiers: tiers,
+        playerNames: playerNames,
+        hlsMap: map(['hlsPullUrlMap', 'hls_pull_url_map']),
+        flvMap: map(['flvPullUrl', 'flv_pull_url']),
+        mapNames: map(['resolutionName', 'resolution_name']),
+        defaultHls: text(field(stream, ['hlsPullUrl', 'hls_pull_url'], deref)),
+        defaultKey: text(field(stream, ['defaultResolution', 'default_resolution'], deref))
+    };
 }
 
 function describe(room, deref) {
@@ -315,7 +314,7 @@ function describe(room, deref) {
         title: text(field(room, ['title'], deref)),
         owner: text(field(owner, ['nickname'], deref)),
         webRid: text(field(owner, ['webRid', 'web_rid'], deref)),
-        qualities: qualitiesOf(room, deref)
+        streams: streamsOf(room, deref)
     };
 }
 
@@ -351,13 +350,29 @@ function isVerificationPage() {
     return !!marked || words.indexOf('安全验证') !== -1 || words.indexOf('验证') !== -1;
 }
 
+// How the page itself came: the HTTP status of its document (0 where the browser does not
+// say), and whether it is empty, as a platform that turns a client away answers.
+function answer() {
+    var navigation = performance.getEntriesByType ? performance.getEntriesByType('navigation')[0] : null;
+    var root = document.documentElement;
+    return {
+        httpStatus: navigation && navigation.responseStatus ? navigation.responseStatus : 0,
+        emptyPage: !root || (root.textContent.trim() === '' && !document.querySelector('body *'))
+    };
+}
+
 function readRoom() {
     var all = sources();
-    for (var i = 0; i < all.length; i++) {
+    var out = { found: false };
+    for (var i = 0; i < all.length && !out.found; i++) {
         var room = findRoom(all[i].root, all[i].deref);
-        if (room) return describe(room, all[i].deref);
+        if (room) out = describe(room, all[i].deref);
     }
-    return { found: false, verification: isVerificationPage() };
+    if (!out.found) out.verification = isVerificationPage();
+    var page = answer();
+    out.httpStatus = page.httpStatus;
+    out.emptyPage = page.emptyPage;
+    return out;
 }
 
 return JSON.stringify(readRoom());

@@ -1,5 +1,9 @@
 #include "app/stream_workflow.h"
 
+#include <cctype>
+#include <ctime>
+#include <utility>
+
 #include "app/output_checks.h"
 #include "app/text_rules.h"
 #include "app/texts.h"
@@ -7,9 +11,26 @@
 #include "platform/sinks.h"
 
 namespace app {
+namespace {
+
+// Statuses with which the platform turns a client away or fails, as opposed to a wrong link.
+bool IsRefusalStatus(int status) {
+    return status == 401 || status == 403 || status == 429 || status == 444 ||
+           (status >= 500 && status < 600);
+}
+
+// A web id names the streamer's room in a path: digits and letters only.
+bool IsWebRid(const std::string& id) {
+    if (id.empty() || id.size() > 32) return false;
+    for (char c : id)
+        if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+}  // namespace
 
 std::optional<std::string> CheckShareLink(const std::string& text) {
-    // A shared text carries words around the link; only a link to the share host can load.
+    // A shared text carries words around the link; only a link to a room can load.
     std::optional<std::string> link = LinkToLoad(text);
     if (!link)
         platform::ShowMessageBox(texts::WrongLinkMessage(), texts::WrongLinkTitle(),
@@ -17,50 +38,104 @@ std::optional<std::string> CheckShareLink(const std::string& text) {
     return link;
 }
 
+bool IsPlatformRefusal(const std::string& loadFailure) {
+    for (const char* error : {"net::ERR_HTTP_RESPONSE_CODE_FAILURE", "net::ERR_EMPTY_RESPONSE",
+                              "net::ERR_INVALID_HTTP_RESPONSE", "net::ERR_INVALID_RESPONSE"})
+        if (loadFailure == error) return true;
+    return false;
+}
+
 bool StreamWorkflow::StartFetch(const std::string& linkBoxText) {
+    lookingUpStreamer_ = false;
     std::optional<std::string> link = CheckShareLink(linkBoxText);
     if (link) page_.Load(*link);
     return link.has_value();
 }
 
 std::optional<std::string> StreamWorkflow::FinishFetch(int result) {
-    hostctl::PageQuery query;
     if (result != 0) return std::nullopt;
+    int64_t now = std::time(nullptr);
+    bool lookup = std::exchange(lookingUpStreamer_, false);
+    std::string message = Read(now);
+    // A share link names one broadcast; its streamer may be live again in another.
+    if (!lookup && outcome_ == FetchOutcome::kEnded && LookUpStreamer()) return std::nullopt;
+    if (lookup && outcome_ != FetchOutcome::kSuccess) return AbandonStreamerLookup();
+    fromStreamersRoom_ = lookup;
+    if (outcome_ == FetchOutcome::kSuccess) {
+        ChoosePlayerAddress(now);
+        platform::CopyToClipboard(message);
+    }
+    return message;
+}
+
+std::string StreamWorkflow::AbandonStreamerLookup() {
+    lookingUpStreamer_ = false;
+    outcome_ = FetchOutcome::kEnded;
+    streamAddress_.clear();
+    chosen_ = playerQuality_ = nullptr;
+    return texts::FailureLiveEnded();
+}
+
+bool StreamWorkflow::LookUpStreamer() {
+    if (!IsWebRid(room_.webRid)) return false;
+    lookingUpStreamer_ = true;
+    page_.Load(texts::StreamerRoomAddress(room_.webRid));
+    return true;
+}
+
+// The page's answer: its stream element, else the room data it embeds.
+std::string StreamWorkflow::Read(int64_t now) {
+    hostctl::PageQuery query;
     auto view = reinterpret_cast<wkeWebView>(page_.View());
     std::string html = query.Query(view, 2, texts::StreamElementSelector(), 1);
     Extraction found = ExtractStream(hostctl::ConvertUtf8(html));
     // What the element holds is no address to let out: as if it held none.
     if (found.success && !IsPlainWebAddress(found.streamAddress))
         found = {texts::FailureElementMissing(), {}, false, true};
+    // An expired address in the element is no answer; the room data may hold a live one.
+    bool elementExpired = found.success && AddressExpired(found.streamAddress, now);
+    bool wished = !wish_.quality.empty() || !wish_.codec.empty() || wish_.flv;
     room_ = {};
-    chosen_ = nullptr;
+    chosen_ = playerQuality_ = nullptr;
     streamAddress_.clear();
+    refusalCause_.clear();
+    fromStreamersRoom_ = false;
     // An element failure that the room data cannot answer is the live-ended marker.
     outcome_ = found.success ? FetchOutcome::kSuccess : FetchOutcome::kEnded;
-    if (found.streamless || alwaysReadRoom_ || !wantedQuality_.empty())
-        room_ = ParseRoomData(query.Evaluate(view, RoomDataScript()));
+    bool needRoom = found.streamless || wished || elementExpired;
+    if (needRoom || alwaysReadRoom_) room_ = ParseRoomData(query.Evaluate(view, RoomDataScript()));
     // The room data runs to its end on any page that lets it run; where it could not, nothing
     // is known of the room, which is no answer that it has no stream.
-    if ((found.streamless || !wantedQuality_.empty()) && query.lastFailed()) {
+    if (needRoom && query.lastFailed()) {
         room_ = {};
         outcome_ = FetchOutcome::kNoAnswer;
         return texts::FailureNoAnswer();
     }
-    std::string message = found.message;
-    if (found.streamless || (!wantedQuality_.empty() && room_.found))
-        message = FromRoomData(found.message);
-    else if (found.success)
+    if (found.streamless && !room_.found && (IsRefusalStatus(room_.httpStatus) || room_.emptyPage))
+        return Refusal();
+    if ((found.success && !elementExpired && (!wished || !room_.found))) {
         streamAddress_ = found.streamAddress;
-    if (outcome_ == FetchOutcome::kSuccess) {
-        playerAddress_ = texts::PlayerAddressPrefix() + EncodeQueryValue(streamAddress_);
-        platform::CopyToClipboard(message);
+        return found.message;
     }
-    return message;
+    if (elementExpired && !room_.found) {
+        outcome_ = FetchOutcome::kExpired;
+        return texts::FailureAddressExpired();
+    }
+    if (found.streamless || room_.found) return FromRoomData(found.message, now);
+    return found.message;
 }
 
-// The page's room data decides: ended, an address of the chosen quality, a verification
+std::string StreamWorkflow::Refusal() {
+    outcome_ = FetchOutcome::kRefused;
+    refusalCause_ = room_.httpStatus && room_.httpStatus != 200
+                        ? "HTTP " + std::to_string(room_.httpStatus)
+                        : std::string("an empty page");
+    return texts::FailurePlatformRefused();
+}
+
+// The page's room data decides: ended, an address of the chosen stream, a verification
 // page, or (nothing there) the stream element's own failure.
-std::string StreamWorkflow::FromRoomData(const std::string& elementFailure) {
+std::string StreamWorkflow::FromRoomData(const std::string& elementFailure, int64_t now) {
     if (!room_.found) {
         outcome_ = room_.verification ? FetchOutcome::kVerification : FetchOutcome::kMissing;
         return room_.verification ? texts::FailureVerification() : elementFailure;
@@ -69,15 +144,42 @@ std::string StreamWorkflow::FromRoomData(const std::string& elementFailure) {
         outcome_ = FetchOutcome::kEnded;
         return texts::FailureLiveEnded();
     }
-    chosen_ = ChooseQuality(room_, wantedQuality_);
-    std::string address = chosen_ ? (chosen_->hls.empty() ? chosen_->flv : chosen_->hls) : "";
-    if (address.empty()) {
-        outcome_ = wantedQuality_.empty() ? FetchOutcome::kMissing : FetchOutcome::kNoSuchQuality;
-        return texts::FailureElementMissing();
+    StreamChoice choice = ChooseStream(room_, wish_, now);
+    switch (choice.failure) {
+        case ChoiceFailure::kNone:
+            break;
+        case ChoiceFailure::kExpired:
+            outcome_ = FetchOutcome::kExpired;
+            return texts::FailureAddressExpired();
+        case ChoiceFailure::kNoSuchQuality:
+            outcome_ = FetchOutcome::kNoSuchQuality;
+            return texts::FailureElementMissing();
+        case ChoiceFailure::kNoSuchCodec:
+            outcome_ = FetchOutcome::kNoSuchCodec;
+            return texts::FailureElementMissing();
+        case ChoiceFailure::kNoSuchFormat:
+            bool wished = !wish_.quality.empty() || !wish_.codec.empty() || wish_.flv;
+            outcome_ = wished ? FetchOutcome::kNoSuchFormat : FetchOutcome::kMissing;
+            return texts::FailureElementMissing();
     }
     outcome_ = FetchOutcome::kSuccess;
-    streamAddress_ = address;
-    return address + texts::SuccessSuffix();
+    chosen_ = choice.quality;
+    streamAddress_ = choice.address;
+    return streamAddress_ + texts::SuccessSuffix();
+}
+
+// Most browsers' players cannot decode H.265: the player gets the best H.264 stream of the
+// room instead, where there is one.
+void StreamWorkflow::ChoosePlayerAddress(int64_t now) {
+    std::string address = streamAddress_;
+    if (chosen_ && chosen_->codec == "h265") {
+        StreamChoice h264 = ChooseStream(room_, {"", "h264", false}, now);
+        if (h264.quality) {
+            playerQuality_ = h264.quality;
+            address = h264.address;
+        }
+    }
+    playerAddress_ = texts::PlayerAddressPrefix() + EncodeQueryValue(address);
 }
 
 }  // namespace app

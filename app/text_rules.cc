@@ -74,6 +74,38 @@ std::string AttributeValue(const std::string& page, int s, int m) {
     return Part(page, s + 5, m - s - 1);
 }
 
+// The path of an address, without its query or fragment.
+std::string PathOf(const std::string& address) {
+    size_t start = address.find("://");
+    size_t slash = address.find('/', start == std::string::npos ? 0 : start + 3);
+    if (slash == std::string::npos) return {};
+    return address.substr(slash, address.find_first_of("?#", slash) - slash);
+}
+
+// "/<web id>" or "/<web id>/" after `prefix`: the room of a streamer on the web site.
+bool IsWebIdPath(const std::string& path, const std::string& prefix) {
+    if (path.compare(0, prefix.size(), prefix) != 0) return false;
+    std::string id = path.substr(prefix.size());
+    if (!id.empty() && id.back() == '/') id.pop_back();
+    return !id.empty() && id.size() <= 32 &&
+           std::all_of(id.begin(), id.end(), [](unsigned char c) { return std::isalnum(c); });
+}
+
+// A link to a room: any share link, live.douyin.com/<web id>, or
+// www.douyin.com/follow/live/<web id> and www.douyin.com/root/live/<web id>.
+bool IsRoomLink(const std::string& address) {
+    std::string host = HostOf(address);
+    if (host == texts::ShareLinkHost()) return HasPath(address);
+    std::string path = PathOf(address);
+    if (host == texts::LiveRoomHost()) return IsWebIdPath(path, "/");
+    if (host == texts::WebSiteHost())
+        return IsWebIdPath(path, "/follow/live/") || IsWebIdPath(path, "/root/live/");
+    return false;
+}
+
+constexpr const std::string& (*kRoomHosts[])() = {texts::ShareLinkHost, texts::LiveRoomHost,
+                                                  texts::WebSiteHost};
+
 }  // namespace
 
 int Find(const std::string& text, const std::string& pattern) {
@@ -101,18 +133,17 @@ int TextEquals(const std::string& a, const std::string& b) {
 }
 
 std::optional<std::string> LinkToLoad(const std::string& text) {
-    const std::string host = texts::ShareLinkHost();
     for (size_t at = 0; at < text.size();) {
         bool scheme =
             StartsWithNoCase(text, at, "http://") || StartsWithNoCase(text, at, "https://");
-        bool bare =
-            !scheme && StartsWithNoCase(text, at, host) && (at == 0 || !InAddress(text[at - 1]));
+        bool bare = !scheme && (at == 0 || !InAddress(text[at - 1])) &&
+                    std::any_of(std::begin(kRoomHosts), std::end(kRoomHosts),
+                                [&](auto host) { return StartsWithNoCase(text, at, host()); });
         if (scheme || bare) {
             size_t end = at;
             while (end < text.size() && InAddress(text[end])) ++end;
             std::string address = WithoutTrailingPunctuation(text.substr(at, end - at));
-            if (HostOf(address) == host && HasPath(address))
-                return scheme ? address : "https://" + address;
+            if (IsRoomLink(address)) return scheme ? address : "https://" + address;
         }
         at += IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
     }

@@ -16,9 +16,11 @@ std::string Part(const std::string& text, int position, int length);
 // Byte-wise comparison, as unsigned values, up to the first NUL: 0, negative or positive.
 int TextEquals(const std::string& a, const std::string& b);
 
-// The share link inside a shared text: the first http(s) address whose host is the share
-// host, or the first such address written without a scheme (given "https://"); trailing
-// punctuation that ends a sentence is not part of it. Nothing when the text holds none.
+// The room link inside a shared text: the first http(s) address that is a share link (any
+// path on the share host) or a room of the web site (live.douyin.com/<web id>,
+// www.douyin.com/follow/live/<web id> or /root/live/<web id>), or the first such address
+// written without a scheme (given "https://"); trailing punctuation that ends a sentence is
+// not part of it. Nothing when the text holds none.
 std::optional<std::string> LinkToLoad(const std::string& text);
 
 // What the stream element's HTML (GBK) gives: the message for the result box, and

@@ -17,6 +17,8 @@ std::string Gbk(const char* utf8) {
     }
 
 QIRLEN_TEXT(ShareLinkHost, "v.douyin.com")
+QIRLEN_TEXT(LiveRoomHost, "live.douyin.com")
+QIRLEN_TEXT(WebSiteHost, "www.douyin.com")
 QIRLEN_TEXT(ExampleShareLink, "https://v.douyin.com/iRNBho6/")
 QIRLEN_TEXT(InputHint, Gbk("请输入抖音直播间分享链接，如") + ExampleShareLink())
 QIRLEN_TEXT(WrongLinkMessage, Gbk("请输入正确的链接，例如：") + ExampleShareLink())
@@ -35,10 +37,29 @@ QIRLEN_TEXT(FailurePageNotLoaded, Gbk("获取失败，页面未能打开，请�
 QIRLEN_TEXT(FailurePageCrashed, Gbk("获取失败，页面已崩溃，请重试。"))
 QIRLEN_TEXT(FailureBrowserStopped, Gbk("获取失败，浏览器已停止运行，再次获取时将重新启动。"))
 QIRLEN_TEXT(FailureNoAnswer, Gbk("获取失败，页面没有响应，请稍后再试。"))
+QIRLEN_TEXT(FailurePlatformRefused, Gbk("获取失败，平台拒绝了请求或暂时出现故障，请稍后再试。"))
+QIRLEN_TEXT(FailureAddressExpired, Gbk("获取失败，直播地址已过期，请重新获取。"))
+QIRLEN_TEXT(StreamerLiveAgainNote,
+            Gbk("分享的这场直播已结束，主播正在直播中：地址取自主播当前的直播间。"))
 QIRLEN_TEXT(ExpiryPrefix, Gbk("有效期至 "))
 QIRLEN_TEXT(WindowTitle, "Qirlen V1.0.1        Tolvane")
 
 #undef QIRLEN_TEXT
+
+std::string StreamerRoomAddress(const std::string& webRid) {
+    return "https://" + LiveRoomHost() + "/" + webRid;
+}
+
+std::string PlayerCodecNote(const std::string& shownCodec, const std::string& shownName,
+                            const std::string& playerCodec, const std::string& playerName) {
+    auto named = [](const std::string& codec, const std::string& name) {
+        std::string upper = codec == "h265" ? "H.265" : codec == "h264" ? "H.264" : codec;
+        return name.empty() ? upper : upper + Gbk("（") + name + Gbk("）");
+    };
+    return Gbk("上面的地址为 ") + named(shownCodec, shownName) +
+           Gbk("，多数浏览器无法播放；浏览器在线观看打开的是 ") + named(playerCodec, playerName) +
+           Gbk("。");
+}
 
 std::string PlayerPageHost() {
     const char* chosen = std::getenv("QIRLEN_PLAYER_HOST");

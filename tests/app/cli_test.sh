@@ -6,16 +6,31 @@ bin="$(cd "${1:-build/bin}" && pwd)"
 coproc ROOM { exec "$bin/sample_live_room"; }
 trap 'exec {ROOM[1]}>&- 2>/dev/null || true' EXIT
 read -r port <&"${ROOM[0]}"
-export QIRLEN_CHROMIUM_ARGS="'--host-resolver-rules=MAP v.douyin.com 127.0.0.1' --ignore-certificate-errors"
+# The platform's hosts go to the sample room; the web site's default port too, for the
+# streamer's room that a stale share link looks up.
+export QIRLEN_CHROMIUM_ARGS="'--host-resolver-rules=MAP live.douyin.com:443 127.0.0.1:$port, MAP v.douyin.com 127.0.0.1, MAP live.douyin.com 127.0.0.1, MAP www.douyin.com 127.0.0.1' --ignore-certificate-errors"
 unset DISPLAY WAYLAND_DISPLAY
 room="http://v.douyin.com:$port"
 failures=0
 out="$(mktemp)" err="$(mktemp)"
 
 signed='https://pull-hls.sample-cdn.invalid/stage/stream-117780148_or4.m3u8?arch_hrchy=w1&exp_hrchy=w1&expire=1893456000&major_anchor_level=common&sign=0f1e2d3c4b5a69788796a5b4c3d2e1f0&t_id=037-20240101'
-origin='https://pull-hls-l13.sample-cdn.invalid/stage/stream-7380000000000000001_or4.m3u8?expire=70dbd880&sign=9a8b7c6d5e4f30211203f4e5d6c7b8a9'
-audio='https://pull-hls-l13.sample-cdn.invalid/stage/stream-7380000000000000001_ao.m3u8?expire=70dbd880&sign=9a8b7c6d5e4f30211203f4e5d6c7b8a9'
-hd1='https://pull-hls-f5.sample-cdn.invalid/stage/stream-7380000000000000001_hd.m3u8?wsSecret=5e4f30211203f4e5d6c7b8a99a8b7c6d&wsTime=70dbd880'
+# The sample rooms' addresses: stream, tier ("or4" for origin), kind (hls, flv), line (main,
+# backup).
+tier() {
+    local ext=m3u8
+    [ "$3" = flv ] && ext=flv
+    if [ "${4:-main}" = main ]; then
+        printf 'https://pull-%s-l13.sample-cdn.invalid/stage/stream-%s_%s.%s?expire=70dbd880&sign=9a8b7c6d5e4f30211203f4e5d6c7b8a9' "$3" "$1" "$2" "$ext"
+    else
+        printf 'https://pull-%s-f5.sample-cdn.invalid/stage/stream-%s_%s.%s?wsSecret=5e4f30211203f4e5d6c7b8a99a8b7c6d&wsTime=70dbd880' "$3" "$1" "$2" "$ext"
+    fi
+}
+today=7380000000000000001
+origin="$(tier $today or4 hls)"
+audio="$(tier $today ao hls backup)"  # the audio tier's playlist is on its backup line only
+hd1="$(tier $today hd hls)"
+again="$(tier 7380000000000000009 or4 hls)"  # the stale link's streamer, live again
 until2030="valid until $(date -d @1893456000 '+%Y-%m-%d %H:%M:%S')"
 gbkShare="$(printf '\xbf\xb4\xd6\xb1\xb2\xa5 %s/iRNBho6/ \xb8\xb4\xd6\xc6' "$room")"  # 看直播 ... 复制, in GBK
 
@@ -28,7 +43,42 @@ rows=(
     "0|$origin|$until2030|--cli '$room/today88/'"
     "0|$hd1||--cli '$room/today88/' --quality HD1"
     "0|$audio||--cli '$room/today88/' --quality=ao"
-    "2||no quality nope (it has: origin, FULL_HD1, hd, HD1, SD1, SD2, ao)|--cli '$room/today88/' --quality nope"
+    "2||no quality nope (it has: origin/ORIGION, uhd/FULL_HD1, hd/HD1, sd/SD2, ld/SD1, ao)|--cli '$room/today88/' --quality nope"
+    # The player's names and the address maps' names; where they disagree, the maps' stream.
+    "0|$origin||--cli '$room/today88/' --quality 原画"
+    "0|$hd1||--cli '$room/today88/' --quality 超清"
+    "0|$(tier $today sd hls)||--cli '$room/today88/' --quality 高清"
+    "0|$(tier $today uhd hls)||--cli '$room/today88/' --quality 蓝光"
+    "0|$(tier $today ld hls)||--cli '$room/today88/' --quality 流畅"
+    # Codecs: the best H.264 stream under an H.265 origin.
+    "0|$(tier $today uhd hls)||--cli '$room/today88/' --codec h264"
+    "0|$origin||--cli '$room/today88/' --codec=h265"
+    "2||the room has no h264 stream of quality origin|--cli '$room/today88/' --quality origin --codec h264"
+    "64||--codec takes h264 or h265|--cli '$room/today88/' --codec vp9"
+    # FLV only when asked.
+    "0|$(tier $today or4 flv)||--cli '$room/today88/' --format flv"
+    "0|$(tier $today ao flv)||--cli '$room/today88/' --format=flv --quality ao"
+    "0|$origin||--cli '$room/today88/' --format hls"
+    "64||--format takes hls or flv|--cli '$room/today88/' --format mp4"
+    # Expired addresses: passed over, or said.
+    "0|$(tier 7380000000000000005 uhd hls)||--cli '$room/expiry1/'"
+    "2||获取失败，直播地址已过期，请重新获取。|--cli '$room/expiry1/' --quality origin"
+    "2||获取失败，直播地址已过期，请重新获取。|--cli '$room/expired2/'"
+    # The platform's refusals: try again later, the cause after it.
+    "4||获取失败，平台拒绝了请求或暂时出现故障，请稍后再试。 (the page did not load: net::ERR_HTTP_RESPONSE_CODE_FAILURE)|--cli '$room/refuse444/'"
+    "4||获取失败，平台拒绝了请求或暂时出现故障，请稍后再试。 (the platform answered with HTTP 403)|--cli '$room/refuse403/'"
+    "4||获取失败，平台拒绝了请求或暂时出现故障，请稍后再试。 (the page did not load: net::ERR_HTTP_RESPONSE_CODE_FAILURE)|--cli '$room/fail503/'"
+    "4||获取失败，平台拒绝了请求或暂时出现故障，请稍后再试。 (the platform answered with an empty page)|--cli '$room/empty0/'"
+    # The web site's room links.
+    "0|$again||--cli 'http://live.douyin.com:$port/81234567'"
+    "0|$again||--cli 'http://live.douyin.com:$port/81234567?enter_from_merge=web_live&x=1'"
+    "0|$again||--cli 'https://live.douyin.com/81234567'"
+    "0|$again||--cli 'http://www.douyin.com:$port/follow/live/81234567'"
+    "0|$again||--cli 'http://www.douyin.com:$port/root/live/81234567'"
+    "3||请输入正确的链接|--cli 'http://www.douyin.com:$port/video/81234567'"
+    "3||请输入正确的链接|--cli 'http://live.douyin.com:$port/'"
+    # A stale share link: the streamer live again in their web room, or not.
+    "0|$again|the shared broadcast has ended; the streamer is live again|--cli '$room/stale9/'"
     "2||获取失败，直播已结束。|--cli '$room/todayx4/'"
     "5||获取失败，平台要求验证，请稍后再试或在浏览器中打开链接。|--cli '$room/verify5/'"
     "2||获取失败，直播已结束。|--cli '$room/ended42/'"
@@ -42,6 +92,7 @@ rows=(
     "64||--timeout needs a value|--cli '$room/iRNBho6/' --timeout"
     "64||--timeout needs a positive number|--cli '$room/iRNBho6/' --timeout abc"
     "64||--timeout needs a positive number|--cli '$room/iRNBho6/' --timeout=0"
+    "64||--list takes one LINK|--cli '$room/iRNBho6/' '$room/today88/' --list"
     "64||unknown option --bogus|--bogus"
 )
 
@@ -63,16 +114,40 @@ for row in "${rows[@]}"; do
     check "$code for $args" "$verdict" "got $status $(printf '%q' "$got"); stderr: $(head -3 "$err")"
 done
 
-# The full list and the JSON, read by a program.
+# The full list and the JSON, read by a program: one line per distinct stream, its keys and
+# names, then every address, the backup line's too.
 "$bin/qirlen" --cli "$room/today88/" --list >"$out" 2>"$err"
 first="$(head -1 "$out")"
-check "--list" "$([ "$(wc -l <"$out")" = 11 ] && [ "$first" = "$(printf 'origin\t原画\t1080x1920\th265\thls\t%s' "$origin")" ] && echo ok)" "$(head -3 "$out")"
+want="$(printf 'origin/ORIGION\t原画\t1080x1920\th265\t%s\t%s\t%s\t%s' "$origin" "$(tier $today or4 flv)" "$(tier $today or4 hls backup)" "$(tier $today or4 flv backup)")"
+keys="$(cut -f1,2 "$out" | tr '\t\n' ' ;')"
+check "--list" "$([ "$(wc -l <"$out")" = 6 ] && [ "$first" = "$want" ] && [ "$keys" = "origin/ORIGION 原画;uhd/FULL_HD1 蓝光;hd/HD1 超清/高清;sd/SD2 高清/标清;ld/SD1 标清/流畅;ao 音频;" ] && grep -qF "$(printf 'ao\t音频\t-\t-\t-\t%s\t%s' "$(tier $today ao flv)" "$audio")" "$out" && echo ok)" "$(cut -c1-80 "$out")"
 "$bin/qirlen" --cli "$room/today88/" --json >"$out" 2>"$err"
 json="$(node -e '
   const r = JSON.parse(require("fs").readFileSync(process.argv[1], "utf8"));
-  console.log([r.roomId, r.title, r.owner, r.status, r.quality, r.address === process.argv[2],
-               r.expiry, r.qualities.length, r.qualities[0].codec].join("|"));' "$out" "$origin")"
-check "--json" "$([ "$json" = '7380000000000000001|今晚"聊天"局|主播小七|2|origin|true|1893456000|7|h265' ] && echo ok)" "$json"
+  console.log([r.roomId, r.title, r.owner, r.status, r.quality, r.codec, r.format,
+               r.address === process.argv[2], r.expiry, r.qualities.length, r.qualities[0].codec,
+               r.qualities[2].mapKey, r.qualities[2].name, r.qualities[2].playerName].join("|"));' "$out" "$origin")"
+check "--json" "$([ "$json" = '7380000000000000001|今晚"聊天"局|主播小七|2|origin|h265|hls|true|1893456000|6|h265|HD1|超清|高清' ] && echo ok)" "$json"
+
+# Many links in one run, one browser: one line each in order, an empty one for a failure
+# whose message on standard error starts with its link; the first failure's exit code.
+"$bin/qirlen" --cli "$room/today88/" "$room/todayx4/" "https://example.com/x" "$room/iRNBho6/" >"$out" 2>"$err"
+status=$?
+check "many links" "$([ $status = 2 ] && [ "$(cat "$out")" = "$(printf '%s\n\n\n%s' "$origin" "$signed")" ] && [ "$(wc -l <"$out")" = 4 ] && grep -qxF "$room/todayx4/: 获取失败，直播已结束。" "$err" && grep -qF "https://example.com/x: 请输入正确的链接" "$err" && echo ok)" "exit $status; $(cat "$out"); $(cat "$err")"
+printf '%s\n\n  %s  \n%s\n' "$room/iRNBho6/" "$room/stale9/" "$room/verify5/" |
+    "$bin/qirlen" --cli - --json >"$out" 2>"$err"
+status=$?
+json="$(node -e '
+  const lines = require("fs").readFileSync(process.argv[1], "utf8").trimEnd().split("\n");
+  console.log(lines.map(l => { const r = JSON.parse(l);
+    return [r.link.replace(/.*\/(\w+)\/$/, "$1"), r.exit || 0, r.streamersCurrentRoom || false].join(","); }).join(";"));' "$out")"
+check "links from standard input, as JSON" "$([ $status = 5 ] && [ "$json" = "iRNBho6,0,false;stale9,0,true;verify5,5,false" ] && grep -qF "$room/stale9/: qirlen: the shared broadcast has ended" "$err" && echo ok)" "exit $status; $json; $(cat "$err")"
+# A refused link leaves the next one unharmed.
+"$bin/qirlen" --cli "$room/refuse444/" "$room/refuse403/" "$room/today88/" >"$out" 2>"$err"
+status=$?
+check "many links after refusals" "$([ $status = 4 ] && [ "$(cat "$out")" = "$(printf '\n\n%s' "$origin")" ] && grep -qF "$room/refuse403/: 获取失败，平台拒绝了请求或暂时出现故障，请稍后再试。 (the platform answered with HTTP 403)" "$err" && echo ok)" "exit $status; $(cat "$out" "$err")"
+"$bin/qirlen" --cli "$room/iRNBho6/" "$room/today88/" >"$out" 2>"$err"
+check "many links, all resolved" "$([ $? = 0 ] && [ "$(cat "$out")" = "$(printf '%s\n%s' "$signed" "$origin")" ] && echo ok)" "$(cat "$out" "$err")"
 
 # A wrong link is answered before any browser starts: without one, it is still exit 3.
 QIRLEN_CHROMIUM=/nonexistent "$bin/qirlen" --cli "https://example.com/x" >/dev/null 2>"$err"

@@ -123,13 +123,55 @@ TEST_F(RoomDataReader, TheDesktopPagesSnakeCaseStateAndThePlayersStreamData) {
     EXPECT_EQ(room.roomId, "77");
     ASSERT_EQ(room.qualities.size(), 3u);  // origin, the default address, audio only last
     EXPECT_EQ(room.qualities[0].key, "origin");
-    EXPECT_EQ(room.qualities[0].name, platform::Utf8ToGbk("原画"));
+    EXPECT_EQ(room.qualities[0].playerName, platform::Utf8ToGbk("原画"));
     EXPECT_EQ(room.qualities[0].codec, "h265");
     EXPECT_EQ(room.qualities[0].resolution, "1080x1920");
     EXPECT_EQ(room.qualities[1].hls, "https://h/default.m3u8");
     EXPECT_EQ(room.qualities[2].key, "ao");
     EXPECT_EQ(app::ChooseQuality(room)->key, "origin");
     EXPECT_EQ(app::ChooseQuality(room, "ao")->hls, "https://h/ao.m3u8");
+}
+
+// The web site's desktop page: its stream data a text row that a "$" names, with backup
+// lines; the address maps with their own names; the player's names with codecs.
+TEST_F(RoomDataReader, TheDesktopPagesTextRowStreamDataBackupLinesAndBothNames) {
+    nlohmann::json data = {
+        {"data",
+         {{"origin",
+           {{"main",
+             {{"hls", "https://h/s_or4.m3u8"},
+              {"flv", "https://h/s_or4.flv"},
+              {"sdk_params", R"({"resolution":"1080x1920","VCodec":"bytevc1"})"}}},
+            {"backup", {{"hls", "https://b/s_or4.m3u8"}, {"flv", "https://b/s_or4.flv"}}}}},
+          {"hd", {{"main", {{"hls", "https://h/s_hd.m3u8"}, {"sdk_params", "{}"}}}}}}}};
+    std::string text = data.dump();
+    nlohmann::json qualities = {{{"name", "高清"}, {"sdk_key", "hd"}, {"v_codec", "264"}}};
+    nlohmann::json pull = {{"stream_data", "$c"}, {"options", {{"qualities", qualities}}}};
+    nlohmann::json stream = {{"hls_pull_url_map", {{"HD1", "https://h/s_hd.m3u8?k=1"}}},
+                             {"resolution_name", {{"ORIGION", "原画"}, {"HD1", "超清"}}},
+                             {"live_core_sdk_data", {{"pull_data", pull}}}};
+    nlohmann::json room = {{"status", 2},
+                           {"owner", {{"nickname", "n"}, {"web_rid", "81234567"}}},
+                           {"stream_url", stream}};
+    nlohmann::json state = {{"state", {{"roomStore", {{"roomInfo", {{"room", room}}}}}}}};
+    char length[16];
+    std::snprintf(length, sizeof length, "%zx", text.size());
+    std::string rows = "c:T" + std::string(length) + "," + text + "a:" + state.dump() + "\n";
+    RoomData read = Read("/desktop", ChunkPage("__pace_f", {rows}));
+    ASSERT_TRUE(read.found);
+    EXPECT_EQ(read.webRid, "81234567");
+    ASSERT_EQ(read.qualities.size(), 2u);
+    const app::Quality& origin = read.qualities[0];
+    EXPECT_EQ(origin.mapKey, "ORIGION");
+    EXPECT_EQ(origin.mapName, platform::Utf8ToGbk("原画"));
+    EXPECT_EQ(origin.codec, "h265");
+    EXPECT_EQ(origin.backupHls, "https://b/s_or4.m3u8");
+    EXPECT_EQ(origin.backupFlv, "https://b/s_or4.flv");
+    const app::Quality& hd = read.qualities[1];
+    EXPECT_EQ(hd.mapKey, "HD1");
+    EXPECT_EQ(hd.mapName, platform::Utf8ToGbk("超清"));
+    EXPECT_EQ(hd.playerName, platform::Utf8ToGbk("高清"));
+    EXPECT_EQ(hd.codec, "h264");
 }
 
 TEST_F(RoomDataReader, StateObjectsPlainJsonAndPushesTheFrameworkTookOver) {
@@ -142,11 +184,11 @@ TEST_F(RoomDataReader, StateObjectsPlainJsonAndPushesTheFrameworkTookOver) {
     EXPECT_EQ(app::ChooseQuality(fromState), nullptr);
 
     // Read from the script's own text, never run: a JSON text handed to JSON.parse, too.
-    RoomData parsedState = Read(
-        "/parsed-state",
-        R"(<body><script>window.__INITIAL_STATE__=JSON.parse("{\"room\":{\"status\":2,)"
-        R"(\"stream_url\":{\"hls_pull_url_map\":{\"SD1\":\"https://h/p.m3u8\"}}}}");)"
-        R"(</script></body>)");
+    RoomData parsedState =
+        Read("/parsed-state",
+             R"(<body><script>window.__INITIAL_STATE__=JSON.parse("{\"room\":{\"status\":2,)"
+             R"(\"stream_url\":{\"hls_pull_url_map\":{\"SD1\":\"https://h/p.m3u8\"}}}}");)"
+             R"(</script></body>)");
     ASSERT_TRUE(parsedState.found);
     EXPECT_EQ(app::ChooseQuality(parsedState)->hls, "https://h/p.m3u8");
 
@@ -198,7 +240,7 @@ TEST_F(RoomDataReader, AVerificationPageIsToldApart) {
 RoomData Room(std::vector<std::pair<std::string, std::string>> keysAndHls) {
     RoomData room;
     room.found = true;
-    for (auto& [key, hls] : keysAndHls) room.qualities.push_back({key, "", "", "", hls, ""});
+    for (auto& [key, hls] : keysAndHls) room.qualities.push_back({key, "", "", "", "", "", hls});
     return room;
 }
 
@@ -209,7 +251,7 @@ TEST(QualityChoice, TheBestHlsNeverAudioOnlyUnlessAsked) {
     EXPECT_EQ(app::ChooseQuality(Room({{"ao", "a"}, {"odd", "x"}}))->hls, "x");
     EXPECT_EQ(app::ChooseQuality(Room({{"FULL_HD1", ""}, {"SD1", "s"}}))->hls, "s");
     RoomData named = Room({{"origin", "o"}, {"ao", "a"}});
-    named.qualities[0].name = platform::Utf8ToGbk("原画");
+    named.qualities[0].playerName = platform::Utf8ToGbk("原画");
     EXPECT_EQ(app::ChooseQuality(named, "AO")->hls, "a");
     EXPECT_EQ(app::ChooseQuality(named, platform::Utf8ToGbk("原画"))->hls, "o");
     EXPECT_EQ(app::ChooseQuality(named, "hd"), nullptr);

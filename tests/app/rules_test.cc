@@ -195,6 +195,26 @@ TEST(LinkToLoad, TheShareLinkInsideASharedText) {
     EXPECT_EQ(link("https://v.douyin.com/"), std::nullopt);
 }
 
+TEST(LinkToLoad, TheWebSitesRoomLinks) {
+    auto link = [](const char* utf8) { return app::LinkToLoad(Gbk(utf8)); };
+    using Link = std::optional<std::string>;
+    EXPECT_EQ(link("https://live.douyin.com/81234567"), Link("https://live.douyin.com/81234567"));
+    EXPECT_EQ(link("看 https://live.douyin.com/81234567?enter_from_merge=web_search&x=1 吧"),
+              Link("https://live.douyin.com/81234567?enter_from_merge=web_search&x=1"));
+    EXPECT_EQ(link("https://www.douyin.com/follow/live/81234567"),
+              Link("https://www.douyin.com/follow/live/81234567"));
+    EXPECT_EQ(link("https://www.douyin.com/root/live/81234567/?from=tab"),
+              Link("https://www.douyin.com/root/live/81234567/?from=tab"));
+    EXPECT_EQ(link("live.douyin.com/81234567"), Link("https://live.douyin.com/81234567"));
+    // Any other page of those hosts, or another host, is no room link.
+    for (const char* other :
+         {"https://live.douyin.com/", "https://live.douyin.com/a/b", "https://www.douyin.com/",
+          "https://www.douyin.com/video/7380000000000000001", "https://www.douyin.com/81234567",
+          "https://www.douyin.com/follow/live/", "https://m.douyin.com/live/81234567",
+          "https://live.douyin.com.evil.example/81234567", "https://live.douyin.com/8123%2F4567"})
+        EXPECT_EQ(link(other), std::nullopt) << other;
+}
+
 TEST(Texts, TheFixedTextsAndTheHint) {
     EXPECT_EQ(app::texts::InputHint(),
               Gbk("请输入抖音直播间分享链接，如https://v.douyin.com/iRNBho6/"));

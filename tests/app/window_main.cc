@@ -6,12 +6,17 @@
 #include <cstdlib>
 
 #include "app/startup.h"
+#include "tests/app/window_session.h"
 #include "tests/support/sample_live_room.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("QIRLEN_CHROMIUM_ARGS", testsupport::SampleLiveRoom::ChromiumArgs().c_str(), 1);
+    // The room's port is chosen before the browser starts, so that the web site's links
+    // without a port (the streamer's room a stale share link looks up) reach it too.
+    SampleRoomPort() = testsupport::UnusedPort();
+    setenv("QIRLEN_CHROMIUM_ARGS",
+           testsupport::SampleLiveRoom::ChromiumArgs(SampleRoomPort()).c_str(), 1);
     app::ProgramState state;
     QApplication qt(argc, argv);
     return RUN_ALL_TESTS();

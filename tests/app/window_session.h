@@ -9,6 +9,12 @@
 
 #include "platform/sinks.h"
 
+// The sample live room's port in window tests, chosen before the browser starts.
+inline int& SampleRoomPort() {
+    static int port = 0;
+    return port;
+}
+
 inline void ProcessEvents(int ms) {
     QElapsedTimer t;
     t.start();

@@ -38,7 +38,7 @@ SampleLiveRoom* room = nullptr;
 
 class Window : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { room = new SampleLiveRoom(); }
+    static void SetUpTestSuite() { room = new SampleLiveRoom(SampleRoomPort()); }
     static void TearDownTestSuite() { delete room; }
     void SetUp() override {
         recorder_.Install();
@@ -282,7 +282,7 @@ TEST_F(Window, TodaysRoomsFromTheDataTheirPagesEmbed) {
     std::string message = std::string(SampleLiveRoom::kTodayOrigin) + app::texts::SuccessSuffix();
     ASSERT_EQ(recorder_.copied.size(), 1u);
     EXPECT_EQ(recorder_.copied[0], message);
-    EXPECT_EQ(window_->resultBox().toolTip(),
+    EXPECT_EQ(window_->resultBox().toolTip().split('\n').value(0),
               QString::fromUtf8("有效期至 ") +
                   QString::fromStdString(app::LocalTimeText(SampleLiveRoom::kTodayExpiry)));
     Fetch(room->ShareLink(SampleLiveRoom::kTodayEndedToken));
@@ -293,6 +293,89 @@ TEST_F(Window, TodaysRoomsFromTheDataTheirPagesEmbed) {
         return Result() == Expected("获取失败，平台要求验证，请稍后再试或在浏览器中打开链接。");
     }));
     EXPECT_EQ(recorder_.copied.size(), 1u);
+}
+
+// The address shown, the first line of the result box.
+std::string ShownAddress(const std::string& result) {
+    return result.substr(0, result.find('\n'));
+}
+
+TEST_F(Window, AnH265AddressIsShownAndThePlayerGetsTheBestH264Stream) {
+    Fetch(room->ShareLink(SampleLiveRoom::kTodayToken));
+    ASSERT_TRUE(WaitForResult());
+    EXPECT_EQ(ShownAddress(Result()), SampleLiveRoom::kTodayOrigin);
+    EXPECT_EQ(window_->workflow().playerAddress(),
+              app::texts::PlayerAddressPrefix() + app::EncodeQueryValue(SampleLiveRoom::kTodayUhd));
+    EXPECT_EQ(window_->resultBox().toolTip(),
+              QString::fromUtf8("有效期至 ") +
+                  QString::fromStdString(app::LocalTimeText(SampleLiveRoom::kTodayExpiry)) +
+                  QString::fromUtf8("\n上面的地址为 H.265（原画），多数浏览器无法播放；"
+                                    "浏览器在线观看打开的是 H.264（蓝光）。"));
+    window_->playerButton().click();
+    ASSERT_EQ(recorder_.opened.size(), 1u);
+    EXPECT_EQ(recorder_.opened[0], window_->workflow().playerAddress());
+}
+
+TEST_F(Window, TheWebSitesRoomLinksAndAStaleShareLink) {
+    for (const std::string& link :
+         {room->WebSiteLink("/81234567?enter_from_merge=web_live"),
+          "http://www.douyin.com:" + std::to_string(room->port()) + "/follow/live/81234567",
+          "http://www.douyin.com:" + std::to_string(room->port()) + "/root/live/81234567"}) {
+        window_->resultBox().clear();
+        Fetch(link);
+        ASSERT_TRUE(WaitForResult()) << link;
+        EXPECT_EQ(ShownAddress(Result()), SampleLiveRoom::kLiveAgainOrigin) << link;
+        EXPECT_FALSE(window_->resultBox().toolTip().contains(QString::fromUtf8("分享的这场直播")));
+    }
+    EXPECT_EQ(
+        window_->workflow().playerAddress(),
+        app::texts::PlayerAddressPrefix() + app::EncodeQueryValue(SampleLiveRoom::kLiveAgainHd));
+    // The share link's broadcast has ended; its streamer is live again in the web room.
+    window_->resultBox().clear();
+    Fetch(room->ShareLink(SampleLiveRoom::kStaleToken));
+    ASSERT_TRUE(WaitForResult());
+    EXPECT_EQ(ShownAddress(Result()), SampleLiveRoom::kLiveAgainOrigin);
+    EXPECT_TRUE(
+        window_->resultBox().toolTip().endsWith(app::ToQt(app::texts::StreamerLiveAgainNote())));
+    EXPECT_TRUE(recorder_.boxes.empty());
+    Fetch("https://www.douyin.com/video/7380000000000000001");
+    EXPECT_EQ(recorder_.boxes.size(), 1u);
+}
+
+TEST_F(Window, RefusalsAndExpiredAddressesSaySo) {
+    const std::string refused = Expected("获取失败，平台拒绝了请求或暂时出现故障，请稍后再试。");
+    // After a failed load the view goes back to a blank page.
+    int blanks = 0;
+    hostctl::BrowserEvents events = window_->browser().events();
+    auto finished = events.loadingFinished;
+    events.loadingFinished = [&](const std::string& url, int result, const std::string& reason) {
+        blanks += url == "about:blank";
+        finished(url, result, reason);
+    };
+    window_->browser().SetEvents(events);
+    for (const char* token : {SampleLiveRoom::kRefused444Token, SampleLiveRoom::kRefused403Token,
+                              SampleLiveRoom::kFailed503Token, SampleLiveRoom::kEmptyToken}) {
+        window_->resultBox().clear();
+        int blanksBefore = blanks;
+        Fetch(room->ShareLink(token));
+        ASSERT_TRUE(WaitForResult()) << token;
+        EXPECT_EQ(Result(), refused) << token;
+        EXPECT_TRUE(window_->resultBox().toolTip().isEmpty());
+        bool failedLoad = std::string(token) == SampleLiveRoom::kRefused444Token ||
+                          std::string(token) == SampleLiveRoom::kFailed503Token;
+        if (failedLoad) ASSERT_TRUE(WaitFor([&] { return blanks > blanksBefore; })) << token;
+    }
+    window_->resultBox().clear();
+    Fetch(room->ShareLink(SampleLiveRoom::kAllExpiredToken));
+    ASSERT_TRUE(WaitForResult());
+    EXPECT_EQ(Result(), Expected("获取失败，直播地址已过期，请重新获取。"));
+    EXPECT_TRUE(recorder_.copied.empty());
+    window_->resultBox().clear();
+    Fetch(room->ShareLink(SampleLiveRoom::kOriginExpiredToken));
+    ASSERT_TRUE(WaitForResult());
+    EXPECT_EQ(ShownAddress(Result()),
+              "https://pull-hls-l13.sample-cdn.invalid/stage/stream-7380000000000000005_uhd.m3u8?"
+              "expire=70dbd880&sign=9a8b7c6d5e4f30211203f4e5d6c7b8a9");
 }
 
 void Key(QWidget* to, Qt::Key key, const QString& text = QString()) {

@@ -93,8 +93,8 @@ TEST(HostileAddressesOnTheCommandLine, AnOptionForThePlayerIsNoAddress) {
         << run.err;
 }
 
-// Names and titles with tabs, line breaks and terminal controls: --list keeps one line of six
-// fields per address, --json carries none of them.
+// Names and titles with tabs, line breaks and terminal controls: --list keeps one line of
+// eight fields per stream, --json carries none of them.
 TEST(HostileAddressesOnTheCommandLine, APagesTextsForgeNoLineAndSteerNoTerminal) {
     const std::string address = "https://pull.test/stage/a_or4.m3u8";
     const std::string key = "origin\tforged";
@@ -118,8 +118,8 @@ TEST(HostileAddressesOnTheCommandLine, APagesTextsForgeNoLineAndSteerNoTerminal)
 
     hostile::CliRun list = hostile::RunCli({"--cli", link, "--list"});
     EXPECT_EQ(list.exit, 0) << list.err;
-    EXPECT_EQ(list.out,
-              "originforged\t原画forgedhlshttps://forged.test/x.m3u8\t\t\thls\t" + address + "\n");
+    EXPECT_EQ(list.out, "originforged\t原画forgedhlshttps://forged.test/x.m3u8\t-\t-\t" + address +
+                            "\t-\t-\t-\n");
 
     hostile::CliRun json = hostile::RunCli({"--cli", link, "--json"});
     EXPECT_EQ(json.exit, 0) << json.err;

@@ -1,0 +1,130 @@
+#include "app/cli_output.h"
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "app/output_checks.h"
+#include "platform/codepage.h"
+
+namespace app {
+namespace {
+
+std::string sayPrefix;
+
+std::string Dash(const std::string& text) {
+    return text.empty() ? "-" : text;
+}
+
+std::string Keys(const Quality& q) {
+    return q.mapKey.empty() || q.mapKey == q.key ? q.key : q.key + "/" + q.mapKey;
+}
+
+// The maps' name first: it is the one a user means by that name.
+std::string Names(const Quality& q) {
+    if (q.mapName.empty() || q.playerName.empty() || q.mapName == q.playerName)
+        return Utf8(q.mapName.empty() ? q.playerName : q.mapName);
+    return Utf8(q.mapName) + "/" + Utf8(q.playerName);
+}
+
+nlohmann::json QualityJson(const Quality& q) {
+    return {{"key", q.key},
+            {"mapKey", q.mapKey},
+            {"name", Utf8(q.mapName.empty() ? q.playerName : q.mapName)},
+            {"playerName", Utf8(q.playerName)},
+            {"resolution", q.resolution},
+            {"codec", q.codec},
+            {"hls", q.hls},
+            {"flv", q.flv},
+            {"backupHls", q.backupHls},
+            {"backupFlv", q.backupFlv}};
+}
+
+std::string Dump(const nlohmann::json& json) {
+    return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string QualityKeys(const RoomData& room) {
+    std::string keys;
+    for (const Quality& q : room.qualities) keys += (keys.empty() ? "" : ", ") + Keys(q);
+    return keys.empty() ? "none" : keys;
+}
+
+}  // namespace
+
+void SetSayPrefix(const std::string& utf8) {
+    sayPrefix = utf8;
+}
+
+void Say(const std::string& utf8) {
+    std::fprintf(stderr, "%s%s\n", WithoutControlCharacters(sayPrefix).c_str(),
+                 WithoutControlCharacters(utf8).c_str());
+}
+
+std::string Utf8(const std::string& gbk) {
+    return platform::GbkToUtf8(gbk);
+}
+
+void PrintJson(const StreamWorkflow& workflow, const CliOptions& o, const std::string& link) {
+    const RoomData& room = workflow.room();
+    const Quality* chosen = workflow.chosenQuality();
+    nlohmann::json out = {{"roomId", room.roomId},
+                          {"title", Utf8(room.title)},
+                          {"owner", Utf8(room.owner)},
+                          {"status", room.status},
+                          {"quality", chosen ? chosen->key : ""},
+                          {"codec", chosen ? chosen->codec : ""},
+                          {"format", o.flv ? "flv" : "hls"},
+                          {"address", workflow.streamAddress()},
+                          {"streamersCurrentRoom", workflow.fromStreamersCurrentRoom()},
+                          {"expiry", nullptr},
+                          {"qualities", nlohmann::json::array()}};
+    if (!link.empty()) out["link"] = Utf8(link);
+    if (auto expiry = workflow.streamExpiry()) {
+        out["expiry"] = *expiry;
+        out["expiresAt"] = LocalTimeText(*expiry);
+    }
+    for (const Quality& q : room.qualities) out["qualities"].push_back(QualityJson(q));
+    std::printf("%s\n", Dump(out).c_str());
+}
+
+void PrintJsonFailure(const std::string& link, int code) {
+    // The kinds of failure of the exit status; standard error says more.
+    const char* error = code == 2   ? "no address"
+                        : code == 3 ? "no room link"
+                        : code == 4 ? "the page did not load or answer"
+                        : code == 5 ? "verification asked"
+                                    : "failed";
+    nlohmann::json out = {{"link", Utf8(link)}, {"error", error}, {"exit", code}};
+    std::printf("%s\n", Dump(out).c_str());
+}
+
+void PrintList(const StreamWorkflow& workflow) {
+    if (workflow.room().qualities.empty()) {
+        std::printf("stream\t-\t-\t-\t%s\t-\t-\t-\n", workflow.streamAddress().c_str());
+        return;
+    }
+    for (const Quality& q : workflow.room().qualities)
+        std::printf("%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n", Keys(q).c_str(), Dash(Names(q)).c_str(),
+                    Dash(q.resolution).c_str(), Dash(q.codec).c_str(), Dash(q.hls).c_str(),
+                    Dash(q.flv).c_str(), Dash(q.backupHls).c_str(), Dash(q.backupFlv).c_str());
+}
+
+std::string NoStreamLine(const StreamWorkflow& workflow, const CliOptions& o) {
+    std::string format = o.flv ? "FLV" : "HLS";
+    switch (workflow.lastOutcome()) {
+        case FetchOutcome::kNoSuchQuality:
+            return "qirlen: the room has no quality " + Utf8(o.quality) +
+                   " (it has: " + QualityKeys(workflow.room()) + ")";
+        case FetchOutcome::kNoSuchCodec:
+            return "qirlen: the room has no " + o.codec + " stream" +
+                   (o.quality.empty() ? "" : " of quality " + Utf8(o.quality));
+        case FetchOutcome::kNoSuchFormat:
+            return "qirlen: the room has no " + format + " address" +
+                   (o.quality.empty() ? "" : " for quality " + Utf8(o.quality)) +
+                   (o.flv ? "" : " (--format flv gives the FLV one)");
+        default:
+            return {};
+    }
+}
+
+}  // namespace app
