@@ -46,7 +46,7 @@ int Connection::Post(const std::string& method, const json& params, const std::s
     if (!session.empty()) message["sessionId"] = session;
     std::string text = message.dump(-1, ' ', false, json::error_handler_t::replace);
     Log(">>", text);
-    if (!process_.Send(text)) {
+    if (!transport_->Send(text)) {
         MarkDead();
         return -1;
     }
@@ -109,6 +109,13 @@ void Connection::OnUnanswered(const std::string& method, const std::string& sess
         busySessions_.insert(session);
         // Answered by the page's renderer itself, once it is free again.
         Post("Runtime.getIsolateId", json::object(), session);
+        return;
+    }
+    if (transport_->GivenUpWhenSilent()) {
+        transport_->Abandon("the remote browser did not answer " + method + " in time");
+        inbox_.clear();
+        closed_ = true;
+        MarkDead();
         return;
     }
     unresponsive_ = true;
@@ -197,10 +204,10 @@ bool Connection::HandleInbox(const std::function<bool()>& done) {
 bool Connection::ReadInbox(int timeoutMs) {
     if (closed_) return false;
     std::vector<std::string> messages;
-    bool alive = process_.ReadAvailable(messages);
+    bool alive = transport_->ReadAvailable(messages);
     if (alive && messages.empty() && timeoutMs != 0) {
-        process_.WaitReadable(timeoutMs);
-        alive = process_.ReadAvailable(messages);
+        transport_->WaitReadable(timeoutMs);
+        alive = transport_->ReadAvailable(messages);
     }
     for (auto& text : messages) inbox_.push_back(std::move(text));
     if (!alive) closed_ = true;
@@ -212,7 +219,7 @@ void Connection::Handle(const std::string& text) {
     json message = ParseLenient(text);
     if (message.is_discarded()) {
         // Not JSON at all: whatever talks on the pipe is not a browser we can trust.
-        process_.Abandon("Chromium sent something that is not the protocol");
+        transport_->Abandon("Chromium sent something that is not the protocol");
         inbox_.clear();
         closed_ = true;
         MarkDead();
