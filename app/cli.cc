@@ -26,6 +26,7 @@ namespace {
 constexpr const char* kHelp =
     "Usage: qirlen                      open the window\n"
     "       qirlen --cli LINK [--timeout SECONDS] [--quality NAME] [--list | --json] [--copy]\n"
+    "              [--browser URL]\n"
     "       qirlen --version | --help\n"
     "\n"
     "Turns the share link of a Douyin live room into the room's live-stream address (an HLS\n"
@@ -38,6 +39,8 @@ constexpr const char* kHelp =
     "--list      every quality of the room: key, name, resolution, codec, kind, address\n"
     "--json      the room and the chosen address as one JSON object\n"
     "--copy      also put the address on the clipboard (needs a display)\n"
+    "--browser   attach to a running Chromium instead of starting one: ws://HOST:PORT/devtools/\n"
+    "            browser/ID or http://HOST:PORT (also QIRLEN_BROWSER_URL, also for the window)\n"
     "\n"
     "Messages go to standard error (UTF-8), e.g. how long a signed address stays valid.\n"
     "Exit status: 0 address found; 1 no display for the window; 2 the page has no stream,\n"
@@ -328,6 +331,8 @@ int RunCommandLine(int argc, char** argv) {
         std::printf("qirlen %s\n", QIRLEN_VERSION);
         return kCliSuccess;
     }
+    // The engine reads the browser to attach to when it starts, in the window as in --cli.
+    if (!o.browserUrl.empty()) setenv("QIRLEN_BROWSER_URL", o.browserUrl.c_str(), 1);
     if (!o.cli) return -1;
     return Fetch(o);
 }

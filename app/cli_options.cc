@@ -39,7 +39,7 @@ ParsedOptions ParseCliOptions(int argc, char** argv) {
         bool inlineValue = arg.find('=') != std::string::npos && arg.rfind("--", 0) == 0;
         if (auto flag = flags.find(arg); flag != flags.end()) {
             *flag->second = true;
-        } else if (name == "--timeout" || name == "--quality") {
+        } else if (name == "--timeout" || name == "--quality" || name == "--browser") {
             std::string value;
             if (inlineValue)
                 value = arg.substr(name.size() + 1);
@@ -47,7 +47,10 @@ ParsedOptions ParseCliOptions(int argc, char** argv) {
                 value = argv[++i];
             else
                 return {o, name + " needs a value"};
-            if (name == "--quality") {
+            if (name == "--browser") {
+                if (value.empty()) return {o, "--browser needs a URL"};
+                o.browserUrl = value;
+            } else if (name == "--quality") {
                 if (value.empty()) return {o, "--quality needs a name"};
                 o.quality = ArgumentText(value.c_str());
             } else if (auto seconds = Seconds(value)) {

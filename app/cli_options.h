@@ -11,10 +11,11 @@ struct CliOptions {
     bool version = false;
     std::string link;  // GBK
     int timeoutSeconds = 30;
-    std::string quality;  // --quality NAME: empty for the best
-    bool list = false;    // --list: every quality
-    bool json = false;    // --json: the room and the chosen address as JSON
-    bool copy = false;    // --copy: the address also on the clipboard
+    std::string quality;     // --quality NAME: empty for the best
+    bool list = false;       // --list: every quality
+    bool json = false;       // --json: the room and the chosen address as JSON
+    bool copy = false;       // --copy: the address also on the clipboard
+    std::string browserUrl;  // --browser URL: a browser elsewhere to attach to (UTF-8)
 };
 
 // The options, or the one-line reason why they are not usable (UTF-8).
