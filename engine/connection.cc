@@ -86,7 +86,10 @@ bool Connection::PageStillUnresponsive(const std::string& session) {
 // end, a huge layout): when it answers a question of its own at once, only the page is
 // given up on. When it does not, it is stopped as a whole.
 void Connection::OnUnanswered(const std::string& method, const std::string& session) {
-    constexpr auto kBrowserAnswersWithin = std::chrono::milliseconds(1000);
+    // A browser elsewhere is given up on when it stays silent, so it gets longer: a network
+    // and a loaded machine may hold its answer back for a while.
+    const bool remote = transport_->GivenUpWhenSilent();
+    const auto kBrowserAnswersWithin = std::chrono::milliseconds(remote ? 5000 : 1000);
     auto browserAnswered = std::make_shared<bool>(false);
     int probe = Post("Browser.getVersion", json::object(), "", [this, browserAnswered](auto&) {
         *browserAnswered = true;
@@ -94,7 +97,7 @@ void Connection::OnUnanswered(const std::string& method, const std::string& sess
     });
     if (probe < 0) return;  // the browser is gone
     auto deadline = Clock::now() + kBrowserAnswersWithin;
-    while (!session.empty() && !*browserAnswered && !dead_) {
+    while ((remote || !session.empty()) && !*browserAnswered && !dead_) {
         if (HandleInbox([&] { return *browserAnswered; })) break;
         if (closed_) {
             MarkDead();
@@ -106,6 +109,7 @@ void Connection::OnUnanswered(const std::string& method, const std::string& sess
     }
     if (dead_) return;
     if (*browserAnswered) {
+        if (session.empty()) return;  // the browser itself was only slow
         busySessions_.insert(session);
         // Answered by the page's renderer itself, once it is free again.
         Post("Runtime.getIsolateId", json::object(), session);
