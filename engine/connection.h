@@ -1,7 +1,8 @@
 #pragma once
 // The DevTools protocol over a transport (the pipe to our own Chromium, or a WebSocket to
-// a browser elsewhere): numbered commands, their answers, and events. Everything happens on the calling thread; while a command waits for its answer,
-// the events that arrive meanwhile go to the event handler in order.
+// a browser elsewhere): numbered commands, their answers, and events. Everything happens on the
+// calling thread; while a command waits for its answer, the events that arrive meanwhile go to the
+// event handler in order.
 #include <chrono>
 #include <deque>
 #include <functional>

@@ -152,7 +152,8 @@ struct WebSocketTransport::Impl {
 
     // Runs the io_context until `done`. At the deadline `cancel` ends what is pending (its
     // handler still runs, with an error), and the answer is false.
-    bool RunUntil(const bool& done, Clock::time_point deadline, const std::function<void()>& cancel) {
+    bool RunUntil(const bool& done, Clock::time_point deadline,
+                  const std::function<void()>& cancel) {
         if (ioc.stopped()) ioc.restart();
         while (!done && ioc.run_one_until(deadline) > 0) {
         }
@@ -315,8 +316,7 @@ struct WebSocketTransport::Impl {
     }
 
     template <typename Ws>
-    bool Handshake(Ws& ws, const BrowserAddress& a, Clock::time_point deadline,
-                   std::string* why) {
+    bool Handshake(Ws& ws, const BrowserAddress& a, Clock::time_point deadline, std::string* why) {
         if (!OpenStream(ws.next_layer(), a, deadline, why)) return false;
         ws.read_message_max(MaxMessageBytes());
         ws.auto_fragment(false);
@@ -331,7 +331,8 @@ struct WebSocketTransport::Impl {
             done = true;
         });
         if (!RunUntil(done, deadline, [this] { CloseSocket(); })) {
-            *why = "the browser at " + a.shown() + " did not complete the WebSocket handshake in time";
+            *why =
+                "the browser at " + a.shown() + " did not complete the WebSocket handshake in time";
             return false;
         }
         if (ec == websocket::error::upgrade_declined) {
@@ -448,7 +449,8 @@ bool WebSocketTransport::Send(const std::string& message) {
         i.End("the remote browser at " + i.peer + " took no message for " + Seconds(kSendTimeout));
         return false;
     }
-    if (ec) i.End("the connection to the remote browser at " + i.peer + " was lost: " + ec.message());
+    if (ec)
+        i.End("the connection to the remote browser at " + i.peer + " was lost: " + ec.message());
     // What the wait for the write took in is finished now, so that the socket alone tells
     // whether more is coming (HasPending covers what came whole).
     i.Poll();
