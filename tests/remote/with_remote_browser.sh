@@ -16,9 +16,11 @@ args=(--remote-debugging-port=0 --remote-debugging-address=127.0.0.1 "--user-dat
       --disable-features=IsolateOrigins,site-per-process)
 [ "$(id -u)" = 0 ] && args+=(--no-sandbox)
 eval "args+=(${QIRLEN_REMOTE_CHROMIUM_ARGS:-})"
-"$browser" "${args[@]}" >/dev/null 2>&1 &
+# A group of its own, so that the whole browser goes at the end (Debian's launcher is a shell
+# script that does not exec it).
+setsid "$browser" "${args[@]}" >/dev/null 2>&1 &
 pid=$!
-cleanup() { kill -9 "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -rf "$profile"; }
+cleanup() { kill -9 -- "-$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -rf "$profile"; }
 trap cleanup EXIT
 
 # The browser writes its port and WebSocket path once it listens.
