@@ -21,6 +21,7 @@ demo: build
 
 bench: build
 	$(BUILD)/bin/bench_engine
+	$(BUILD)/bin/bench_transport
 	$(BUILD)/bin/bench_app
 	$(BUILD)/bin/bench_cli_links
 	$(BUILD)/bin/bench_automation

@@ -30,7 +30,7 @@ namespace {
 constexpr const char* kHelp =
     "Usage: qirlen                      open the window\n"
     "       qirlen --cli LINK... [--timeout SECONDS] [--quality NAME] [--codec h264|h265]\n"
-    "                            [--format hls|flv] [--list | --json] [--copy]\n"
+    "                            [--format hls|flv] [--list | --json] [--copy] [--browser URL]\n"
     "       qirlen --cli - [options]    the links one per line on standard input\n"
     "       qirlen --version | --help\n"
     "\n"
@@ -54,6 +54,8 @@ constexpr const char* kHelp =
     "            backup hls and backup flv addresses (- where there is none), best first\n"
     "--json      the room and the chosen address as one JSON object per LINK\n"
     "--copy      also put the address on the clipboard (needs a display)\n"
+    "--browser   attach to a running Chromium instead of starting one: ws://HOST:PORT/devtools/\n"
+    "            browser/ID or http://HOST:PORT (also QIRLEN_BROWSER_URL, also for the window)\n"
     "\n"
     "Addresses whose signature has expired are passed over for a stream whose address has not.\n"
     "Messages go to standard error (UTF-8), e.g. how long a signed address stays valid; with\n"
@@ -428,6 +430,8 @@ int RunCommandLine(int argc, char** argv) {
         std::printf("%s\n", BrowserLine().c_str());
         return kCliSuccess;
     }
+    // The engine reads the browser to attach to when it starts, in the window as in --cli.
+    if (!o.browserUrl.empty()) setenv("QIRLEN_BROWSER_URL", o.browserUrl.c_str(), 1);
     if (!o.cli) return -1;
     return Fetch(o);
 }

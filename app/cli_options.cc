@@ -40,7 +40,7 @@ ParsedOptions ParseCliOptions(int argc, char** argv) {
         if (auto flag = flags.find(arg); flag != flags.end()) {
             *flag->second = true;
         } else if (name == "--timeout" || name == "--quality" || name == "--codec" ||
-                   name == "--format") {
+                   name == "--format" || name == "--browser") {
             std::string value;
             if (inlineValue)
                 value = arg.substr(name.size() + 1);
@@ -48,7 +48,10 @@ ParsedOptions ParseCliOptions(int argc, char** argv) {
                 value = argv[++i];
             else
                 return {o, name + " needs a value"};
-            if (name == "--quality") {
+            if (name == "--browser") {
+                if (value.empty()) return {o, "--browser needs a URL"};
+                o.browserUrl = value;
+            } else if (name == "--quality") {
                 if (value.empty()) return {o, "--quality needs a name"};
                 o.quality = ArgumentText(value.c_str());
             } else if (name == "--codec") {

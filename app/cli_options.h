@@ -12,12 +12,13 @@ struct CliOptions {
     bool version = false;
     std::vector<std::string> links;  // GBK; "-" reads one link per line from standard input
     int timeoutSeconds = 30;
-    std::string quality;  // --quality NAME: empty for the best
-    std::string codec;    // --codec h264|h265: empty for any
-    bool flv = false;     // --format flv: the FLV address instead of the HLS playlist
-    bool list = false;    // --list: every quality
-    bool json = false;    // --json: the room and the chosen address as JSON
-    bool copy = false;    // --copy: the address also on the clipboard
+    std::string quality;     // --quality NAME: empty for the best
+    std::string codec;       // --codec h264|h265: empty for any
+    bool flv = false;        // --format flv: the FLV address instead of the HLS playlist
+    bool list = false;       // --list: every quality
+    bool json = false;       // --json: the room and the chosen address as JSON
+    bool copy = false;       // --copy: the address also on the clipboard
+    std::string browserUrl;  // --browser URL: a browser elsewhere to attach to (UTF-8)
 };
 
 // The options, or the one-line reason why they are not usable (UTF-8).

@@ -9,31 +9,32 @@
 #include <vector>
 
 #include "engine/browser_choice.h"
+#include "engine/transport.h"
 
 namespace engine {
 
-class ChromiumProcess {
+class ChromiumProcess : public Transport {
   public:
     ChromiumProcess() = default;
     ChromiumProcess(const ChromiumProcess&) = delete;
     ChromiumProcess& operator=(const ChromiumProcess&) = delete;
-    ~ChromiumProcess();
+    ~ChromiumProcess() override;
 
     // Finds and starts Chromium. Does not wait for it to be ready. On failure returns false
     // and says why in *why.
     bool Start(std::string* why);
 
     // Writes one message (the NUL is added). False when the pipe is gone.
-    bool Send(const std::string& message);
+    bool Send(const std::string& message) override;
 
     // Reads what is available without blocking and appends complete messages to `out`.
     // False once Chromium has closed its end (or died).
-    bool ReadAvailable(std::vector<std::string>& out);
+    bool ReadAvailable(std::vector<std::string>& out) override;
 
     // Waits until the pipe is readable or `timeoutMs` passes (-1: forever).
-    bool WaitReadable(int timeoutMs) const;
+    bool WaitReadable(int timeoutMs) const override;
 
-    int readFd() const { return fromChromium_; }
+    int readFd() const override { return fromChromium_; }
     bool running() const { return pid_ > 0; }
     const std::string& profileDir() const { return profileDir_; }
     // The switches of the running Chromium (the binary not included).
@@ -48,7 +49,7 @@ class ChromiumProcess {
     void Terminate();
     bool terminated() const { return terminated_.load(); }
     // Ends a child that broke the protocol; `why` is then how it ended.
-    void Abandon(const std::string& why);
+    void Abandon(const std::string& why) override;
     // After ReadAvailable returned false: how the child ended.
     std::string ExitReason();
 

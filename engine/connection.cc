@@ -46,7 +46,7 @@ int Connection::Post(const std::string& method, const json& params, const std::s
     if (!session.empty()) message["sessionId"] = session;
     std::string text = message.dump(-1, ' ', false, json::error_handler_t::replace);
     Log(">>", text);
-    if (!process_.Send(text)) {
+    if (!transport_->Send(text)) {
         MarkDead();
         return -1;
     }
@@ -86,7 +86,10 @@ bool Connection::PageStillUnresponsive(const std::string& session) {
 // end, a huge layout): when it answers a question of its own at once, only the page is
 // given up on. When it does not, it is stopped as a whole.
 void Connection::OnUnanswered(const std::string& method, const std::string& session) {
-    constexpr auto kBrowserAnswersWithin = std::chrono::milliseconds(1000);
+    // A browser elsewhere is given up on when it stays silent, so it gets longer: a network
+    // and a loaded machine may hold its answer back for a while.
+    const bool remote = transport_->GivenUpWhenSilent();
+    const auto kBrowserAnswersWithin = std::chrono::milliseconds(remote ? 5000 : 1000);
     auto browserAnswered = std::make_shared<bool>(false);
     int probe = Post("Browser.getVersion", json::object(), "", [this, browserAnswered](auto&) {
         *browserAnswered = true;
@@ -94,7 +97,7 @@ void Connection::OnUnanswered(const std::string& method, const std::string& sess
     });
     if (probe < 0) return;  // the browser is gone
     auto deadline = Clock::now() + kBrowserAnswersWithin;
-    while (!session.empty() && !*browserAnswered && !dead_) {
+    while ((remote || !session.empty()) && !*browserAnswered && !dead_) {
         if (HandleInbox([&] { return *browserAnswered; })) break;
         if (closed_) {
             MarkDead();
@@ -106,9 +109,17 @@ void Connection::OnUnanswered(const std::string& method, const std::string& sess
     }
     if (dead_) return;
     if (*browserAnswered) {
+        if (session.empty()) return;  // the browser itself was only slow
         busySessions_.insert(session);
         // Answered by the page's renderer itself, once it is free again.
         Post("Runtime.getIsolateId", json::object(), session);
+        return;
+    }
+    if (transport_->GivenUpWhenSilent()) {
+        transport_->Abandon("the remote browser did not answer " + method + " in time");
+        inbox_.clear();
+        closed_ = true;
+        MarkDead();
         return;
     }
     unresponsive_ = true;
@@ -197,10 +208,10 @@ bool Connection::HandleInbox(const std::function<bool()>& done) {
 bool Connection::ReadInbox(int timeoutMs) {
     if (closed_) return false;
     std::vector<std::string> messages;
-    bool alive = process_.ReadAvailable(messages);
+    bool alive = transport_->ReadAvailable(messages);
     if (alive && messages.empty() && timeoutMs != 0) {
-        process_.WaitReadable(timeoutMs);
-        alive = process_.ReadAvailable(messages);
+        transport_->WaitReadable(timeoutMs);
+        alive = transport_->ReadAvailable(messages);
     }
     for (auto& text : messages) inbox_.push_back(std::move(text));
     if (!alive) closed_ = true;
@@ -212,7 +223,7 @@ void Connection::Handle(const std::string& text) {
     json message = ParseLenient(text);
     if (message.is_discarded()) {
         // Not JSON at all: whatever talks on the pipe is not a browser we can trust.
-        process_.Abandon("Chromium sent something that is not the protocol");
+        transport_->Abandon("Chromium sent something that is not the protocol");
         inbox_.clear();
         closed_ = true;
         MarkDead();

@@ -1,7 +1,8 @@
 #pragma once
-// The DevTools protocol over the Chromium pipe: numbered commands, their answers, and
-// events. Everything happens on the calling thread; while a command waits for its answer,
-// the events that arrive meanwhile go to the event handler in order.
+// The DevTools protocol over a transport (the pipe to our own Chromium, or a WebSocket to
+// a browser elsewhere): numbered commands, their answers, and events. Everything happens on the
+// calling thread; while a command waits for its answer, the events that arrive meanwhile go to the
+// event handler in order.
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -10,7 +11,7 @@
 #include <set>
 #include <string>
 
-#include "engine/chromium_process.h"
+#include "engine/transport.h"
 
 namespace engine {
 
@@ -28,7 +29,9 @@ class Connection {
     using ReplyHandler = std::function<void(const CallResult& reply)>;
     using StallHandler = std::function<void()>;
 
-    explicit Connection(ChromiumProcess& process) : process_(process) {}
+    explicit Connection(Transport& transport) : transport_(&transport) {}
+    // Talks over `transport` from now on; only between browsers (after Reset, before a start).
+    void Use(Transport& transport) { transport_ = &transport; }
 
     void SetEventHandler(EventHandler handler) { onEvent_ = std::move(handler); }
     // Called once when the pipe closes; the connection is dead afterwards.
@@ -68,7 +71,7 @@ class Connection {
     }
     // Forgets everything about the previous browser, for a new one on the same process object.
     void Reset();
-    int readFd() const { return process_.readFd(); }
+    int readFd() const { return transport_->readFd(); }
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -83,7 +86,7 @@ class Connection {
     // A command on `session` went unanswered in time: tells a busy page from a stopped browser.
     void OnUnanswered(const std::string& method, const std::string& session);
 
-    ChromiumProcess& process_;
+    Transport* transport_;
     EventHandler onEvent_;
     std::function<void()> onDeath_;
     int nextId_ = 1;

@@ -49,7 +49,7 @@ void Engine::Initialize() {
     // views' cookies and storage are kept. After wkeTerminateBrowser there is nothing left to
     // end, and the exiting thread may not be the engine's.
     static bool exitHandler = std::atexit([] {
-                                  if (!Get().process_.terminated()) Get().Shutdown();
+                                  if (!Get().BrowserTerminated()) Get().Shutdown();
                               }) == 0;
     (void)exitHandler;
     OpenEventFd();
@@ -59,14 +59,14 @@ void Engine::Initialize() {
     connection_.SetEventHandler([this](const nlohmann::json& m) { OnEvent(m); });
     connection_.SetDeathHandler([this] { OnDeath(); });
     std::string why;
-    if (!process_.Start(&why)) {
+    if (!StartOrAttach(&why)) {
         dead_ = true;
         Report(why);
         return;
     }
-    addressSpaces_.Configure(process_.switches());
-    ev.data.fd = process_.readFd();
-    epoll_ctl(epollFd_, EPOLL_CTL_ADD, process_.readFd(), &ev);
+    addressSpaces_.Configure(attached_ ? std::vector<std::string>{} : process_.switches());
+    ev.data.fd = connection_.readFd();
+    epoll_ctl(epollFd_, EPOLL_CTL_ADD, connection_.readFd(), &ev);
     AskWhetherStarted();
 }
 
@@ -86,32 +86,42 @@ void Engine::OpenEventFd() {
 // made and set up meanwhile, and attach when it comes.
 void Engine::AskWhetherStarted() {
     // The same command asks Chromium to report new targets (for popups).
+    connection_.Post("Target.setDiscoverTargets", {{"discover", true}}, "",
+                     [this](const CallResult& r) {
+                         if (!r.ok) return;
+                         if (attached_)
+                             OpenOwnContext([this] { OnBrowserAnswered(); });
+                         else
+                             OnBrowserAnswered();
+                     });
+}
+
+void Engine::OnBrowserAnswered() {
+    started_ = true;
+    // Every new page and service or shared worker is held before it runs: a page
+    // that a page opened (window.open, a link to a new window) is closed before it
+    // loads anything, a worker's requests are guarded (OnNewPage, GuardWorker), and
+    // the engine's own views are let go.
     connection_.Post(
-        "Target.setDiscoverTargets", {{"discover", true}}, "", [this](const CallResult& r) {
-            if (!r.ok) return;
-            started_ = true;
-            // Every new page and service or shared worker is held before it runs: a page
-            // that a page opened (window.open, a link to a new window) is closed before it
-            // loads anything, a worker's requests are guarded (OnNewPage, GuardWorker), and
-            // the engine's own views are let go.
-            connection_.Post(
-                "Target.setAutoAttach",
-                {{"autoAttach", true},
-                 {"waitForDebuggerOnStart", true},
-                 {"flatten", true},
-                 {"filter",
-                  {{{"type", "page"}}, {{"type", "service_worker"}}, {{"type", "shared_worker"}}}}},
-                "");
-            // Files arrive in the profile under their download ids, and move to the
-            // download directory only once the host accepted them.
-            connection_.Post("Browser.setDownloadBehavior",
-                             {{"behavior", "allowAndName"},
-                              {"downloadPath", process_.profileDir() + "/downloads"},
-                              {"eventsEnabled", true}},
-                             "");
-            for (auto& [id, view] : views_)
-                if (!view->attached) AttachWhenReady(*view);
-        });
+        "Target.setAutoAttach",
+        {{"autoAttach", true},
+         {"waitForDebuggerOnStart", true},
+         {"flatten", true},
+         {"filter",
+          {{{"type", "page"}}, {{"type", "service_worker"}}, {{"type", "shared_worker"}}}}},
+        "");
+    // Files arrive in the profile under their download ids, and move to the
+    // download directory only once the host accepted them.
+    if (attached_)
+        DenyDownloads();
+    else
+        connection_.Post("Browser.setDownloadBehavior",
+                         {{"behavior", "allowAndName"},
+                          {"downloadPath", process_.profileDir() + "/downloads"},
+                          {"eventsEnabled", true}},
+                         "");
+    for (auto& [id, view] : views_)
+        if (!view->attached) AttachWhenReady(*view);
 }
 
 bool Engine::Ready() {
@@ -121,8 +131,9 @@ bool Engine::Ready() {
         connection_.Pump(100);
     if (!started_ && !dead_) {
         dead_ = true;
-        Report("Chromium did not answer in time");
-        process_.Stop();
+        Report(attached_ ? "the remote browser did not answer in time"
+                         : "Chromium did not answer in time");
+        StopBrowser();
     }
     return started_ && !dead_;
 }
@@ -154,8 +165,9 @@ void Engine::Shutdown(bool keepValues) {
     pending_.clear();
     callStack_.clear();
     if (!keepValues) values_.Clear();
-    if (process_.readFd() >= 0) epoll_ctl(epollFd_, EPOLL_CTL_DEL, process_.readFd(), nullptr);
-    process_.Stop();
+    if (connection_.readFd() >= 0)
+        epoll_ctl(epollFd_, EPOLL_CTL_DEL, connection_.readFd(), nullptr);
+    StopBrowser();
     connection_.Reset();
     if (signalFd_ >= 0) {  // nothing is pending any more
         uint64_t drained;
@@ -170,10 +182,11 @@ void Engine::Shutdown(bool keepValues) {
 void Engine::OnDeath() {
     bool wasAlive = !dead_;
     dead_ = true;
-    std::string why = process_.ExitReason();
-    if (process_.readFd() >= 0) epoll_ctl(epollFd_, EPOLL_CTL_DEL, process_.readFd(), nullptr);
+    std::string why = BrowserExitReason();
+    if (connection_.readFd() >= 0)
+        epoll_ctl(epollFd_, EPOLL_CTL_DEL, connection_.readFd(), nullptr);
     // A host that ended the browser itself is on its way out and knows why.
-    if (wasAlive && process_.terminated())
+    if (wasAlive && BrowserTerminated())
         failure_ = why;
     else if (wasAlive)
         Report(why);
@@ -188,6 +201,7 @@ void Engine::OnDeath() {
 // anywhere, in a call that waits for the browser.
 void Engine::TerminateBrowser() {
     process_.Terminate();
+    remote_.Terminate();
 }
 
 View* Engine::Find(wkeWebView handle) {
@@ -237,12 +251,12 @@ bool Engine::AttachView(View& view) {
     ++creatingTargets_;
     CallResult created;
     try {
-        created = connection_.Call("Target.createTarget",
-                                   {{"url", "about:blank"},
-                                    {"newWindow", true},
-                                    {"width", view.width},
-                                    {"height", view.height}},
-                                   "");
+        nlohmann::json target = {{"url", "about:blank"},
+                                 {"newWindow", true},
+                                 {"width", view.width},
+                                 {"height", view.height}};
+        if (!browserContext_.empty()) target["browserContextId"] = browserContext_;
+        created = connection_.Call("Target.createTarget", target, "");
     } catch (...) {
     }
     --creatingTargets_;
@@ -326,7 +340,7 @@ void Engine::Wake(int viewId) {
 }
 
 void Engine::SignalIfUnhandled() {
-    if (!dead_ && connection_.HasUnhandled()) SignalPending();
+    if (!dead_ && (connection_.HasUnhandled() || remote_.HasPending())) SignalPending();
 }
 
 // Shutting down or destroying a view from inside a bound function or a notification would
@@ -367,7 +381,8 @@ void Engine::DispatchPending(int viewId) {
         auto view = views_.find(next.view);
         if (view != views_.end()) next.fn(*view->second);
     }
-    if (pending_.empty() && !connection_.HasUnhandled() && signalFd_ >= 0) {
+    if (pending_.empty() && !connection_.HasUnhandled() && !remote_.HasPending() &&
+        signalFd_ >= 0) {
         uint64_t drained;
         (void)!read(signalFd_, &drained, sizeof drained);
     }
@@ -432,6 +447,7 @@ void Engine::OnViewEvent(View& view, const std::string& method, const nlohmann::
 
 void Engine::OnBrowserEvent(const std::string& method, const nlohmann::json& params) {
     if (method == "Target.attachedToTarget") {
+        if (ReleasedForeignTarget(params)) return;
         const auto& info = params.value("targetInfo", nlohmann::json::object());
         if (info.value("type", "") == "page")
             OnNewPage(info.value("targetId", ""), params.value("sessionId", ""),

@@ -16,6 +16,7 @@
 #include "engine/engine_string.h"
 #include "engine/js_values.h"
 #include "engine/view.h"
+#include "engine/websocket_transport.h"
 #include "engine/wke.h"
 
 namespace engine {
@@ -168,10 +169,25 @@ class Engine {
     bool FireKey(View& view, KeyAction action, unsigned code, unsigned flags, bool systemKey);
     void SetPageFocus(View& view, bool focused);
 
+    // Whether the engine works in a browser elsewhere instead of a Chromium of its own.
+    bool attachedToRemote() const { return attached_; }
+
   private:
     Engine() = default;
+    // ---- the browser's start and end, ours or a remote one (websocket_attach.cc)
+    bool StartOrAttach(std::string* why);
+    void StopBrowser();
+    std::string BrowserExitReason();
+    bool BrowserTerminated() const;
+    // Attached, the engine works in a browser context of its own; `then` runs once it is made.
+    void OpenOwnContext(std::function<void()> then);
+    // Attached: a target of another user of the browser, let go untouched. True when it was.
+    bool ReleasedForeignTarget(const nlohmann::json& attachedParams);
+    // Attached, a download would land on the browser's machine, out of the host's reach.
+    void DenyDownloads();
     void OpenEventFd();
     void AskWhetherStarted();
+    void OnBrowserAnswered();
     bool AttachView(View& view);
     void AttachWhenReady(View& view);
     void ApplySettings(View& view);
@@ -227,6 +243,8 @@ class Engine {
     bool Accepts(View& view, const Binding& binding, const std::string& token);
 
     ChromiumProcess process_;
+    WebSocketTransport remote_;
+    bool attached_ = false;
     AddressSpaces addressSpaces_;
     Connection connection_{process_};
     ValueTable values_;

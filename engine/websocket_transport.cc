@@ -1,0 +1,522 @@
+#include "engine/websocket_transport.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <boost/asio/connect.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/ssl.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
+#include <boost/beast/websocket.hpp>
+#include <boost/beast/websocket/ssl.hpp>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <type_traits>
+
+namespace engine {
+namespace {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace websocket = beast::websocket;
+using tcp = asio::ip::tcp;
+using Clock = std::chrono::steady_clock;
+using error_code = boost::system::error_code;
+using TlsStream = beast::ssl_stream<beast::tcp_stream>;
+using PlainWs = websocket::stream<beast::tcp_stream>;
+using TlsWs = websocket::stream<TlsStream>;
+
+// A message that large is no answer of a browser's (a full-page picture is tens of
+// megabytes): as on the pipe, the peer is given up on rather than memory exhausted.
+size_t MaxMessageBytes() {
+    const char* text = std::getenv("QIRLEN_MAX_MESSAGE_BYTES");
+    long long v = text ? std::atoll(text) : 0;
+    return v > 0 ? static_cast<size_t>(v) : size_t{512} << 20;
+}
+
+// A message that the browser does not take within this long: the network or the browser is
+// gone, and waiting longer would only hang the caller.
+constexpr auto kSendTimeout = std::chrono::seconds(10);
+constexpr auto kGoodbyeTimeout = std::chrono::milliseconds(1000);
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+bool IsPort(const std::string& text) {
+    if (text.empty() || text.size() > 5) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    int port = std::atoi(text.c_str());
+    return port > 0 && port < 65536;
+}
+
+// /json/version beside the path given (a proxy may serve the browser under a prefix), with
+// the query kept (it may carry the service's token).
+std::string VersionTarget(const std::string& target) {
+    size_t query = target.find('?');
+    std::string path = target.substr(0, query);
+    while (!path.empty() && path.back() == '/') path.pop_back();
+    return path + "/json/version" + (query == std::string::npos ? "" : target.substr(query));
+}
+
+std::string Seconds(Clock::duration d) {
+    return std::to_string(std::chrono::duration_cast<std::chrono::seconds>(d).count()) + " s";
+}
+
+}  // namespace
+
+std::string BrowserAddress::hostAndPort() const {
+    return (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + port;
+}
+
+std::string BrowserAddress::shown() const {
+    return scheme + "://" + hostAndPort() + target.substr(0, target.find('?'));
+}
+
+std::optional<BrowserAddress> ParseBrowserAddress(const std::string& url) {
+    size_t schemeEnd = url.find("://");
+    if (schemeEnd == std::string::npos) return std::nullopt;
+    BrowserAddress a;
+    a.scheme = Lower(url.substr(0, schemeEnd));
+    if (a.scheme != "ws" && a.scheme != "wss" && a.scheme != "http" && a.scheme != "https")
+        return std::nullopt;
+    std::string rest = url.substr(schemeEnd + 3);
+    size_t authorityEnd = rest.find_first_of("/?#");
+    std::string authority = rest.substr(0, authorityEnd);
+    if (authorityEnd != std::string::npos) a.target = rest.substr(authorityEnd);
+    a.target = a.target.substr(0, a.target.find('#'));
+    if (a.target.empty() || a.target[0] != '/') a.target = "/" + a.target;
+    if (authority.find('@') != std::string::npos) return std::nullopt;  // no credentials here
+    std::string port;
+    if (!authority.empty() && authority[0] == '[') {
+        size_t close = authority.find(']');
+        if (close == std::string::npos) return std::nullopt;
+        a.host = authority.substr(1, close - 1);
+        std::string after = authority.substr(close + 1);
+        if (!after.empty() && after[0] != ':') return std::nullopt;
+        if (!after.empty()) port = after.substr(1);
+    } else {
+        size_t colon = authority.rfind(':');
+        a.host = authority.substr(0, colon);
+        if (colon != std::string::npos) port = authority.substr(colon + 1);
+    }
+    if (a.host.empty()) return std::nullopt;
+    a.port = port.empty() ? (a.tls() ? "443" : "80") : port;
+    if (!IsPort(a.port)) return std::nullopt;
+    return a;
+}
+
+std::string RemoteBrowserUrl() {
+    const char* url = std::getenv("QIRLEN_BROWSER_URL");
+    return url ? url : "";
+}
+
+struct WebSocketTransport::Impl {
+    explicit Impl(std::atomic<int>& fd) : fd(fd) {
+        tlsContext.set_default_verify_paths();
+        tlsContext.set_verify_mode(asio::ssl::verify_peer);
+    }
+
+    std::atomic<int>& fd;  // the socket the host watches and Terminate may cut
+    asio::io_context ioc;
+    asio::ssl::context tlsContext{asio::ssl::context::tls_client};
+    std::unique_ptr<PlainWs> plain;
+    std::unique_ptr<TlsWs> tls;
+    beast::flat_buffer incoming;
+    std::deque<std::string> arrived;
+    bool open = false;
+    std::string endReason;
+    std::string peer;  // the address shown in messages
+
+    beast::tcp_stream& Lowest() {
+        return tls ? beast::get_lowest_layer(*tls) : beast::get_lowest_layer(*plain);
+    }
+    template <typename F>
+    void WithSocket(F&& f) {
+        if (tls)
+            f(*tls);
+        else if (plain)
+            f(*plain);
+    }
+
+    // Runs the io_context until `done`. At the deadline `cancel` ends what is pending (its
+    // handler still runs, with an error), and the answer is false.
+    bool RunUntil(const bool& done, Clock::time_point deadline,
+                  const std::function<void()>& cancel) {
+        if (ioc.stopped()) ioc.restart();
+        while (!done && ioc.run_one_until(deadline) > 0) {
+        }
+        if (done) return true;
+        cancel();
+        if (ioc.stopped()) ioc.restart();
+        while (!done && ioc.run_one_for(std::chrono::seconds(1)) > 0) {
+        }
+        return false;
+    }
+
+    void Poll() {
+        if (ioc.stopped()) ioc.restart();
+        ioc.poll();
+    }
+
+    void CloseSocket() {
+        if (!plain && !tls) return;
+        error_code ignored;
+        Lowest().socket().close(ignored);
+        fd = -1;
+    }
+
+    void End(const std::string& why) {
+        if (!open) return;
+        open = false;
+        endReason = why;
+    }
+
+    bool Resolve(const BrowserAddress& a, Clock::time_point deadline,
+                 tcp::resolver::results_type* found, std::string* why) {
+        tcp::resolver resolver(ioc);
+        bool done = false;
+        error_code ec;
+        resolver.async_resolve(a.host, a.port,
+                               [&](error_code e, tcp::resolver::results_type results) {
+                                   ec = e;
+                                   *found = std::move(results);
+                                   done = true;
+                               });
+        if (!RunUntil(done, deadline, [&] { resolver.cancel(); })) {
+            *why = "cannot find the browser's host " + a.host + " in time";
+            return false;
+        }
+        if (ec) *why = "cannot find the browser's host " + a.host + ": " + ec.message();
+        return !ec;
+    }
+
+    bool OpenTcp(beast::tcp_stream& s, const BrowserAddress& a, Clock::time_point deadline,
+                 std::string* why) {
+        tcp::resolver::results_type found;
+        if (!Resolve(a, deadline, &found, why)) return false;
+        bool done = false;
+        error_code ec;
+        s.async_connect(found, [&](error_code e, const tcp::endpoint&) {
+            ec = e;
+            done = true;
+        });
+        auto cancel = [&] {
+            error_code ignored;
+            s.socket().close(ignored);
+        };
+        if (!RunUntil(done, deadline, cancel)) {
+            *why = "the browser at " + a.hostAndPort() + " did not answer in time";
+            return false;
+        }
+        if (ec) {
+            *why = "cannot reach the browser at " + a.hostAndPort() + ": " + ec.message();
+            return false;
+        }
+        // Commands are small and each waits for its answer: Nagle's delay would be pure loss.
+        s.socket().set_option(tcp::no_delay(true), ec);
+        fd = s.socket().native_handle();
+        return true;
+    }
+
+    bool TlsHandshake(TlsStream& s, const BrowserAddress& a, Clock::time_point deadline,
+                      std::string* why) {
+        SSL_set_tlsext_host_name(s.native_handle(), a.host.c_str());
+        s.set_verify_callback(asio::ssl::host_name_verification(a.host));
+        bool done = false;
+        error_code ec;
+        s.async_handshake(asio::ssl::stream_base::client, [&](error_code e) {
+            ec = e;
+            done = true;
+        });
+        auto cancel = [&] {
+            error_code ignored;
+            beast::get_lowest_layer(s).socket().close(ignored);
+        };
+        if (!RunUntil(done, deadline, cancel)) {
+            *why = "the TLS handshake with " + a.hostAndPort() + " did not finish in time";
+            return false;
+        }
+        if (ec) *why = "the TLS handshake with " + a.hostAndPort() + " failed: " + ec.message();
+        return !ec;
+    }
+
+    template <typename Stream>
+    bool OpenStream(Stream& s, const BrowserAddress& a, Clock::time_point deadline,
+                    std::string* why) {
+        if (!OpenTcp(beast::get_lowest_layer(s), a, deadline, why)) return false;
+        if constexpr (std::is_same_v<Stream, TlsStream>) return TlsHandshake(s, a, deadline, why);
+        return true;
+    }
+
+    // The browser's WebSocket address, from its /json/version.
+    template <typename Stream>
+    bool AskVersion(Stream& s, const BrowserAddress& a, Clock::time_point deadline,
+                    std::string* webSocketUrl, std::string* why) {
+        if (!OpenStream(s, a, deadline, why)) return false;
+        http::request<http::empty_body> request{http::verb::get, VersionTarget(a.target), 11};
+        request.set(http::field::host, a.hostAndPort());
+        request.set(http::field::user_agent, "qirlen");
+        beast::flat_buffer buffer;
+        http::response_parser<http::string_body> parser;
+        parser.body_limit(1 << 20);
+        bool done = false;
+        error_code ec;
+        http::async_write(s, request, [&](error_code e, size_t) {
+            ec = e;
+            if (ec) {
+                done = true;
+                return;
+            }
+            http::async_read(s, buffer, parser, [&](error_code e2, size_t) {
+                ec = e2;
+                done = true;
+            });
+        });
+        auto cancel = [&] {
+            error_code ignored;
+            beast::get_lowest_layer(s).socket().close(ignored);
+        };
+        bool inTime = RunUntil(done, deadline, cancel);
+        fd = -1;  // this socket ends here; the WebSocket gets its own
+        std::string notDevTools = a.shown() + " is not a DevTools endpoint";
+        if (!inTime) {
+            *why = notDevTools + " (no answer to /json/version in time)";
+            return false;
+        }
+        if (ec) {
+            *why = notDevTools + " (its answer to /json/version: " + ec.message() + ")";
+            return false;
+        }
+        const auto& response = parser.get();
+        if (response.result() != http::status::ok) {
+            *why = notDevTools + " (HTTP " + std::to_string(response.result_int()) +
+                   " for /json/version)";
+            return false;
+        }
+        auto version = nlohmann::json::parse(response.body(), nullptr, false);
+        auto field = version.is_object() ? version.find("webSocketDebuggerUrl") : version.end();
+        if (!version.is_object() || field == version.end() || !field->is_string()) {
+            *why = notDevTools + " (its /json/version names no webSocketDebuggerUrl)";
+            return false;
+        }
+        *webSocketUrl = field->get<std::string>();
+        return true;
+    }
+
+    template <typename Ws>
+    bool Handshake(Ws& ws, const BrowserAddress& a, Clock::time_point deadline, std::string* why) {
+        if (!OpenStream(ws.next_layer(), a, deadline, why)) return false;
+        ws.read_message_max(MaxMessageBytes());
+        ws.auto_fragment(false);
+        ws.text(true);
+        ws.set_option(websocket::stream_base::decorator(
+            [](websocket::request_type& r) { r.set(http::field::user_agent, "qirlen"); }));
+        websocket::response_type response;
+        bool done = false;
+        error_code ec;
+        ws.async_handshake(response, a.hostAndPort(), a.target, [&](error_code e) {
+            ec = e;
+            done = true;
+        });
+        if (!RunUntil(done, deadline, [this] { CloseSocket(); })) {
+            *why =
+                "the browser at " + a.shown() + " did not complete the WebSocket handshake in time";
+            return false;
+        }
+        if (ec == websocket::error::upgrade_declined) {
+            *why = "the browser at " + a.shown() + " refused the WebSocket handshake (HTTP " +
+                   std::to_string(response.result_int()) + ")";
+            return false;
+        }
+        if (ec) {
+            *why = "the WebSocket handshake with " + a.shown() + " failed: " + ec.message();
+            return false;
+        }
+        open = true;
+        peer = a.shown();
+        return true;
+    }
+
+    void StartReading() {
+        WithSocket([this](auto& ws) {
+            ws.async_read(incoming, [this](error_code ec, size_t) { OnRead(ec); });
+        });
+    }
+
+    void OnRead(error_code ec) {
+        if (ec == websocket::error::message_too_big) {
+            End("the remote browser sent a message longer than " +
+                std::to_string(MaxMessageBytes()) + " bytes");
+            CloseSocket();
+        } else if (ec == websocket::error::closed || ec == asio::error::eof ||
+                   ec == asio::error::connection_reset) {
+            End("the remote browser at " + peer + " closed the connection");
+        } else if (ec) {
+            End("the connection to the remote browser at " + peer + " was lost: " + ec.message());
+        }
+        if (ec) return;
+        arrived.push_back(beast::buffers_to_string(incoming.data()));
+        incoming.consume(incoming.size());
+        StartReading();
+    }
+};
+
+WebSocketTransport::WebSocketTransport() : impl_(std::make_unique<Impl>(fd_)) {}
+
+WebSocketTransport::~WebSocketTransport() {
+    Close();
+}
+
+bool WebSocketTransport::Connect(const std::string& url, int timeoutMs, std::string* why) {
+    Close();
+    impl_ = std::make_unique<Impl>(fd_);
+    if (terminated_) {
+        *why = "the browser was ended by the host";
+        return false;
+    }
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto address = ParseBrowserAddress(url);
+    if (!address) {
+        *why = "the browser address '" + url.substr(0, url.find('?')) +
+               "' is not a ws://, wss://, http:// or https:// address";
+        return false;
+    }
+    if (address->http()) {
+        std::string webSocketUrl;
+        bool found = false;
+        if (address->tls()) {
+            TlsStream s(impl_->ioc, impl_->tlsContext);
+            found = impl_->AskVersion(s, *address, deadline, &webSocketUrl, why);
+        } else {
+            beast::tcp_stream s(impl_->ioc);
+            found = impl_->AskVersion(s, *address, deadline, &webSocketUrl, why);
+        }
+        if (!found) return false;
+        auto named = ParseBrowserAddress(webSocketUrl);
+        if (!named || named->http()) {
+            *why = address->shown() + " is not a DevTools endpoint (its webSocketDebuggerUrl is '" +
+                   webSocketUrl.substr(0, webSocketUrl.find('?')) + "')";
+            return false;
+        }
+        address = named;
+    }
+    bool shaken = false;
+    if (address->tls()) {
+        impl_->tls = std::make_unique<TlsWs>(impl_->ioc, impl_->tlsContext);
+        shaken = impl_->Handshake(*impl_->tls, *address, deadline, why);
+    } else {
+        impl_->plain = std::make_unique<PlainWs>(impl_->ioc);
+        shaken = impl_->Handshake(*impl_->plain, *address, deadline, why);
+    }
+    if (!shaken) {
+        impl_->CloseSocket();
+        return false;
+    }
+    if (terminated_) {  // cut while connecting: what Terminate did not see goes now
+        impl_->CloseSocket();
+        *why = "the browser was ended by the host";
+        return false;
+    }
+    impl_->StartReading();
+    return true;
+}
+
+bool WebSocketTransport::Send(const std::string& message) {
+    Impl& i = *impl_;
+    if (!i.open) return false;
+    auto text = std::make_shared<std::string>(message);
+    bool done = false;
+    error_code ec;
+    i.WithSocket([&](auto& ws) {
+        ws.async_write(asio::buffer(*text), [&, text](error_code e, size_t) {
+            ec = e;
+            done = true;
+        });
+    });
+    if (!i.RunUntil(done, Clock::now() + kSendTimeout, [&i] { i.CloseSocket(); })) {
+        i.End("the remote browser at " + i.peer + " took no message for " + Seconds(kSendTimeout));
+        return false;
+    }
+    if (ec)
+        i.End("the connection to the remote browser at " + i.peer + " was lost: " + ec.message());
+    // What the wait for the write took in is finished now, so that the socket alone tells
+    // whether more is coming (HasPending covers what came whole).
+    i.Poll();
+    return !ec;
+}
+
+bool WebSocketTransport::HasPending() const {
+    return !impl_->arrived.empty();
+}
+
+bool WebSocketTransport::ReadAvailable(std::vector<std::string>& out) {
+    Impl& i = *impl_;
+    i.Poll();
+    for (auto& text : i.arrived) out.push_back(std::move(text));
+    i.arrived.clear();
+    return i.open;
+}
+
+// Everything the socket held was taken in by the last poll; only new bytes on it can bring
+// a message now.
+bool WebSocketTransport::WaitReadable(int timeoutMs) const {
+    Impl& i = *impl_;
+    i.Poll();
+    if (!i.arrived.empty() || !i.open) return true;
+    pollfd p{fd_.load(), POLLIN, 0};
+    if (p.fd < 0) return false;
+    int r;
+    do r = poll(&p, 1, timeoutMs);
+    while (r < 0 && errno == EINTR);
+    return r > 0;
+}
+
+void WebSocketTransport::Abandon(const std::string& why) {
+    impl_->End(why);
+    impl_->endReason = why;
+    impl_->CloseSocket();
+}
+
+void WebSocketTransport::Close() {
+    if (!impl_) return;
+    Impl& i = *impl_;
+    if (i.open) {
+        i.open = false;
+        bool done = false;
+        i.WithSocket([&](auto& ws) {
+            ws.async_close(websocket::close_code::normal, [&](error_code) { done = true; });
+        });
+        i.RunUntil(done, Clock::now() + kGoodbyeTimeout, [&i] { i.CloseSocket(); });
+    }
+    i.CloseSocket();
+    // The read still pending ends with the socket; its handler runs before the streams go.
+    if (i.ioc.stopped()) i.ioc.restart();
+    i.ioc.run_for(kGoodbyeTimeout);
+    i.tls.reset();
+    i.plain.reset();
+    i.arrived.clear();
+}
+
+void WebSocketTransport::Terminate() {
+    terminated_ = true;
+    if (int fd = fd_.load(); fd >= 0) shutdown(fd, SHUT_RDWR);
+}
+
+std::string WebSocketTransport::ExitReason() const {
+    if (terminated_) return "the browser was ended by the host";
+    return impl_->endReason.empty() ? "the remote browser is not connected" : impl_->endReason;
+}
+
+}  // namespace engine

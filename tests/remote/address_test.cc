@@ -1,0 +1,36 @@
+// How a browser's address is read: the forms a user or a browser service gives.
+#include <gtest/gtest.h>
+
+#include "engine/websocket_transport.h"
+
+using engine::ParseBrowserAddress;
+
+TEST(BrowserAddress, KeepsTheTargetAndItsTokenAsGivenAndHidesTheTokenWhenShown) {
+    auto a = ParseBrowserAddress("wss://fleet.example:9443/devtools/browser/ab-12?token=s3cret#x");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->host, "fleet.example");
+    EXPECT_EQ(a->port, "9443");
+    EXPECT_EQ(a->target, "/devtools/browser/ab-12?token=s3cret");
+    EXPECT_TRUE(a->tls());
+    EXPECT_EQ(a->shown(), "wss://fleet.example:9443/devtools/browser/ab-12");
+}
+
+TEST(BrowserAddress, FillsInThePortAndPathAndTakesIpv6InBrackets) {
+    auto plain = ParseBrowserAddress("HTTP://127.0.0.1");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->hostAndPort(), "127.0.0.1:80");
+    EXPECT_EQ(plain->target, "/");
+    EXPECT_TRUE(plain->http());
+    auto v6 = ParseBrowserAddress("https://[::1]:9222?t=1");
+    ASSERT_TRUE(v6);
+    EXPECT_EQ(v6->host, "::1");
+    EXPECT_EQ(v6->hostAndPort(), "[::1]:9222");
+    EXPECT_EQ(v6->target, "/?t=1");
+    EXPECT_EQ(ParseBrowserAddress("wss://h")->port, "443");
+}
+
+TEST(BrowserAddress, RefusesWhatNamesNoBrowser) {
+    for (const char* url : {"", "127.0.0.1:9222", "ftp://h/", "ws://:9222/", "ws://h:0/",
+                            "ws://h:99999/", "ws://h:x/", "ws://user:pw@h:1/", "ws://[::1/"})
+        EXPECT_FALSE(ParseBrowserAddress(url)) << url;
+}
