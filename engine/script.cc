@@ -1,4 +1,5 @@
 // Running scripts in frames, and calls from page script into bound native functions.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -89,19 +90,42 @@ std::string RunPrefix(const std::string& token) {
     return "try{window" + call + "try{window.top" + call;
 }
 
-// A call as the bridge sends it: [token, name, [type, text]...].
+// A call as the bridge sends it: [token, name, [type, text]...]; one that waits for its
+// answer comes with the number its page gave it first: [number, token, name, ...].
 struct BridgeCall {
     std::string token, name;
     nlohmann::json args = nlohmann::json::array();
+    int64_t number = 0;  // 0: not numbered
 };
 
 std::optional<BridgeCall> ReadCall(const nlohmann::json& payload) {
-    if (!payload.is_array() || payload.size() < 2 || !payload[0].is_string() ||
-        !payload[1].is_string())
+    if (!payload.is_array()) return std::nullopt;
+    size_t at = !payload.empty() && payload[0].is_number_integer() ? 1 : 0;
+    if (payload.size() < at + 2 || !payload[at].is_string() || !payload[at + 1].is_string())
         return std::nullopt;
-    BridgeCall call{payload[0].get<std::string>(), payload[1].get<std::string>()};
-    for (size_t i = 2; i < payload.size(); ++i) call.args.push_back(payload[i]);
+    BridgeCall call{payload[at].get<std::string>(), payload[at + 1].get<std::string>()};
+    if (at) call.number = payload[0].get<int64_t>();
+    for (size_t i = at + 2; i < payload.size(); ++i) call.args.push_back(payload[i]);
     return call;
+}
+
+// Where in the bridge's script its never-called function returns: the page goes on to
+// there after an answer. The script is the bridge's text after one "(" (see BridgeScript).
+struct ScriptPlace {
+    int line = -1, column = -1;
+};
+const ScriptPlace& NeverRunsPlace() {
+    static const ScriptPlace place = [] {
+        std::string_view text(engine_bridge_js);
+        size_t marker = text.find("__qirlenNeverRuns");
+        size_t at = marker == std::string_view::npos ? marker : text.find("return", marker);
+        if (at == std::string_view::npos) return ScriptPlace{};
+        size_t lineStart = text.rfind('\n', at);
+        lineStart = lineStart == std::string_view::npos ? 0 : lineStart + 1;
+        int line = static_cast<int>(std::count(text.begin(), text.begin() + at, '\n'));
+        return ScriptPlace{line, static_cast<int>(at - lineStart) + (line == 0 ? 1 : 0)};
+    }();
+    return place;
 }
 
 // The closure scope of the bridge, where `answer` lives.
@@ -110,6 +134,36 @@ int AnswerScope(const nlohmann::json& frame) {
     for (size_t i = 0; i < scopes.size(); ++i)
         if (scopes[i].value("type", "") == "closure") return static_cast<int>(i);
     return -1;
+}
+
+// Puts a call's answer where its page, stopped at `frame`, reads it: `answer` becomes
+// [number, value] (or [number] for undefined); a value no list can carry goes into
+// `answerValue` first. Unless `wait`, nothing waits for Chromium to take it.
+void SendAnswer(Connection& connection, const std::string& session, const nlohmann::json& frame,
+                const View::BridgeAnswer& answer, bool wait) {
+    int scope = AnswerScope(frame);
+    if (scope < 0) return;
+    nlohmann::json listed = nlohmann::json::array({answer.call});
+    const std::optional<nlohmann::json>& value = answer.value;
+    bool plain = value && value->size() == 1 && value->contains("value");
+    if (plain) listed.push_back((*value)["value"]);
+    std::string callFrame = frame.value("callFrameId", "");
+    auto set = [&](const char* name, const nlohmann::json& newValue, bool last) {
+        nlohmann::json params = {{"scopeNumber", scope},
+                                 {"variableName", name},
+                                 {"newValue", newValue},
+                                 {"callFrameId", callFrame}};
+        if (wait && last)
+            connection.Call("Debugger.setVariableValue", params, session, 10000);
+        else
+            connection.Post("Debugger.setVariableValue", params, session);
+    };
+    if (value && !plain) {
+        set("answerValue", *value, false);
+        listed.push_back(nullptr);
+        listed.push_back(true);
+    }
+    set("answer", {{"value", listed}}, true);
 }
 
 // The bridge refuses such a call in the page; only a page that reached for the protocol
@@ -208,7 +262,11 @@ void Engine::OnBridgeMessage(View& view, const std::string& payload) {
         return;
     }
     // A refused call is dropped now: parked, it would count against the run in progress.
-    if (b != bindings_.end() && !Accepts(view, *b, call->token)) return;
+    // Its page still stops for it, and goes on at once with undefined.
+    if (b != bindings_.end() && !Accepts(view, *b, call->token)) {
+        view.lastAnswer = View::BridgeAnswer{call->number, std::nullopt};
+        return;
+    }
     view.pendingBridgePayload = payload;
 }
 
@@ -269,21 +327,43 @@ void Engine::OnDebuggerPaused(View& view, const nlohmann::json& params) {
         connection_.Post("Debugger.resume", {}, session);
         return;
     }
-    std::string callFrame = frames[0].value("callFrameId", "");
-    nlohmann::json payload = ParseLenient(view.pendingBridgePayload);
-    view.pendingBridgePayload.clear();
-    std::optional<nlohmann::json> answer = CallBound(view, payload);
-    int scope = AnswerScope(frames[0]);
-    // The answer must be in place before the page goes on, and the protocol may handle a
-    // resume ahead of a command sent just before it: so wait for this one.
-    if (answer && scope >= 0)
-        connection_.Call("Debugger.setVariableValue",
-                         {{"scopeNumber", scope},
-                          {"variableName", "answer"},
-                          {"newValue", *answer},
-                          {"callFrameId", callFrame}},
-                         session, 10000);
-    connection_.Post("Debugger.resume", {}, session);
+    if (!view.pendingBridgePayload.empty()) {
+        nlohmann::json payload = ParseLenient(view.pendingBridgePayload);
+        view.pendingBridgePayload.clear();
+        std::optional<BridgeCall> call = ReadCall(payload);
+        std::optional<nlohmann::json> value = CallBound(view, payload);
+        view.lastAnswer = View::BridgeAnswer{call ? call->number : 0, std::move(value)};
+    }
+    // Nothing waits for the answer to be taken: the answer and the command that lets the page
+    // go on are sent together. A resume could overtake the answer (Chromium takes it on a
+    // path of its own), so the page goes on to a place in the bridge that no code reaches
+    // instead, a command Chromium handles in order. The page still checks the call number
+    // of what it got; when it stops again for the same call, the answer is in place before
+    // the resume this time.
+    if (!view.lastAnswer || view.lastAnswer->call == 0) {
+        connection_.Post("Debugger.resume", {}, session);
+        return;
+    }
+    View::BridgeAnswer& answer = *view.lastAnswer;
+    bool again = answer.sent;
+    SendAnswer(connection_, session, frames[0], answer, again);
+    ++(again ? view.answersOvertaken : view.answersInOnePause);
+    answer.sent = true;
+    const ScriptPlace& never = NeverRunsPlace();
+    std::string script = frames[0].value("location", nlohmann::json::object()).value("scriptId", "");
+    if (again || never.line < 0 || script.empty()) {
+        connection_.Post("Debugger.resume", {}, session);
+        return;
+    }
+    // Should the page not go on there (the place could not be found), it is resumed.
+    connection_.Post("Debugger.continueToLocation",
+                     {{"location",
+                       {{"scriptId", script},
+                        {"lineNumber", never.line},
+                        {"columnNumber", never.column}}}},
+                     session, [this, session](const CallResult& reply) {
+                         if (!reply.ok) connection_.Post("Debugger.resume", {}, session);
+                     });
 }
 
 // A call that could not pause still reaches its native function, in its place in line; only
@@ -301,6 +381,7 @@ void Engine::DeliverUnansweredCall(View& view) {
     }
     nlohmann::json payload = ParseLenient(view.pendingBridgePayload);
     view.pendingBridgePayload.clear();
+    view.lastAnswer.reset();  // nobody waits for it
     CallBound(view, payload);
 }
 
