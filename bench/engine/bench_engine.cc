@@ -185,9 +185,10 @@ int main(int argc, char** argv) {
     Print("run with one bound call that returns a value", runs, oneCall, clientFloor.median);
     std::printf("  %+.3f ms over the plain run (target: a run with the call <= 0.600 ms)\n",
                 oneCall.median - roundTrip.median);
-    std::printf("  answers taken at the first pause: %lld; resume ahead of the answer, second "
-                "pause: %lld\n",
-                static_cast<long long>(onePause), static_cast<long long>(overtaken));
+    std::printf(
+        "  answers taken at the first pause: %lld; resume ahead of the answer, second "
+        "pause: %lld\n",
+        static_cast<long long>(onePause), static_cast<long long>(overtaken));
     Print("run with 1,000 bound calls that return nothing", bulkRuns, thousand, clientFloor.median);
     Print("the same 1,000 calls bound reply-only", bulkRuns, posted, clientFloor.median);
     Print("wkeInitializeEx to a loaded local page", startRuns, start);
