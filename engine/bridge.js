@@ -2,11 +2,11 @@ function (names, replyOnly, runOnly, secret, maxCall) {
     'use strict';
     // Calls from page script into bound native functions. The call's arguments go out
     // through the protocol binding, numbered, then the script pauses at the debugger
-    // statement below; the engine runs the native function, sets `answer` to [number,
-    // result] and resumes, so the caller gets the answer as the call's own result. The
-    // engine sends the answer and has the page go on without waiting in between; should the
-    // page go on ahead of the answer, it stops again until the answer it holds carries its
-    // own call's number (the engine waits on that second stop). Functions bound as
+    // statement below; the engine runs the native function and resumes, and `answer` is
+    // [number, result] when the page checks it, so the caller gets the answer as the call's
+    // own result. The engine does not wait for the answer to be in place before resuming:
+    // should the page go on ahead of it, it stops again until the answer it holds carries
+    // its own call's number (the engine waits on that second stop). Functions bound as
     // reply-only always answer undefined, so their calls need no pause: they are gathered
     // and go out together, before the next call that waits, when the current task's
     // microtasks run (which is still inside the script run that made them), or once many
@@ -106,12 +106,6 @@ function (names, replyOnly, runOnly, secret, maxCall) {
             gatheredCount = 0;
             send('[[' + batch + ']]');
         };
-        // Never called: after an answer the engine has the page go on to here, a place no
-        // code reaches, rather than resume it, because Chromium orders that command behind
-        // the answer sent before it, as it does not order a resume.
-        var __qirlenNeverRuns = function () {
-            return 0;
-        };
         var __qirlenBridgeCall = function __qirlenBridgeCall(name, args) {
             var mine = ++lastCall;
             var call = encode(name, args, mine + ',');
@@ -121,6 +115,7 @@ function (names, replyOnly, runOnly, secret, maxCall) {
             // the wait as well: three tries at most.
             for (var tries = 0; tries < 3; tries++) {
                 debugger;
+                // The engine's answer usually arrives here, in a breakpoint's condition.
                 if (answer !== null && answer[0] === mine) break;
             }
             var got = answer, kept = answerValue;

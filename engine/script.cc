@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <set>
 
 #include "engine/bounds.h"
 #include "engine/engine.h"
@@ -109,23 +110,42 @@ std::optional<BridgeCall> ReadCall(const nlohmann::json& payload) {
     return call;
 }
 
-// Where in the bridge's script its never-called function returns: the page goes on to
-// there after an answer. The script is the bridge's text after one "(" (see BridgeScript).
+// Where the bridge checks the answer, right after its pause. The script is the bridge's
+// text after one "(" (see BridgeScript).
 struct ScriptPlace {
     int line = -1, column = -1;
 };
-const ScriptPlace& NeverRunsPlace() {
+const ScriptPlace& AnswerCheckPlace() {
     static const ScriptPlace place = [] {
         std::string_view text(engine_bridge_js);
-        size_t marker = text.find("__qirlenNeverRuns");
-        size_t at = marker == std::string_view::npos ? marker : text.find("return", marker);
-        if (at == std::string_view::npos) return ScriptPlace{};
-        size_t lineStart = text.rfind('\n', at);
-        lineStart = lineStart == std::string_view::npos ? 0 : lineStart + 1;
-        int line = static_cast<int>(std::count(text.begin(), text.begin() + at, '\n'));
-        return ScriptPlace{line, static_cast<int>(at - lineStart) + (line == 0 ? 1 : 0)};
+        size_t check = text.find("answer[0] === mine");
+        size_t lineStart = check == std::string_view::npos ? check : text.rfind('\n', check);
+        if (lineStart == std::string_view::npos) return ScriptPlace{};
+        size_t at = text.find_first_not_of(' ', lineStart + 1);
+        int line = static_cast<int>(std::count(text.begin(), text.begin() + lineStart + 1, '\n'));
+        return ScriptPlace{line, static_cast<int>(at - lineStart - 1)};
     }();
     return place;
+}
+
+// The answer as the page's script writes it: [number, value], or [number] for undefined.
+// Nothing for a value only the protocol can carry.
+std::optional<std::string> AnswerLiteral(const View::BridgeAnswer& answer) {
+    std::string literal = "[" + std::to_string(answer.call);
+    if (answer.value) {
+        const nlohmann::json& value = *answer.value;
+        if (value.size() != 1) return std::nullopt;
+        if (auto plain = value.find("value"); plain != value.end()) {
+            literal += "," + plain->dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
+        } else if (auto odd = value.find("unserializableValue"); odd != value.end()) {
+            static const std::set<std::string> numbers = {"NaN", "Infinity", "-Infinity", "-0"};
+            if (!odd->is_string() || !numbers.count(odd->get<std::string>())) return std::nullopt;
+            literal += ",(" + odd->get<std::string>() + ")";
+        } else {
+            return std::nullopt;
+        }
+    }
+    return literal + "]";
 }
 
 // The closure scope of the bridge, where `answer` lives.
@@ -136,11 +156,11 @@ int AnswerScope(const nlohmann::json& frame) {
     return -1;
 }
 
-// Puts a call's answer where its page, stopped at `frame`, reads it: `answer` becomes
-// [number, value] (or [number] for undefined); a value no list can carry goes into
-// `answerValue` first. Unless `wait`, nothing waits for Chromium to take it.
-void SendAnswer(Connection& connection, const std::string& session, const nlohmann::json& frame,
-                const View::BridgeAnswer& answer, bool wait) {
+// Puts a call's answer where its page, stopped at `frame`, reads it, and waits until it is
+// there: `answer` becomes [number, value] (or [number] for undefined); a value no list can
+// carry goes into `answerValue` first.
+void SetAnswer(Connection& connection, const std::string& session, const nlohmann::json& frame,
+               const View::BridgeAnswer& answer) {
     int scope = AnswerScope(frame);
     if (scope < 0) return;
     nlohmann::json listed = nlohmann::json::array({answer.call});
@@ -153,7 +173,7 @@ void SendAnswer(Connection& connection, const std::string& session, const nlohma
                                  {"variableName", name},
                                  {"newValue", newValue},
                                  {"callFrameId", callFrame}};
-        if (wait && last)
+        if (last)
             connection.Call("Debugger.setVariableValue", params, session, 10000);
         else
             connection.Post("Debugger.setVariableValue", params, session);
@@ -334,36 +354,50 @@ void Engine::OnDebuggerPaused(View& view, const nlohmann::json& params) {
         std::optional<nlohmann::json> value = CallBound(view, payload);
         view.lastAnswer = View::BridgeAnswer{call ? call->number : 0, std::move(value)};
     }
-    // Nothing waits for the answer to be taken: the answer and the command that lets the page
-    // go on are sent together. A resume could overtake the answer (Chromium takes it on a
-    // path of its own), so the page goes on to a place in the bridge that no code reaches
-    // instead, a command Chromium handles in order. The page still checks the call number
-    // of what it got; when it stops again for the same call, the answer is in place before
-    // the resume this time.
     if (!view.lastAnswer || view.lastAnswer->call == 0) {
         connection_.Post("Debugger.resume", {}, session);
         return;
     }
     View::BridgeAnswer& answer = *view.lastAnswer;
     bool again = answer.sent;
-    SendAnswer(connection_, session, frames[0], answer, again);
     ++(again ? view.answersOvertaken : view.answersInOnePause);
     answer.sent = true;
-    const ScriptPlace& never = NeverRunsPlace();
-    std::string script = frames[0].value("location", nlohmann::json::object()).value("scriptId", "");
-    if (again || never.line < 0 || script.empty()) {
-        connection_.Post("Debugger.resume", {}, session);
-        return;
+    if (again || !AnswerByBreakpoint(view, frames[0], answer)) {
+        // The answer is in place before the page goes on: the protocol may handle a resume
+        // ahead of a command sent just before it.
+        SetAnswer(connection_, session, frames[0], answer);
     }
-    // Should the page not go on there (the place could not be found), it is resumed.
-    connection_.Post("Debugger.continueToLocation",
-                     {{"location",
-                       {{"scriptId", script},
-                        {"lineNumber", never.line},
-                        {"columnNumber", never.column}}}},
-                     session, [this, session](const CallResult& reply) {
-                         if (!reply.ok) connection_.Post("Debugger.resume", {}, session);
+    connection_.Post("Debugger.resume", {}, session);
+}
+
+// Nothing waits inside the pause: the answer goes in with the resume, as the condition of a
+// breakpoint where the page checks it, run (and found false) as the page passes. Chromium
+// takes breakpoints and the resume on one path, in order, where a variable set just before
+// the resume could come after it. The condition writes only for the call it was made for,
+// so a breakpoint not yet removed does no harm.
+bool Engine::AnswerByBreakpoint(View& view, const nlohmann::json& frame,
+                                const View::BridgeAnswer& answer) {
+    const ScriptPlace& place = AnswerCheckPlace();
+    std::string script = frame.value("location", nlohmann::json::object()).value("scriptId", "");
+    std::optional<std::string> literal = AnswerLiteral(answer);
+    if (place.line < 0 || script.empty() || !literal) return false;
+    if (!view.answerBreakpoint.empty())
+        connection_.Post("Debugger.removeBreakpoint", {{"breakpointId", view.answerBreakpoint}},
+                         view.session);
+    view.answerBreakpoint.clear();
+    std::string number = std::to_string(answer.call);
+    nlohmann::json params = {
+        {"location",
+         {{"scriptId", script}, {"lineNumber", place.line}, {"columnNumber", place.column}}},
+        {"condition", "(mine === " + number + " && (answer = " + *literal + "), false)"}};
+    int id = view.id;
+    connection_.Post("Debugger.setBreakpoint", params, view.session,
+                     [this, id](const CallResult& reply) {
+                         auto v = views_.find(id);
+                         if (reply.ok && v != views_.end())
+                             v->second->answerBreakpoint = reply.result.value("breakpointId", "");
                      });
+    return true;
 }
 
 // A call that could not pause still reaches its native function, in its place in line; only

@@ -141,6 +141,8 @@ struct View {
         bool sent = false;
     };
     std::optional<BridgeAnswer> lastAnswer;
+    // The breakpoint that carried the last answer in, removed with the next answer.
+    std::string answerBreakpoint;
     // answers that reached their call in one pause, and those that needed a second one
     int64_t answersInOnePause = 0, answersOvertaken = 0;
     // the token of the script run in progress in this view (empty between runs); run-only
