@@ -1,12 +1,9 @@
 function (names, replyOnly, runOnly, secret, maxCall) {
     'use strict';
     // Calls from page script into bound native functions. The call's arguments go out
-    // through the protocol binding, numbered, then the script pauses at the debugger
-    // statement below; the engine runs the native function and resumes, and `answer` is
-    // [number, result] when the page checks it, so the caller gets the answer as the call's
-    // own result. The engine does not wait for the answer to be in place before resuming:
-    // should the page go on ahead of it, it stops again until the answer it holds carries
-    // its own call's number (the engine waits on that second stop). Functions bound as
+    // through the protocol binding, then the script pauses at the debugger statement
+    // below; the engine runs the native function, sets `answer` to its result and
+    // resumes, so the caller gets the answer as the call's own result. Functions bound as
     // reply-only always answer undefined, so their calls need no pause: they are gathered
     // and go out together, before the next call that waits, when the current task's
     // microtasks run (which is still inside the script run that made them), or once many
@@ -69,10 +66,7 @@ function (names, replyOnly, runOnly, secret, maxCall) {
         };
         var replyOnlySet = create(null), runOnlySet = create(null);
         var token = '';
-        // [number, result], or [number, null, true] when the result is in `answerValue` (a
-        // value that cannot sit in a list the protocol sends, such as NaN)
-        var answer = null, answerValue;
-        var lastCall = 0;
+        var answer;
         var gathered = '', gatheredCount = 0, flushQueued = false;
         var endRun = function () { token = ''; };
         var argument = function (v) {
@@ -89,9 +83,9 @@ function (names, replyOnly, runOnly, secret, maxCall) {
             if (text.length > callLimit) throw new TooLarge('a bound call carries too much');
             return '[' + stringify(type) + ',' + stringify(text) + ']';
         };
-        // [token, name, [type, text]...], after `head` (a call's number and a comma, or nothing)
-        var encode = function (name, args, head) {
-            var call = '[' + head + stringify(token) + ',' + stringify(toText(name));
+        // [token, name, [type, text]...]
+        var encode = function (name, args) {
+            var call = '[' + stringify(token) + ',' + stringify(toText(name));
             for (var i = 0; i < args.length; i++) {
                 call += ',' + argument(args[i]);
                 if (call.length > callLimit) throw new TooLarge('a bound call carries too much');
@@ -107,25 +101,16 @@ function (names, replyOnly, runOnly, secret, maxCall) {
             send('[[' + batch + ']]');
         };
         var __qirlenBridgeCall = function __qirlenBridgeCall(name, args) {
-            var mine = ++lastCall;
-            var call = encode(name, args, mine + ',');
+            var call = encode(name, args);
             flush();
             send(call);
-            // A stop that does not happen (the page runs inside another page's pause) ends
-            // the wait as well: three tries at most.
-            for (var tries = 0; tries < 3; tries++) {
-                debugger;
-                // The engine's answer usually arrives here, in a breakpoint's condition.
-                if (answer !== null && answer[0] === mine) break;
-            }
-            var got = answer, kept = answerValue;
-            answer = null;
-            answerValue = undefined;
-            if (got === null || got[0] !== mine) return undefined;
-            return got.length > 2 ? kept : got[1];
+            debugger;
+            var result = answer;
+            answer = undefined;
+            return result;
         };
         var post = function (name, args) {
-            var call = encode(name, args, '');
+            var call = encode(name, args);
             if (gatheredCount > 0 && gathered.length + call.length > callLimit) flush();
             gathered += (gatheredCount++ ? ',' : '') + call;
             if (gatheredCount >= 512 || gathered.length >= (1 << 20)) {

@@ -197,8 +197,6 @@ class Engine {
     void OnLoadEvent(View& view, const std::string& method, const nlohmann::json& params);
     void NoteTopDocument(View& view, const std::string& loaderId);
     void OnDebuggerPaused(View& view, const nlohmann::json& params);
-    bool AnswerByBreakpoint(View& view, const nlohmann::json& frame,
-                            const View::BridgeAnswer& answer);
     void OnBridgeMessage(View& view, const std::string& payload);
     void OnDialog(View& view, const nlohmann::json& params);
     void OnRequestPaused(View& view, const nlohmann::json& params);

@@ -1,9 +1,7 @@
 // Running scripts in frames, and calls from page script into bound native functions.
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
-#include <set>
 
 #include "engine/bounds.h"
 #include "engine/engine.h"
@@ -91,61 +89,19 @@ std::string RunPrefix(const std::string& token) {
     return "try{window" + call + "try{window.top" + call;
 }
 
-// A call as the bridge sends it: [token, name, [type, text]...]; one that waits for its
-// answer comes with the number its page gave it first: [number, token, name, ...].
+// A call as the bridge sends it: [token, name, [type, text]...].
 struct BridgeCall {
     std::string token, name;
     nlohmann::json args = nlohmann::json::array();
-    int64_t number = 0;  // 0: not numbered
 };
 
 std::optional<BridgeCall> ReadCall(const nlohmann::json& payload) {
-    if (!payload.is_array()) return std::nullopt;
-    size_t at = !payload.empty() && payload[0].is_number_integer() ? 1 : 0;
-    if (payload.size() < at + 2 || !payload[at].is_string() || !payload[at + 1].is_string())
+    if (!payload.is_array() || payload.size() < 2 || !payload[0].is_string() ||
+        !payload[1].is_string())
         return std::nullopt;
-    BridgeCall call{payload[at].get<std::string>(), payload[at + 1].get<std::string>()};
-    if (at) call.number = payload[0].get<int64_t>();
-    for (size_t i = at + 2; i < payload.size(); ++i) call.args.push_back(payload[i]);
+    BridgeCall call{payload[0].get<std::string>(), payload[1].get<std::string>()};
+    for (size_t i = 2; i < payload.size(); ++i) call.args.push_back(payload[i]);
     return call;
-}
-
-// Where the bridge checks the answer, right after its pause. The script is the bridge's
-// text after one "(" (see BridgeScript).
-struct ScriptPlace {
-    int line = -1, column = -1;
-};
-const ScriptPlace& AnswerCheckPlace() {
-    static const ScriptPlace place = [] {
-        std::string_view text(engine_bridge_js);
-        size_t check = text.find("answer[0] === mine");
-        size_t lineStart = check == std::string_view::npos ? check : text.rfind('\n', check);
-        if (lineStart == std::string_view::npos) return ScriptPlace{};
-        size_t at = text.find_first_not_of(' ', lineStart + 1);
-        int line = static_cast<int>(std::count(text.begin(), text.begin() + lineStart + 1, '\n'));
-        return ScriptPlace{line, static_cast<int>(at - lineStart - 1)};
-    }();
-    return place;
-}
-
-// The answer as the page's script writes it: [number, value], or [number] for undefined.
-// Nothing for a value only the protocol can carry.
-std::optional<std::string> AnswerLiteral(const View::BridgeAnswer& answer) {
-    std::string literal = "[" + std::to_string(answer.call);
-    if (answer.value) {
-        const nlohmann::json& value = *answer.value;
-        if (value.size() != 1) return std::nullopt;
-        if (auto plain = value.find("value"); plain != value.end()) {
-            literal += "," + plain->dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
-        } else if (auto odd = value.find("unserializableValue"); odd != value.end()) {
-            static const std::set<std::string> numbers = {"NaN", "Infinity", "-Infinity", "-0"};
-            if (!odd->is_string() || !numbers.count(odd->get<std::string>())) return std::nullopt;
-            literal += ",(" + odd->get<std::string>() + ")";
-        } else {
-            return std::nullopt;
-        }
-    }
-    return literal + "]";
 }
 
 // The closure scope of the bridge, where `answer` lives.
@@ -154,36 +110,6 @@ int AnswerScope(const nlohmann::json& frame) {
     for (size_t i = 0; i < scopes.size(); ++i)
         if (scopes[i].value("type", "") == "closure") return static_cast<int>(i);
     return -1;
-}
-
-// Puts a call's answer where its page, stopped at `frame`, reads it, and waits until it is
-// there: `answer` becomes [number, value] (or [number] for undefined); a value no list can
-// carry goes into `answerValue` first.
-void SetAnswer(Connection& connection, const std::string& session, const nlohmann::json& frame,
-               const View::BridgeAnswer& answer) {
-    int scope = AnswerScope(frame);
-    if (scope < 0) return;
-    nlohmann::json listed = nlohmann::json::array({answer.call});
-    const std::optional<nlohmann::json>& value = answer.value;
-    bool plain = value && value->size() == 1 && value->contains("value");
-    if (plain) listed.push_back((*value)["value"]);
-    std::string callFrame = frame.value("callFrameId", "");
-    auto set = [&](const char* name, const nlohmann::json& newValue, bool last) {
-        nlohmann::json params = {{"scopeNumber", scope},
-                                 {"variableName", name},
-                                 {"newValue", newValue},
-                                 {"callFrameId", callFrame}};
-        if (last)
-            connection.Call("Debugger.setVariableValue", params, session, 10000);
-        else
-            connection.Post("Debugger.setVariableValue", params, session);
-    };
-    if (value && !plain) {
-        set("answerValue", *value, false);
-        listed.push_back(nullptr);
-        listed.push_back(true);
-    }
-    set("answer", {{"value", listed}}, true);
 }
 
 // The bridge refuses such a call in the page; only a page that reached for the protocol
@@ -282,11 +208,7 @@ void Engine::OnBridgeMessage(View& view, const std::string& payload) {
         return;
     }
     // A refused call is dropped now: parked, it would count against the run in progress.
-    // Its page still stops for it, and goes on at once with undefined.
-    if (b != bindings_.end() && !Accepts(view, *b, call->token)) {
-        view.lastAnswer = View::BridgeAnswer{call->number, std::nullopt};
-        return;
-    }
+    if (b != bindings_.end() && !Accepts(view, *b, call->token)) return;
     view.pendingBridgePayload = payload;
 }
 
@@ -347,57 +269,21 @@ void Engine::OnDebuggerPaused(View& view, const nlohmann::json& params) {
         connection_.Post("Debugger.resume", {}, session);
         return;
     }
-    if (!view.pendingBridgePayload.empty()) {
-        nlohmann::json payload = ParseLenient(view.pendingBridgePayload);
-        view.pendingBridgePayload.clear();
-        std::optional<BridgeCall> call = ReadCall(payload);
-        std::optional<nlohmann::json> value = CallBound(view, payload);
-        view.lastAnswer = View::BridgeAnswer{call ? call->number : 0, std::move(value)};
-    }
-    if (!view.lastAnswer || view.lastAnswer->call == 0) {
-        connection_.Post("Debugger.resume", {}, session);
-        return;
-    }
-    View::BridgeAnswer& answer = *view.lastAnswer;
-    bool again = answer.sent;
-    ++(again ? view.answersOvertaken : view.answersInOnePause);
-    answer.sent = true;
-    if (again || !AnswerByBreakpoint(view, frames[0], answer)) {
-        // The answer is in place before the page goes on: the protocol may handle a resume
-        // ahead of a command sent just before it.
-        SetAnswer(connection_, session, frames[0], answer);
-    }
+    std::string callFrame = frames[0].value("callFrameId", "");
+    nlohmann::json payload = ParseLenient(view.pendingBridgePayload);
+    view.pendingBridgePayload.clear();
+    std::optional<nlohmann::json> answer = CallBound(view, payload);
+    int scope = AnswerScope(frames[0]);
+    // The answer must be in place before the page goes on, and the protocol may handle a
+    // resume ahead of a command sent just before it: so wait for this one.
+    if (answer && scope >= 0)
+        connection_.Call("Debugger.setVariableValue",
+                         {{"scopeNumber", scope},
+                          {"variableName", "answer"},
+                          {"newValue", *answer},
+                          {"callFrameId", callFrame}},
+                         session, 10000);
     connection_.Post("Debugger.resume", {}, session);
-}
-
-// Nothing waits inside the pause: the answer goes in with the resume, as the condition of a
-// breakpoint where the page checks it, run (and found false) as the page passes. Chromium
-// takes breakpoints and the resume on one path, in order, where a variable set just before
-// the resume could come after it. The condition writes only for the call it was made for,
-// so a breakpoint not yet removed does no harm.
-bool Engine::AnswerByBreakpoint(View& view, const nlohmann::json& frame,
-                                const View::BridgeAnswer& answer) {
-    const ScriptPlace& place = AnswerCheckPlace();
-    std::string script = frame.value("location", nlohmann::json::object()).value("scriptId", "");
-    std::optional<std::string> literal = AnswerLiteral(answer);
-    if (place.line < 0 || script.empty() || !literal) return false;
-    if (!view.answerBreakpoint.empty())
-        connection_.Post("Debugger.removeBreakpoint", {{"breakpointId", view.answerBreakpoint}},
-                         view.session);
-    view.answerBreakpoint.clear();
-    std::string number = std::to_string(answer.call);
-    nlohmann::json params = {
-        {"location",
-         {{"scriptId", script}, {"lineNumber", place.line}, {"columnNumber", place.column}}},
-        {"condition", "(mine === " + number + " && (answer = " + *literal + "), false)"}};
-    int id = view.id;
-    connection_.Post("Debugger.setBreakpoint", params, view.session,
-                     [this, id](const CallResult& reply) {
-                         auto v = views_.find(id);
-                         if (reply.ok && v != views_.end())
-                             v->second->answerBreakpoint = reply.result.value("breakpointId", "");
-                     });
-    return true;
 }
 
 // A call that could not pause still reaches its native function, in its place in line; only
@@ -415,7 +301,6 @@ void Engine::DeliverUnansweredCall(View& view) {
     }
     nlohmann::json payload = ParseLenient(view.pendingBridgePayload);
     view.pendingBridgePayload.clear();
-    view.lastAnswer.reset();  // nobody waits for it
     CallBound(view, payload);
 }
 

@@ -133,18 +133,6 @@ struct View {
 
     // bound calls: the arguments the page sent just before it paused
     std::string pendingBridgePayload;
-    // The answer last given to a call that waits (by the number the page gave the call),
-    // kept for the page's second stop when the resume overtook the answer.
-    struct BridgeAnswer {
-        int64_t call = 0;
-        std::optional<nlohmann::json> value;  // nothing: undefined
-        bool sent = false;
-    };
-    std::optional<BridgeAnswer> lastAnswer;
-    // The breakpoint that carried the last answer in, removed with the next answer.
-    std::string answerBreakpoint;
-    // answers that reached their call in one pause, and those that needed a second one
-    int64_t answersInOnePause = 0, answersOvertaken = 0;
     // the token of the script run in progress in this view (empty between runs); run-only
     // functions accept calls made under it
     std::string runToken;

@@ -163,11 +163,8 @@ int main(int argc, char** argv) {
     std::string session = v->session;
     Stats floor = Measure(runs, [&] { e.connection().Call("Runtime.evaluate", bare, session); });
     Stats roundTrip = Measure(runs, [&] { wkeRunJsByFrame(view, 1, "1", false); });
-    int64_t onePauseBefore = v->answersInOnePause, overtakenBefore = v->answersOvertaken;
     Stats oneCall =
         Measure(runs, [&] { wkeRunJsByFrame(view, 1, "return window.top.Answer();", true); });
-    int64_t onePause = v->answersInOnePause - onePauseBefore;
-    int64_t overtaken = v->answersOvertaken - overtakenBefore;
     calls = 0;
     int bulkRuns = std::max(10, runs / 10);
     Stats thousand = Measure(bulkRuns, [&] {
@@ -185,10 +182,6 @@ int main(int argc, char** argv) {
     Print("run with one bound call that returns a value", runs, oneCall, clientFloor.median);
     std::printf("  %+.3f ms over the plain run (target: a run with the call <= 0.600 ms)\n",
                 oneCall.median - roundTrip.median);
-    std::printf(
-        "  answers taken at the first pause: %lld; resume ahead of the answer, second "
-        "pause: %lld\n",
-        static_cast<long long>(onePause), static_cast<long long>(overtaken));
     Print("run with 1,000 bound calls that return nothing", bulkRuns, thousand, clientFloor.median);
     Print("the same 1,000 calls bound reply-only", bulkRuns, posted, clientFloor.median);
     Print("wkeInitializeEx to a loaded local page", startRuns, start);

@@ -1,7 +1,6 @@
 // Answers of bound calls that return a value: each reaches its own call, in order, under the
 // conditions pages make (their own debugger statements all the time, neighbour views calling
-// at the same moment), and without the engine waiting inside the pause for the answer to be
-// taken.
+// at the same moment).
 //
 // The binary runs twice: once with a renderer per view, once with every view on one renderer.
 #include <gtest/gtest.h>
@@ -102,7 +101,6 @@ class BoundAnswers : public ::testing::Test {
         EXPECT_EQ(LoadAndWait(v, server_->Url(path)), WKE_LOADING_SUCCEEDED);
         return v;
     }
-    static engine::View& ViewState(wkeWebView v) { return *engine::Engine::Get().Find(v); }
 
     static HttpServer* server_;
     std::vector<wkeWebView> views_;
@@ -171,23 +169,6 @@ TEST_F(BoundAnswers, AnswersKeepTheirValueAndType) {
     EXPECT_EQ(typed("(window.top.Same('x'), window.top.Nothing())"), "undefined:undefined");
     EXPECT_EQ(typed("window.top.Same(NaN) + window.top.Same(1)"), "number:NaN");
     EXPECT_EQ(Eval(view, "return window.top.Same('v'.repeat(300000)).length;"), "300000");
-}
-
-// The engine sends each answer together with what lets the page go on, and Chromium keeps
-// them in order: every call is answered at its first pause, none needs a second.
-TEST_F(BoundAnswers, EachAnswerIsTakenAtItsFirstPause) {
-    wkeWebView view = NewView("/stops-itself");
-    engine::View& state = ViewState(view);
-    int64_t once = state.answersInOnePause, again = state.answersOvertaken;
-    int wrong = 0;
-    for (int i = 0; i < 500; ++i) {
-        std::string n = std::to_string(i);
-        wrong += Eval(view, "return window.top.Same('" + n + "') + window.top.Nothing();") !=
-                 n + "undefined";
-    }
-    EXPECT_EQ(wrong, 0);
-    EXPECT_EQ(state.answersInOnePause - once, 1000);
-    EXPECT_EQ(state.answersOvertaken - again, 0);
 }
 
 }  // namespace
