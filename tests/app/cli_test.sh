@@ -64,10 +64,11 @@ rows=(
     "0|$(tier 7380000000000000005 uhd hls)||--cli '$room/expiry1/'"
     "2||获取失败，直播地址已过期，请重新获取。|--cli '$room/expiry1/' --quality origin"
     "2||获取失败，直播地址已过期，请重新获取。|--cli '$room/expired2/'"
-    # The platform's refusals: try again later, the cause after it.
-    "4||获取失败，平台拒绝了请求或暂时出现故障，请稍后再试。 (the page did not load: net::ERR_HTTP_RESPONSE_CODE_FAILURE)|--cli '$room/refuse444/'"
+    # The platform's refusals: try again later, the cause after it (the headless shell shows
+    # an empty 444 or 503 as a page with that status; the full browser as a failed load).
+    "4||获取失败，平台拒绝了请求或暂时出现故障，请稍后再试。 (the platform answered with HTTP 444)|--cli '$room/refuse444/'"
     "4||获取失败，平台拒绝了请求或暂时出现故障，请稍后再试。 (the platform answered with HTTP 403)|--cli '$room/refuse403/'"
-    "4||获取失败，平台拒绝了请求或暂时出现故障，请稍后再试。 (the page did not load: net::ERR_HTTP_RESPONSE_CODE_FAILURE)|--cli '$room/fail503/'"
+    "4||获取失败，平台拒绝了请求或暂时出现故障，请稍后再试。 (the platform answered with HTTP 503)|--cli '$room/fail503/'"
     "4||获取失败，平台拒绝了请求或暂时出现故障，请稍后再试。 (the platform answered with an empty page)|--cli '$room/empty0/'"
     # The web site's room links.
     "0|$again||--cli 'http://live.douyin.com:$port/81234567'"

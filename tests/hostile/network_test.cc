@@ -63,7 +63,8 @@ class LocalNetwork : public testsupport::PageView {
         site.Serve("/bounce", bounce);
         site.Serve("/own", "own");
         site.Serve("/prober", Prober(target));
-        LoadUrl(site.Url(host, "/prober"));
+        // Not LoadUrl: the prober adds its own frame as soon as its first requests are done.
+        EXPECT_TRUE(session_.Load(site.Url(host, "/prober"), 10000)) << session_.Error();
         std::string title;
         testsupport::PumpHostLoop([&] {
             title = hostctl::Engine().wkeGetTitle(view_);
