@@ -147,6 +147,8 @@ class Engine {
 
     // ---- cookies and storage (storage.cc)
     std::string CookiesForPage(View& view);
+    nlohmann::json InOwnContext(nlohmann::json params) const;
+    std::string CookieSession(const View& view) const;
     void SetCookie(View& view, const std::string& url, const std::string& cookie);
     void VisitCookies(View& view, void* param, wkeCookieVisitor visitor);
     void RestoreCookies(View& view);

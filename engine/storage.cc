@@ -139,6 +139,18 @@ std::string Engine::CookiesForPage(View& view) {
     return out;
 }
 
+// The Storage domain's cookie calls act on the browser's default context unless told
+// otherwise: attached to a browser elsewhere, the engine's cookies live in a context of its own,
+// which only the browser's own session may name.
+nlohmann::json Engine::InOwnContext(nlohmann::json params) const {
+    if (!browserContext_.empty()) params["browserContextId"] = browserContext_;
+    return params;
+}
+
+std::string Engine::CookieSession(const View& view) const {
+    return browserContext_.empty() ? view.session : std::string();
+}
+
 void Engine::SetCookie(View& view, const std::string& url, const std::string& cookie) {
     EnsureAttached(view);
     Call(view, "Network.setCookie", ParseCookie(url, cookie));
@@ -147,7 +159,8 @@ void Engine::SetCookie(View& view, const std::string& url, const std::string& co
 
 void Engine::VisitCookies(View& view, void* param, wkeCookieVisitor visitor) {
     EnsureAttached(view);
-    CallResult r = Call(view, "Storage.getCookies");
+    CallResult r = connection_.Call("Storage.getCookies", InOwnContext(nlohmann::json::object()),
+                                    CookieSession(view));
     if (!r.ok || !visitor) return;
     for (const auto& c : r.result.value("cookies", nlohmann::json::array())) {
         double expires = c.value("expires", -1.0);
@@ -197,7 +210,7 @@ void Engine::SaveCookies(View& view, double now, const std::shared_ptr<int>& una
     int viewId = view.id;
     KnownCookies knownAtSave = view.knownCookies;  // for a view gone before the answer
     int sent = connection_.Post(
-        "Storage.getCookies", nlohmann::json::object(), view.session,
+        "Storage.getCookies", InOwnContext(nlohmann::json::object()), CookieSession(view),
         [this, viewId, file, now, knownAtSave, unanswered](const CallResult& r) {
             --*unanswered;
             if (!r.ok) return;
@@ -279,7 +292,9 @@ void Engine::RestoreCookies(View& view) {
                 params.push_back(p);
             }
         }
-        if (!params.empty()) Call(view, "Storage.setCookies", {{"cookies", params}});
+        if (!params.empty())
+            connection_.Call("Storage.setCookies", InOwnContext({{"cookies", params}}),
+                             CookieSession(view));
     }
 }
 
