@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/engine_wait.h"
 #include "bench/support/stats.h"
 #include "engine/engine.h"
 #include "engine/wke.h"
@@ -29,23 +30,7 @@ void Print(const char* what, int runs, Stats s, double floor = 0) {
     std::printf("\n");
 }
 
-bool WaitLoaded(wkeWebView view, int timeoutMs) {
-    static bool loaded;
-    loaded = false;
-    wkeOnLoadingFinish(
-        view,
-        [](wkeWebView, void*, const wkeString, wkeLoadingResult r, const wkeString) {
-            loaded = r == WKE_LOADING_SUCCEEDED;
-        },
-        nullptr);
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!loaded && Clock::now() < deadline) {
-        pollfd pfd{wkeGetEventFd(), POLLIN, 0};
-        poll(&pfd, 1, 50);
-        wkeWake(nullptr);
-    }
-    return loaded;
-}
+using bench::WaitLoaded;
 
 int calls = 0;
 jsValue Answer(jsExecState es, void*) {

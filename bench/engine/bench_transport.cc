@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/engine_wait.h"
 #include "bench/support/stats.h"
 #include "engine/wke.h"
 #include "tests/remote/remote_browser.h"
@@ -23,23 +24,7 @@ void Print(const std::string& what, int runs, bench::Stats s) {
                 s.p90);
 }
 
-bool WaitLoaded(wkeWebView view, int timeoutMs) {
-    static bool loaded;
-    loaded = false;
-    wkeOnLoadingFinish(
-        view,
-        [](wkeWebView, void*, const wkeString, wkeLoadingResult r, const wkeString) {
-            loaded = r == WKE_LOADING_SUCCEEDED;
-        },
-        nullptr);
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!loaded && Clock::now() < deadline) {
-        pollfd pfd{wkeGetEventFd(), POLLIN, 0};
-        poll(&pfd, 1, 50);
-        wkeWake(nullptr);
-    }
-    return loaded;
-}
+using bench::WaitLoaded;
 
 // From the engine's start (or attach) to the page loaded in a new view.
 double LaunchToLoaded(const std::string& page, wkeWebView* view) {

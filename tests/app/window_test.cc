@@ -48,6 +48,17 @@ class Window : public ::testing::Test {
     void TearDown() override { window_.reset(); }
 
     // Types into the link box as a user would and presses the fetch button.
+    // Counts every load the window's browser reports in `loads`, the window still hearing them.
+    void CountLoads(int& loads) {
+        hostctl::BrowserEvents events = window_->browser().events();
+        auto finished = events.loadingFinished;
+        events.loadingFinished = [&loads, finished](const std::string& url, int result,
+                                                    const std::string& reason) {
+            ++loads;
+            finished(url, result, reason);
+        };
+        window_->browser().SetEvents(events);
+    }
     void Fetch(const std::string& utf8) {
         window_->linkBox().setFocus();
         ASSERT_TRUE(WaitFor([&] { return window_->linkBox().hasFocus(); }));
@@ -210,13 +221,7 @@ TEST_F(Window, ASuccessfulFetch) {
     // A load nobody asked for (a reload by the engine or the page) is not read: the result
     // and the clipboard stay the press's.
     int loads = 0;
-    hostctl::BrowserEvents events = window_->browser().events();
-    auto finished = events.loadingFinished;
-    events.loadingFinished = [&](const std::string& url, int result, const std::string& reason) {
-        ++loads;
-        finished(url, result, reason);
-    };
-    window_->browser().SetEvents(events);
+    CountLoads(loads);
     window_->resultBox().setPlainText("x");
     hostctl::Engine().wkeReload(reinterpret_cast<wkeWebView>(window_->browser().GetWebView()));
     ASSERT_TRUE(WaitFor([&] { return loads == 1; }));
@@ -376,13 +381,7 @@ void Key(QWidget* to, Qt::Key key, const QString& text = QString()) {
 
 TEST_F(Window, TheHiddenControlNeverTakesTheKeyboard) {
     int loads = 0;
-    hostctl::BrowserEvents events = window_->browser().events();
-    auto finished = events.loadingFinished;
-    events.loadingFinished = [&](const std::string& url, int result, const std::string& reason) {
-        ++loads;
-        finished(url, result, reason);
-    };
-    window_->browser().SetEvents(events);
+    CountLoads(loads);
     window_->linkBox().setFocus();
     ASSERT_TRUE(WaitFor([&] { return window_->linkBox().hasFocus(); }));
     window_->linkBox().setText(QString::fromStdString(room->ShareLink(SampleLiveRoom::kLiveToken)));
