@@ -74,8 +74,9 @@ std::vector<std::string> ChromiumSwitches(const std::string& profileDir) {
         "--remote-debugging-pipe",
         // A private profile per engine start, so runs never share state by accident.
         "--user-data-dir=" + profileDir,
-        // The engine creates its own views; an initial tab would only cost start-up time.
-        "--no-startup-window",
+        // One blank tab opens with the browser: its renderer starts while the browser does,
+        // and the first view takes it (a tab made later waits for a renderer of its own).
+        "about:blank",
         "--no-first-run",
         "--no-default-browser-check",
         // The machines we run on have no GPU, and rendering in software is enough. The GPU

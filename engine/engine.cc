@@ -176,6 +176,7 @@ void Engine::Shutdown(bool keepValues) {
     initialized_ = started_ = dead_ = false;
     creatingTargets_ = 0;
     heldTargets_.clear();
+    startupTab_.clear();
     workers_.clear();
 }
 
@@ -247,22 +248,41 @@ wkeWebView Engine::CreateView(int width, int height) {
     return HandleOf(*views_[id]);
 }
 
+// The browser's first tab goes to the first view: its renderer has been starting since the
+// browser did. Its window takes the view's size, as a created one has.
+bool Engine::AdoptStartupTab(View& view) {
+    if (startupTab_.empty()) return false;
+    view.targetId = std::exchange(startupTab_, "");
+    int width = view.width, height = view.height;
+    connection_.Post("Browser.getWindowForTarget", {{"targetId", view.targetId}}, "",
+                     [this, width, height](const CallResult& window) {
+                         if (!window.ok) return;
+                         connection_.Post("Browser.setWindowBounds",
+                                          {{"windowId", window.result.value("windowId", 0)},
+                                           {"bounds", {{"width", width}, {"height", height}}}},
+                                          "");
+                     });
+    return true;
+}
+
 bool Engine::AttachView(View& view) {
-    ++creatingTargets_;
-    CallResult created;
-    try {
-        nlohmann::json target = {{"url", "about:blank"},
-                                 {"newWindow", true},
-                                 {"width", view.width},
-                                 {"height", view.height}};
-        if (!browserContext_.empty()) target["browserContextId"] = browserContext_;
-        created = connection_.Call("Target.createTarget", target, "");
-    } catch (...) {
+    if (!AdoptStartupTab(view)) {
+        ++creatingTargets_;
+        CallResult created;
+        try {
+            nlohmann::json target = {{"url", "about:blank"},
+                                     {"newWindow", true},
+                                     {"width", view.width},
+                                     {"height", view.height}};
+            if (!browserContext_.empty()) target["browserContextId"] = browserContext_;
+            created = connection_.Call("Target.createTarget", target, "");
+        } catch (...) {
+        }
+        --creatingTargets_;
+        if (created.ok) view.targetId = created.result.value("targetId", "");
+        SettleHeldTargets();
+        if (!created.ok) return false;
     }
-    --creatingTargets_;
-    if (created.ok) view.targetId = created.result.value("targetId", "");
-    SettleHeldTargets();
-    if (!created.ok) return false;
     CallResult attached = connection_.Call("Target.attachToTarget",
                                            {{"targetId", view.targetId}, {"flatten", true}}, "");
     if (!attached.ok) return false;
@@ -446,7 +466,11 @@ void Engine::OnViewEvent(View& view, const std::string& method, const nlohmann::
 }
 
 void Engine::OnBrowserEvent(const std::string& method, const nlohmann::json& params) {
-    if (method == "Target.attachedToTarget") {
+    if (method == "Target.targetCreated" && !started_ && !attached_) {
+        // Before the browser has answered, the only page is the one it opened with.
+        const auto& info = params.value("targetInfo", nlohmann::json::object());
+        if (info.value("type", "") == "page") startupTab_ = info.value("targetId", "");
+    } else if (method == "Target.attachedToTarget") {
         if (ReleasedForeignTarget(params)) return;
         const auto& info = params.value("targetInfo", nlohmann::json::object());
         if (info.value("type", "") == "page")
@@ -473,7 +497,10 @@ void Engine::OnBrowserEvent(const std::string& method, const nlohmann::json& par
 // at once. While a view of the engine is being made, pages wait for the verdict until its
 // target is known.
 void Engine::OnNewPage(const std::string& targetId, const std::string& session, bool waiting) {
-    if (FindByTarget(targetId)) {
+    if (targetId == startupTab_) {
+        // kept for the first view, which attaches on its own
+        connection_.Post("Target.detachFromTarget", {{"sessionId", session}}, "");
+    } else if (FindByTarget(targetId)) {
         if (!waiting) return;  // the view's own session, attached on purpose
         connection_.Post("Runtime.runIfWaitingForDebugger", nlohmann::json::object(), session);
         connection_.Post("Target.detachFromTarget", {{"sessionId", session}}, "");

@@ -191,6 +191,7 @@ class Engine {
     void AskWhetherStarted();
     void OnBrowserAnswered();
     bool AttachView(View& view);
+    bool AdoptStartupTab(View& view);
     void AttachWhenReady(View& view);
     void ApplySettings(View& view);
     void SendSettings(View& view);
@@ -255,6 +256,7 @@ class Engine {
     bool dead_ = false;
     std::string failure_;
     std::string browserContext_;
+    std::string startupTab_;  // the blank tab the browser opened with, until a view takes it
     std::map<int, std::unique_ptr<View>> views_;
     int nextView_ = 1;
     std::vector<Binding> bindings_;

@@ -74,6 +74,8 @@ void Engine::OnPageCrashed(View& view) {
 }
 
 void Engine::Navigate(View& view, const std::string& url) {
+    // A blank page about to be replaced need not be reloaded to take up the settings.
+    if (!view.attached) view.reloadWhenAttached = false;
     EnsureAttached(view);
     if (view.session.empty()) {
         // No page to load into: the load fails at once, so nobody waits for it.

@@ -228,3 +228,29 @@ TEST(Chromium, RunsWithoutATcpPortAndWithTheSandboxOnlyForNonRoot) {
 }
 
 }  // namespace
+
+namespace {
+
+// The first view after a start takes the blank tab the browser opened with; the next one gets
+// a tab of its own. Each has the size it was made with, and no tab is left idle.
+TEST(Tabs, TheFirstViewTakesTheBrowsersOwnTabAndNoneIsLeftIdle) {
+    wkeShutdown();  // a start of its own, whatever ran before
+    HttpServer server([](const HttpRequest&) {
+        return HttpResponse{200, "text/html", "<p>size</p>"};
+    });
+    wkeWebView first = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 600, 510);
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(LoadAndWait(first, server.Url("/a")), WKE_LOADING_SUCCEEDED);
+    EXPECT_EQ(BrowserProcessKinds().count("renderer"), 1u);
+    wkeWebView second = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 400, 300);
+    ASSERT_NE(second, nullptr);
+    ASSERT_EQ(LoadAndWait(second, server.Url("/b")), WKE_LOADING_SUCCEEDED);
+    const char* size =
+        "return innerWidth + 'x' + innerHeight + ' ' + outerWidth + 'x' + outerHeight;";
+    EXPECT_EQ(Eval(first, size), "600x510 600x510");
+    EXPECT_EQ(Eval(second, size), "400x300 400x300");
+    wkeDestroyWebWindow(second);
+    wkeDestroyWebWindow(first);
+}
+
+}  // namespace
