@@ -18,6 +18,7 @@
 #include <deque>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <type_traits>
 
 namespace engine {
@@ -123,14 +124,22 @@ std::string RemoteBrowserUrl() {
 }
 
 struct WebSocketTransport::Impl {
-    explicit Impl(std::atomic<int>& fd) : fd(fd) {
-        tlsContext.set_default_verify_paths();
-        tlsContext.set_verify_mode(asio::ssl::verify_peer);
+    explicit Impl(std::atomic<int>& fd) : fd(fd) {}
+
+    // Made on first use: reading the system's certificates takes some 30 ms, which every
+    // start of a local browser would otherwise pay.
+    asio::ssl::context& Tls() {
+        if (!tlsContext) {
+            tlsContext.emplace(asio::ssl::context::tls_client);
+            tlsContext->set_default_verify_paths();
+            tlsContext->set_verify_mode(asio::ssl::verify_peer);
+        }
+        return *tlsContext;
     }
 
     std::atomic<int>& fd;  // the socket the host watches and Terminate may cut
     asio::io_context ioc;
-    asio::ssl::context tlsContext{asio::ssl::context::tls_client};
+    std::optional<asio::ssl::context> tlsContext;
     std::unique_ptr<PlainWs> plain;
     std::unique_ptr<TlsWs> tls;
     beast::flat_buffer incoming;
@@ -397,7 +406,7 @@ bool WebSocketTransport::Connect(const std::string& url, int timeoutMs, std::str
         std::string webSocketUrl;
         bool found = false;
         if (address->tls()) {
-            TlsStream s(impl_->ioc, impl_->tlsContext);
+            TlsStream s(impl_->ioc, impl_->Tls());
             found = impl_->AskVersion(s, *address, deadline, &webSocketUrl, why);
         } else {
             beast::tcp_stream s(impl_->ioc);
@@ -414,7 +423,7 @@ bool WebSocketTransport::Connect(const std::string& url, int timeoutMs, std::str
     }
     bool shaken = false;
     if (address->tls()) {
-        impl_->tls = std::make_unique<TlsWs>(impl_->ioc, impl_->tlsContext);
+        impl_->tls = std::make_unique<TlsWs>(impl_->ioc, impl_->Tls());
         shaken = impl_->Handshake(*impl_->tls, *address, deadline, why);
     } else {
         impl_->plain = std::make_unique<PlainWs>(impl_->ioc);
