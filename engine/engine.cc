@@ -265,26 +265,34 @@ bool Engine::AdoptStartupTab(View& view) {
     return true;
 }
 
-bool Engine::AttachView(View& view) {
-    if (!AdoptStartupTab(view)) {
-        ++creatingTargets_;
-        CallResult created;
-        try {
-            nlohmann::json target = {{"url", "about:blank"},
-                                     {"newWindow", true},
-                                     {"width", view.width},
-                                     {"height", view.height}};
-            if (!browserContext_.empty()) target["browserContextId"] = browserContext_;
-            created = connection_.Call("Target.createTarget", target, "");
-        } catch (...) {
-        }
-        --creatingTargets_;
-        if (created.ok) view.targetId = created.result.value("targetId", "");
-        SettleHeldTargets();
-        if (!created.ok) return false;
+bool Engine::CreateTarget(View& view) {
+    ++creatingTargets_;
+    CallResult created;
+    try {
+        nlohmann::json target = {{"url", "about:blank"},
+                                 {"newWindow", true},
+                                 {"width", view.width},
+                                 {"height", view.height}};
+        if (!browserContext_.empty()) target["browserContextId"] = browserContext_;
+        created = connection_.Call("Target.createTarget", target, "");
+    } catch (...) {
     }
-    CallResult attached = connection_.Call("Target.attachToTarget",
-                                           {{"targetId", view.targetId}, {"flatten", true}}, "");
+    --creatingTargets_;
+    if (created.ok) view.targetId = created.result.value("targetId", "");
+    SettleHeldTargets();
+    return created.ok;
+}
+
+bool Engine::AttachView(View& view) {
+    bool adopted = AdoptStartupTab(view);
+    if (!adopted && !CreateTarget(view)) return false;
+    auto attach = [&] {
+        return connection_.Call("Target.attachToTarget",
+                                {{"targetId", view.targetId}, {"flatten", true}}, "");
+    };
+    CallResult attached = attach();
+    // The first tab may be gone by now (closed from elsewhere): a new one does as well.
+    if (!attached.ok && adopted && !dead_ && CreateTarget(view)) attached = attach();
     if (!attached.ok) return false;
     view.session = attached.result.value("sessionId", "");
     // Sent together; the frame tree's answer comes after the others.

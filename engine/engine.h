@@ -192,6 +192,7 @@ class Engine {
     void OnBrowserAnswered();
     bool AttachView(View& view);
     bool AdoptStartupTab(View& view);
+    bool CreateTarget(View& view);
     void AttachWhenReady(View& view);
     void ApplySettings(View& view);
     void SendSettings(View& view);
