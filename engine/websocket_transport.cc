@@ -74,6 +74,34 @@ std::string Seconds(Clock::duration d) {
     return std::to_string(std::chrono::duration_cast<std::chrono::seconds>(d).count()) + " s";
 }
 
+bool IsIpAddress(const std::string& host) {
+    error_code ec;
+    asio::ip::make_address(host, ec);
+    return !ec;
+}
+
+// The peer must prove it is `host`: OpenSSL checks the certificate's names (or addresses)
+// while it verifies the chain, so a mismatch is told apart from an unknown authority. A name
+// is also sent as the server name; an address never is.
+void ExpectPeer(SSL* ssl, const std::string& host) {
+    if (IsIpAddress(host)) {
+        X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str());
+        return;
+    }
+    SSL_set_tlsext_host_name(ssl, host.c_str());
+    SSL_set1_host(ssl, host.c_str());
+}
+
+// Why the peer's certificate was refused, in one line, with what a user can do about it.
+std::string CertificateRefusal(const BrowserAddress& a, long verdict) {
+    std::string reason = X509_verify_cert_error_string(verdict);
+    if (verdict == X509_V_ERR_HOSTNAME_MISMATCH || verdict == X509_V_ERR_IP_ADDRESS_MISMATCH)
+        return "the TLS certificate of " + a.hostAndPort() + " is not for " + a.host + " (" +
+               reason + ")";
+    return "the TLS certificate of " + a.hostAndPort() + " is not trusted (" + reason +
+           "); a private authority is trusted through SSL_CERT_FILE or SSL_CERT_DIR";
+}
+
 }  // namespace
 
 std::string BrowserAddress::hostAndPort() const {
@@ -232,8 +260,7 @@ struct WebSocketTransport::Impl {
 
     bool TlsHandshake(TlsStream& s, const BrowserAddress& a, Clock::time_point deadline,
                       std::string* why) {
-        SSL_set_tlsext_host_name(s.native_handle(), a.host.c_str());
-        s.set_verify_callback(asio::ssl::host_name_verification(a.host));
+        ExpectPeer(s.native_handle(), a.host);
         bool done = false;
         error_code ec;
         s.async_handshake(asio::ssl::stream_base::client, [&](error_code e) {
@@ -248,8 +275,12 @@ struct WebSocketTransport::Impl {
             *why = "the TLS handshake with " + a.hostAndPort() + " did not finish in time";
             return false;
         }
-        if (ec) *why = "the TLS handshake with " + a.hostAndPort() + " failed: " + ec.message();
-        return !ec;
+        if (!ec) return true;
+        long verdict = SSL_get_verify_result(s.native_handle());
+        *why = verdict == X509_V_OK
+                   ? "the TLS handshake with " + a.hostAndPort() + " failed: " + ec.message()
+                   : CertificateRefusal(a, verdict);
+        return false;
     }
 
     template <typename Stream>
@@ -410,6 +441,10 @@ bool WebSocketTransport::Connect(const std::string& url, int timeoutMs, std::str
                    webSocketUrl.substr(0, webSocketUrl.find('?')) + "')";
             return false;
         }
+        // The browser names its socket after the Host it was asked under, and knows nothing
+        // of a TLS proxy in front of it: it says ws:// there too. The socket keeps the TLS
+        // that the address asked for; a secret-bearing connection is never downgraded.
+        if (address->tls() && named->scheme == "ws") named->scheme = "wss";
         address = named;
     }
     bool shaken = false;
