@@ -161,7 +161,11 @@ struct WebSocketTransport::Impl {
     asio::ssl::context tlsContext{asio::ssl::context::tls_client};
     std::unique_ptr<PlainWs> plain;
     std::unique_ptr<TlsWs> tls;
-    beast::flat_buffer incoming;
+    // Each message is read into a text of its own, which then goes to the caller as it is:
+    // no copy, and no buffer that keeps the size of the largest message ever received.
+    std::string reading;
+    std::optional<asio::dynamic_string_buffer<char, std::char_traits<char>, std::allocator<char>>>
+        into;
     std::deque<std::string> arrived;
     bool open = false;
     std::string endReason;
@@ -382,7 +386,9 @@ struct WebSocketTransport::Impl {
 
     void StartReading() {
         WithSocket([this](auto& ws) {
-            ws.async_read(incoming, [this](error_code ec, size_t) { OnRead(ec); });
+            reading = std::string();
+            into.emplace(reading);
+            ws.async_read(*into, [this](error_code ec, size_t) { OnRead(ec); });
         });
     }
 
@@ -398,8 +404,7 @@ struct WebSocketTransport::Impl {
             End("the connection to the remote browser at " + peer + " was lost: " + ec.message());
         }
         if (ec) return;
-        arrived.push_back(beast::buffers_to_string(incoming.data()));
-        incoming.consume(incoming.size());
+        arrived.push_back(std::move(reading));
         StartReading();
     }
 };
