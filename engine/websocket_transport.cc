@@ -145,6 +145,15 @@ std::optional<BrowserAddress> ParseBrowserAddress(const std::string& url) {
     return a;
 }
 
+// The browser names its socket after the Host it was asked under and knows nothing of a TLS
+// proxy in front of it: it says ws:// there too. The socket keeps the TLS that the address
+// asked for (its default port included); a connection that may carry a token is never
+// downgraded.
+std::string SocketUrlFor(const BrowserAddress& asked, const std::string& named) {
+    if (asked.tls() && Lower(named.substr(0, 5)) == "ws://") return "wss" + named.substr(2);
+    return named;
+}
+
 std::string RemoteBrowserUrl() {
     const char* url = std::getenv("QIRLEN_BROWSER_URL");
     return url ? url : "";
@@ -440,16 +449,12 @@ bool WebSocketTransport::Connect(const std::string& url, int timeoutMs, std::str
             found = impl_->AskVersion(s, *address, deadline, &webSocketUrl, why);
         }
         if (!found) return false;
-        auto named = ParseBrowserAddress(webSocketUrl);
+        auto named = ParseBrowserAddress(SocketUrlFor(*address, webSocketUrl));
         if (!named || named->http()) {
             *why = address->shown() + " is not a DevTools endpoint (its webSocketDebuggerUrl is '" +
                    webSocketUrl.substr(0, webSocketUrl.find('?')) + "')";
             return false;
         }
-        // The browser names its socket after the Host it was asked under, and knows nothing
-        // of a TLS proxy in front of it: it says ws:// there too. The socket keeps the TLS
-        // that the address asked for; a secret-bearing connection is never downgraded.
-        if (address->tls() && named->scheme == "ws") named->scheme = "wss";
         address = named;
     }
     bool shaken = false;
