@@ -46,6 +46,7 @@ size_t MaxMessageBytes() {
 // gone, and waiting longer would only hang the caller.
 constexpr auto kSendTimeout = std::chrono::seconds(10);
 constexpr auto kGoodbyeTimeout = std::chrono::milliseconds(1000);
+constexpr size_t kKeptReadBufferBytes = 1 << 20;
 
 std::string Lower(std::string text) {
     for (char& c : text)
@@ -170,11 +171,10 @@ struct WebSocketTransport::Impl {
     asio::ssl::context tlsContext{asio::ssl::context::tls_client};
     std::unique_ptr<PlainWs> plain;
     std::unique_ptr<TlsWs> tls;
-    // Each message is read into a text of its own, which then goes to the caller as it is:
-    // no copy, and no buffer that keeps the size of the largest message ever received.
-    std::string reading;
-    std::optional<asio::dynamic_string_buffer<char, std::char_traits<char>, std::allocator<char>>>
-        into;
+    // A message is read here, in as many steps as the socket (or TLS, a record at a time)
+    // gives it: growing it must neither copy nor clear what it holds at each step, which a
+    // buffer over a string does.
+    beast::flat_buffer incoming;
     std::deque<std::string> arrived;
     bool open = false;
     std::string endReason;
@@ -395,9 +395,7 @@ struct WebSocketTransport::Impl {
 
     void StartReading() {
         WithSocket([this](auto& ws) {
-            reading = std::string();
-            into.emplace(reading);
-            ws.async_read(*into, [this](error_code ec, size_t) { OnRead(ec); });
+            ws.async_read(incoming, [this](error_code ec, size_t) { OnRead(ec); });
         });
     }
 
@@ -413,7 +411,11 @@ struct WebSocketTransport::Impl {
             End("the connection to the remote browser at " + peer + " was lost: " + ec.message());
         }
         if (ec) return;
-        arrived.push_back(std::move(reading));
+        arrived.push_back(beast::buffers_to_string(incoming.data()));
+        incoming.consume(incoming.size());
+        // What a big message made it grow to goes with it: kept, one picture of a page would
+        // hold its size for the rest of the connection.
+        if (incoming.capacity() > kKeptReadBufferBytes) incoming = beast::flat_buffer();
         StartReading();
     }
 };

@@ -17,6 +17,8 @@
 #include "engine/websocket_transport.h"
 #include "engine/wke.h"
 #include "tests/remote/remote_browser.h"
+#include "tests/remote/test_pki.h"
+#include "tests/remote/tls_proxy.h"
 #include "tests/support/http_server.h"
 
 namespace {
@@ -102,7 +104,7 @@ void RunBurst(const std::string& name, engine::Transport& transport) {
     Print(name + ": 24 x 4 MB burst, host CPU", 5, bench::Summarize(cpu));
 }
 
-void RunBursts(bool pipe, const testsupport::RemoteBrowser& remote) {
+void RunBursts(bool pipe, const std::string& wsUrl, const std::string& wssUrl) {
     if (pipe) {
         engine::ChromiumProcess own;
         std::string why;
@@ -111,17 +113,20 @@ void RunBursts(bool pipe, const testsupport::RemoteBrowser& remote) {
         else
             std::printf("pipe alone: %s\n", why.c_str());
     }
-    engine::WebSocketTransport socket;
-    std::string why;
-    if (socket.Connect(remote.wsUrl(), 20000, &why))
-        RunBurst("websocket alone", socket);
-    else
-        std::printf("websocket alone: %s\n", why.c_str());
+    for (const auto& [name, url] :
+         {std::pair{"websocket alone", wsUrl}, std::pair{"websocket over TLS alone", wssUrl}}) {
+        engine::WebSocketTransport socket;
+        std::string why;
+        if (socket.Connect(url, 20000, &why))
+            RunBurst(name, socket);
+        else
+            std::printf("%s: %s\n", name, why.c_str());
+    }
 }
 
 }  // namespace
 
-// Arguments name what to run (pipe, ws, http: the engine on that transport; burst: the
+// Arguments name what to run (pipe, ws, http, wss: the engine on that transport; burst: the
 // transports alone); none: all of it.
 int main(int argc, char** argv) {
     std::vector<std::string> only(argv + 1, argv + argc);
@@ -143,6 +148,12 @@ int main(int argc, char** argv) {
     if (wanted("ws")) Run({"websocket (ws://)", remote.wsUrl()}, page, 5, 300);
     if (wanted("http"))
         Run({"websocket (http:// via /json/version)", remote.httpUrl()}, page, 5, 300);
-    if (wanted("burst")) RunBursts(wanted("pipe") || only.size() == 1, remote);
+    // wss:// through a TLS proxy on loopback, with a throwaway authority trusted for the run.
+    testsupport::TestAuthority authority("qirlen bench authority");
+    testsupport::TlsProxy proxy(remote.port(), authority.Issue("IP:127.0.0.1"));
+    setenv("SSL_CERT_FILE", authority.CertificateFile().c_str(), 1);
+    std::string wssUrl = "wss://127.0.0.1:" + std::to_string(proxy.port()) + remote.wsPath();
+    if (wanted("wss")) Run({"websocket over TLS (wss://)", wssUrl}, page, 5, 300);
+    if (wanted("burst")) RunBursts(wanted("pipe") || only.size() == 1, remote.wsUrl(), wssUrl);
     return 0;
 }

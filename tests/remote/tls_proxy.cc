@@ -38,12 +38,18 @@ class Relay : public std::enable_shared_from_this<Relay> {
         : tls_(std::move(client), tls), upstream_(tls_.get_executor()), tally_(tally) {}
 
     void Start(tcp::endpoint browser) {
+        // Commands and answers are small and each waits for the other: Nagle's delay would
+        // add tens of milliseconds to every round trip the engine makes through here.
+        error_code ignored;
+        tls_.lowest_layer().set_option(tcp::no_delay(true), ignored);
         auto self = shared_from_this();
         tls_.async_handshake(asio::ssl::stream_base::server, [self, browser](error_code ec) {
             self->tally_.Count(!ec);
             if (ec) return self->End();
             self->upstream_.async_connect(browser, [self](error_code ec2) {
                 if (ec2) return self->End();
+                error_code ignored;
+                self->upstream_.set_option(tcp::no_delay(true), ignored);
                 self->FromClient();
                 self->FromBrowser();
             });
