@@ -47,6 +47,7 @@ size_t MaxMessageBytes() {
 // gone, and waiting longer would only hang the caller.
 constexpr auto kSendTimeout = std::chrono::seconds(10);
 constexpr auto kGoodbyeTimeout = std::chrono::milliseconds(1000);
+constexpr size_t kKeptReadBufferBytes = 1 << 20;
 
 std::string Lower(std::string text) {
     for (char& c : text)
@@ -73,6 +74,34 @@ std::string VersionTarget(const std::string& target) {
 
 std::string Seconds(Clock::duration d) {
     return std::to_string(std::chrono::duration_cast<std::chrono::seconds>(d).count()) + " s";
+}
+
+bool IsIpAddress(const std::string& host) {
+    error_code ec;
+    asio::ip::make_address(host, ec);
+    return !ec;
+}
+
+// The peer must prove it is `host`: OpenSSL checks the certificate's names (or addresses)
+// while it verifies the chain, so a mismatch is told apart from an unknown authority. A name
+// is also sent as the server name; an address never is.
+void ExpectPeer(SSL* ssl, const std::string& host) {
+    if (IsIpAddress(host)) {
+        X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str());
+        return;
+    }
+    SSL_set_tlsext_host_name(ssl, host.c_str());
+    SSL_set1_host(ssl, host.c_str());
+}
+
+// Why the peer's certificate was refused, in one line, with what a user can do about it.
+std::string CertificateRefusal(const BrowserAddress& a, long verdict) {
+    std::string reason = X509_verify_cert_error_string(verdict);
+    if (verdict == X509_V_ERR_HOSTNAME_MISMATCH || verdict == X509_V_ERR_IP_ADDRESS_MISMATCH)
+        return "the TLS certificate of " + a.hostAndPort() + " is not for " + a.host + " (" +
+               reason + ")";
+    return "the TLS certificate of " + a.hostAndPort() + " is not trusted (" + reason +
+           "); a private authority is trusted through SSL_CERT_FILE or SSL_CERT_DIR";
 }
 
 }  // namespace
@@ -118,6 +147,15 @@ std::optional<BrowserAddress> ParseBrowserAddress(const std::string& url) {
     return a;
 }
 
+// The browser names its socket after the Host it was asked under and knows nothing of a TLS
+// proxy in front of it: it says ws:// there too. The socket keeps the TLS that the address
+// asked for (its default port included); a connection that may carry a token is never
+// downgraded.
+std::string SocketUrlFor(const BrowserAddress& asked, const std::string& named) {
+    if (asked.tls() && Lower(named.substr(0, 5)) == "ws://") return "wss" + named.substr(2);
+    return named;
+}
+
 std::string RemoteBrowserUrl() {
     const char* url = std::getenv("QIRLEN_BROWSER_URL");
     return url ? url : "";
@@ -142,6 +180,9 @@ struct WebSocketTransport::Impl {
     std::optional<asio::ssl::context> tlsContext;
     std::unique_ptr<PlainWs> plain;
     std::unique_ptr<TlsWs> tls;
+    // A message is read here, in as many steps as the socket (or TLS, a record at a time)
+    // gives it: growing it must neither copy nor clear what it holds at each step, which a
+    // buffer over a string does.
     beast::flat_buffer incoming;
     std::deque<std::string> arrived;
     bool open = false;
@@ -241,8 +282,7 @@ struct WebSocketTransport::Impl {
 
     bool TlsHandshake(TlsStream& s, const BrowserAddress& a, Clock::time_point deadline,
                       std::string* why) {
-        SSL_set_tlsext_host_name(s.native_handle(), a.host.c_str());
-        s.set_verify_callback(asio::ssl::host_name_verification(a.host));
+        ExpectPeer(s.native_handle(), a.host);
         bool done = false;
         error_code ec;
         s.async_handshake(asio::ssl::stream_base::client, [&](error_code e) {
@@ -257,8 +297,12 @@ struct WebSocketTransport::Impl {
             *why = "the TLS handshake with " + a.hostAndPort() + " did not finish in time";
             return false;
         }
-        if (ec) *why = "the TLS handshake with " + a.hostAndPort() + " failed: " + ec.message();
-        return !ec;
+        if (!ec) return true;
+        long verdict = SSL_get_verify_result(s.native_handle());
+        *why = verdict == X509_V_OK
+                   ? "the TLS handshake with " + a.hostAndPort() + " failed: " + ec.message()
+                   : CertificateRefusal(a, verdict);
+        return false;
     }
 
     template <typename Stream>
@@ -378,6 +422,9 @@ struct WebSocketTransport::Impl {
         if (ec) return;
         arrived.push_back(beast::buffers_to_string(incoming.data()));
         incoming.consume(incoming.size());
+        // What a big message made it grow to goes with it: kept, one picture of a page would
+        // hold its size for the rest of the connection.
+        if (incoming.capacity() > kKeptReadBufferBytes) incoming = beast::flat_buffer();
         StartReading();
     }
 };
@@ -413,7 +460,7 @@ bool WebSocketTransport::Connect(const std::string& url, int timeoutMs, std::str
             found = impl_->AskVersion(s, *address, deadline, &webSocketUrl, why);
         }
         if (!found) return false;
-        auto named = ParseBrowserAddress(webSocketUrl);
+        auto named = ParseBrowserAddress(SocketUrlFor(*address, webSocketUrl));
         if (!named || named->http()) {
             *why = address->shown() + " is not a DevTools endpoint (its webSocketDebuggerUrl is '" +
                    webSocketUrl.substr(0, webSocketUrl.find('?')) + "')";

@@ -27,6 +27,9 @@ struct BrowserAddress {
     std::string shown() const;
 };
 std::optional<BrowserAddress> ParseBrowserAddress(const std::string& url);
+// The socket to open for the webSocketDebuggerUrl `named` that the /json/version of `asked`
+// gave: over TLS when `asked` was.
+std::string SocketUrlFor(const BrowserAddress& asked, const std::string& named);
 
 class WebSocketTransport : public Transport {
   public:

@@ -4,6 +4,7 @@
 #include "engine/websocket_transport.h"
 
 using engine::ParseBrowserAddress;
+using engine::SocketUrlFor;
 
 TEST(BrowserAddress, KeepsTheTargetAndItsTokenAsGivenAndHidesTheTokenWhenShown) {
     auto a = ParseBrowserAddress("wss://fleet.example:9443/devtools/browser/ab-12?token=s3cret#x");
@@ -33,4 +34,19 @@ TEST(BrowserAddress, RefusesWhatNamesNoBrowser) {
     for (const char* url : {"", "127.0.0.1:9222", "ftp://h/", "ws://:9222/", "ws://h:0/",
                             "ws://h:99999/", "ws://h:x/", "ws://user:pw@h:1/", "ws://[::1/"})
         EXPECT_FALSE(ParseBrowserAddress(url)) << url;
+}
+
+// Behind a TLS proxy the browser names a ws:// socket: asked through https, it is opened over
+// TLS, on TLS's default port when none is named; asked through http, it is taken as named.
+TEST(BrowserAddress, TheSocketNamedBehindAnHttpsAddressKeepsTls) {
+    auto https = *ParseBrowserAddress("https://fleet.example");
+    auto socket = ParseBrowserAddress(SocketUrlFor(https, "ws://fleet.example/devtools/browser/1"));
+    ASSERT_TRUE(socket);
+    EXPECT_EQ(socket->scheme, "wss");
+    EXPECT_EQ(socket->port, "443");
+    EXPECT_EQ(SocketUrlFor(https, "WS://h:9/x?t=1"), "wss://h:9/x?t=1");
+    EXPECT_EQ(SocketUrlFor(https, "wss://h:9/x"), "wss://h:9/x");
+    auto http = *ParseBrowserAddress("http://127.0.0.1:9222");
+    EXPECT_EQ(SocketUrlFor(http, "ws://127.0.0.1:9222/x"), "ws://127.0.0.1:9222/x");
+    EXPECT_EQ(SocketUrlFor(http, "wss://h/x"), "wss://h/x");
 }

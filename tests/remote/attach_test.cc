@@ -175,6 +175,31 @@ TEST(AttachedEnd, ASilentBrowserIsGivenUpOnAsDead) {
     engine.wkeShutdown();
 }
 
+// The socket holds the pipe's bound: a message longer than the limit ends the connection
+// (the browser goes on) instead of being gathered in the host's memory.
+TEST(AttachedEnd, AMessageOverTheLimitEndsTheConnectionAndNotTheBrowser) {
+    setenv("QIRLEN_ENGINE_QUIET", "1", 1);
+    setenv("QIRLEN_MAX_MESSAGE_BYTES", "8388608", 1);
+    RemoteBrowser browser;
+    ASSERT_TRUE(browser.ok());
+    HttpServer site([](const HttpRequest&) { return HttpResponse{200, "text/html", "<p>x</p>"}; });
+    setenv("QIRLEN_BROWSER_URL", browser.wsUrl().c_str(), 1);
+    EngineCopy engine(NODE_MODULE);
+    ASSERT_TRUE(engine.ok());
+    engine.wkeInitializeEx(nullptr);
+    wkeWebView view = engine.NewView();
+    ASSERT_TRUE(engine.Load(view, site.Url("/")));
+    EXPECT_EQ(engine.Eval(view, "return 'x'.repeat(4 << 20).length;"), "4194304");
+    auto start = Clock::now();
+    EXPECT_EQ(engine.Eval(view, "return 'x'.repeat(16 << 20);"), "undefined");
+    EXPECT_LE(SecondsSince(start), 10);
+    EXPECT_NE(engine.failure().find("longer than 8388608 bytes"), std::string::npos)
+        << engine.failure();
+    EXPECT_TRUE(browser.Answers());
+    engine.wkeShutdown();
+    unsetenv("QIRLEN_MAX_MESSAGE_BYTES");
+}
+
 // What is not a DevTools browser is said at the start, in one line, and nothing waits.
 TEST(AttachedEnd, AnAddressThatIsNoBrowserFailsTheStartWithItsReason) {
     setenv("QIRLEN_ENGINE_QUIET", "1", 1);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # qirlen --cli attached to a Chromium started by hand, through both address forms, given by
-# --browser and by QIRLEN_BROWSER_URL; and what it says, in one line with exit 4, when the
-# address is no browser.
+# --browser and by QIRLEN_BROWSER_URL, plain and behind a TLS proxy; and what it says, in one
+# line with exit 4, when the address is no browser.
 set -uo pipefail
 bin="$(cd "${1:-build/bin}" && pwd)"
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -33,6 +33,7 @@ attached_run() {  # attached_run HOW
 }
 export -f attached_run
 export bin room out err
+export QIRLEN_TLS_FRONT="$bin/tls_front"
 
 for form in ws http; do
     for how in option environment; do
@@ -42,6 +43,14 @@ for form in ws http; do
         [ "$status" = 0 ] && [ "$(cat "$out")" = "$signed" ] || verdict=bad
         check "$form address by $how" "$verdict" "status $status, out '$(cat "$out")', err '$(cat "$err")'"
     done
+done
+# Through TLS, trusting the proxy's authority by SSL_CERT_FILE only.
+for form in wss https; do
+    "$here/with_remote_browser.sh" "$form" bash -c "attached_run option"
+    status=$?
+    verdict=ok
+    [ "$status" = 0 ] && [ "$(cat "$out")" = "$signed" ] || verdict=bad
+    check "$form address" "$verdict" "status $status, out '$(cat "$out")', err '$(cat "$err")'"
 done
 
 # Not a browser: a closed port, a web server without DevTools, and a refused handshake.

@@ -54,6 +54,8 @@ EngineCopy::EngineCopy(const std::string& module) {
     QIRLEN_COPY_RESOLVE(wkeWake)
     QIRLEN_COPY_RESOLVE(wkeJsBindFunction)
     QIRLEN_COPY_RESOLVE(jsUndefined)
+    QIRLEN_COPY_RESOLVE(jsArg)
+    QIRLEN_COPY_RESOLVE(jsString)
 #undef QIRLEN_COPY_RESOLVE
     if (lib_) loaded.push_back(this);
 }

@@ -30,6 +30,8 @@ class EngineCopy {
     QIRLEN_COPY_ENTRY(wkeWake)
     QIRLEN_COPY_ENTRY(wkeJsBindFunction)
     QIRLEN_COPY_ENTRY(jsUndefined)
+    QIRLEN_COPY_ENTRY(jsArg)
+    QIRLEN_COPY_ENTRY(jsString)
 #undef QIRLEN_COPY_ENTRY
 
     wkeWebView NewView() {

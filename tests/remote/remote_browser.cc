@@ -25,6 +25,18 @@ std::string BrowserBinary() {
     return "chromium";
 }
 
+// Whether `answer` holds a whole HTTP answer: its head and as much body as Content-Length says.
+bool WholeAnswer(const std::string& answer) {
+    size_t head = answer.find("\r\n\r\n");
+    if (head == std::string::npos) return false;
+    std::string lower = answer.substr(0, head);
+    for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    size_t field = lower.find("\r\ncontent-length:");
+    if (field == std::string::npos) return false;  // ends when the server closes
+    size_t length = std::strtoul(lower.c_str() + field + 17, nullptr, 10);
+    return answer.size() >= head + 4 + length;
+}
+
 }  // namespace
 
 RemoteBrowser::RemoteBrowser(const std::vector<std::string>& extraSwitches) {
@@ -138,7 +150,9 @@ std::string HttpGet(int port, const std::string& path) {
         (void)!write(s, request.data(), request.size());
         char buf[65536];
         pollfd p{s, POLLIN, 0};
-        while (poll(&p, 1, 5000) > 0) {
+        // The browser keeps the connection open whatever the request says: the answer ends
+        // where its length says.
+        while (!WholeAnswer(answer) && poll(&p, 1, 5000) > 0) {
             ssize_t n = read(s, buf, sizeof buf);
             if (n <= 0) break;
             answer.append(buf, static_cast<size_t>(n));

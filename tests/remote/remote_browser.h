@@ -20,6 +20,8 @@ class RemoteBrowser {
     pid_t pid() const { return pid_; }
     std::string wsUrl() const;    // ws://127.0.0.1:PORT/devtools/browser/ID
     std::string httpUrl() const;  // http://127.0.0.1:PORT
+    int port() const { return port_; }
+    const std::string& wsPath() const { return path_; }  // /devtools/browser/ID
     // The browser still runs and answers on its port.
     bool Answers() const;
     // The ids of its page targets, from /json/list.

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # with_remote_browser.sh FORM COMMAND...: runs COMMAND against a Chromium started by hand with
 # its DevTools port on loopback, as a user attaches one. QIRLEN_BROWSER_URL names it: FORM ws
-# gives the browser's own WebSocket, FORM http its address (read through /json/version).
+# gives the browser's own WebSocket, FORM http its address (read through /json/version); wss
+# and https the same behind a TLS proxy (the program QIRLEN_TLS_FRONT names), whose throwaway
+# authority SSL_CERT_FILE names for the command.
 # QIRLEN_REMOTE_CHROMIUM_ARGS adds switches (quoted as a shell would). The browser goes when
 # the command has ended, and the command's status is the script's.
 set -uo pipefail
@@ -20,7 +22,12 @@ eval "args+=(${QIRLEN_REMOTE_CHROMIUM_ARGS:-})"
 # script that does not exec it).
 setsid "$browser" "${args[@]}" >/dev/null 2>&1 &
 pid=$!
-cleanup() { kill -9 -- "-$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -rf "$profile"; }
+front_pid=""
+cleanup() {
+    kill -9 -- "-$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -rf "$profile"
+    # The proxy ends (and removes its certificates) when its input closes.
+    [ -n "$front_pid" ] && { exec {FRONT[1]}>&- 2>/dev/null; wait "$front_pid" 2>/dev/null; }
+}
 trap cleanup EXIT
 
 # The browser writes its port and WebSocket path once it listens.
@@ -37,8 +44,16 @@ if [ -z "$ready" ]; then
 fi
 { read -r port; read -r path; } <"$profile/DevToolsActivePort"
 case "$form" in
-    ws) export QIRLEN_BROWSER_URL="ws://127.0.0.1:$port$path" ;;
-    http) export QIRLEN_BROWSER_URL="http://127.0.0.1:$port" ;;
-    *) echo "with_remote_browser: FORM is ws or http" >&2; exit 64 ;;
+    wss|https)
+        coproc FRONT { exec "${QIRLEN_TLS_FRONT:-tls_front}" "$port"; }
+        front_pid=$FRONT_PID
+        read -r port ca <&"${FRONT[0]}" || { echo "with_remote_browser: no TLS proxy" >&2; exit 1; }
+        export SSL_CERT_FILE="$ca"
+        ;;
+esac
+case "$form" in
+    ws|wss) export QIRLEN_BROWSER_URL="$form://127.0.0.1:$port$path" ;;
+    http|https) export QIRLEN_BROWSER_URL="$form://127.0.0.1:$port" ;;
+    *) echo "with_remote_browser: FORM is ws, http, wss or https" >&2; exit 64 ;;
 esac
 "$@"
