@@ -35,23 +35,18 @@ export -f attached_run
 export bin room out err
 export QIRLEN_TLS_FRONT="$bin/tls_front"
 
+# One run through with_remote_browser.sh FORM, the address given by HOW.
+attached_check() {
+    "$here/with_remote_browser.sh" "$1" bash -c "attached_run $2"
+    local status=$? verdict=ok
+    [ "$status" = 0 ] && [ "$(cat "$out")" = "$signed" ] || verdict=bad
+    check "$3" "$verdict" "status $status, out '$(cat "$out")', err '$(cat "$err")'"
+}
 for form in ws http; do
-    for how in option environment; do
-        "$here/with_remote_browser.sh" "$form" bash -c "attached_run $how"
-        status=$?
-        verdict=ok
-        [ "$status" = 0 ] && [ "$(cat "$out")" = "$signed" ] || verdict=bad
-        check "$form address by $how" "$verdict" "status $status, out '$(cat "$out")', err '$(cat "$err")'"
-    done
+    for how in option environment; do attached_check "$form" "$how" "$form address by $how"; done
 done
 # Through TLS, trusting the proxy's authority by SSL_CERT_FILE only.
-for form in wss https; do
-    "$here/with_remote_browser.sh" "$form" bash -c "attached_run option"
-    status=$?
-    verdict=ok
-    [ "$status" = 0 ] && [ "$(cat "$out")" = "$signed" ] || verdict=bad
-    check "$form address" "$verdict" "status $status, out '$(cat "$out")', err '$(cat "$err")'"
-done
+for form in wss https; do attached_check "$form" option "$form address"; done
 
 # Not a browser: a closed port, a web server without DevTools, and a refused handshake.
 closed="http://127.0.0.1:1"
