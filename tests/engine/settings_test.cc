@@ -173,15 +173,25 @@ std::multiset<std::string> BrowserProcessKinds() {
     return kinds;
 }
 
-// One view needs no network process of its own: the network service runs in the browser.
-TEST_F(Settings, TheBrowserRunsNoNetworkProcessOfItsOwn) {
+// One view needs no network process, GPU process or unsandboxed zygote of its own: the
+// network service and the software GPU run in the browser; pages still get WebGL.
+TEST_F(Settings, TheBrowserRunsNoNetworkOrGpuProcessOfItsOwn) {
     Load("/ua");  // the network service runs from the first request on
+    std::string webgl = Eval(view_,
+                             "var g = document.createElement('canvas').getContext('webgl');"
+                             "if (!g) return 'none'; g.clearColor(0, 1, 0, 1);"
+                             "g.clear(g.COLOR_BUFFER_BIT); var px = new Uint8Array(4);"
+                             "g.readPixels(0, 0, 1, 1, g.RGBA, g.UNSIGNED_BYTE, px);"
+                             "return px.join(',');");
+    EXPECT_EQ(webgl, "0,255,0,255");
     std::multiset<std::string> kinds = BrowserProcessKinds();
     std::string all;
     for (const auto& k : kinds) all += k + " ";
     EXPECT_EQ(kinds.count("browser"), 1u) << all;
     EXPECT_GE(kinds.count("renderer"), 1u) << all;
     EXPECT_EQ(kinds.count("utility:network.mojom.NetworkService"), 0u) << all;
+    EXPECT_EQ(kinds.count("gpu-process"), 0u) << all;
+    EXPECT_LE(kinds.count("zygote"), 1u) << all;
 }
 
 TEST(Chromium, RunsWithoutATcpPortAndWithTheSandboxOnlyForNonRoot) {
