@@ -343,7 +343,10 @@ bool StartBrowser(Browser& browser) {
                     ? e.wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 600, 510)
                     : nullptr;
     if (!page.view) {
-        Say("qirlen: the browser could not be started: no view");
+        // Making the view is where a browser that has just exited is noticed.
+        std::string why = EngineFailure();
+        Say(why.empty() ? "qirlen: the browser could not be started: no view"
+                        : BrowserFailureLine(why));
         return false;
     }
     if (e.wkeOnCreateView) e.wkeOnCreateView(page.view, RefuseNewWindow, nullptr);
