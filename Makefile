@@ -1,6 +1,9 @@
 # Entry points for people and CI. Every target installs what is missing first.
 BUILD ?= build
 JOBS ?= $(shell nproc)
+# Optimised without debug information, which takes a third of the compile time;
+# BUILD_TYPE=RelWithDebInfo for a debugger.
+BUILD_TYPE ?= Release
 
 .PHONY: all deps build test demo bench bench-peers package install format clean
 
@@ -10,7 +13,8 @@ deps:
 	scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+	  -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG"
 	cmake --build $(BUILD) -j$(JOBS)
 
 test: build
