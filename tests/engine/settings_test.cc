@@ -238,10 +238,6 @@ TEST(Chromium, RunsWithoutATcpPortAndWithTheSandboxOnlyForNonRoot) {
     EXPECT_GE(checked, 2);  // this process and Chromium
 }
 
-}  // namespace
-
-namespace {
-
 // The first view after a start takes the blank tab the browser opened with; the next one gets
 // a tab of its own. Each has the size it was made with, and no tab is left idle.
 TEST(Tabs, TheFirstViewTakesTheBrowsersOwnTabAndNoneIsLeftIdle) {
