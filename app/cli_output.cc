@@ -16,21 +16,31 @@ std::string Dash(const std::string& text) {
 }
 
 std::string Keys(const Quality& q) {
-    return q.mapKey.empty() || q.mapKey == q.key ? q.key : q.key + "/" + q.mapKey;
+    return KeysText(q);
 }
 
-// The maps' name first: it is the one a user means by that name.
+// The maps' names first: they are the ones a user means by a name that two streams carry.
 std::string Names(const Quality& q) {
-    if (q.mapName.empty() || q.playerName.empty() || q.mapName == q.playerName)
-        return Utf8(q.mapName.empty() ? q.playerName : q.mapName);
-    return Utf8(q.mapName) + "/" + Utf8(q.playerName);
+    return Utf8(NamesText(q));
+}
+
+std::string First(const std::vector<std::string>& list) {
+    return list.empty() ? std::string() : list.front();
+}
+
+nlohmann::json Utf8List(const std::vector<std::string>& gbk) {
+    nlohmann::json out = nlohmann::json::array();
+    for (const std::string& text : gbk) out.push_back(Utf8(text));
+    return out;
 }
 
 nlohmann::json QualityJson(const Quality& q) {
     return {{"key", q.key},
-            {"mapKey", q.mapKey},
-            {"name", Utf8(q.mapName.empty() ? q.playerName : q.mapName)},
-            {"playerName", Utf8(q.playerName)},
+            {"mapKey", First(q.mapKeys)},
+            {"keys", KeysOf(q)},
+            {"name", Utf8(First(NamesOf(q)))},
+            {"playerName", Utf8(First(q.playerNames))},
+            {"names", Utf8List(NamesOf(q))},
             {"resolution", q.resolution},
             {"codec", q.codec},
             {"hls", q.hls},
@@ -119,6 +129,9 @@ std::string NoStreamLine(const StreamWorkflow& workflow, const CliOptions& o) {
             return "qirlen: the room has no " + o.codec + " stream" +
                    (o.quality.empty() ? "" : " of quality " + Utf8(o.quality));
         case FetchOutcome::kNoSuchFormat:
+            if (const Quality* asked = ChooseQuality(workflow.room(), o.quality);
+                asked && IsAudioOnly(*asked) && !o.flv)
+                return "qirlen: the audio stream has FLV only; --format flv gives it";
             return "qirlen: the room has no " + format + " address" +
                    (o.quality.empty() ? "" : " for quality " + Utf8(o.quality)) +
                    (o.flv ? "" : " (--format flv gives the FLV one)");

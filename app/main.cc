@@ -80,9 +80,10 @@ int main(int argc, char** argv) {
     platform::SetOpenFileDialog(AskForFiles);
     platform::SetMessagePumpSink([] { QCoreApplication::processEvents(); });
     app::MainWindow window(app::OnMainWindowCreated);
-    // `qirlen --timeout SECONDS` gives the window's fetches the command line's deadline.
-    window.SetFetchTimeout(
-        std::chrono::seconds(app::ParseCliOptions(argc, argv).options.timeoutSeconds));
+    // The command line's deadline and choice of stream hold for the window's fetches too.
+    app::CliOptions options = app::ParseCliOptions(argc, argv).options;
+    window.SetFetchTimeout(std::chrono::seconds(options.timeoutSeconds));
+    window.SetStreamWish({options.quality, options.codec, options.flv});
     app::run_guard::SetBrowserTerminator(hostctl::Engine().wkeTerminateBrowser);
     window.show();
     return qt.exec();

@@ -220,7 +220,8 @@ void MainWindow::ShowOutcome(const std::string& message, bool succeeded) {
     fetchButton_->setText(ToQt(texts::CaptionIdle()));
 }
 
-// The result box's tooltip: until when the address is valid, which stream the player opens
+// The result box's tooltip: until when the address is valid, which stream it is (its keys and
+// names, as --list gives them), which stream the player opens
 // when it is not the one shown, and that the address is of the streamer's current room.
 std::string MainWindow::ResultNotes() const {
     std::vector<std::string> lines;
@@ -228,10 +229,10 @@ std::string MainWindow::ResultNotes() const {
         lines.push_back(texts::ExpiryPrefix() + LocalTimeText(*expiry));
     const Quality* shown = workflow_.chosenQuality();
     const Quality* played = workflow_.playerQuality();
-    auto name = [](const Quality* q) { return q->mapName.empty() ? q->playerName : q->mapName; };
+    if (shown) lines.push_back(texts::StreamNote(KeysText(*shown), NamesText(*shown)));
     if (shown && played)
-        lines.push_back(
-            texts::PlayerCodecNote(shown->codec, name(shown), played->codec, name(played)));
+        lines.push_back(texts::PlayerCodecNote(shown->codec, NamesText(*shown), played->codec,
+                                               NamesText(*played)));
     if (workflow_.fromStreamersCurrentRoom()) lines.push_back(texts::StreamerLiveAgainNote());
     std::string notes;
     for (const std::string& line : lines) notes += (notes.empty() ? "" : "\n") + line;

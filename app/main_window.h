@@ -45,6 +45,9 @@ class MainWindow : public QWidget, private StreamWorkflow::Page {
 
     hostctl::BrowserControl& browser() { return *browser_; }
     const StreamWorkflow& workflow() const { return workflow_; }
+    // The stream to show instead of the best one: the command line's --quality, --codec and
+    // --format, so that the window gives what --cli gives.
+    void SetStreamWish(const StreamWish& wish) { workflow_.SetWish(wish); }
     QLineEdit& linkBox() { return *linkBox_; }
     QPlainTextEdit& resultBox() { return *resultBox_; }
     QPushButton& fetchButton() { return *fetchButton_; }

@@ -43,16 +43,23 @@ std::optional<int64_t> TimeValue(const std::string& text) {
     return read(16);
 }
 
-// The value of query parameter `name`, up to "&", "#" or "-".
-std::optional<int64_t> TimeParameter(const std::string& address, const std::string& name) {
+// The value of query parameter `name`, up to the next "&" or "#".
+std::optional<std::string> QueryValue(const std::string& address, const std::string& name) {
     size_t query = address.find('?');
     if (query == std::string::npos) return std::nullopt;
     for (size_t at = query; at != std::string::npos; at = address.find('&', at + 1)) {
         if (address.compare(at + 1, name.size() + 1, name + "=") != 0) continue;
-        std::string value = address.substr(at + name.size() + 2);
-        return TimeValue(value.substr(0, value.find_first_of("&#-")));
+        size_t from = at + name.size() + 2;
+        return address.substr(from, address.find_first_of("&#", from) - from);
     }
     return std::nullopt;
+}
+
+// A time in query parameter `name`, up to its first "-" (auth_key=<time>-<rand>-...).
+std::optional<int64_t> TimeParameter(const std::string& address, const std::string& name) {
+    std::optional<std::string> value = QueryValue(address, name);
+    if (!value) return std::nullopt;
+    return TimeValue(value->substr(0, value->find('-')));
 }
 
 std::map<std::string, std::string> Map(const nlohmann::json& object, const char* key,
@@ -74,13 +81,19 @@ StreamSources ReadStreamSources(const nlohmann::json& streams) {
     if (!streams.is_object()) return sources;
     for (const auto& t : streams.value("tiers", nlohmann::json::array())) {
         if (!t.is_object()) continue;
-        sources.tiers.push_back({Text(t, "key"), "", "", "", Text(t, "resolution"),
-                                 CodecName(Text(t, "codec")), Address(t, "hls"), Address(t, "flv"),
-                                 Address(t, "backupHls"), Address(t, "backupFlv")});
+        Quality tier;
+        tier.key = Text(t, "key");
+        tier.resolution = Text(t, "resolution");
+        tier.codec = CodecName(Text(t, "codec"));
+        tier.hls = Address(t, "hls");
+        tier.flv = Address(t, "flv");
+        tier.backupHls = Address(t, "backupHls");
+        tier.backupFlv = Address(t, "backupFlv");
+        sources.tiers.push_back(tier);
     }
     for (const auto& n : streams.value("playerNames", nlohmann::json::array())) {
         if (!n.is_object()) continue;
-        sources.playerNames.push_back({Text(n, "key"), "", "", platform::Utf8ToGbk(Text(n, "name")),
+        sources.playerNames.push_back({Text(n, "key"), platform::Utf8ToGbk(Text(n, "name")),
                                        Text(n, "resolution"), CodecName(Text(n, "codec"))});
     }
     sources.hlsMap = Map(streams, "hlsMap", true);
@@ -118,6 +131,12 @@ RoomData ParseRoomData(const std::string& json) {
 std::optional<int64_t> AddressExpiry(const std::string& address) {
     for (const char* name : {"expire", "wsTime", "volcTime", "auth_key"})
         if (auto time = TimeParameter(address, name)) return time;
+    // The backup line signs with k=<hex>&t=<decimal seconds>; t alone may mean anything.
+    if (QueryValue(address, "k")) {
+        auto time = QueryValue(address, "t");
+        if (time && time->find_first_not_of("0123456789") == std::string::npos)
+            return TimeValue(*time);
+    }
     return std::nullopt;
 }
 

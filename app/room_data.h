@@ -10,18 +10,28 @@
 namespace app {
 
 // One distinct stream of the room. The player's stream data and the address maps name the
-// same stream twice (origin and ORIGION, uhd and FULL_HD1, hd and HD1, sd and SD2, ld and
-// SD1), each with a name of its own that need not agree.
+// same stream more than once (origin and ORIGION, and on some pages FULL_HD1 too; hd and HD1,
+// ...), each source with names of its own that need not agree.
 struct Quality {
-    std::string key;         // the player's key (origin, uhd, hd, sd, ld, md, ao), else the map's
-    std::string mapKey;      // the address maps' key (ORIGION, FULL_HD1, HD1, SD2, SD1), if any
-    std::string mapName;     // the maps' name for it (resolution_name, GBK), may be empty
-    std::string playerName;  // the player's name for it (GBK), may be empty
-    std::string resolution;  // "720x1280" where known
-    std::string codec;       // "h264", "h265" where known
-    std::string hls, flv;    // the main line's addresses; either may be empty
-    std::string backupHls, backupFlv;  // the backup line's
+    std::string key;  // the player's key (origin, uhd, hd, sd, ld, md, ao), else the map's
+    std::vector<std::string>
+        mapKeys;  // the address maps' keys for it (ORIGION, FULL_HD1, HD1, ...), best first
+    std::vector<std::string> mapNames;  // the maps' names for it (resolution_name, GBK), best first
+    std::vector<std::string> playerNames;  // the player's names for it (GBK)
+    std::string resolution;                // "720x1280" where known
+    std::string codec;                     // "h264", "h265" where known
+    std::string hls, flv;                  // the main line's addresses; either may be empty
+    std::string backupHls, backupFlv;      // the backup line's
 };
+
+// Every key of the stream, the player's first; every name, the maps' first; each once.
+std::vector<std::string> KeysOf(const Quality& quality);
+std::vector<std::string> NamesOf(const Quality& quality);
+// The same joined with "/": "origin/ORIGION/FULL_HD1", "原画/蓝光" (GBK).
+std::string KeysText(const Quality& quality);
+std::string NamesText(const Quality& quality);
+// The audio-only stream: keyed ao, or whose addresses all carry only_audio=1.
+bool IsAudioOnly(const Quality& quality);
 
 struct RoomData {
     bool found = false;                // the page holds a room
@@ -40,8 +50,8 @@ constexpr int kRoomEnded = 4;
 // The page script that reads the room (UTF-8; a function body that returns a JSON text).
 const char* RoomDataScript();
 // The script's JSON text as a room; nothing found for anything else. The player's tiers and
-// the address maps' entries that are one stream (the same stream path, or the conventional
-// pair where no address says otherwise) become one Quality. Addresses that are not plain web
+// the address maps' entries that are one stream (the same address, or the conventional pair
+// where no address says otherwise) become one Quality. Addresses that are not plain web
 // addresses (IsPlainWebAddress) are left out, and a stream left without any; control
 // characters are taken out of every text.
 RoomData ParseRoomData(const std::string& json);
@@ -81,7 +91,8 @@ StreamChoice ChooseStream(const RoomData& room, const StreamWish& wish, int64_t 
 const Quality* ChooseQuality(const RoomData& room, const std::string& wanted = "", int64_t now = 0);
 
 // The Unix time until which a signed address is valid: expire= (decimal or hex), wsTime=,
-// volcTime= (hex) or auth_key=<time>-...; nothing when the address says nothing.
+// volcTime= (hex), auth_key=<time>-..., or t= (decimal) beside k= on the backup line;
+// nothing when the address says nothing.
 std::optional<int64_t> AddressExpiry(const std::string& address);
 bool AddressExpired(const std::string& address, int64_t now);
 // "YYYY-MM-DD HH:MM:SS" in local time.

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
+
+#include "platform/codepage.h"
 
 namespace app {
 namespace {
@@ -30,7 +33,7 @@ int KeyRank(const std::string& key) {
 }
 
 // What names a stream in an address: its path without the host, the query or the
-// extension, so that the HLS and FLV addresses of one stream agree.
+// extension, so that two addresses of one stream signed differently agree.
 std::string StreamPath(const std::string& address) {
     if (address.empty()) return {};
     size_t scheme = address.find("://");
@@ -42,24 +45,47 @@ std::string StreamPath(const std::string& address) {
     return out;
 }
 
-std::vector<std::string> Paths(const Quality& q) {
-    std::vector<std::string> paths;
-    for (const std::string* a : {&q.hls, &q.flv, &q.backupHls, &q.backupFlv})
-        if (!a->empty()) paths.push_back(StreamPath(*a));
-    return paths;
-}
-
-bool ShareAPath(const Quality& a, const Quality& b) {
-    std::vector<std::string> left = Paths(a);
-    for (const std::string& path : Paths(b))
-        if (std::find(left.begin(), left.end(), path) != left.end()) return true;
+// The platform serves the audio of a stream on the stream's own path, told apart only by
+// this query parameter.
+bool CarriesOnlyAudio(const std::string& address) {
+    size_t query = address.find('?');
+    if (query == std::string::npos) return false;
+    std::string rest = address.substr(query, address.find('#', query) - query);
+    for (size_t at = 0; (at = rest.find("only_audio=1", at)) != std::string::npos; ++at) {
+        size_t end = at + std::strlen("only_audio=1");
+        if ((rest[at - 1] == '?' || rest[at - 1] == '&') &&
+            (end == rest.size() || rest[end] == '&'))
+            return true;
+    }
     return false;
 }
 
-// Two entries with addresses of the same kind that name different streams are two streams,
-// whatever their keys say.
+std::vector<std::string> Addresses(const Quality& q) {
+    std::vector<std::string> out;
+    for (const std::string* a : {&q.hls, &q.flv, &q.backupHls, &q.backupFlv})
+        if (!a->empty()) out.push_back(*a);
+    return out;
+}
+
+// One address given by two sources: one stream, whatever their keys say.
+bool ShareAnAddress(const Quality& a, const Quality& b) {
+    std::vector<std::string> left = Addresses(a);
+    for (const std::string& address : Addresses(b))
+        if (std::find(left.begin(), left.end(), address) != left.end()) return true;
+    return false;
+}
+
+bool AnyOnlyAudio(const Quality& q) {
+    std::vector<std::string> all = Addresses(q);
+    return std::any_of(all.begin(), all.end(), CarriesOnlyAudio);
+}
+
+// Addresses of one kind whose paths differ name different streams, whatever their keys say.
 bool AddressesDisagree(const Quality& a, const Quality& b) {
-    return (!a.hls.empty() && !b.hls.empty()) || (!a.flv.empty() && !b.flv.empty());
+    auto differ = [](const std::string& x, const std::string& y) {
+        return !x.empty() && !y.empty() && StreamPath(x) != StreamPath(y);
+    };
+    return differ(a.hls, b.hls) || differ(a.flv, b.flv);
 }
 
 bool ConventionalPair(const std::string& playerKey, const std::string& mapKey) {
@@ -69,20 +95,46 @@ bool ConventionalPair(const std::string& playerKey, const std::string& mapKey) {
     return false;
 }
 
-// The stream a map key belongs to: the one with the same stream path, else its conventional
-// partner when no addresses disagree; null for a stream of its own.
+// The stream a map entry belongs to: the one that has one of its addresses, else its
+// conventional partner when no addresses disagree; null for a stream of its own. Audio is
+// never joined with video.
 Quality* PartnerOf(std::vector<Quality>& streams, const Quality& entry) {
+    auto sameKind = [&](const Quality& s) { return IsAudioOnly(s) == AnyOnlyAudio(entry); };
     for (Quality& s : streams)
-        if (s.mapKey.empty() && ShareAPath(s, entry)) return &s;
+        if (sameKind(s) && ShareAnAddress(s, entry)) return &s;
     for (Quality& s : streams)
-        if (s.mapKey.empty() && ConventionalPair(s.key, entry.mapKey) &&
-            !AddressesDisagree(s, entry))
+        if (sameKind(s) && ConventionalPair(s.key, entry.key) && !AddressesDisagree(s, entry))
             return &s;
     return nullptr;
 }
 
 void FillEmpty(std::string& into, const std::string& from) {
     if (into.empty()) into = from;
+}
+
+void AddOnce(std::vector<std::string>& list, const std::string& item) {
+    if (!item.empty() && std::find(list.begin(), list.end(), item) == list.end())
+        list.push_back(item);
+}
+
+std::string Joined(const std::vector<std::string>& parts) {
+    std::string out;
+    for (const std::string& part : parts) out += (out.empty() ? "" : "/") + part;
+    return out;
+}
+
+// Map keys stay best first, so that the names that follow them do too.
+void AddMapKey(Quality& q, const std::string& key) {
+    if (std::find(q.mapKeys.begin(), q.mapKeys.end(), key) != q.mapKeys.end()) return;
+    auto after = std::find_if(q.mapKeys.begin(), q.mapKeys.end(),
+                              [&](const std::string& k) { return KeyRank(k) > KeyRank(key); });
+    q.mapKeys.insert(after, key);
+}
+
+void TakePlayerQuality(Quality& s, const PlayerQuality& named) {
+    AddOnce(s.playerNames, named.name);
+    FillEmpty(s.resolution, named.resolution);
+    FillEmpty(s.codec, named.codec);
 }
 
 std::vector<std::string> MapKeys(const StreamSources& sources) {
@@ -99,24 +151,68 @@ std::string ValueOf(const std::map<std::string, std::string>& map, const std::st
 }
 
 bool HasAddress(const Quality& q) {
-    return !q.hls.empty() || !q.flv.empty() || !q.backupHls.empty() || !q.backupFlv.empty();
+    return !Addresses(q).empty();
 }
 
-bool IsAudioOnly(const Quality& q) {
-    return Lower(q.key) == "ao";
+bool IsMapOnly(const Quality& q) {
+    return q.mapKeys.size() == 1 && q.key == q.mapKeys[0];
 }
 
-// The wished stream by key (either kind) or else by name, the maps' names first: where the
-// player's name for one stream is the maps' name of another, users mean the maps' one.
+// The player's names of streams that only the maps hold: by the same key or its pair.
+void NameMapOnlyStreams(std::vector<Quality>& streams, const StreamSources& sources) {
+    for (const PlayerQuality& named : sources.playerNames) {
+        bool ofATier = std::any_of(streams.begin(), streams.end(), [&](const Quality& s) {
+            return !IsMapOnly(s) && s.key == named.key;
+        });
+        for (Quality& s : streams) {
+            if (ofATier || !IsMapOnly(s) || !s.playerNames.empty()) continue;
+            if (s.key == named.key || ConventionalPair(named.key, s.key))
+                TakePlayerQuality(s, named);
+        }
+    }
+}
+
+// ORIGION/原画 is the platform's key and name for the origin tier on every page, also where
+// no source spells them out.
+void NameTheOrigin(std::vector<Quality>& streams, std::map<std::string, std::string>& names) {
+    const std::string origin = kKeyPairs[0].map;
+    names.emplace(origin, platform::Utf8ToGbk("原画"));
+    bool keyed = std::any_of(streams.begin(), streams.end(), [&](const Quality& s) {
+        return std::find(s.mapKeys.begin(), s.mapKeys.end(), origin) != s.mapKeys.end();
+    });
+    for (Quality& s : streams)
+        if (!keyed && Lower(s.key) == kKeyPairs[0].player) AddMapKey(s, origin);
+}
+
+// The room's one default playlist is a stream of its own only where no other has it.
+void PlaceTheDefault(std::vector<Quality>& streams, const StreamSources& sources) {
+    if (sources.defaultHls.empty()) return;
+    Quality entry;
+    entry.hls = sources.defaultHls;
+    bool known = std::any_of(streams.begin(), streams.end(),
+                             [&](const Quality& s) { return ShareAnAddress(s, entry); });
+    auto keyed = std::find_if(streams.begin(), streams.end(), [&](const Quality& s) {
+        return !sources.defaultKey.empty() && s.hls.empty() && !IsAudioOnly(s) &&
+               std::find(s.mapKeys.begin(), s.mapKeys.end(), sources.defaultKey) != s.mapKeys.end();
+    });
+    if (keyed != streams.end()) {
+        keyed->hls = sources.defaultHls;
+    } else if (!known) {
+        entry.key = sources.defaultKey.empty() ? "default" : sources.defaultKey;
+        streams.push_back(entry);
+    }
+}
+
+// The wished stream by key (any of its keys) or else by name, the maps' names first: where
+// the player's name for one stream is the maps' name of another, users mean the maps' one.
 const Quality* NamedStream(const RoomData& room, const std::string& wanted) {
     for (const Quality& q : room.qualities)
-        if (Lower(q.key) == Lower(wanted) ||
-            (!q.mapKey.empty() && Lower(q.mapKey) == Lower(wanted)))
-            return &q;
-    for (const Quality& q : room.qualities)
-        if (!q.mapName.empty() && q.mapName == wanted) return &q;
-    for (const Quality& q : room.qualities)
-        if (!q.playerName.empty() && q.playerName == wanted) return &q;
+        for (const std::string& key : KeysOf(q))
+            if (Lower(key) == Lower(wanted)) return &q;
+    for (auto names : {&Quality::mapNames, &Quality::playerNames})
+        for (const Quality& q : room.qualities)
+            if (std::find((q.*names).begin(), (q.*names).end(), wanted) != (q.*names).end())
+                return &q;
     return nullptr;
 }
 
@@ -168,64 +264,60 @@ const Quality* ChooseQuality(const RoomData& room, const std::string& wanted, in
 }
 
 int StreamRank(const Quality& quality) {
-    return std::min(KeyRank(quality.key), quality.mapKey.empty() ? 1000 : KeyRank(quality.mapKey));
+    int rank = KeyRank(quality.key);
+    for (const std::string& key : quality.mapKeys) rank = std::min(rank, KeyRank(key));
+    return rank;
+}
+
+std::vector<std::string> KeysOf(const Quality& quality) {
+    std::vector<std::string> keys{quality.key};
+    for (const std::string& key : quality.mapKeys) AddOnce(keys, key);
+    return keys;
+}
+
+std::vector<std::string> NamesOf(const Quality& quality) {
+    std::vector<std::string> names;
+    for (const auto* list : {&quality.mapNames, &quality.playerNames})
+        for (const std::string& name : *list) AddOnce(names, name);
+    return names;
+}
+
+std::string KeysText(const Quality& quality) {
+    return Joined(KeysOf(quality));
+}
+
+std::string NamesText(const Quality& quality) {
+    return Joined(NamesOf(quality));
+}
+
+bool IsAudioOnly(const Quality& quality) {
+    std::vector<std::string> all = Addresses(quality);
+    return Lower(quality.key) == "ao" ||
+           (!all.empty() && std::all_of(all.begin(), all.end(), CarriesOnlyAudio));
 }
 
 std::vector<Quality> MergeStreams(const StreamSources& sources) {
     std::vector<Quality> streams = sources.tiers;
-    for (const Quality& named : sources.playerNames) {
-        for (Quality& s : streams) {
-            if (s.key != named.key) continue;
-            s.playerName = named.playerName;
-            FillEmpty(s.resolution, named.resolution);
-            FillEmpty(s.codec, named.codec);
-        }
-    }
+    for (const PlayerQuality& named : sources.playerNames)
+        for (Quality& s : streams)
+            if (s.key == named.key) TakePlayerQuality(s, named);
     for (const std::string& key : MapKeys(sources)) {
         Quality entry;
-        entry.mapKey = key;
-        entry.mapName = ValueOf(sources.mapNames, key);
+        entry.key = key;
         entry.hls = ValueOf(sources.hlsMap, key);
         entry.flv = ValueOf(sources.flvMap, key);
-        if (Quality* partner = PartnerOf(streams, entry)) {
-            partner->mapKey = key;
-            partner->mapName = entry.mapName;
-            FillEmpty(partner->hls, entry.hls);
-            FillEmpty(partner->flv, entry.flv);
-            continue;
-        }
-        entry.key = key;
-        streams.push_back(entry);
+        Quality* partner = PartnerOf(streams, entry);
+        if (!partner) partner = &streams.emplace_back(std::move(entry));
+        AddMapKey(*partner, key);
+        FillEmpty(partner->hls, ValueOf(sources.hlsMap, key));
+        FillEmpty(partner->flv, ValueOf(sources.flvMap, key));
     }
-    // The player's names of streams that only the maps hold: by the same key or its pair.
-    auto mapOnly = [](const Quality& s) { return s.key == s.mapKey; };
-    for (const Quality& named : sources.playerNames) {
-        bool ofATier = std::any_of(streams.begin(), streams.end(), [&](const Quality& s) {
-            return !mapOnly(s) && s.key == named.key;
-        });
-        for (Quality& s : streams) {
-            if (ofATier || !mapOnly(s) || !s.playerName.empty()) continue;
-            if (s.key != named.key && !ConventionalPair(named.key, s.mapKey)) continue;
-            s.playerName = named.playerName;
-            FillEmpty(s.resolution, named.resolution);
-            FillEmpty(s.codec, named.codec);
-        }
-    }
-    // The room's one default playlist is a stream of its own only where no other names it.
-    if (!sources.defaultHls.empty()) {
-        Quality entry;
-        entry.hls = sources.defaultHls;
-        bool known = std::any_of(streams.begin(), streams.end(),
-                                 [&](const Quality& s) { return ShareAPath(s, entry); });
-        auto keyed = std::find_if(streams.begin(), streams.end(), [&](const Quality& s) {
-            return !sources.defaultKey.empty() && s.mapKey == sources.defaultKey && s.hls.empty();
-        });
-        if (keyed != streams.end())
-            keyed->hls = sources.defaultHls;
-        else if (!known)
-            streams.push_back({sources.defaultKey.empty() ? "default" : sources.defaultKey, "", "",
-                               "", "", "", sources.defaultHls});
-    }
+    NameMapOnlyStreams(streams, sources);
+    std::map<std::string, std::string> names = sources.mapNames;
+    NameTheOrigin(streams, names);
+    for (Quality& s : streams)
+        for (const std::string& key : s.mapKeys) AddOnce(s.mapNames, ValueOf(names, key));
+    PlaceTheDefault(streams, sources);
     std::erase_if(streams, [](const Quality& s) { return !HasAddress(s); });
     std::stable_sort(streams.begin(), streams.end(), [](const Quality& a, const Quality& b) {
         return StreamRank(a) < StreamRank(b);

@@ -9,9 +9,14 @@
 
 namespace app {
 
+// One entry of the player's list of qualities.
+struct PlayerQuality {
+    std::string key, name, resolution, codec;  // name GBK
+};
+
 struct StreamSources {
-    std::vector<Quality> tiers;        // key, resolution, codec and the four addresses
-    std::vector<Quality> playerNames;  // key, playerName, resolution, codec
+    std::vector<Quality> tiers;  // key, resolution, codec and the four addresses
+    std::vector<PlayerQuality> playerNames;
     std::map<std::string, std::string> hlsMap, flvMap, mapNames;  // by map key
     std::string defaultHls, defaultKey;  // the room's one default playlist and its map key
 };

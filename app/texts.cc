@@ -50,6 +50,10 @@ std::string StreamerRoomAddress(const std::string& webRid) {
     return "https://" + LiveRoomHost() + "/" + webRid;
 }
 
+std::string StreamNote(const std::string& keys, const std::string& names) {
+    return Gbk("画质 ") + keys + (names.empty() ? "" : Gbk("（") + names + Gbk("）"));
+}
+
 std::string PlayerCodecNote(const std::string& shownCodec, const std::string& shownName,
                             const std::string& playerCodec, const std::string& playerName) {
     auto named = [](const std::string& codec, const std::string& name) {

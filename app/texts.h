@@ -29,8 +29,10 @@ const std::string& FailureBrowserStopped();   // the browser died; the next fetc
 const std::string& FailureNoAnswer();         // the page's script kept it from answering
 const std::string& FailurePlatformRefused();  // an empty page, HTTP 403/444/5xx: try later
 const std::string& FailureAddressExpired();   // every address the room offers has expired
-// Tooltip lines: the player opens another codec's stream; the address is of the streamer's
-// current room because the shared broadcast has ended.
+// Tooltip lines: which stream the address is (its keys and names); the player opens another
+// codec's stream; the address is of the streamer's current room because the shared broadcast
+// has ended.
+std::string StreamNote(const std::string& keys, const std::string& names);
 std::string PlayerCodecNote(const std::string& shownCodec, const std::string& shownName,
                             const std::string& playerCodec, const std::string& playerName);
 const std::string& StreamerLiveAgainNote();

@@ -26,6 +26,24 @@ tier() {
         printf 'https://pull-%s-f5.sample-cdn.invalid/stage/stream-%s_%s.%s?wsSecret=5e4f30211203f4e5d6c7b8a99a8b7c6d&wsTime=70dbd880' "$3" "$1" "$2" "$ext"
     fi
 }
+# As the platform served rooms in 2026-09: stream, tier (origin and ao on the origin's own
+# path), kind, line (main, backup), the main line's signature (phone: auth_key, desktop:
+# expire and sign).
+rec() {
+    local ext=m3u8 suffix="_$2" audio="" cdn=l26
+    [ "$3" = flv ] && ext=flv
+    case "$2" in origin) suffix="" ;; ao) suffix="" audio="only_audio=1&" ;; esac
+    local address="https://pull-$3-%s.sample-cdn.invalid/third/stream-$1$suffix.$ext?$audio"
+    if [ "${4:-main}" = backup ]; then
+        printf "$address%s" f26 'k=0f1e2d3c4b5a6978&t=1893456000'
+    elif [ "${5:-phone}" = phone ]; then
+        printf "$address%s" l26 'auth_key=1893456000-0-0-9a8b7c6d5e4f3021'
+    else
+        printf "$address%s" l26 'expire=1893456000&sign=9a8b7c6d5e4f30211203f4e5d6c7b8a9'
+    fi
+}
+recorded=7380000000000000021
+recOrigin="$(rec $recorded origin hls)"
 today=7380000000000000001
 origin="$(tier $today or4 hls)"
 audio="$(tier $today ao hls backup)"  # the audio tier's playlist is on its backup line only
@@ -64,6 +82,19 @@ rows=(
     "0|$(tier 7380000000000000005 uhd hls)||--cli '$room/expiry1/'"
     "2||获取失败，直播地址已过期，请重新获取。|--cli '$room/expiry1/' --quality origin"
     "2||获取失败，直播地址已过期，请重新获取。|--cli '$room/expired2/'"
+    # Rooms as the platform served them in 2026-09: the origin under FULL_HD1, named 原画
+    # and 蓝光; md with no name; audio on FLV only; backup lines signed with k and t.
+    "0|$recOrigin||--cli '$room/rec2609/'"
+    "0|$recOrigin||--cli '$room/rec2609/' --quality 原画"
+    "0|$recOrigin||--cli '$room/rec2609/' --quality 蓝光"
+    "0|$(rec $recorded hd hls)||--cli '$room/rec2609/' --quality 超清"
+    "0|$(rec $recorded md hls)||--cli '$room/rec2609/' --quality md"
+    "2||the audio stream has FLV only; --format flv gives it|--cli '$room/rec2609/' --quality ao"
+    "0|$(rec $recorded ao flv)||--cli '$room/rec2609/' --quality ao --format flv"
+    "0|$(rec 7380000000000000022 origin hls backup)||--cli '$room/recmain/'"
+    "2||获取失败，直播地址已过期，请重新获取。|--cli '$room/recgone/'"
+    "2||获取失败，直播地址已过期，请重新获取。|--cli '$room/recgone/' --quality ao --format flv"
+    "0|$(rec 7380000000000000024 origin hls main desktop)||--cli 'http://live.douyin.com:$port/82600001' --quality 原画"
     # The platform's refusals: try again later, the cause after it (the headless shell shows
     # an empty 444 or 503 as a page with that status; the full browser as a failed load).
     "4||获取失败，平台拒绝了请求或暂时出现故障，请稍后再试。 (the platform answered with HTTP 444)|--cli '$room/refuse444/'"
@@ -122,6 +153,13 @@ first="$(head -1 "$out")"
 want="$(printf 'origin/ORIGION\t原画\t1080x1920\th265\t%s\t%s\t%s\t%s' "$origin" "$(tier $today or4 flv)" "$(tier $today or4 hls backup)" "$(tier $today or4 flv backup)")"
 keys="$(cut -f1,2 "$out" | tr '\t\n' ' ;')"
 check "--list" "$([ "$(wc -l <"$out")" = 6 ] && [ "$first" = "$want" ] && [ "$keys" = "origin/ORIGION 原画;uhd/FULL_HD1 蓝光;hd/HD1 超清/高清;sd/SD2 高清/标清;ld/SD1 标清/流畅;ao 音频;" ] && grep -qF "$(printf 'ao\t音频\t-\t-\t-\t%s\t%s' "$(tier $today ao flv)" "$audio")" "$out" && echo ok)" "$(cut -c1-80 "$out")"
+# As recorded: the origin's keys and names on one line, on the phone and the desktop page;
+# md by key and resolution; audio with FLV only.
+"$bin/qirlen" --cli "$room/rec2609/" --list >"$out" 2>"$err"
+keys="$(cut -f1,2 "$out" | tr '\t\n' ' ;')"
+check "--list as recorded" "$([ "$keys" = "origin/ORIGION/FULL_HD1 原画/蓝光;hd/HD1 超清/蓝光;sd/SD2 高清;ld/SD1 标清;md -;ao -;" ] && grep -qxF "$(printf 'md\t-\t640x360\th264\t%s\t%s\t%s\t%s' "$(rec $recorded md hls)" "$(rec $recorded md flv)" "$(rec $recorded md hls backup)" "$(rec $recorded md flv backup)")" "$out" && grep -qxF "$(printf 'ao\t-\t-\t-\t-\t%s\t-\t%s' "$(rec $recorded ao flv)" "$(rec $recorded ao flv backup)")" "$out" && echo ok)" "$(cut -c1-100 "$out")"
+"$bin/qirlen" --cli "http://live.douyin.com:$port/82600001" --list >"$out" 2>"$err"
+check "--list of the desktop page as recorded" "$([ "$(head -1 "$out" | cut -f1,2,5)" = "$(printf 'origin/ORIGION/FULL_HD1\t原画/蓝光\t%s' "$(rec 7380000000000000024 origin hls main desktop)")" ] && [ "$(wc -l <"$out")" = 4 ] && echo ok)" "$(cut -c1-100 "$out")"
 "$bin/qirlen" --cli "$room/today88/" --json >"$out" 2>"$err"
 json="$(node -e '
   const r = JSON.parse(require("fs").readFileSync(process.argv[1], "utf8"));

@@ -62,13 +62,14 @@ class RoomDataReader : public ::testing::Test {
     wkeWebView view_ = nullptr;
 };
 
-// Rows as the platform streams them: references to later rows, an escaped quote, an unknown
-// row kind, a text row of 15 UTF-8 bytes with a line break and no end of its own,
+// Rows as the platform streams them: references to later rows, an escaped quote, a "$"
+// escaped as "$$", an unknown row kind, a text row of 15 UTF-8 bytes with a line break and no end
+// of its own,
 // "\u0026" in addresses.
 const std::string kRows =
     "0:[\"$\",\"html\",null,{\"children\":\"$L2\"}]\n"
     "7:I[\"app/room\",[],\"Room\"]\n"
-    "9:Tf,line\nbreak 中!4:{\"nickname\":\"主播\"}\n"
+    "9:Tf,line\nbreak 中!4:{\"nickname\":\"$$主播\"}\n"
     "2:[\"$\",\"$L7\",null,{\"data\":{\"room\":\"$3\"},\"note\":\"$9\"}]\n"
     "3:{\"idStr\":\"42\",\"status\":2,\"title\":\"say \\\"hi\\\"\",\"owner\":\"$4\","
     "\"extra\":{\"new\":[true]},\"streamUrl\":\"$5\"}\n"
@@ -83,7 +84,7 @@ TEST_F(RoomDataReader, StreamedChunksWithReferencesSplitAnywhere) {
     EXPECT_EQ(room.status, 2);
     EXPECT_EQ(room.roomId, "42");
     EXPECT_EQ(room.title, "say \"hi\"");
-    EXPECT_EQ(room.owner, platform::Utf8ToGbk("主播"));
+    EXPECT_EQ(room.owner, platform::Utf8ToGbk("$主播"));  // "$$" escapes a "$"
     ASSERT_EQ(room.qualities.size(), 2u);
     EXPECT_EQ(room.qualities[0].key, "HD1");
     EXPECT_EQ(room.qualities[0].hls, "https://h/hd.m3u8?a=1&expire=1893456000");
@@ -123,7 +124,7 @@ TEST_F(RoomDataReader, TheDesktopPagesSnakeCaseStateAndThePlayersStreamData) {
     EXPECT_EQ(room.roomId, "77");
     ASSERT_EQ(room.qualities.size(), 3u);  // origin, the default address, audio only last
     EXPECT_EQ(room.qualities[0].key, "origin");
-    EXPECT_EQ(room.qualities[0].playerName, platform::Utf8ToGbk("原画"));
+    EXPECT_EQ(app::NamesText(room.qualities[0]), platform::Utf8ToGbk("原画"));
     EXPECT_EQ(room.qualities[0].codec, "h265");
     EXPECT_EQ(room.qualities[0].resolution, "1080x1920");
     EXPECT_EQ(room.qualities[1].hls, "https://h/default.m3u8");
@@ -162,15 +163,14 @@ TEST_F(RoomDataReader, TheDesktopPagesTextRowStreamDataBackupLinesAndBothNames) 
     EXPECT_EQ(read.webRid, "81234567");
     ASSERT_EQ(read.qualities.size(), 2u);
     const app::Quality& origin = read.qualities[0];
-    EXPECT_EQ(origin.mapKey, "ORIGION");
-    EXPECT_EQ(origin.mapName, platform::Utf8ToGbk("原画"));
+    EXPECT_EQ(app::KeysText(origin), "origin/ORIGION");
+    EXPECT_EQ(app::NamesText(origin), platform::Utf8ToGbk("原画"));
     EXPECT_EQ(origin.codec, "h265");
     EXPECT_EQ(origin.backupHls, "https://b/s_or4.m3u8");
     EXPECT_EQ(origin.backupFlv, "https://b/s_or4.flv");
     const app::Quality& hd = read.qualities[1];
-    EXPECT_EQ(hd.mapKey, "HD1");
-    EXPECT_EQ(hd.mapName, platform::Utf8ToGbk("超清"));
-    EXPECT_EQ(hd.playerName, platform::Utf8ToGbk("高清"));
+    EXPECT_EQ(app::KeysText(hd), "hd/HD1");
+    EXPECT_EQ(app::NamesText(hd), platform::Utf8ToGbk("超清/高清"));
     EXPECT_EQ(hd.codec, "h264");
 }
 
@@ -240,7 +240,12 @@ TEST_F(RoomDataReader, AVerificationPageIsToldApart) {
 RoomData Room(std::vector<std::pair<std::string, std::string>> keysAndHls) {
     RoomData room;
     room.found = true;
-    for (auto& [key, hls] : keysAndHls) room.qualities.push_back({key, "", "", "", "", "", hls});
+    for (auto& [key, hls] : keysAndHls) {
+        app::Quality q;
+        q.key = key;
+        q.hls = hls;
+        room.qualities.push_back(q);
+    }
     return room;
 }
 
@@ -251,7 +256,7 @@ TEST(QualityChoice, TheBestHlsNeverAudioOnlyUnlessAsked) {
     EXPECT_EQ(app::ChooseQuality(Room({{"ao", "a"}, {"odd", "x"}}))->hls, "x");
     EXPECT_EQ(app::ChooseQuality(Room({{"FULL_HD1", ""}, {"SD1", "s"}}))->hls, "s");
     RoomData named = Room({{"origin", "o"}, {"ao", "a"}});
-    named.qualities[0].playerName = platform::Utf8ToGbk("原画");
+    named.qualities[0].playerNames = {platform::Utf8ToGbk("原画")};
     EXPECT_EQ(app::ChooseQuality(named, "AO")->hls, "a");
     EXPECT_EQ(app::ChooseQuality(named, platform::Utf8ToGbk("原画"))->hls, "o");
     EXPECT_EQ(app::ChooseQuality(named, "hd"), nullptr);
@@ -266,6 +271,12 @@ TEST(AddressExpiry, DecimalHexAndTheOtherCdnsSigns) {
     EXPECT_EQ(AddressExpiry("https://h/a.m3u8?wsSecret=ab&wsTime=70dbd880"), 0x70dbd880);
     EXPECT_EQ(AddressExpiry("https://h/a.m3u8?volcSecret=ab&volcTime=1893456000"), 1893456000);
     EXPECT_EQ(AddressExpiry("https://h/a.m3u8?auth_key=1893456000-0-0-abcdef"), 1893456000);
+    // The backup line's t, decimal, only beside its k.
+    EXPECT_EQ(AddressExpiry("https://h/a.flv?only_audio=1&k=0f1e2d3c4b5a6978&t=1893456000"),
+              1893456000);
+    EXPECT_EQ(AddressExpiry("https://h/a.m3u8?t=1893456000"), std::nullopt);
+    EXPECT_EQ(AddressExpiry("https://h/a.m3u8?k=0f&t=70dbd880"), std::nullopt);
+    EXPECT_EQ(AddressExpiry("https://h/a.m3u8?k=0f&t_id=1893456000"), std::nullopt);
     EXPECT_EQ(AddressExpiry("https://h/a.m3u8?expires=1893456000"), std::nullopt);
     EXPECT_EQ(AddressExpiry("https://h/a.m3u8?expire=soon"), std::nullopt);
     EXPECT_EQ(AddressExpiry("https://h/expire=1893456000.m3u8"), std::nullopt);

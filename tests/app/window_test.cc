@@ -314,11 +314,40 @@ TEST_F(Window, AnH265AddressIsShownAndThePlayerGetsTheBestH264Stream) {
     EXPECT_EQ(window_->resultBox().toolTip(),
               QString::fromUtf8("有效期至 ") +
                   QString::fromStdString(app::LocalTimeText(SampleLiveRoom::kTodayExpiry)) +
-                  QString::fromUtf8("\n上面的地址为 H.265（原画），多数浏览器无法播放；"
+                  QString::fromUtf8("\n画质 origin/ORIGION（原画）"
+                                    "\n上面的地址为 H.265（原画），多数浏览器无法播放；"
                                     "浏览器在线观看打开的是 H.264（蓝光）。"));
     window_->playerButton().click();
     ASSERT_EQ(recorder_.opened.size(), 1u);
     EXPECT_EQ(recorder_.opened[0], window_->workflow().playerAddress());
+}
+
+// As the platform served rooms in 2026-09: the window shows what --cli gives for the same
+// options, and its tooltip names the stream by all its keys and names.
+TEST_F(Window, RoomsAsRecordedGiveTheCommandLinesStream) {
+    Fetch(room->ShareLink(SampleLiveRoom::kRecordedToken));
+    ASSERT_TRUE(WaitForResult());
+    EXPECT_EQ(ShownAddress(Result()), SampleLiveRoom::kRecordedOrigin);
+    EXPECT_EQ(window_->resultBox().toolTip().split('\n').mid(1).join('\n'),
+              QString::fromUtf8("画质 origin/ORIGION/FULL_HD1（原画/蓝光）\n"
+                                "上面的地址为 H.265（原画/蓝光），多数浏览器无法播放；"
+                                "浏览器在线观看打开的是 H.264（超清/蓝光）。"));
+    EXPECT_EQ(
+        window_->workflow().playerAddress(),
+        app::texts::PlayerAddressPrefix() + app::EncodeQueryValue(SampleLiveRoom::kRecordedHd));
+    // The desktop page names the origin nowhere; 原画 is still its name.
+    window_->SetStreamWish({app::texts::Gbk("原画")});
+    window_->resultBox().clear();
+    Fetch(room->WebSiteLink(std::string("/") + SampleLiveRoom::kRecordedWebRid));
+    ASSERT_TRUE(WaitForResult());
+    EXPECT_EQ(ShownAddress(Result()), SampleLiveRoom::kRecordedDesktopOrigin);
+    EXPECT_TRUE(window_->resultBox().toolTip().contains(
+        QString::fromUtf8("画质 origin/ORIGION/FULL_HD1（原画/蓝光）")));
+    window_->SetStreamWish({"ao"});
+    window_->resultBox().clear();
+    Fetch(room->ShareLink(SampleLiveRoom::kRecordedToken));
+    ASSERT_TRUE(WaitForResult());
+    EXPECT_EQ(Result(), Expected("获取失败,请检查地址链接是否正确。"));  // never a video address
 }
 
 TEST_F(Window, TheWebSitesRoomLinksAndAStaleShareLink) {

@@ -55,12 +55,19 @@ std::string Amp(std::string json) {
 }
 
 // Every address of one stream of the sample rooms: the main line on one CDN, the backup line
-// on another, each as an HLS playlist and an FLV stream, signed until `expiry`.
+// on another, each as an HLS playlist and an FLV stream, signed until `expiry` (the backup
+// line until `backupExpiry`, where given).
 struct Tier {
     std::string key, resolution, codec;
     long long expiry;
-    bool mainHls = true;  // the audio-only tier's main line has no playlist
+    bool mainHls = true;    // the audio-only tier has no playlist on its main line,
+    bool backupHls = true;  // and as the platform serves it now, on neither line
+    long long backupExpiry = 0;
 };
+
+// How the rooms write their streams: the sample rooms of today, or as the platform served
+// them in 2026-09 (the phone's share page or the web site's desktop page).
+enum class Shape { kToday, kRecordedPhone, kRecordedDesktop };
 
 std::string Hex(long long value) {
     char text[32];
@@ -68,70 +75,130 @@ std::string Hex(long long value) {
     return text;
 }
 
-std::string TierAddress(const std::string& stream, const Tier& t, bool backup, bool hls) {
+std::string TodayAddress(const std::string& stream, const Tier& t, bool backup, bool hls) {
     std::string name = "stream-" + stream + "_" + (t.key == "origin" ? "or4" : t.key);
     std::string kind = hls ? "hls" : "flv";
     if (backup)
         return "https://pull-" + kind + "-f5.sample-cdn.invalid/stage/" + name +
-               (hls ? ".m3u8" : ".flv") +
-               "?wsSecret=5e4f30211203f4e5d6c7b8a99a8b7c6d&wsTime=" + Hex(t.expiry);
+               (hls ? ".m3u8" : ".flv") + "?wsSecret=5e4f30211203f4e5d6c7b8a99a8b7c6d&wsTime=" +
+               Hex(t.backupExpiry ? t.backupExpiry : t.expiry);
     return "https://pull-" + kind + "-l13.sample-cdn.invalid/stage/" + name +
            (hls ? ".m3u8" : ".flv") + "?expire=" + Hex(t.expiry) +
            "&sign=9a8b7c6d5e4f30211203f4e5d6c7b8a9";
 }
 
+// As recorded: the origin without a tier suffix, the audio on the origin's own path; the
+// main line signed with auth_key (the phone page's CDN) or expire and sign (the desktop
+// page's), the backup line with k and t.
+std::string RecordedAddress(const std::string& stream, const Tier& t, bool backup, bool hls,
+                            Shape shape) {
+    bool origin = t.key == "origin" || t.key == "ao";
+    std::string address = "https://pull-" + std::string(hls ? "hls" : "flv") +
+                          (backup ? "-f26" : "-l26") + ".sample-cdn.invalid/third/stream-" +
+                          stream + (origin ? "" : "_" + t.key) + (hls ? ".m3u8?" : ".flv?") +
+                          (t.key == "ao" ? "only_audio=1&" : "");
+    if (backup)
+        return address +
+               "k=0f1e2d3c4b5a6978&t=" + std::to_string(t.backupExpiry ? t.backupExpiry : t.expiry);
+    if (shape == Shape::kRecordedPhone)
+        return address + "auth_key=" + std::to_string(t.expiry) + "-0-0-9a8b7c6d5e4f3021";
+    return address + "expire=" + std::to_string(t.expiry) +
+           "&sign=9a8b7c6d5e4f30211203f4e5d6c7b8a9";
+}
+
+std::string TierAddress(const std::string& stream, const Tier& t, bool backup, bool hls,
+                        Shape shape = Shape::kToday) {
+    if (hls && !(backup ? t.backupHls : t.mainHls)) return "";
+    return shape == Shape::kToday ? TodayAddress(stream, t, backup, hls)
+                                  : RecordedAddress(stream, t, backup, hls, shape);
+}
+
 // The player's stream data: one entry per tier, with its main and backup lines.
-std::string StreamData(const std::string& stream, const std::vector<Tier>& tiers) {
+std::string StreamData(const std::string& stream, const std::vector<Tier>& tiers,
+                       Shape shape = Shape::kToday) {
     nlohmann::json data = nlohmann::json::object();
     for (const Tier& t : tiers) {
         nlohmann::json params = {{"resolution", t.resolution}, {"vbitrate", 2500000}};
         if (!t.codec.empty()) params["VCodec"] = t.codec;
         data[t.key] = {{"main",
-                        {{"hls", t.mainHls ? TierAddress(stream, t, false, true) : ""},
-                         {"flv", TierAddress(stream, t, false, false)},
+                        {{"hls", TierAddress(stream, t, false, true, shape)},
+                         {"flv", TierAddress(stream, t, false, false, shape)},
                          {"cmaf", ""},
                          {"sdk_params", params.dump()}}},
                        {"backup",
-                        {{"hls", TierAddress(stream, t, true, true)},
-                         {"flv", TierAddress(stream, t, true, false)}}}};
+                        {{"hls", TierAddress(stream, t, true, true, shape)},
+                         {"flv", TierAddress(stream, t, true, false, shape)}}}};
     }
     return nlohmann::json{{"common", {{"session_id", "037-2024"}}}, {"data", data}}.dump();
 }
 
 // The address maps name the tiers their own way, and so do their names: the player calls
 // hd 高清 where the maps call HD1 超清 and SD2 高清; it names neither origin nor HD1's 超清.
-const char* kMapKeys[][2] = {{"uhd", "FULL_HD1"}, {"hd", "HD1"}, {"sd", "SD2"}, {"ld", "SD1"}};
+// As recorded, FULL_HD1 is the origin stream, the player names three tiers only (hd 蓝光),
+// and the desktop page's maps do not name the origin at all.
+using Pairs = std::vector<std::pair<const char*, const char*>>;
+const Pairs kTodayMapKeys = {{"uhd", "FULL_HD1"}, {"hd", "HD1"}, {"sd", "SD2"}, {"ld", "SD1"}};
+const Pairs kRecordedMapKeys = {
+    {"origin", "FULL_HD1"}, {"hd", "HD1"}, {"sd", "SD2"}, {"ld", "SD1"}};
+
+nlohmann::json MapNames(Shape shape) {
+    nlohmann::json names = {
+        {"FULL_HD1", "蓝光"}, {"HD1", "超清"}, {"SD2", "高清"}, {"SD1", "标清"}};
+    if (shape != Shape::kRecordedDesktop) names["ORIGION"] = "原画";
+    return names;
+}
+
+nlohmann::json PlayerOptions(Shape shape) {
+    auto quality = [](const char* name, const char* key, int level, const char* resolution) {
+        return nlohmann::json{
+            {"name", name}, {"sdk_key", key}, {"level", level}, {"resolution", resolution}};
+    };
+    if (shape != Shape::kToday)
+        return {{"default_quality", quality("高清", "sd", 2, "540x960")},
+                {"qualities",
+                 {quality("标清", "ld", 1, "360x640"), quality("高清", "sd", 2, "540x960"),
+                  quality("蓝光", "hd", 3, "720x1280")}}};
+    return {{"qualities",
+             {quality("蓝光", "uhd", 4, "1080x1920"), quality("高清", "hd", 3, "720x1280"),
+              quality("标清", "sd", 2, "540x960"), quality("流畅", "ld", 1, "360x640"),
+              quality("音频", "ao", 0, "")}}};
+}
 
 nlohmann::json StreamUrl(const std::string& stream, const std::vector<Tier>& tiers,
-                         const nlohmann::json& streamData, bool snakeCase) {
+                         const nlohmann::json& streamData, bool snakeCase,
+                         Shape shape = Shape::kToday) {
     nlohmann::json hlsMap = nlohmann::json::object(), flvMap = nlohmann::json::object();
     for (const Tier& t : tiers)
-        for (const auto& pair : kMapKeys)
-            if (t.key == pair[0]) {
-                hlsMap[pair[1]] = TierAddress(stream, t, false, true);
-                flvMap[pair[1]] = TierAddress(stream, t, false, false);
+        for (const auto& [tier, mapKey] : shape == Shape::kToday ? kTodayMapKeys : kRecordedMapKeys)
+            if (t.key == tier) {
+                hlsMap[mapKey] = TierAddress(stream, t, false, true, shape);
+                flvMap[mapKey] = TierAddress(stream, t, false, false, shape);
             }
-    nlohmann::json names = {{"ORIGION", "原画"},
-                            {"FULL_HD1", "蓝光"},
-                            {"HD1", "超清"},
-                            {"SD2", "高清"},
-                            {"SD1", "标清"}};
-    nlohmann::json qualities = nlohmann::json::array(
-        {{{"name", "蓝光"}, {"sdk_key", "uhd"}, {"level", 4}, {"resolution", "1080x1920"}},
-         {{"name", "高清"}, {"sdk_key", "hd"}, {"level", 3}, {"resolution", "720x1280"}},
-         {{"name", "标清"}, {"sdk_key", "sd"}, {"level", 2}, {"resolution", "540x960"}},
-         {{"name", "流畅"}, {"sdk_key", "ld"}, {"level", 1}, {"resolution", "360x640"}},
-         {{"name", "音频"}, {"sdk_key", "ao"}, {"level", 0}, {"resolution", ""}}});
     auto key = [&](const char* camel, const char* snake) { return snakeCase ? snake : camel; };
-    return {{key("hlsPullUrlMap", "hls_pull_url_map"), hlsMap},
-            {key("flvPullUrl", "flv_pull_url"), flvMap},
-            {key("resolutionName", "resolution_name"), names},
-            {key("defaultResolution", "default_resolution"), "FULL_HD1"},
-            {key("hlsPullUrl", "hls_pull_url"), hlsMap.value("FULL_HD1", "")},
-            {key("liveCoreSdkData", "live_core_sdk_data"),
-             {{key("pullData", "pull_data"),
-               {{key("streamData", "stream_data"), streamData},
-                {"options", {{"qualities", qualities}}}}}}}};
+    return {
+        {key("hlsPullUrlMap", "hls_pull_url_map"), hlsMap},
+        {key("flvPullUrl", "flv_pull_url"), flvMap},
+        {key("resolutionName", "resolution_name"), MapNames(shape)},
+        {key("defaultResolution", "default_resolution"), "FULL_HD1"},
+        {key("hlsPullUrl", "hls_pull_url"), hlsMap.value("FULL_HD1", "")},
+        {key("liveCoreSdkData", "live_core_sdk_data"),
+         {{key("pullData", "pull_data"),
+           {{key("streamData", "stream_data"), streamData}, {"options", PlayerOptions(shape)}}}}}};
+}
+
+// As recorded: an H.265 origin over H.264 tiers, md that nobody names, and audio on FLV only;
+// the main lines signed until `expiry`, the backup lines until `backupExpiry`.
+std::vector<Tier> RecordedTiers(bool phone, long long expiry, long long backupExpiry) {
+    std::vector<Tier> tiers = {{"origin", "1080x1920", "bytevc1", expiry},
+                               {"hd", "720x1280", "h264", expiry},
+                               {"sd", "540x960", "h264", expiry},
+                               {"ld", "360x640", "h264", expiry}};
+    if (phone) {
+        tiers.push_back({"md", "640x360", "h264", expiry});
+        tiers.push_back({"ao", "", "", expiry, false, false});
+    }
+    for (Tier& t : tiers) t.backupExpiry = backupExpiry;
+    return tiers;
 }
 
 // Today's tiers: an H.265 origin over H.264 tiers, and audio only; `originExpiry` and
@@ -147,14 +214,16 @@ std::vector<Tier> TodayTiers(long long originExpiry, long long expiry) {
 
 // A phone room page's rows. `owner` is the owner row's JSON.
 std::string TodayRows(const std::string& roomId, int status, const std::string& owner,
-                      const std::vector<Tier>& tiers) {
+                      const std::vector<Tier>& tiers, Shape shape) {
     std::string room =
         status == 2 ? R"({"idStr":")" + roomId +
                           R"(","status":2,"title":"今晚\"聊天\"局","owner":"$4",)"
                           R"("unknownKey":{"x":[1,2]},"streamUrl":"$5"})"
                     : R"({"idStr":")" + roomId + R"(","status":4,"title":"已下播","owner":"$4"})";
     std::string stream =
-        status == 2 ? Amp(StreamUrl(roomId, tiers, StreamData(roomId, tiers), false).dump()) : "{}";
+        status == 2
+            ? Amp(StreamUrl(roomId, tiers, StreamData(roomId, tiers, shape), false, shape).dump())
+            : "{}";
     return "0:[\"$\",\"html\",null,{\"children\":\"$L2\"}]\n"
            "7:I[\"app/room\",[],\"Room\"]\n"
            "2:[\"$\",\"$L7\",null,{\"data\":{\"room\":\"$3\"},\"path\":\"$$\"}]\n"
@@ -187,23 +256,26 @@ const char* kOwnerLive = R"({"nickname":"主播小七","webRid":"81234567"})";
 const char* kOwnerAway = R"({"nickname":"主播小八","webRid":"80000002"})";
 
 std::string TodayPage(const std::string& roomId, int status, const char* owner,
-                      const std::vector<Tier>& tiers) {
-    std::string rows = TodayRows(roomId, status, owner, tiers);
+                      const std::vector<Tier>& tiers, Shape shape = Shape::kToday) {
+    std::string rows = TodayRows(roomId, status, owner, tiers, shape);
     return ChunkedPage("__rsc_f", rows, rows.find("主播小") + 3);  // inside a string
 }
 
 // The web site's room page (live.douyin.com/<web id>): the desktop page's rows, the room in
 // snake_case under the page's state, its stream data a text row that a "$" names.
-std::string WebSitePage(const std::string& roomId, int status, const std::string& webRid) {
+std::string WebSitePage(const std::string& roomId, int status, const std::string& webRid,
+                        Shape shape = Shape::kToday) {
     std::vector<Tier> tiers = {{"origin", "1080x1920", "h265", SampleLiveRoom::kExpiry},
                                {"hd", "720x1280", "h264", SampleLiveRoom::kExpiry},
                                {"ao", "", "", SampleLiveRoom::kExpiry, false}};
+    if (shape != Shape::kToday)
+        tiers = RecordedTiers(false, SampleLiveRoom::kExpiry, SampleLiveRoom::kExpiry);
     nlohmann::json room = {{"id_str", roomId},
                            {"status", status},
                            {"title", "又开播了"},
                            {"owner", {{"nickname", "主播"}, {"web_rid", webRid}}}};
-    std::string data = StreamData(roomId, tiers);
-    if (status == 2) room["stream_url"] = StreamUrl(roomId, tiers, "$c", true);
+    std::string data = StreamData(roomId, tiers, shape);
+    if (status == 2) room["stream_url"] = StreamUrl(roomId, tiers, "$c", true, shape);
     nlohmann::json state = {
         "$",
         "$L9",
@@ -237,6 +309,9 @@ HttpResponse WebSiteAnswer(const HttpRequest& r, const std::string& host) {
     if (host == "www.douyin.com" && path == r.path.substr(0, r.path.find('?'))) path.clear();
     if (path == std::string("/") + SampleLiveRoom::kLiveAgainWebRid)
         page.body = WebSitePage("7380000000000000009", 2, SampleLiveRoom::kLiveAgainWebRid);
+    else if (path == std::string("/") + SampleLiveRoom::kRecordedWebRid)
+        page.body = WebSitePage("7380000000000000024", 2, SampleLiveRoom::kRecordedWebRid,
+                                Shape::kRecordedDesktop);
     else if (path == "/80000002")
         page.body = WebSitePage("7380000000000000008", 4, "80000002");
     else
@@ -263,6 +338,14 @@ bool Refusal(const std::string& path, HttpResponse& page) {
     return true;
 }
 
+// The recorded rooms on the phone: valid, with the main lines expired, with every line expired
+// (the expiry of the main and the backup lines).
+const long long kPast = 1577836800;  // 2020-01-01: long expired
+const std::map<std::string, std::pair<long long, long long>> kRecordedRooms = {
+    {"/webcast/reflow/7380000000000000021", {SampleLiveRoom::kExpiry, SampleLiveRoom::kExpiry}},
+    {"/webcast/reflow/7380000000000000022", {kPast, SampleLiveRoom::kExpiry}},
+    {"/webcast/reflow/7380000000000000023", {kPast, kPast}}};
+
 HttpResponse Answer(const HttpRequest& r) {
     HttpResponse page;
     std::string host = HostOf(r);
@@ -281,6 +364,9 @@ HttpResponse Answer(const HttpRequest& r) {
         {SampleLiveRoom::kStaleToken, "7380000000000000003"},
         {SampleLiveRoom::kOriginExpiredToken, "7380000000000000005"},
         {SampleLiveRoom::kAllExpiredToken, "7380000000000000006"},
+        {SampleLiveRoom::kRecordedToken, "7380000000000000021"},
+        {SampleLiveRoom::kRecordedMainExpiredToken, "7380000000000000022"},
+        {SampleLiveRoom::kRecordedExpiredToken, "7380000000000000023"},
         {SampleLiveRoom::kVerifyToken, "verify"},
         {SampleLiveRoom::kRefused444Token, "refused444"},
         {SampleLiveRoom::kRefused403Token, "refused403"},
@@ -289,7 +375,7 @@ HttpResponse Answer(const HttpRequest& r) {
     for (const auto& [token, room] : shares)
         if (r.path == "/" + token + "/") return redirect(room);
     bool room = r.path.rfind("/webcast/reflow/", 0) == 0;
-    const long long past = 1577836800;  // 2020-01-01: long expired
+    const long long past = kPast;
     const long long valid = SampleLiveRoom::kTodayExpiry;
     if (room && Refusal(r.path, page)) return page;
     if (room && !LooksLikeAPhone(r)) {
@@ -311,6 +397,10 @@ HttpResponse Answer(const HttpRequest& r) {
         page.body = TodayPage("7380000000000000005", 2, kOwnerLive, TodayTiers(past, valid));
     } else if (r.path == "/webcast/reflow/7380000000000000006") {
         page.body = TodayPage("7380000000000000006", 2, kOwnerLive, TodayTiers(past, past));
+    } else if (auto recorded = kRecordedRooms.find(r.path); recorded != kRecordedRooms.end()) {
+        auto [main, backup] = recorded->second;
+        page.body = TodayPage(r.path.substr(r.path.rfind('/') + 1), 2, kOwnerLive,
+                              RecordedTiers(true, main, backup), Shape::kRecordedPhone);
     } else if (r.path == "/webcast/reflow/verify") {
         page.body = VerificationPage();
     } else if (r.path == "/webcast/reflow/broken") {

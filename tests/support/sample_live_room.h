@@ -7,7 +7,9 @@
 // with its origin's addresses expired, with every address expired, ended, and ended while
 // its streamer is live again in the web site's room; the web site's rooms
 // (live.douyin.com/<web id>, www.douyin.com/follow/live/<web id> and /root/live/<web id>,
-// desktop pages whose stream data is a text row); a verification page; and the platform's
+// desktop pages whose stream data is a text row); rooms as the platform served them in
+// 2026-09 (the origin under FULL_HD1, audio on FLV only, backup lines signed with k and t);
+// a verification page; and the platform's
 // refusals (HTTP 444 and 503 without a body, 403, an empty page). Only a browser that passes
 // for a phone (a phone's user agent and touch input) gets the share links' room pages; any
 // other gets a desktop page.
@@ -28,6 +30,23 @@ class SampleLiveRoom {
     static constexpr const char* kStaleToken = "stale9";  // ended; its streamer is live again
     static constexpr const char* kOriginExpiredToken = "expiry1";
     static constexpr const char* kAllExpiredToken = "expired2";
+    // As the platform served rooms in 2026-09: valid; every main line expired (the backup
+    // lines not); every line expired. And the web site's page of such a room.
+    static constexpr const char* kRecordedToken = "rec2609";
+    static constexpr const char* kRecordedMainExpiredToken = "recmain";
+    static constexpr const char* kRecordedExpiredToken = "recgone";
+    static constexpr const char* kRecordedWebRid = "82600001";
+    // The recorded phone room's origin (H.265, the maps' FULL_HD1) and hd (H.264) playlists,
+    // and the desktop room's origin playlist; all valid until kExpiry.
+    static constexpr const char* kRecordedOrigin =
+        "https://pull-hls-l26.sample-cdn.invalid/third/stream-7380000000000000021.m3u8?"
+        "auth_key=1893456000-0-0-9a8b7c6d5e4f3021";
+    static constexpr const char* kRecordedHd =
+        "https://pull-hls-l26.sample-cdn.invalid/third/stream-7380000000000000021_hd.m3u8?"
+        "auth_key=1893456000-0-0-9a8b7c6d5e4f3021";
+    static constexpr const char* kRecordedDesktopOrigin =
+        "https://pull-hls-l26.sample-cdn.invalid/third/stream-7380000000000000024.m3u8?"
+        "expire=1893456000&sign=9a8b7c6d5e4f30211203f4e5d6c7b8a9";
     static constexpr const char* kRefused444Token = "refuse444";
     static constexpr const char* kRefused403Token = "refuse403";
     static constexpr const char* kFailed503Token = "fail503";
