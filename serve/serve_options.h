@@ -1,0 +1,28 @@
+#pragma once
+// `qirlen serve`'s command line.
+#include <chrono>
+#include <string>
+
+namespace serve {
+
+struct ServeOptions {
+    std::string address = "127.0.0.1";  // loopback unless another is named
+    unsigned short port = 8090;
+    std::chrono::milliseconds pace{2000};  // between page loads to the platform
+    std::chrono::seconds recheck{60};      // an older answer is confirmed with the CDN
+    std::chrono::seconds timeout{30};      // one resolve, the browser's start included
+    std::string browserUrl;                // a browser elsewhere (UTF-8)
+    bool help = false;
+};
+
+struct ParsedServeOptions {
+    ServeOptions options;
+    std::string error;  // why the options cannot be used (UTF-8), else empty
+};
+
+// The arguments after "serve".
+ParsedServeOptions ParseServeOptions(int argc, char** argv);
+
+extern const char* const kServeHelp;
+
+}  // namespace serve

@@ -1,0 +1,72 @@
+#pragma once
+// The resolver as a service: answers each request from the cache where it can, confirms an
+// old answer with the CDN instead of the platform, and resolves through the browser where it
+// must, with one resolve for every request that asks for the same thing at once.
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "serve/http_server.h"
+#include "serve/metrics.h"
+#include "serve/resolver.h"
+#include "serve/work_queue.h"
+
+namespace serve {
+
+struct ServiceSettings {
+    std::chrono::seconds recheck{60};       // an answer older than this is confirmed first
+    std::chrono::seconds expiryMargin{60};  // an address is not handed out this close to its end
+    std::chrono::seconds retryAfter{60};    // told to clients after a refusal, at the least
+};
+
+// Whether the CDN still serves the stream at this address (its playlist answers 200).
+using StreamCheck = std::function<bool(const std::string& address)>;
+// Unix time now.
+using UnixClock = std::function<int64_t()>;
+
+class Service {
+  public:
+    Service(Resolver& resolver, StreamCheck check, Metrics& metrics, ServiceSettings settings,
+            UnixClock clock);
+    ~Service();
+
+    void Handle(HttpExchange exchange);
+    // The back-off the browser's side is in, for Retry-After.
+    void SetBackOff(std::chrono::seconds backOff);
+
+  private:
+    struct Entry {
+        Resolved resolved;
+        int64_t confirmedAt = 0;
+    };
+    struct Waiter {
+        bool json = false;
+        HttpReply reply;
+    };
+    enum class Fresh { kNone, kYes, kToConfirm };
+
+    Fresh Cached(const std::string& key, int64_t now, Resolved& out);
+    void Ask(const std::string& key, ResolveRequest request, Waiter waiter);
+    void Confirm(const std::string& key, ResolveRequest request, Resolved cached);
+    void StartResolve(const std::string& key, ResolveRequest request);
+    void Finish(const std::string& key, const Resolved& resolved);
+    HttpResponse Answer(const Resolved& resolved, bool json) const;
+
+    Resolver& resolver_;
+    StreamCheck check_;
+    Metrics& metrics_;
+    ServiceSettings settings_;
+    UnixClock clock_;
+    std::mutex lock_;
+    std::map<std::string, Entry> cache_;
+    std::map<std::string, std::vector<Waiter>> waiting_;
+    std::atomic<long long> backOffSeconds_{0};
+    std::unique_ptr<WorkQueue> checks_;  // last: its thread ends before the rest goes
+};
+
+}  // namespace serve
