@@ -222,12 +222,12 @@ void Attempt(CliPage& page, FetchState& state, const std::string& link, bool unt
 
 // How a link's last try ended: the answer reported, or the line that says why there is none.
 int Outcome(CliBrowser& browser, const StreamWorkflow& workflow, const FetchState& state,
-            const CliOptions& o, const std::string& link, bool lone, Clock::time_point deadline) {
-    if (!lone && state.loadFailed) browser.LeaveErrorPage(deadline);
+            const CliOptions& o, const std::string& link) {
+    if (state.loadFailed) browser.Doubt();
     if (state.crashed) {
         Say("qirlen: the page crashed");
     } else if (state.message) {
-        if (workflow.lastOutcome() == FetchOutcome::kNoAnswer) browser.FoundDeaf();
+        if (workflow.lastOutcome() == FetchOutcome::kNoAnswer) browser.Doubt();
         return Report(workflow, *state.message, o, link);
     } else if (std::string why = EngineFailure(); !why.empty()) {
         Say(BrowserFailureLine(why));
@@ -237,7 +237,7 @@ int Outcome(CliBrowser& browser, const StreamWorkflow& workflow, const FetchStat
     } else if (state.loadFailed) {
         Say("qirlen: the page did not load: " + state.reason);
     } else {
-        browser.FoundDeaf();
+        browser.Doubt();
         Say(TimeoutLine(o));
     }
     return kCliLoadFailed;
@@ -266,7 +266,7 @@ int ResolveLink(CliBrowser& browser, const std::string& link, const CliOptions& 
             (untilGuard || Clock::now() < deadline))
             continue;
         run_guard::Settle();
-        return Outcome(browser, workflow, state, o, link, lone, deadline);
+        return Outcome(browser, workflow, state, o, link);
     }
 }
 
@@ -329,10 +329,12 @@ int Fetch(const CliOptions& o) {
     // Each link's deadline covers its whole fetch (the browser's start too, when it needs
     // one): a browser that stalls holds the main thread inside the engine, so the guard's
     // own thread ends the run then. With several links the loop gives up on a link by itself
-    // first, and the guard ends the run only a little later, for a browser that stalls.
-    // Between links, while the next one is awaited, no deadline runs.
+    // first, and the guard ends the run only later: a browser that stops while the page is
+    // read holds the main thread in the engine's wait for the read (about 10 s), after which
+    // the browser is replaced and the run goes on. Between links, while the next one is
+    // awaited, no deadline runs.
     auto timeout = std::chrono::seconds(o.timeoutSeconds);
-    auto grace = many ? std::chrono::seconds(5) : std::chrono::seconds(0);
+    auto grace = many ? std::chrono::seconds(12) : std::chrono::seconds(0);
     bool guarded = run_guard::Start();
     CliBrowser browser;  // started for the first link that needs it
     LinkSource links(o);
@@ -342,6 +344,7 @@ int Fetch(const CliOptions& o) {
         if (many) SetSayPrefix(Utf8(link->text) + (link->tooLong ? "...: " : ": "));
         int code = kCliWrongLink;
         if (!RefusedLink(*link)) {
+            browser.SettleDoubt();  // on its own time, not the link's
             auto deadline = Clock::now() + timeout;
             run_guard::SetDeadline(deadline + grace, TimeoutLine(o), kCliLoadFailed);
             code = ResolveLink(browser, link->text, o, deadline, !many, guarded);

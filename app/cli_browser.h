@@ -34,17 +34,18 @@ class CliBrowser {
   public:
     using Clock = std::chrono::steady_clock;
 
-    // A browser that answers, for the next link: started the first time; one that died, or
-    // that the last link found deaf, replaced (killed, its profile removed, a new one
-    // started), which a line on standard error tells. False when none could be started:
-    // failure() says why, and no start is tried again.
+    // A browser that answers, for the next link: started the first time; one that died or
+    // was found deaf replaced (killed, its profile removed, a new one started), which a
+    // line on standard error tells. False when none could be started: failure() says why,
+    // and no start is tried again.
     bool Ready();
-    // The last link's page did not answer in its time: the browser is taken for deaf.
-    void FoundDeaf() { deaf_ = true; }
-    // The last link's load failed: its error page goes before the next link, for the
-    // engine could take the next load's first answer for that page's failure. A browser
-    // that cannot even show a blank page by the deadline is taken for deaf.
-    void LeaveErrorPage(Clock::time_point deadline);
+    // The last link's page did not load or did not answer in time: the browser may be deaf
+    // (stopped, say) or only the page slow or broken.
+    void Doubt() { doubted_ = true; }
+    // Before the next link, a browser in doubt shows a blank page within a few seconds or
+    // is taken for deaf. The blank page also takes the view off the error page, whose failure the
+    // engine could otherwise take for the next load's.
+    void SettleDoubt();
     // Whether the browser died after it had started (under the last try, say): replaced, it
     // may take that link again.
     bool DiedAfterAnswering() const;
@@ -57,9 +58,11 @@ class CliBrowser {
   private:
     bool Start();
     bool Replace(const std::string& why);
+    bool ShowsBlankPage(Clock::time_point deadline);
 
     CliPage page_;
     ProgramState program_;
+    bool doubted_ = false;
     bool deaf_ = false;
     std::string failure_;  // the browser line once none could be started
 };
