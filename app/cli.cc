@@ -221,13 +221,11 @@ void Attempt(CliPage& page, FetchState& state, const std::string& link, bool unt
 }
 
 // How a link's last try ended: the answer reported, or the line that says why there is none.
-int Outcome(CliBrowser& browser, const StreamWorkflow& workflow, const FetchState& state,
-            const CliOptions& o, const std::string& link) {
-    if (state.loadFailed) browser.Doubt();
+int Outcome(const StreamWorkflow& workflow, const FetchState& state, const CliOptions& o,
+            const std::string& link) {
     if (state.crashed) {
         Say("qirlen: the page crashed");
     } else if (state.message) {
-        if (workflow.lastOutcome() == FetchOutcome::kNoAnswer) browser.Doubt();
         return Report(workflow, *state.message, o, link);
     } else if (std::string why = EngineFailure(); !why.empty()) {
         Say(BrowserFailureLine(why));
@@ -237,7 +235,6 @@ int Outcome(CliBrowser& browser, const StreamWorkflow& workflow, const FetchStat
     } else if (state.loadFailed) {
         Say("qirlen: the page did not load: " + state.reason);
     } else {
-        browser.Doubt();
         Say(TimeoutLine(o));
     }
     return kCliLoadFailed;
@@ -265,8 +262,11 @@ int ResolveLink(CliBrowser& browser, const std::string& link, const CliOptions& 
         if (!workflow.lastSucceeded() && !retried && browser.DiedAfterAnswering() &&
             (untilGuard || Clock::now() < deadline))
             continue;
+        // A page that did not load, or did not answer in time, may have met a deaf browser.
+        bool pageAnswered = state.message && workflow.lastOutcome() != FetchOutcome::kNoAnswer;
+        if (!pageAnswered && !state.crashed) browser.Doubt();
         run_guard::Settle();
-        return Outcome(browser, workflow, state, o, link);
+        return Outcome(workflow, state, o, link);
     }
 }
 
