@@ -1,6 +1,5 @@
 #include "app/cli.h"
 
-#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,8 +11,10 @@
 #include <vector>
 
 #include "app/browser_version.h"
+#include "app/cli_browser.h"
 #include "app/cli_options.h"
 #include "app/cli_output.h"
+#include "app/link_lines.h"
 #include "app/output_checks.h"
 #include "app/run_guard.h"
 #include "app/startup.h"
@@ -31,7 +32,8 @@ constexpr const char* kHelp =
     "Usage: qirlen                      open the window\n"
     "       qirlen --cli LINK... [--timeout SECONDS] [--quality NAME] [--codec h264|h265]\n"
     "                            [--format hls|flv] [--list | --json] [--copy] [--browser URL]\n"
-    "       qirlen --cli - [options]    the links one per line on standard input\n"
+    "       qirlen --cli - [options]    the links one per line on standard input, each answered\n"
+    "                                   as it arrives (a line of more than 8 KB holds none)\n"
     "       qirlen --version | --help\n"
     "\n"
     "Turns a Douyin live room's link into the room's live-stream address (an HLS playlist,\n"
@@ -41,7 +43,8 @@ constexpr const char* kHelp =
     "streamer's current room when they are live again (said on standard error).\n"
     "\n"
     "--cli       fetch without a window; the address alone goes to standard output, one line\n"
-    "            per LINK, in order, with one browser (an empty line for a LINK that failed)\n"
+    "            per LINK, in order, with one browser (an empty line for a LINK that failed);\n"
+    "            a browser that dies or stops answering is replaced for the next LINK\n"
     "--timeout   seconds each LINK may take, the browser's start included (default 30)\n"
     "--quality   a quality by key (origin, uhd/FULL_HD1, hd/HD1, sd/SD2, ld/SD1, md, ao) or by\n"
     "            name (原画, 蓝光, 超清, 高清, 标清, ...) instead of the best one; audio only "
@@ -70,28 +73,6 @@ constexpr const char* kHelp =
     "\n"
     "Environment: QIRLEN_PLAYER_HOST (the online player's host), QIRLEN_CHROMIUM (the browser),\n"
     "QIRLEN_CHROMIUM_ARGS (extra browser switches).\n";
-
-// The command line's view, set up like the window's: the phone profile, touch, user agent.
-class CliPage : public StreamWorkflow::Page, public StartupBrowser {
-  public:
-    intptr_t WebView() override { return View(); }
-    void SetTouchEnabled(intptr_t v, bool enabled) override {
-        if (hostctl::Engine().wkeSetTouchEnabled)
-            hostctl::Engine().wkeSetTouchEnabled(reinterpret_cast<wkeWebView>(v), enabled);
-    }
-    void SetUserAgentProperty(const std::string& ua) override {
-        const hostctl::EngineEntries& e = hostctl::Engine();
-        if (!view || !e.wkeSetUserAgent || !e.wkeReload) return;
-        e.wkeSetUserAgent(view, ua.c_str());
-        e.wkeReload(view);
-    }
-    void Load(const std::string& address) override {
-        if (view && hostctl::Engine().wkeLoadURL)
-            hostctl::Engine().wkeLoadURL(view, address.c_str());
-    }
-    intptr_t View() override { return reinterpret_cast<intptr_t>(view); }
-    wkeWebView view = nullptr;
-};
 
 struct FetchState {
     StreamWorkflow* workflow = nullptr;
@@ -126,26 +107,6 @@ void OnFinished(wkeWebView view, void* param, const wkeString, wkeLoadingResult 
     bool answered = state->message && state->workflow->lastSucceeded();
     if ((state->message || state->loadFailed) && !answered && PageCrashed(view))
         state->crashed = true;
-}
-
-std::string EngineFailure() {
-    const hostctl::EngineEntries& e = hostctl::Engine();
-    const char* why = e.wkeEngineFailure ? e.wkeEngineFailure() : "";
-    return why ? why : "";
-}
-
-// A browser that never answered did not start, whenever its end was noticed.
-std::string BrowserFailureLine(const std::string& why) {
-    const hostctl::EngineEntries& e = hostctl::Engine();
-    bool answered = e.wkeEngineEverAnswered && e.wkeEngineEverAnswered();
-    return std::string("qirlen: the browser ") +
-           (answered ? "stopped: " : "could not be started: ") + why;
-}
-
-// The command line judges the page it loaded: a window the page opens is never made.
-wkeWebView RefuseNewWindow(wkeWebView, void*, wkeNavigationType, const wkeString,
-                           const wkeWindowFeatures*) {
-    return nullptr;
 }
 
 bool OnPath(const std::string& program) {
@@ -244,52 +205,24 @@ std::string TimeoutLine(const CliOptions& o) {
     return "qirlen: no page arrived within " + std::to_string(o.timeoutSeconds) + " seconds";
 }
 
-// The browser and its one view, started once for every link of the run.
-struct Browser {
-    CliPage page;
-    ProgramState program;
-};
+using Clock = std::chrono::steady_clock;
 
-// Resolves one link in the run's view; the line that says why it failed is on standard error.
-void OnBlank(wkeWebView, void* param, const wkeString, wkeLoadingResult, const wkeString) {
-    *static_cast<bool*>(param) = true;
-}
-
-// A failed load leaves the view on the browser's error page, and the engine may take the
-// next load's first answer for that page's failure: before the next link the view goes
-// back to a blank page.
-void LeaveErrorPage(CliPage& page, std::chrono::steady_clock::time_point deadline) {
+// One try at a link in the browser's view: until the page has answered, its load failed,
+// the browser failed or, unless the guard keeps the time, the deadline passed.
+void Attempt(CliPage& page, FetchState& state, const std::string& link, bool untilGuard,
+             Clock::time_point deadline) {
     const hostctl::EngineEntries& e = hostctl::Engine();
-    bool blank = false;
-    if (e.wkeOnLoadingFinish) e.wkeOnLoadingFinish(page.view, OnBlank, &blank);
-    page.Load("about:blank");
-    while (!blank && EngineFailure().empty() && std::chrono::steady_clock::now() < deadline) {
-        pollfd pfd{e.wkeGetEventFd(), POLLIN, 0};
-        poll(&pfd, 1, 200);
-        e.wkeWake(nullptr);
-    }
-    if (e.wkeOnLoadingFinish) e.wkeOnLoadingFinish(page.view, nullptr, nullptr);
-}
-
-// A lone link leaves its deadline to the guard and settles it before reporting.
-int ResolveLink(CliPage& page, const std::string& link, const CliOptions& o,
-                std::chrono::steady_clock::time_point deadline, bool lone, bool guarded) {
-    const hostctl::EngineEntries& e = hostctl::Engine();
-    StreamWorkflow workflow(page);
-    workflow.SetWish({o.quality, o.codec, o.flv});
-    workflow.SetAlwaysReadRoom(o.list || o.json);
-    FetchState state{&workflow};
     if (e.wkeOnLoadingFinish) e.wkeOnLoadingFinish(page.view, OnFinished, &state);
-    workflow.StartFetch(link);
+    state.workflow->StartFetch(link);
     while (!state.message && !state.loadFailed && EngineFailure().empty() &&
-           ((lone && guarded) || std::chrono::steady_clock::now() < deadline)) {
-        pollfd pfd{e.wkeGetEventFd(), POLLIN, 0};
-        poll(&pfd, 1, 200);
-        e.wkeWake(nullptr);
-    }
+           (untilGuard || Clock::now() < deadline))
+        ServeEngine(200);
     if (e.wkeOnLoadingFinish) e.wkeOnLoadingFinish(page.view, nullptr, nullptr);
-    if (lone) run_guard::Settle();
-    if (!lone && state.loadFailed) LeaveErrorPage(page, deadline);
+}
+
+// How a link's last try ended: the answer reported, or the line that says why there is none.
+int Outcome(const StreamWorkflow& workflow, const FetchState& state, const CliOptions& o,
+            const std::string& link) {
     if (state.crashed) {
         Say("qirlen: the page crashed");
     } else if (state.message) {
@@ -307,89 +240,118 @@ int ResolveLink(CliPage& page, const std::string& link, const CliOptions& o,
     return kCliLoadFailed;
 }
 
-// The links of the run: the arguments, or standard input's lines for "-" (blank lines and
-// the blanks around a link left out).
-std::vector<std::string> LinksOf(const CliOptions& o) {
-    if (o.links.size() != 1 || o.links[0] != "-") return o.links;
-    std::vector<std::string> links;
-    char* line = nullptr;
-    size_t size = 0;
-    for (ssize_t n; (n = getline(&line, &size, stdin)) >= 0;) {
-        std::string text(line, static_cast<size_t>(n));
-        size_t first = text.find_first_not_of(" \t\r\n");
-        if (first == std::string::npos) continue;
-        text = text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-        links.push_back(ArgumentText(text.c_str()));
+// Resolves one link; the line that says why it failed is on standard error. A lone link
+// leaves its deadline to the guard. The run is settled before anything is reported.
+int ResolveLink(CliBrowser& browser, const std::string& link, const CliOptions& o,
+                Clock::time_point deadline, bool lone, bool guarded) {
+    bool untilGuard = lone && guarded;
+    for (bool retried = false;; retried = true) {
+        if (!browser.Ready()) {
+            run_guard::Settle();
+            Say(browser.failure());
+            return kCliLoadFailed;
+        }
+        StreamWorkflow workflow(browser.page());
+        workflow.SetWish({o.quality, o.codec, o.flv});
+        workflow.SetAlwaysReadRoom(o.list || o.json);
+        FetchState state;
+        state.workflow = &workflow;
+        Attempt(browser.page(), state, link, untilGuard, deadline);
+        // A browser killed under the link (while it loaded or was read) is no fault of the
+        // link's: it gets one more try, in the new browser.
+        if (!workflow.lastSucceeded() && !retried && browser.DiedAfterAnswering() &&
+            (untilGuard || Clock::now() < deadline))
+            continue;
+        // A page that did not load, or did not answer in time, may have met a deaf browser.
+        bool pageAnswered = state.message && workflow.lastOutcome() != FetchOutcome::kNoAnswer;
+        if (!pageAnswered && !state.crashed) browser.Doubt();
+        run_guard::Settle();
+        return Outcome(workflow, state, o, link);
     }
-    std::free(line);
-    return links;
 }
 
-// Starts the browser; the line that says why it could not is on standard error.
-bool StartBrowser(Browser& browser) {
-    setenv("QIRLEN_ENGINE_QUIET", "1", 1);  // the one line about a missing browser is ours
-    if (!hostctl::EngineLibrary::Load()) {
-        Say("qirlen: the browser could not be started: the engine module node.so is missing");
-        return false;
+// The links of the run, one at a time: the arguments, or standard input's lines for "-",
+// each as soon as it has arrived (blank lines and the blanks around a link left out).
+class LinkSource {
+  public:
+    struct Link {
+        std::string text;      // GBK
+        bool tooLong = false;  // a line too long to be a link: the text is its start
+    };
+
+    explicit LinkSource(const CliOptions& o)
+        : arguments_(o.links), fromInput_(o.links.size() == 1 && o.links[0] == "-") {}
+
+    std::optional<Link> Next() {
+        if (!fromInput_) {
+            if (next_ == arguments_.size()) return std::nullopt;
+            return Link{arguments_[next_++]};
+        }
+        while (auto line = input_.Next()) {
+            if (line->tooLong) return Link{ArgumentText(line->text.c_str()), true};
+            const std::string& text = line->text;
+            size_t first = text.find_first_not_of(" \t\r");
+            if (first == std::string::npos) continue;
+            std::string link = text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+            return Link{ArgumentText(link.c_str())};
+        }
+        return std::nullopt;
     }
-    const hostctl::EngineEntries& e = hostctl::Engine();
-    run_guard::SetBrowserTerminator(e.wkeTerminateBrowser);
-    if (std::string why = EngineFailure(); !why.empty()) {
-        Say(BrowserFailureLine(why));
-        return false;
+
+  private:
+    const std::vector<std::string>& arguments_;
+    size_t next_ = 0;
+    bool fromInput_;
+    // While it waits for a line, the browser is served: its events are handled, and one
+    // that dies meanwhile is noticed before the next link.
+    LineReader input_{STDIN_FILENO, [](int fd) {
+                          while (!ServeEngine(1000, fd)) {
+                          }
+                      }};
+};
+
+// Says why a link is no link to load; false when it is one.
+bool RefusedLink(const LinkSource::Link& link) {
+    if (link.tooLong) {
+        Say("qirlen: a line of more than " + std::to_string(LineReader::kMaxLineBytes) +
+            " bytes holds no link");
+        return true;
     }
-    CliPage& page = browser.page;
-    page.view = e.wkeCreateWebWindow
-                    ? e.wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 600, 510)
-                    : nullptr;
-    if (!page.view) {
-        // Making the view is where a browser that has just exited is noticed.
-        std::string why = EngineFailure();
-        Say(why.empty() ? "qirlen: the browser could not be started: no view"
-                        : BrowserFailureLine(why));
-        return false;
-    }
-    if (e.wkeOnCreateView) e.wkeOnCreateView(page.view, RefuseNewWindow, nullptr);
-    RunStartupSequence(page);
+    if (LinkToLoad(link.text)) return false;
+    Say(Utf8(texts::WrongLinkMessage()));
     return true;
 }
 
 int Fetch(const CliOptions& o) {
-    std::vector<std::string> links = LinksOf(o);
     bool many = o.links.size() > 1 || o.links[0] == "-";
     // A lone wrong link answers at once, before any browser starts.
-    if (!many && !CheckShareLink(links[0])) return kCliWrongLink;
-    if (links.empty()) return kCliSuccess;
-    // Each link's deadline covers its whole fetch (the first one the browser's start too): a
-    // browser that stalls holds the main thread inside the engine, so the guard's own thread
-    // ends the run then. With several links the loop gives up on a link by itself first, and
-    // the guard ends the run only a little later, for a browser that stalls.
+    if (!many && !CheckShareLink(o.links[0])) return kCliWrongLink;
+    // Each link's deadline covers its whole fetch (the browser's start too, when it needs
+    // one): a browser that stalls holds the main thread inside the engine, so the guard's
+    // own thread ends the run then. With several links the loop gives up on a link by itself
+    // first, and the guard ends the run only later: a browser that stops while the page is
+    // read holds the main thread in the engine's wait for the read (about 10 s), after which
+    // the browser is replaced and the run goes on. Between links, while the next one is
+    // awaited, no deadline runs.
     auto timeout = std::chrono::seconds(o.timeoutSeconds);
-    auto grace = many ? std::chrono::seconds(5) : std::chrono::seconds(0);
-    auto deadline = std::chrono::steady_clock::now() + timeout;
+    auto grace = many ? std::chrono::seconds(12) : std::chrono::seconds(0);
     bool guarded = run_guard::Start();
-    run_guard::SetDeadline(deadline + grace, TimeoutLine(o), kCliLoadFailed);
-    // Lines about the browser itself name no link.
-    Browser browser;
-    bool started = StartBrowser(browser);
+    CliBrowser browser;  // started for the first link that needs it
+    LinkSource links(o);
     int first = kCliSuccess;
-    for (size_t i = 0; started && i < links.size(); ++i) {
-        const std::string& link = links[i];
-        if (many) SetSayPrefix(Utf8(link) + ": ");
-        if (i > 0) {
-            deadline = std::chrono::steady_clock::now() + timeout;
+    while (auto link = links.Next()) {
+        // A line too long is named by its start alone.
+        if (many) SetSayPrefix(Utf8(link->text) + (link->tooLong ? "...: " : ": "));
+        int code = kCliWrongLink;
+        if (!RefusedLink(*link)) {
+            browser.SettleDoubt();  // on its own time, not the link's
+            auto deadline = Clock::now() + timeout;
             run_guard::SetDeadline(deadline + grace, TimeoutLine(o), kCliLoadFailed);
-        }
-        int code;
-        if (!LinkToLoad(link)) {
-            Say(Utf8(texts::WrongLinkMessage()));
-            code = kCliWrongLink;
-        } else {
-            code = ResolveLink(browser.page, link, o, deadline, !many, guarded);
+            code = ResolveLink(browser, link->text, o, deadline, !many, guarded);
         }
         if (code != kCliSuccess && many) {
             if (o.json)
-                PrintJsonFailure(link, code);
+                PrintJsonFailure(link->text + (link->tooLong ? "..." : ""), code);
             else
                 std::printf("\n");
             std::fflush(stdout);
@@ -398,19 +360,7 @@ int Fetch(const CliOptions& o) {
         if (code == kCliWriteFailed) break;
     }
     SetSayPrefix("");
-    run_guard::Settle();
-    if (!started) {
-        // One line for each link all the same, so that a reader stays in step.
-        for (size_t i = 0; many && i < links.size(); ++i) {
-            if (o.json)
-                PrintJsonFailure(links[i], kCliLoadFailed);
-            else
-                std::printf("\n");
-        }
-        return kCliLoadFailed;
-    }
-    const hostctl::EngineEntries& e = hostctl::Engine();
-    if (e.wkeShutdown) e.wkeShutdown();
+    browser.Shutdown();
     return first;
 }
 

@@ -89,14 +89,21 @@ int MillisecondsLeft() {
     return left < 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
 }
 
+// Whether the deadline has passed with the run unsettled: the guard then ends it. A deadline
+// moved on while the guard's wait ran is waited for anew.
+bool TakeExpiry() {
+    std::lock_guard<std::mutex> lock(deadlineMutex);
+    int running = kRunning;
+    return deadline && Clock::now() >= *deadline && state.compare_exchange_strong(running, kFired);
+}
+
 void Watch() {
     for (;;) {
         pollfd wake{wakePipe[0], POLLIN, 0};
         int ready = poll(&wake, 1, MillisecondsLeft());
         if (ready < 0) continue;  // interrupted by a signal: its byte is in the pipe
         if (ready == 0) {
-            int running = kRunning;
-            if (state.compare_exchange_strong(running, kFired)) Expire();
+            if (TakeExpiry()) Expire();
             continue;
         }
         char byte;
@@ -142,6 +149,8 @@ void SetDeadline(Clock::time_point at, const std::string& line, int exitCode) {
         deadline = at;
         deadlineLine = line;
         deadlineExit = exitCode;
+        int settled = kSettled;  // the next link of a run: its deadline runs again
+        state.compare_exchange_strong(settled, kRunning);
     }
     if (wakePipe[1] >= 0) (void)!write(wakePipe[1], &kNewDeadline, 1);
 }

@@ -17,7 +17,7 @@ bool Start();
 void SetBrowserTerminator(void (*terminate)());
 
 // At `deadline`, unless the run settled before, `line` goes to standard error, the browser
-// is ended and the program exits with `exitCode`.
+// is ended and the program exits with `exitCode`. After Settle, a new deadline runs again.
 void SetDeadline(std::chrono::steady_clock::time_point deadline, const std::string& line,
                  int exitCode);
 
