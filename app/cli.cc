@@ -15,6 +15,7 @@
 #include "app/cli_options.h"
 #include "app/cli_output.h"
 #include "app/link_lines.h"
+#include "app/link_resolver.h"
 #include "app/output_checks.h"
 #include "app/run_guard.h"
 #include "app/startup.h"
@@ -27,6 +28,8 @@
 
 namespace app {
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 constexpr const char* kHelp =
     "Usage: qirlen                      open the window\n"
@@ -74,41 +77,6 @@ constexpr const char* kHelp =
     "Environment: QIRLEN_PLAYER_HOST (the online player's host), QIRLEN_CHROMIUM (the browser),\n"
     "QIRLEN_CHROMIUM_ARGS (extra browser switches).\n";
 
-struct FetchState {
-    StreamWorkflow* workflow = nullptr;
-    std::optional<std::string> message;
-    bool loadFailed = false;
-    bool crashed = false;  // the page died before it gave its answer
-    std::string reason;
-};
-
-bool PageCrashed(wkeWebView view) {
-    const hostctl::EngineEntries& e = hostctl::Engine();
-    return view && e.wkeIsPageCrashed && e.wkeIsPageCrashed(view);
-}
-
-void OnFinished(wkeWebView view, void* param, const wkeString, wkeLoadingResult result,
-                const wkeString reason) {
-    auto* state = static_cast<FetchState*>(param);
-    if (state->message || state->loadFailed) return;  // this link has its answer already
-    // The streamer's current room could not be looked up: the shared broadcast has ended.
-    if (result == WKE_LOADING_FAILED && state->workflow->lookingUpStreamer()) {
-        state->message = state->workflow->AbandonStreamerLookup();
-        return;
-    }
-    if (result == WKE_LOADING_FAILED) {
-        state->loadFailed = true;
-        state->reason =
-            hostctl::Engine().wkeGetString ? hostctl::Engine().wkeGetString(reason) : "";
-    }
-    if (auto message = state->workflow->FinishFetch(result)) state->message = message;
-    // A page that died while it was read holds nothing, whatever the reading said; one
-    // that gave its address first has answered.
-    bool answered = state->message && state->workflow->lastSucceeded();
-    if ((state->message || state->loadFailed) && !answered && PageCrashed(view))
-        state->crashed = true;
-}
-
 bool OnPath(const std::string& program) {
     const char* path = std::getenv("PATH");
     std::string dirs = path ? path : "/usr/bin:/bin";
@@ -148,37 +116,8 @@ void CopyToDesktopClipboard(const std::string& address) {
     Say("qirlen: no clipboard tool (wl-copy, xclip or xsel) took the address");
 }
 
-// What a finished fetch prints and how that link ends.
-int Report(const StreamWorkflow& workflow, const std::string& message, const CliOptions& o,
-           const std::string& link) {
-    int code = kCliFailureMessage;
-    switch (workflow.lastOutcome()) {
-        case FetchOutcome::kSuccess:
-            code = kCliSuccess;
-            break;
-        case FetchOutcome::kVerification:
-            code = kCliVerification;
-            Say(Utf8(message));
-            break;
-        case FetchOutcome::kNoAnswer:
-            code = kCliLoadFailed;
-            Say("qirlen: the page did not answer: its own script kept it busy or it broke down, "
-                "so the room could not be read");
-            break;
-        case FetchOutcome::kRefused:
-            code = kCliLoadFailed;
-            Say(Utf8(message) + " (the platform answered with " + workflow.refusalCause() + ")");
-            break;
-        case FetchOutcome::kNoSuchQuality:
-        case FetchOutcome::kNoSuchCodec:
-        case FetchOutcome::kNoSuchFormat:
-            Say(NoStreamLine(workflow, o));
-            break;
-        default:
-            Say(Utf8(message));
-            break;
-    }
-    if (code != kCliSuccess) return code;
+// What a resolved link prints: the answer on standard output, the notes on standard error.
+int PrintAnswer(const StreamWorkflow& workflow, const CliOptions& o, const std::string& link) {
     if (o.json)
         PrintJson(workflow, o, o.links.size() > 1 || o.links[0] == "-" ? link : "");
     else if (o.list)
@@ -201,73 +140,14 @@ int Report(const StreamWorkflow& workflow, const std::string& message, const Cli
     return kCliSuccess;
 }
 
-std::string TimeoutLine(const CliOptions& o) {
-    return "qirlen: no page arrived within " + std::to_string(o.timeoutSeconds) + " seconds";
-}
-
-using Clock = std::chrono::steady_clock;
-
-// One try at a link in the browser's view: until the page has answered, its load failed,
-// the browser failed or, unless the guard keeps the time, the deadline passed.
-void Attempt(CliPage& page, FetchState& state, const std::string& link, bool untilGuard,
-             Clock::time_point deadline) {
-    const hostctl::EngineEntries& e = hostctl::Engine();
-    if (e.wkeOnLoadingFinish) e.wkeOnLoadingFinish(page.view, OnFinished, &state);
-    state.workflow->StartFetch(link);
-    while (!state.message && !state.loadFailed && EngineFailure().empty() &&
-           (untilGuard || Clock::now() < deadline))
-        ServeEngine(200);
-    if (e.wkeOnLoadingFinish) e.wkeOnLoadingFinish(page.view, nullptr, nullptr);
-}
-
-// How a link's last try ended: the answer reported, or the line that says why there is none.
-int Outcome(const StreamWorkflow& workflow, const FetchState& state, const CliOptions& o,
-            const std::string& link) {
-    if (state.crashed) {
-        Say("qirlen: the page crashed");
-    } else if (state.message) {
-        return Report(workflow, *state.message, o, link);
-    } else if (std::string why = EngineFailure(); !why.empty()) {
-        Say(BrowserFailureLine(why));
-    } else if (state.loadFailed && IsPlatformRefusal(state.reason)) {
-        Say(Utf8(texts::FailurePlatformRefused()) + " (the page did not load: " + state.reason +
-            ")");
-    } else if (state.loadFailed) {
-        Say("qirlen: the page did not load: " + state.reason);
-    } else {
-        Say(TimeoutLine(o));
-    }
-    return kCliLoadFailed;
-}
-
 // Resolves one link; the line that says why it failed is on standard error. A lone link
 // leaves its deadline to the guard. The run is settled before anything is reported.
 int ResolveLink(CliBrowser& browser, const std::string& link, const CliOptions& o,
                 Clock::time_point deadline, bool lone, bool guarded) {
-    bool untilGuard = lone && guarded;
-    for (bool retried = false;; retried = true) {
-        if (!browser.Ready()) {
-            run_guard::Settle();
-            Say(browser.failure());
-            return kCliLoadFailed;
-        }
-        StreamWorkflow workflow(browser.page());
-        workflow.SetWish({o.quality, o.codec, o.flv});
-        workflow.SetAlwaysReadRoom(o.list || o.json);
-        FetchState state;
-        state.workflow = &workflow;
-        Attempt(browser.page(), state, link, untilGuard, deadline);
-        // A browser killed under the link (while it loaded or was read) is no fault of the
-        // link's: it gets one more try, in the new browser.
-        if (!workflow.lastSucceeded() && !retried && browser.DiedAfterAnswering() &&
-            (untilGuard || Clock::now() < deadline))
-            continue;
-        // A page that did not load, or did not answer in time, may have met a deaf browser.
-        bool pageAnswered = state.message && workflow.lastOutcome() != FetchOutcome::kNoAnswer;
-        if (!pageAnswered && !state.crashed) browser.Doubt();
-        run_guard::Settle();
-        return Outcome(workflow, state, o, link);
-    }
+    LinkResult result = ResolveInBrowser(browser, link, o, deadline, lone && guarded);
+    if (!result.line.empty()) Say(result.line);
+    if (result.code != kCliSuccess) return result.code;
+    return PrintAnswer(*result.workflow, o, link);
 }
 
 // The links of the run, one at a time: the arguments, or standard input's lines for "-",

@@ -51,6 +51,7 @@ void CliPage::SetUserAgentProperty(const std::string& ua) {
 }
 
 void CliPage::Load(const std::string& address) {
+    if (beforeLoad && address != kBlankPage) beforeLoad();
     if (view && hostctl::Engine().wkeLoadURL) hostctl::Engine().wkeLoadURL(view, address.c_str());
 }
 
@@ -113,6 +114,14 @@ void CliBrowser::Shutdown() {
     page_.view = nullptr;
 }
 
+void CliBrowser::Forgive() {
+    if (failure_.empty()) return;
+    failure_.clear();
+    doubted_ = deaf_ = false;
+    page_.view = nullptr;
+    hostctl::EngineLibrary::Restart();
+}
+
 bool CliBrowser::Start() {
     setenv("QIRLEN_ENGINE_QUIET", "1", 1);  // the one line about a missing browser is ours
     if (!hostctl::EngineLibrary::Load()) {
@@ -144,6 +153,7 @@ bool CliBrowser::Start() {
 // one starts.
 bool CliBrowser::Replace(const std::string& why) {
     Say("qirlen: a new browser is started: the last one " + why);
+    ++replacements_;
     doubted_ = deaf_ = false;
     page_.view = nullptr;
     hostctl::EngineLibrary::Restart();

@@ -3,6 +3,7 @@
 // keeps one browser while it works; one found dead or deaf is replaced, so that the links
 // after it do not fail with it.
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "app/startup.h"
@@ -20,6 +21,9 @@ class CliPage : public StreamWorkflow::Page, public StartupBrowser {
     void Load(const std::string& address) override;
     intptr_t View() override { return reinterpret_cast<intptr_t>(view); }
     wkeWebView view = nullptr;
+    // Runs before every page load but the blank page's (a service paces them), maybe from
+    // inside the engine's events: it may wait, never call the engine.
+    std::function<void()> beforeLoad;
 };
 
 // Why the engine has no browser (UTF-8); empty while it has one.
@@ -51,6 +55,11 @@ class CliBrowser {
     bool DiedAfterAnswering() const;
     // Ends the browser at the end of the run.
     void Shutdown();
+    // After a browser that could not start: the next Ready starts one anew (a service keeps
+    // trying where a run gives up).
+    void Forgive();
+    // How many browsers were found dead or deaf and replaced.
+    int replacements() const { return replacements_; }
 
     CliPage& page() { return page_; }
     const std::string& failure() const { return failure_; }
@@ -64,7 +73,8 @@ class CliBrowser {
     ProgramState program_;
     bool doubted_ = false;
     bool deaf_ = false;
-    std::string failure_;  // the browser line once none could be started
+    std::string failure_;
+    int replacements_ = 0;  // the browser line once none could be started
 };
 
 }  // namespace app

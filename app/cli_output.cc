@@ -74,7 +74,7 @@ std::string Utf8(const std::string& gbk) {
     return platform::GbkToUtf8(gbk);
 }
 
-void PrintJson(const StreamWorkflow& workflow, const CliOptions& o, const std::string& link) {
+std::string RoomJson(const StreamWorkflow& workflow, const CliOptions& o, const std::string& link) {
     const RoomData& room = workflow.room();
     const Quality* chosen = workflow.chosenQuality();
     nlohmann::json out = {{"roomId", room.roomId},
@@ -94,7 +94,11 @@ void PrintJson(const StreamWorkflow& workflow, const CliOptions& o, const std::s
         out["expiresAt"] = LocalTimeText(*expiry);
     }
     for (const Quality& q : room.qualities) out["qualities"].push_back(QualityJson(q));
-    std::printf("%s\n", Dump(out).c_str());
+    return Dump(out);
+}
+
+void PrintJson(const StreamWorkflow& workflow, const CliOptions& o, const std::string& link) {
+    std::printf("%s\n", RoomJson(workflow, o, link).c_str());
 }
 
 void PrintJsonFailure(const std::string& link, int code) {

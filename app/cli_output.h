@@ -17,6 +17,8 @@ std::string Utf8(const std::string& gbk);
 
 // The room and the chosen address as one JSON line; `link` (GBK) is named when not empty.
 void PrintJson(const StreamWorkflow& workflow, const CliOptions& o, const std::string& link);
+// The same object as one line of text, without printing it.
+std::string RoomJson(const StreamWorkflow& workflow, const CliOptions& o, const std::string& link);
 // One line for a link that failed, in --json form: the link, the kind of failure and the
 // exit code.
 void PrintJsonFailure(const std::string& link, int code);

@@ -17,6 +17,7 @@
 #include "platform/codepage.h"
 #include "platform/file_dialog.h"
 #include "platform/sinks.h"
+#include "serve/serve_main.h"
 
 namespace {
 
@@ -69,6 +70,7 @@ bool HasDisplay() {
 int main(int argc, char** argv) {
     // Ctrl-C, SIGTERM and SIGHUP end the browser and remove its profile before we go.
     app::run_guard::Start();
+    if (argc > 1 && std::string(argv[1]) == "serve") return serve::RunServe(argc - 2, argv + 2);
     if (int code = app::RunCommandLine(argc, argv); code >= 0) return code;
     if (!HasDisplay()) {
         std::fputs("qirlen: no display; use qirlen --cli LINK\n", stderr);

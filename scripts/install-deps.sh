@@ -12,8 +12,8 @@ packages=(
   # on the full browser, which stays supported.
   chromium-headless-shell chromium
   xvfb xdotool xclip xauth
-  # The service is tested through real clients.
-  curl
+  # The service is tested through real clients: curl, and a player's ffprobe.
+  curl ffmpeg
   fonts-noto-cjk
 )
 # Node.js may come from elsewhere than Debian; only a machine without npm gets Debian's.

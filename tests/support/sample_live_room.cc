@@ -1,7 +1,12 @@
 #include "tests/support/sample_live_room.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <vector>
@@ -67,7 +72,10 @@ struct Tier {
 
 // How the rooms write their streams: the sample rooms of today, or as the platform served
 // them in 2026-09 (the phone's share page or the web site's desktop page).
-enum class Shape { kToday, kRecordedPhone, kRecordedDesktop };
+enum class Shape { kToday, kRecordedPhone, kRecordedDesktop, kLoopback };
+
+// The sample room's own port, for the room whose stream it serves itself.
+std::atomic<int> ownPort{0};
 
 std::string Hex(long long value) {
     char text[32];
@@ -109,6 +117,9 @@ std::string RecordedAddress(const std::string& stream, const Tier& t, bool backu
 std::string TierAddress(const std::string& stream, const Tier& t, bool backup, bool hls,
                         Shape shape = Shape::kToday) {
     if (hls && !(backup ? t.backupHls : t.mainHls)) return "";
+    if (shape == Shape::kLoopback)
+        return "http://127.0.0.1:" + std::to_string(ownPort.load()) + "/hls/" + t.key +
+               (hls ? ".m3u8" : ".flv") + "?expire=" + std::to_string(t.expiry);
     return shape == Shape::kToday ? TodayAddress(stream, t, backup, hls)
                                   : RecordedAddress(stream, t, backup, hls, shape);
 }
@@ -268,7 +279,7 @@ std::string WebSitePage(const std::string& roomId, int status, const std::string
     std::vector<Tier> tiers = {{"origin", "1080x1920", "h265", SampleLiveRoom::kExpiry},
                                {"hd", "720x1280", "h264", SampleLiveRoom::kExpiry},
                                {"ao", "", "", SampleLiveRoom::kExpiry, false}};
-    if (shape != Shape::kToday)
+    if (shape == Shape::kRecordedDesktop)
         tiers = RecordedTiers(false, SampleLiveRoom::kExpiry, SampleLiveRoom::kExpiry);
     nlohmann::json room = {{"id_str", roomId},
                            {"status", status},
@@ -312,6 +323,9 @@ HttpResponse WebSiteAnswer(const HttpRequest& r, const std::string& host) {
     else if (path == std::string("/") + SampleLiveRoom::kRecordedWebRid)
         page.body = WebSitePage("7380000000000000024", 2, SampleLiveRoom::kRecordedWebRid,
                                 Shape::kRecordedDesktop);
+    else if (path == std::string("/") + SampleLiveRoom::kLoopbackWebRid)
+        page.body = WebSitePage("7380000000000000025", 2, SampleLiveRoom::kLoopbackWebRid,
+                                Shape::kLoopback);
     else if (path == "/80000002")
         page.body = WebSitePage("7380000000000000008", 4, "80000002");
     else
@@ -346,9 +360,40 @@ const std::map<std::string, std::pair<long long, long long>> kRecordedRooms = {
     {"/webcast/reflow/7380000000000000022", {kPast, SampleLiveRoom::kExpiry}},
     {"/webcast/reflow/7380000000000000023", {kPast, kPast}}};
 
+// The loopback room's stream: files from $QIRLEN_SAMPLE_HLS_DIR, by plain names only.
+HttpResponse StreamFile(const std::string& path) {
+    std::string name = path.substr(std::strlen("/hls/"));
+    name = name.substr(0, name.find('?'));
+    const char* dir = std::getenv("QIRLEN_SAMPLE_HLS_DIR");
+    if (!dir || name.empty() || name[0] == '.' ||
+        name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_.-") != std::string::npos)
+        return {404, "text/plain", "no such stream\n", {}};
+    std::ifstream file(std::string(dir) + "/" + name, std::ios::binary);
+    if (!file) return {404, "text/plain", "no such stream\n", {}};
+    std::ostringstream body;
+    body << file.rdbuf();
+    bool playlist = name.size() > 5 && name.substr(name.size() - 5) == ".m3u8";
+    return {200, playlist ? "application/vnd.apple.mpegurl" : "video/mp2t", body.str(), {}};
+}
+
+// Each room page asked for, with the time it was asked (for tests of how loads are paced).
+void LogLoad(const HttpRequest& r) {
+    if (!std::getenv("QIRLEN_SAMPLE_LOG_LOADS")) return;
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now().time_since_epoch())
+                  .count();
+    std::printf("load %lld %s%s\n", static_cast<long long>(ms), HostOf(r).c_str(),
+                r.path.c_str());
+    std::fflush(stdout);
+}
+
 HttpResponse Answer(const HttpRequest& r) {
     HttpResponse page;
     std::string host = HostOf(r);
+    if (r.path.rfind("/hls/", 0) == 0) return StreamFile(r.path);
+    if (host == "live.douyin.com" || host == "www.douyin.com" ||
+        r.path.rfind("/webcast/reflow/", 0) == 0)
+        LogLoad(r);
     if (host == "live.douyin.com" || host == "www.douyin.com") return WebSiteAnswer(r, host);
     auto redirect = [&](const std::string& room) {
         page.status = 302;
@@ -414,7 +459,9 @@ HttpResponse Answer(const HttpRequest& r) {
 
 }  // namespace
 
-SampleLiveRoom::SampleLiveRoom(int port) : server_(Answer, port) {}
+SampleLiveRoom::SampleLiveRoom(int port) : server_(Answer, port) {
+    ownPort = server_.port();
+}
 
 std::string SampleLiveRoom::ShareLink(const std::string& token) const {
     return "http://v.douyin.com:" + std::to_string(port()) + "/" + token + "/";

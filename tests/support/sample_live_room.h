@@ -36,6 +36,10 @@ class SampleLiveRoom {
     static constexpr const char* kRecordedMainExpiredToken = "recmain";
     static constexpr const char* kRecordedExpiredToken = "recgone";
     static constexpr const char* kRecordedWebRid = "82600001";
+    // A web site's room whose stream this server serves itself on loopback, from the files in
+    // $QIRLEN_SAMPLE_HLS_DIR (origin.m3u8 and its segments); with $QIRLEN_SAMPLE_LOG_LOADS
+    // set, each room page asked for is a line "load <steady ms> <host><path>" on stdout.
+    static constexpr const char* kLoopbackWebRid = "82600077";
     // The recorded phone room's origin (H.265, the maps' FULL_HD1) and hd (H.264) playlists,
     // and the desktop room's origin playlist; all valid until kExpiry.
     static constexpr const char* kRecordedOrigin =

@@ -1,0 +1,80 @@
+#include "serve/engine_resolver.h"
+
+#include <thread>
+
+#include "app/cli_browser.h"
+#include "app/cli_output.h"
+#include "app/link_resolver.h"
+
+namespace serve {
+
+EngineResolver::EngineResolver(std::chrono::milliseconds pace, std::chrono::seconds timeout,
+                               Metrics& metrics, std::function<void(std::chrono::seconds)> backOff)
+    : timeout_(timeout),
+      metrics_(metrics),
+      backOff_(std::move(backOff)),
+      pacer_(pace),
+      queue_(std::make_unique<WorkQueue>()) {}
+
+EngineResolver::~EngineResolver() {
+    queue_->Post([this] {
+        if (browser_) browser_->Shutdown();
+        browser_.reset();
+    });
+    queue_.reset();
+}
+
+void EngineResolver::Resolve(ResolveRequest request, std::function<void(Resolved)> done) {
+    queue_->Post([this, request = std::move(request), done = std::move(done)] {
+        done(ResolveNow(request));
+    });
+}
+
+// Until the pacing lets the next page load start. It runs as the page is loaded, maybe from
+// inside the engine's events (the streamer's current room is looked up from there), so it
+// only sleeps.
+void EngineResolver::WaitForTurn() {
+    std::this_thread::sleep_until(pacer_.NextLoad(Pacer::Clock::now()));
+}
+
+Resolved EngineResolver::ResolveNow(const ResolveRequest& request) {
+    if (!browser_) {
+        browser_ = std::make_unique<app::CliBrowser>();
+        browser_->page().beforeLoad = [this] { WaitForTurn(); };
+    }
+    browser_->Forgive();  // a browser that could not start is tried again for each request
+    app::CliOptions options;
+    options.quality = request.wish.quality;
+    options.codec = request.wish.codec;
+    options.flv = request.wish.flv;
+    options.json = true;  // the room is read whatever the element holds
+    options.timeoutSeconds = static_cast<int>(timeout_.count());
+    auto began = Pacer::Clock::now();
+    app::LinkResult result =
+        app::ResolveInBrowser(*browser_, request.link, options, began + timeout_, false);
+    std::chrono::duration<double> took = Pacer::Clock::now() - began;
+    Resolved out;
+    out.code = result.code;
+    out.refused = result.refused;
+    out.message = result.line;
+    if (result.code == 0 && result.workflow) {
+        const app::StreamWorkflow& workflow = *result.workflow;
+        out.address = workflow.streamAddress();
+        out.expiry = workflow.streamExpiry();
+        out.json = app::RoomJson(workflow, options, "");
+        out.roomId = workflow.room().roomId;
+    }
+    metrics_.PageLoad(took.count(), result.refused);
+    for (; replacementsSeen_ < browser_->replacements(); ++replacementsSeen_)
+        metrics_.BrowserRestart();
+    if (result.refused)
+        pacer_.Refused(Pacer::Clock::now());
+    else if (result.code == 0)
+        pacer_.Succeeded();
+    auto backOff = std::chrono::duration_cast<std::chrono::seconds>(pacer_.backOff());
+    metrics_.SetBackOff(static_cast<double>(backOff.count()));
+    if (backOff_) backOff_(backOff);
+    return out;
+}
+
+}  // namespace serve

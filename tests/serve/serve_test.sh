@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# qirlen serve against the sample live room, through real clients: curl following the
+# redirect, ffprobe playing a stable link, many requests at once; the page server's log of
+# room pages shows what reached the platform and when.
+set -uo pipefail
+bin="$(cd "${1:-build/bin}" && pwd)"
+work="$(mktemp -d)"
+failures=0
+check() {  # check NAME CONDITION-RESULT DETAIL
+    if [ "$2" = ok ]; then echo "ok: $1"; else echo "FAIL: $1: $3"; failures=$((failures + 1)); fi
+}
+
+# A short stream that ffmpeg made, which the sample room serves as its loopback room's.
+mkdir -p "$work/hls"
+ffmpeg -v error -f lavfi -i testsrc=size=160x120:rate=10 -t 3 -c:v libx264 -g 10 \
+    -f hls -hls_time 1 -hls_list_size 0 "$work/hls/origin.m3u8" || check "ffmpeg made a stream" bad ""
+export QIRLEN_SAMPLE_HLS_DIR="$work/hls" QIRLEN_SAMPLE_LOG_LOADS=1
+# The room serves until its standard input closes; it prints its port, then a line for each
+# room page asked for: "load <ms> <host><path>".
+mkfifo "$work/room.in"
+"$bin/sample_live_room" <"$work/room.in" >"$work/room.out" &
+exec {room_in}>"$work/room.in"
+for _ in $(seq 200); do [ -s "$work/room.out" ] && break; sleep 0.05; done
+port="$(head -1 "$work/room.out")"
+export QIRLEN_CHROMIUM_ARGS="'--host-resolver-rules=MAP live.douyin.com:443 127.0.0.1:$port, MAP v.douyin.com 127.0.0.1, MAP live.douyin.com 127.0.0.1, MAP www.douyin.com 127.0.0.1' --ignore-certificate-errors"
+export XDG_STATE_HOME="$work/state"
+
+serve_pid=""
+start() {  # start OPTIONS...: the service on a free port; $base is its address
+    : >"$work/serve.err"
+    "$bin/qirlen" serve --listen 127.0.0.1:0 "$@" 2>"$work/serve.err" &
+    serve_pid=$!
+    for _ in $(seq 300); do
+        grep -q "listening on" "$work/serve.err" && break
+        sleep 0.05
+    done
+    base="$(sed -n 's/.*listening on \(http:[^ ]*\).*/\1/p' "$work/serve.err")"
+}
+loads() { grep -c "^load " "$work/room.out"; }
+metric() { curl -s "$base/metrics" | sed -n "s/^$1 //p"; }
+trap 'kill -9 $serve_pid 2>/dev/null; exec {room_in}>&-; wait; rm -rf "$work"' EXIT
+
+start --pace 1 --recheck 1
+check "the service listens" "$([ -n "$base" ] && echo ok)" "$(cat "$work/serve.err")"
+
+# A player follows the stable link to the stream itself.
+body="$(curl -sL --max-time 30 "$base/douyin/82600077")"
+check "curl follows the redirect to the playlist" "$([ "${body:0:7}" = "#EXTM3U" ] && echo ok)" "$body"
+streams="$(ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "$base/douyin/82600077.m3u8" 2>&1 | sort -u | grep -v '^$')"
+check "ffprobe plays the stable link" "$([ "$streams" = h264 ] && echo ok)" "$streams"
+check "one page load for both" "$([ "$(loads)" = 1 ] && [ "$(metric qirlen_cache_hits_total)" = 1 ] && echo ok)" "$(cat "$work/room.out")"
+
+# Past --recheck the CDN is asked, not the platform; once it no longer serves the
+# stream (the broadcast ended), the room is resolved anew. The wait is the recheck's own.
+sleep 1.1
+code="$(curl -s -o /dev/null -w '%{http_code}' "$base/douyin/82600077")"
+check "an old answer confirmed by the CDN" "$([ "$code" = 302 ] && [ "$(loads)" = 1 ] && echo ok)" "$code, $(loads) loads"
+mv "$work/hls/origin.m3u8" "$work/hls/gone.m3u8"
+sleep 1.1
+code="$(curl -s -o /dev/null -w '%{http_code}' "$base/douyin/82600077")"
+check "a stream the CDN no longer serves is resolved anew" "$([ "$code" = 302 ] && [ "$(loads)" = 2 ] && echo ok)" "$code, $(loads) loads"
+mv "$work/hls/gone.m3u8" "$work/hls/origin.m3u8"
+
+# Five rooms at once: one page load at a time, at least --pace apart (the ended room's
+# lookup of its streamer's current room too).
+before="$(loads)" clients=""
+for link in "/douyin/81234567" "/douyin/82600001" "/douyin/80000002" \
+    "/douyin?url=http%3A%2F%2Fv.douyin.com%3A$port%2Ftoday88%2F" \
+    "/douyin?url=http%3A%2F%2Fv.douyin.com%3A$port%2Frec2609%2F"; do
+    curl -s -o /dev/null -w '%{http_code}\n' "$base$link" >>"$work/codes" &
+    clients+=" $!"
+done
+wait $clients
+codes="$(sort "$work/codes" | tr '\n' ' ')"
+gaps="$(grep "^load " "$work/room.out" | tail -n +"$((before + 1))" | awk '{print $2}' | sort -n |
+    awk 'NR > 1 { print $1 - last } { last = $1 }' | sort -n | head -1)"
+check "five rooms at once, paced" "$([ "$codes" = "302 302 302 302 404 " ] && [ "$(loads)" -ge "$((before + 5))" ] && [ "${gaps:-0}" -ge 950 ] && echo ok)" "codes $codes; smallest gap ${gaps:-none} ms"
+
+# What no client may make the service fetch: refused before the browser is asked.
+before="$(loads)"
+for link in "/douyin?url=http%3A%2F%2F127.0.0.1%3A$port%2Fwebcast%2Freflow%2Flive" \
+    "/douyin?url=file%3A%2F%2F%2Fetc%2Fpasswd" "/douyin/8123%2F..%2F4" "/douyin/%31%32"; do
+    code="$(curl -s -o /dev/null -w '%{http_code}' "$base$link")"
+    check "refused: $link" "$(case "$code" in 400 | 404) echo ok ;; esac)" "$code"
+done
+check "nothing fetched for them" "$([ "$(loads)" = "$before" ] && echo ok)" "$(tail -2 "$work/room.out")"
+
+# Killed outright while it resolves, then started again: the kept answers are there at once.
+curl -s -o /dev/null "$base/douyin/81234568" &
+kill -9 "$serve_pid"
+wait "$serve_pid" 2>/dev/null
+before="$(loads)"
+start
+location="$(curl -s -o /dev/null -w '%{redirect_url}' "$base/douyin/82600077")"
+check "a restarted service answers a kept link without a page load" "$([ "${location#http://127.0.0.1:$port/hls/origin.m3u8}" != "$location" ] && [ "$(loads)" = "$before" ] && [ "$(metric qirlen_page_loads_total)" = 0 ] && echo ok)" "$location; $(cat "$work/serve.err")"
+
+# SIGTERM drains and ends: exit 0, and no browser of the service's left.
+children="$(pgrep -P "$serve_pid" | tr '\n' ' ')"
+curl -s -o /dev/null "$base/douyin/81234567"
+kill -TERM "$serve_pid"
+wait "$serve_pid"
+status=$?
+left=""
+for child in $children; do kill -0 "$child" 2>/dev/null && left+="$child "; done
+check "SIGTERM ends it with status 0, its browser gone" "$([ $status = 0 ] && [ -z "$left" ] && echo ok)" "status $status; left: $left; $(cat "$work/serve.err")"
+exit "$failures"
