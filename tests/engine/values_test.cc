@@ -1,10 +1,12 @@
 // The engine's conversions without a browser: Base64 both ways, numbers as text, script
-// values from the protocol and from the page bridge, and the host's GBK texts.
+// values from the protocol and from the page bridge, the host's GBK texts, and the network
+// an address is on.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
+#include "engine/address_space.h"
 #include "engine/base64.h"
 #include "engine/engine.h"
 #include "engine/js_values.h"
@@ -133,6 +135,27 @@ TEST(HostText, IsGbkWhateverItLooksLike) {
               "b");  // not GBK: marked, not dropped
     EXPECT_EQ(HostText(nullptr), "");
     EXPECT_EQ(Utf8Text("ok\xE4\xB8"), "ok\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+// What a public page is refused is every address that is not public: unique-local IPv6
+// (fc00::/7, fd00::/8 the part in use) and link-local count as the local network, by address,
+// in a URL and behind a resolver rule.
+TEST(AddressSpaces, IPv6NetworksAsChromiumSeesThem) {
+    AddressSpaces spaces;
+    spaces.Configure({"--host-resolver-rules=MAP ula.test [fd00::5]"});
+    struct Row {
+        const char* ip;
+        AddressSpace space;
+    } rows[] = {
+        {"fd00::1", AddressSpace::kLocal},         {"fdff:ffff::1", AddressSpace::kLocal},
+        {"fc00::1", AddressSpace::kLocal},         {"fe80::1", AddressSpace::kLocal},
+        {"fbff::1", AddressSpace::kPublic},        {"fe00::1", AddressSpace::kPublic},
+        {"2001:db8::1", AddressSpace::kPublic},    {"::1", AddressSpace::kLoopback},
+        {"::ffff:10.1.2.3", AddressSpace::kLocal},
+    };
+    for (const auto& r : rows) EXPECT_EQ(spaces.OfAddress(r.ip, 80), r.space) << r.ip;
+    EXPECT_EQ(spaces.OfUrl("http://[fd12:3456::1]:8080/x"), AddressSpace::kLocal);
+    EXPECT_EQ(spaces.OfUrl("https://ula.test/x"), AddressSpace::kLocal);
 }
 
 }  // namespace
