@@ -4,7 +4,8 @@
 // internet, its requests for anything else (fetches, XHR, frames, subresources and every
 // redirect, each held before it is sent) are refused. Pages that are themselves local keep
 // working. Where a page came from is what Chromium connected to for it, judged with the
-// address-space overrides Chromium was given.
+// address-space overrides Chromium was given. Cookies go only with requests within the
+// top-level page's own site: any other page could read what they answer.
 #include "engine/engine.h"
 
 namespace engine {
@@ -82,6 +83,19 @@ void Engine::OnTopDocument(View& view, const std::string& loaderId, const std::s
     view.documentsPublic.clear();
 }
 
+// Pages reach every origin and read every answer (the same-origin policy is off), so a page of
+// one site must not make requests to another that carry that site's cookies: kept across runs,
+// a platform's login would otherwise answer any page the view loads later. Cookies go only
+// with requests within the top-level page's own site, without the exceptions browsers grant
+// by heuristics or by their own lists. `session` is a page's or a worker's.
+void Engine::KeepCookiesFirstParty(const std::string& session) {
+    connection_.Post("Network.setCookieControls",
+                     {{"enableThirdPartyCookieRestriction", true},
+                      {"disableThirdPartyCookieMetadata", true},
+                      {"disableThirdPartyCookieHeuristics", true}},
+                     session);
+}
+
 // A request held before it was sent. The main frame's own navigation goes anywhere (it
 // replaces the public page, as in any browser); everything else a public page asks for must
 // go to the public internet too.
@@ -99,6 +113,7 @@ bool Engine::RefusedForTopPage(View& view, const nlohmann::json& paused) {
 void Engine::GuardWorker(const std::string& session, const std::string& scriptUrl) {
     workers_[session] = addressSpaces_.OfUrl(scriptUrl) == AddressSpace::kPublic;
     connection_.Post("Fetch.enable", {{"patterns", {{{"urlPattern", "*"}}}}}, session);
+    KeepCookiesFirstParty(session);
     // In place before the worker's script runs: the session takes its messages in order.
     if (nlohmann::json agent = WorkerUserAgent(views_, scriptUrl); !agent.is_null())
         connection_.Post("Network.setUserAgentOverride", agent, session);
