@@ -87,13 +87,13 @@ void Engine::OnTopDocument(View& view, const std::string& loaderId, const std::s
 // one site must not make requests to another that carry that site's cookies: kept across runs,
 // a platform's login would otherwise answer any page the view loads later. Cookies go only
 // with requests within the top-level page's own site, without the exceptions browsers grant
-// by heuristics or by their own lists. `session` is a page's or a worker's.
-void Engine::KeepCookiesFirstParty(const std::string& session) {
-    connection_.Post("Network.setCookieControls",
-                     {{"enableThirdPartyCookieRestriction", true},
-                      {"disableThirdPartyCookieMetadata", true},
-                      {"disableThirdPartyCookieHeuristics", true}},
-                     session);
+// by heuristics or by their own lists. A browser of our own blocks such cookies everywhere,
+// workers included (see ChromiumProcess); this holds the pages to it in a browser elsewhere too.
+void Engine::KeepCookiesFirstParty(View& view) {
+    Post(view, "Network.setCookieControls",
+         {{"enableThirdPartyCookieRestriction", true},
+          {"disableThirdPartyCookieMetadata", true},
+          {"disableThirdPartyCookieHeuristics", true}});
 }
 
 // A request held before it was sent. The main frame's own navigation goes anywhere (it
@@ -113,7 +113,6 @@ bool Engine::RefusedForTopPage(View& view, const nlohmann::json& paused) {
 void Engine::GuardWorker(const std::string& session, const std::string& scriptUrl) {
     workers_[session] = addressSpaces_.OfUrl(scriptUrl) == AddressSpace::kPublic;
     connection_.Post("Fetch.enable", {{"patterns", {{{"urlPattern", "*"}}}}}, session);
-    KeepCookiesFirstParty(session);
     // In place before the worker's script runs: the session takes its messages in order.
     if (nlohmann::json agent = WorkerUserAgent(views_, scriptUrl); !agent.is_null())
         connection_.Post("Network.setUserAgentOverride", agent, session);

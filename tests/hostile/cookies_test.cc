@@ -74,6 +74,32 @@ TEST_F(PlatformCookies, AnotherSitesPageNeitherSendsNorReadsThem) {
     }
 }
 
+// A service worker of another site runs apart from any page, and asks in its own name.
+TEST_F(PlatformCookies, AnotherSitesServiceWorkerNeitherSendsNorReadsThem) {
+    testsupport::HttpResponse script;
+    script.contentType = "text/javascript";
+    script.body =
+        "self.addEventListener('message', function (e) {"
+        " fetch(e.data, {credentials: 'include'}).then(function (r) { return r.text(); })"
+        " .then(function (t) { e.source.postMessage(t); },"
+        " function () { e.source.postMessage('refused'); }); });";
+    Local().Serve("/r1/sw.js", script);
+    Local().EchoCookies("/r1/echo?worker");
+    Local().Serve("/r1/sw-page",
+                  "<p>sw</p><script>navigator.serviceWorker.register('/r1/sw.js')"
+                  ".then(function () { return navigator.serviceWorker.ready; })"
+                  ".then(function (reg) { navigator.serviceWorker.onmessage = function (e) {"
+                  " document.title = 'done ' + e.data; }; reg.active.postMessage('" +
+                      Platform("/r1/echo?worker") +
+                      "'); }).catch(function (e) { document.title = 'done no worker ' + e; "
+                      "});</script>");
+    // A secure page, as service workers need.
+    std::string report =
+        Ask("https://hostile.test:" + std::to_string(Local().port()) + "/r1/sw-page");
+    EXPECT_EQ(report, "done (none)");
+    EXPECT_EQ(Local().LastHeader("/r1/echo?worker", "cookie"), "(none)");
+}
+
 // The platform's own pages, and its frames within them, go on using them.
 TEST_F(PlatformCookies, ThePlatformsOwnPagesStillUseThem) {
     Local().Serve("/r1/own", Asker(Platform("/r1/echo")));
