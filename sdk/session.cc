@@ -56,6 +56,10 @@ Session::Session() {
         return;
     }
     entries->wkeOnLoadingFinish(view_, OnLoadingFinished, this);
+    // A window the page opens needs a host that makes one (wkeOnCreateView on View()); the
+    // engine would otherwise load it in this view, and every later operation would answer
+    // for the page's choice instead of the page the program loaded.
+    entries->wkeSetNavigationToNewWindowEnable(view_, true);
     automation_.BindView(view_);
 }
 
