@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libssl-dev libboost-dev
+  libsqlite3-dev
   qt6-base-dev libgl-dev qt6-qpa-plugins
   # The engine runs the headless shell; the engine's and automation's tests also run once
   # on the full browser, which stays supported.

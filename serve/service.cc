@@ -35,13 +35,25 @@ HttpResponse Text(int status, std::string body) {
 }  // namespace
 
 Service::Service(Resolver& resolver, StreamCheck check, Metrics& metrics, ServiceSettings settings,
-                 UnixClock clock)
+                 UnixClock clock, StateStore* store)
     : resolver_(resolver),
       check_(std::move(check)),
       metrics_(metrics),
       settings_(settings),
       clock_(std::move(clock)),
-      checks_(std::make_unique<WorkQueue>()) {}
+      store_(store),
+      checks_(std::make_unique<WorkQueue>()) {
+    if (store_) cache_ = store_->Answers();
+}
+
+void Service::Keep(const std::string& key, const KeptAnswer& answer) {
+    cache_[key] = answer;
+    if (store_) store_->Keep(key, answer);
+}
+
+void Service::Forget(const std::string& key) {
+    if (cache_.erase(key) && store_) store_->Forget(key);
+}
 
 Service::~Service() {
     checks_.reset();
@@ -88,7 +100,7 @@ Service::Fresh Service::Cached(const std::string& key, int64_t now, Resolved& ou
     if (it == cache_.end()) return Fresh::kNone;
     const Resolved& kept = it->second.resolved;
     if (kept.expiry && now >= *kept.expiry - settings_.expiryMargin.count()) {
-        cache_.erase(it);
+        Forget(key);
         return Fresh::kNone;
     }
     out = kept;
@@ -125,14 +137,14 @@ void Service::Confirm(const std::string& key, ResolveRequest request, Resolved c
             {
                 std::lock_guard<std::mutex> hold(lock_);
                 auto it = cache_.find(key);
-                if (it != cache_.end()) it->second.confirmedAt = clock_();
+                if (it != cache_.end()) Keep(key, {it->second.resolved, clock_()});
             }
             metrics_.CacheHit();
             return Finish(key, cached);
         }
         {
             std::lock_guard<std::mutex> hold(lock_);
-            cache_.erase(key);
+            Forget(key);
         }
         StartResolve(key, request);
     });
@@ -143,9 +155,9 @@ void Service::StartResolve(const std::string& key, ResolveRequest request) {
         {
             std::lock_guard<std::mutex> hold(lock_);
             if (resolved.code == 0 && app::IsPlainWebAddress(resolved.address))
-                cache_[key] = {resolved, clock_()};
+                Keep(key, {resolved, clock_()});
             else
-                cache_.erase(key);
+                Forget(key);
         }
         Finish(key, resolved);
     });

@@ -14,6 +14,7 @@
 #include "serve/http_server.h"
 #include "serve/metrics.h"
 #include "serve/resolver.h"
+#include "serve/state_store.h"
 #include "serve/work_queue.h"
 
 namespace serve {
@@ -31,8 +32,10 @@ using UnixClock = std::function<int64_t()>;
 
 class Service {
   public:
+    // With a store, the answers kept by an earlier run are taken up and every change is
+    // written through.
     Service(Resolver& resolver, StreamCheck check, Metrics& metrics, ServiceSettings settings,
-            UnixClock clock);
+            UnixClock clock, StateStore* store = nullptr);
     ~Service();
 
     void Handle(HttpExchange exchange);
@@ -40,10 +43,6 @@ class Service {
     void SetBackOff(std::chrono::seconds backOff);
 
   private:
-    struct Entry {
-        Resolved resolved;
-        int64_t confirmedAt = 0;
-    };
     struct Waiter {
         bool json = false;
         HttpReply reply;
@@ -55,6 +54,8 @@ class Service {
     void Confirm(const std::string& key, ResolveRequest request, Resolved cached);
     void StartResolve(const std::string& key, ResolveRequest request);
     void Finish(const std::string& key, const Resolved& resolved);
+    void Keep(const std::string& key, const KeptAnswer& answer);
+    void Forget(const std::string& key);
     HttpResponse Answer(const Resolved& resolved, bool json) const;
 
     Resolver& resolver_;
@@ -63,7 +64,8 @@ class Service {
     ServiceSettings settings_;
     UnixClock clock_;
     std::mutex lock_;
-    std::map<std::string, Entry> cache_;
+    StateStore* store_;
+    std::map<std::string, KeptAnswer> cache_;
     std::map<std::string, std::vector<Waiter>> waiting_;
     std::atomic<long long> backOffSeconds_{0};
     std::unique_ptr<WorkQueue> checks_;  // last: its thread ends before the rest goes

@@ -11,6 +11,7 @@
 #include <boost/asio/io_context.hpp>
 #include <condition_variable>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 
 #include "serve/http_server.h"
@@ -85,6 +86,16 @@ class ServiceTest : public ::testing::Test {
         std::string error;
         ASSERT_TRUE(server_->Listen("127.0.0.1", 0, error)) << error;
         for (auto& t : threads_) t = std::thread([this] { io_.run(); });
+    }
+    // A new service in place of the old one, as after a restart.
+    void Restart(serve::StateStore* store) {
+        service_ = std::make_unique<serve::Service>(
+            resolver_,
+            [this](const std::string&) {
+                ++checks_;
+                return cdnAnswers_.load();
+            },
+            metrics_, serve::ServiceSettings{}, [this] { return now_.load(); }, store);
     }
     void TearDown() override {
         io_.stop();
@@ -198,6 +209,32 @@ TEST_F(ServiceTest, ARedirectThatPlayersFollowAndThatIsKeptUntilItsSignatureEnds
     EXPECT_EQ(resolver_.calls(), 3u);
     EXPECT_NE(Curl("'" + Url("/metrics") + "'").find("qirlen_requests_total{status=\"302\"} 4"),
               std::string::npos);
+}
+
+TEST_F(ServiceTest, KeptAnswersOutliveARestart) {
+    std::string path = ::testing::TempDir() + "qirlen-state-" + std::to_string(getpid()) + "/a.db";
+    std::filesystem::remove_all(std::filesystem::path(path).parent_path());
+    {
+        serve::StateStore store(path);
+        ASSERT_TRUE(store.open()) << store.error();
+        Restart(&store);
+        EXPECT_EQ(Status("/douyin/5"), "302");
+        EXPECT_EQ(Status("/douyin/6"), "302");
+        now_ = 2000000000;  // 6's address ends: it is forgotten, in the file too
+        resolver_.answer = {2, false, "ended"};
+        EXPECT_EQ(Status("/douyin/6"), "404");
+        now_ = 1700000000;
+        Restart(nullptr);
+    }
+    serve::StateStore again(path);
+    Restart(&again);
+    EXPECT_EQ(Curl("-o /dev/null -w '%{http_code} %{redirect_url}' '" + Url("/douyin/5") + "'"),
+              std::string("302 ") + kAddress);
+    EXPECT_EQ(resolver_.calls(), 3u);
+    EXPECT_EQ(Status("/douyin/6"), "404");
+    EXPECT_EQ(resolver_.calls(), 4u);
+    Restart(nullptr);
+    std::filesystem::remove_all(std::filesystem::path(path).parent_path());
 }
 
 TEST_F(ServiceTest, AnOldAnswerIsConfirmedWithTheCdnNotThePlatform) {

@@ -1,0 +1,42 @@
+#pragma once
+// What the service keeps across a restart: its answers, so that a restarted service answers
+// cached links at once. SQLite under the state directory; a transaction per write, so that a
+// crash never leaves the file unreadable.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "serve/resolver.h"
+
+struct sqlite3;
+
+namespace serve {
+
+struct KeptAnswer {
+    Resolved resolved;
+    int64_t confirmedAt = 0;
+};
+
+class StateStore {
+  public:
+    // Opens (or makes) the file; error() says why when it could not.
+    explicit StateStore(const std::string& path);
+    ~StateStore();
+    bool open() const { return db_ != nullptr; }
+    const std::string& error() const { return error_; }
+
+    std::map<std::string, KeptAnswer> Answers();
+    void Keep(const std::string& key, const KeptAnswer& answer);
+    void Forget(const std::string& key);
+
+  private:
+    bool Run(const char* sql);
+    sqlite3* db_ = nullptr;
+    std::string error_;
+};
+
+// $XDG_STATE_HOME/qirlen, else ~/.local/state/qirlen; $STATE_DIRECTORY (systemd) first.
+std::string StateDirectory();
+
+}  // namespace serve
