@@ -215,6 +215,11 @@ class WebAutomation {
                              int32_t index = 0, FrameId frame = 1);
     ElementRect GetBoundingRect(const std::string& kind, const std::string& text, int32_t index = 0,
                                 FrameId frame = 1);
+    // The same, telling an all-zero rectangle (a hidden element's) from none: false, with
+    // `rect` all zero, without a view or element or when the page's script failed (a
+    // getBoundingClientRect or a getter of its result that throws).
+    bool GetBoundingRect(const std::string& kind, const std::string& text, ElementRect& rect,
+                         int32_t index = 0, FrameId frame = 1);
     bool SubmitForm(const std::string& kind, const std::string& text,
                     const std::string& target = "_blank", int32_t index = 0, FrameId frame = 1);
     int32_t GetTableRowCount(const std::string& kind, const std::string& text, int32_t index = 0,

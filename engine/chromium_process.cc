@@ -107,6 +107,10 @@ std::vector<std::string> ChromiumSwitches(const std::string& profileDir) {
         "--disable-web-security",
         "--disable-site-isolation-trials",
         "--disable-features=IsolateOrigins,site-per-process",
+        // Any page reads any answer then, so a site's cookies go only with requests within
+        // the top-level site (see network_guard.cc); this also covers workers, which the
+        // headless shell otherwise lets send them anywhere.
+        "--test-third-party-cookie-phaseout",
         // A hidden view never plays sound.
         "--mute-audio",
         // Password and translation prompts have no one to answer them.

@@ -301,6 +301,7 @@ bool Engine::AttachView(View& view) {
     // Only to learn where each page came from; no bodies are kept for the protocol.
     Post(view, "Network.enable",
          {{"maxTotalBufferSize", 0}, {"maxResourceBufferSize", 0}, {"maxPostDataSize", 0}});
+    KeepCookiesFirstParty(view);
     Post(view, "Page.setInterceptFileChooserDialog", {{"enabled", true}});
     AddEngineBinding(view, "__qirlenTitle");
     Post(view, "Page.addScriptToEvaluateOnNewDocument",

@@ -231,6 +231,7 @@ class Engine {
     void OnTopDocument(View& view, const std::string& loaderId, const std::string& url);
     bool RefusedForTopPage(View& view, const nlohmann::json& paused);
     void GuardWorker(const std::string& session, const std::string& scriptUrl);
+    void KeepCookiesFirstParty(View& view);
     void OnWorkerRequest(const std::string& session, const nlohmann::json& paused);
     void OnFileChooser(View& view, const nlohmann::json& params);
     void OnWindowOpen(View& view, const nlohmann::json& params);

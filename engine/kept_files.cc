@@ -136,6 +136,26 @@ std::string CookieKey(const nlohmann::json& c) {
     return Text(c, "name") + '\n' + Text(c, "domain") + '\n' + Text(c, "path");
 }
 
+// Chromium holds at most 180 cookies of one site and 3300 in all; past either it evicts those
+// used least (down to 150 and 3000) without a word. A cookie missing where the browser holds
+// that many may have been evicted rather than removed, and stays for the programs that share
+// the file.
+constexpr size_t kSiteCookiesAfterEviction = 150;
+constexpr size_t kCookiesAfterEviction = 3000;
+
+// The site a cookie counts against: an address is its own; a name goes by its last two
+// labels, which for "x.com.cn" names more than the site and so only keeps more.
+std::string SiteOf(const nlohmann::json& c) {
+    std::string domain = Text(c, "domain");
+    if (!domain.empty() && domain[0] == '.') domain.erase(0, 1);
+    bool address = domain.find_first_not_of("0123456789.") == std::string::npos ||
+                   domain.find(':') != std::string::npos;
+    size_t last = domain.rfind('.');
+    if (address || last == std::string::npos || last == 0) return domain;
+    size_t before = domain.rfind('.', last - 1);
+    return before == std::string::npos ? domain : domain.substr(before + 1);
+}
+
 bool Expired(const nlohmann::json& c, double now) {
     auto expires = c.find("expires");
     auto session = c.find("session");
@@ -180,9 +200,15 @@ bool UpdateKeptFile(const std::string& path,
 nlohmann::json MergeCookies(const nlohmann::json& kept, const nlohmann::json& ours,
                             KnownCookies& known, double now) {
     std::map<std::string, const nlohmann::json*> mine;
+    std::map<std::string, size_t> mineBySite;
     if (ours.is_array())
         for (const auto& c : ours)
             if (c.is_object()) mine[CookieKey(c)] = &c;
+    for (const auto& [key, c] : mine) ++mineBySite[SiteOf(*c)];
+    auto mayBeEvicted = [&](const nlohmann::json& c) {
+        return mine.size() >= kCookiesAfterEviction ||
+               mineBySite[SiteOf(c)] >= kSiteCookiesAfterEviction;
+    };
     nlohmann::json merged = nlohmann::json::array();
     std::set<std::string> placed;
     if (kept.is_array()) {
@@ -197,7 +223,8 @@ nlohmann::json MergeCookies(const nlohmann::json& kept, const nlohmann::json& ou
                 // ours may be older than what another program wrote since.
                 bool changed = knew == known.end() || knew->second != Text(*our->second, "value");
                 merged.push_back(changed ? *our->second : c);
-            } else if (knew != known.end() && knew->second == Text(c, "value")) {
+            } else if (knew != known.end() && knew->second == Text(c, "value") &&
+                       !mayBeEvicted(c)) {
                 placed.erase(key);  // we had it as it is kept, and no longer: removed
             } else {
                 merged.push_back(c);  // another program's

@@ -27,7 +27,8 @@ using KnownCookies = std::map<std::string, std::string>;
 
 // The kept cookies once one program's cookies are merged in: theirs where they changed them
 // (against `known`), everybody else's as they are, without those they removed or that have
-// expired. `known` becomes what they now know.
+// expired. A cookie the browser may have evicted (it holds as many of its site as it keeps)
+// is not taken for removed. `known` becomes what they now know.
 nlohmann::json MergeCookies(const nlohmann::json& kept, const nlohmann::json& ours,
                             KnownCookies& known, double now);
 // Notes the cookies read from the file, as known.

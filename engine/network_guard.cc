@@ -4,7 +4,8 @@
 // internet, its requests for anything else (fetches, XHR, frames, subresources and every
 // redirect, each held before it is sent) are refused. Pages that are themselves local keep
 // working. Where a page came from is what Chromium connected to for it, judged with the
-// address-space overrides Chromium was given.
+// address-space overrides Chromium was given. Cookies go only with requests within the
+// top-level page's own site: any other page could read what they answer.
 #include "engine/engine.h"
 
 namespace engine {
@@ -80,6 +81,19 @@ void Engine::OnTopDocument(View& view, const std::string& loaderId, const std::s
     else if (view.load.byHost && !view.load.finished)
         view.topPublic = false;
     view.documentsPublic.clear();
+}
+
+// Pages reach every origin and read every answer (the same-origin policy is off), so a page of
+// one site must not make requests to another that carry that site's cookies: kept across runs,
+// a platform's login would otherwise answer any page the view loads later. Cookies go only
+// with requests within the top-level page's own site, without the exceptions browsers grant
+// by heuristics or by their own lists. A browser of our own blocks such cookies everywhere,
+// workers included (see ChromiumProcess); this holds the pages to it in a browser elsewhere too.
+void Engine::KeepCookiesFirstParty(View& view) {
+    Post(view, "Network.setCookieControls",
+         {{"enableThirdPartyCookieRestriction", true},
+          {"disableThirdPartyCookieMetadata", true},
+          {"disableThirdPartyCookieHeuristics", true}});
 }
 
 // A request held before it was sent. The main frame's own navigation goes anywhere (it

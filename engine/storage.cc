@@ -279,7 +279,6 @@ void Engine::RestoreCookies(View& view) {
     if (std::string file = PathFrom(view.cookieJarPath, "cookies.json"); !file.empty()) {
         nlohmann::json cookies = ReadKeptFile(file);
         view.knownCookies.clear();
-        NoteKnownCookies(cookies, view.knownCookies);
         nlohmann::json params = nlohmann::json::array();
         if (cookies.is_array()) {
             for (const auto& c : cookies) {
@@ -292,9 +291,19 @@ void Engine::RestoreCookies(View& view) {
                 params.push_back(p);
             }
         }
-        if (!params.empty())
-            connection_.Call("Storage.setCookies", InOwnContext({{"cookies", params}}),
-                             CookieSession(view));
+        if (params.empty()) return;
+        connection_.Call("Storage.setCookies", InOwnContext({{"cookies", params}}),
+                         CookieSession(view));
+        // Known are only those the browser took: past its cap for a site it keeps some of
+        // them, and the others, never this view's, must not look removed when it saves.
+        CallResult held = connection_.Call(
+            "Storage.getCookies", InOwnContext(nlohmann::json::object()), CookieSession(view));
+        KnownCookies inFile, inBrowser;
+        NoteKnownCookies(cookies, inFile);
+        if (held.ok) NoteKnownCookies(held.result.value("cookies", nlohmann::json()), inBrowser);
+        for (const auto& [key, value] : inFile)
+            if (auto it = inBrowser.find(key); it != inBrowser.end() && it->second == value)
+                view.knownCookies[key] = value;
     }
 }
 

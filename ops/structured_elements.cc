@@ -77,9 +77,17 @@ int32_t WebAutomation::SetSelectedIndex(const std::string& kind, const std::stri
 
 ElementRect WebAutomation::GetBoundingRect(const std::string& kind, const std::string& text,
                                            int32_t index, FrameId frame) {
-    ElementRect& rect = Bridge().elementRect;
+    ElementRect rect;
+    GetBoundingRect(kind, text, rect, index, frame);
+    return rect;
+}
+
+bool WebAutomation::GetBoundingRect(const std::string& kind, const std::string& text,
+                                    ElementRect& rect, int32_t index, FrameId frame) {
+    ElementRect& reply = Bridge().elementRect;
+    reply = {};
     rect = {};
-    if (!view_) return rect;
+    if (!view_) return false;
     Outcome outcome = locate::RunElementOperation(
         *this, {kind, text, index, frame},
         {"",
@@ -87,8 +95,12 @@ ElementRect WebAutomation::GetBoundingRect(const std::string& kind, const std::s
          "l_Rect.bottom,l_Rect.height,l_Rect.left,l_Rect.right,l_Rect.top,l_Rect.width);",
          false});
     // Whatever reached the bridge before the run failed is not the element's rectangle.
-    if (outcome != Outcome::kDone) rect = {};
-    return rect;
+    if (outcome != Outcome::kDone) {
+        reply = {};
+        return false;
+    }
+    rect = reply;
+    return true;
 }
 
 bool WebAutomation::SubmitForm(const std::string& kind, const std::string& text,

@@ -54,6 +54,7 @@ bool ResolveAll(platform::ModuleHandle module, SessionEntries& e, std::string& m
     resolve(e.wkeDestroyWebWindow, "wkeDestroyWebWindow");
     resolve(e.wkeLoadURLW, "wkeLoadURLW");
     resolve(e.wkeOnLoadingFinish, "wkeOnLoadingFinish");
+    resolve(e.wkeSetNavigationToNewWindowEnable, "wkeSetNavigationToNewWindowEnable");
     resolve(e.wkeGetString, "wkeGetString");
     resolve(e.wkeGetEventFd, "wkeGetEventFd");
     resolve(e.wkeWake, "wkeWake");

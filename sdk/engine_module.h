@@ -14,6 +14,7 @@ struct SessionEntries {
     decltype(&::wkeDestroyWebWindow) wkeDestroyWebWindow = nullptr;
     decltype(&::wkeLoadURLW) wkeLoadURLW = nullptr;
     decltype(&::wkeOnLoadingFinish) wkeOnLoadingFinish = nullptr;
+    decltype(&::wkeSetNavigationToNewWindowEnable) wkeSetNavigationToNewWindowEnable = nullptr;
     decltype(&::wkeGetString) wkeGetString = nullptr;
     decltype(&::wkeGetEventFd) wkeGetEventFd = nullptr;
     decltype(&::wkeWake) wkeWake = nullptr;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <vector>
 
+#include "automation/script_bridge.h"
 #include "platform/text_encoding.h"
 #include "sdk/engine_module.h"
 
@@ -55,6 +56,10 @@ Session::Session() {
         return;
     }
     entries->wkeOnLoadingFinish(view_, OnLoadingFinished, this);
+    // A window the page opens needs a host that makes one (wkeOnCreateView on View()); the
+    // engine would otherwise load it in this view, and every later operation would answer
+    // for the page's choice instead of the page the program loaded.
+    entries->wkeSetNavigationToNewWindowEnable(view_, true);
     automation_.BindView(view_);
 }
 
@@ -103,10 +108,13 @@ bool Session::Load(const std::string& url, int timeoutMs) {
 }
 
 // The main frame's end says little about frames made by its script: every frame the page
-// counts must answer, each with its document complete.
+// counts must answer, each with its document complete. The count slot keeps what the last
+// count said, so it is emptied first: a count this page did not give (its walk over its
+// frames failed) is none, never the page before's.
 bool Session::WaitForFrames(int timeoutMs) {
     auto allComplete = [&] {
         std::vector<int32_t> frames;
+        automation::Bridge().frameTotalReply = 0;
         int32_t count = automation_.GetFrameIds(frames);
         if (count < 1 || static_cast<int32_t>(frames.size()) != count) return false;
         for (int32_t frame : frames)

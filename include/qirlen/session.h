@@ -57,7 +57,8 @@ class Session {
     // Runs it until `done` holds or `timeoutMs` passes; whether `done` held.
     bool PumpUntil(const std::function<bool()>& done, int timeoutMs);
 
-    // Bound to this session's view.
+    // Bound to this session's view. A window its page opens is refused and the view stays on
+    // its page, unless the program takes new windows itself (wkeOnCreateView on View()).
     automation::WebAutomation& Automation() { return automation_; }
     wkeWebView View() const { return view_; }
 

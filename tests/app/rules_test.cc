@@ -144,6 +144,10 @@ TEST(OutputChecks, ControlCharactersAreTakenOutOfTexts) {
     EXPECT_EQ(WithoutControlCharacters("x\xc2\x9b"
                                        "31my\xc2\x80"),
               "x31my");
+    // The range's last, U+009F, goes too; U+00A0 just past it stays.
+    EXPECT_EQ(WithoutControlCharacters("a\xc2\x9f"
+                                       "b\xc2\xa0"),
+              "ab\xc2\xa0");
     EXPECT_EQ(WithoutControlCharacters("原画 é ¡ ·"), "原画 é ¡ ·");  // U+00A0 and up stay
     EXPECT_EQ(WithoutControlCharacters(std::string("a\0b", 3)), "ab");
     EXPECT_EQ(WithoutControlCharacters("trailing\xc2"), "trailing\xc2");
@@ -180,6 +184,7 @@ TEST(LinkToLoad, TheShareLinkInsideASharedText) {
     EXPECT_EQ(link("https://v.douyin.com/x/, 打开"), Link("https://v.douyin.com/x/"));
     EXPECT_EQ(link("看 https://v.douyin.com/x/?a=1!.;:'*?"), Link("https://v.douyin.com/x/?a=1"));
     EXPECT_EQ(link("https://v.douyin.com/x_(1)/"), Link("https://v.douyin.com/x_(1)/"));
+    EXPECT_EQ(link("see https://v.douyin.com/ab(1))."), Link("https://v.douyin.com/ab(1)"));
     // Without a scheme the link gets https://, port included.
     EXPECT_EQ(link("看v.douyin.com/a 或 https://v.douyin.com/b/ 吧"),
               Link("https://v.douyin.com/a"));

@@ -71,6 +71,20 @@ TEST_F(BrowserChoice, PrefersTheHeadlessShellAndFallsBackInOrder) {
     EXPECT_EQ(engine::FindChromium(), shell);
 }
 
+// A directory that bears a browser's name (and, as directories do, execute permission) is
+// passed over for the file of that name further along PATH, and for the names after it.
+TEST_F(BrowserChoice, ADirectoryNamedLikeABrowserIsNoBrowser) {
+    fs::create_directories(dir_ / "first" / "chromium-headless-shell");
+    fs::create_directories(dir_ / "second");
+    ScopedEnv path("PATH", (dir_ / "first").string() + ":" + (dir_ / "second").string());
+    ScopedEnv chosen("QIRLEN_CHROMIUM", std::nullopt);
+    EXPECT_EQ(engine::FindChromium(), "");
+    std::string chromium = Install("second/chromium");
+    EXPECT_EQ(engine::FindChromium(), chromium);
+    std::string shell = Install("second/chromium-headless-shell");
+    EXPECT_EQ(engine::FindChromium(), shell);
+}
+
 TEST_F(BrowserChoice, TheChosenBrowserWinsEvenOverTheShell) {
     ScopedEnv path("PATH", dir_.string());
     Install("chromium-headless-shell");

@@ -157,6 +157,25 @@ TEST(KeptFiles, AMergeTakesOnlyWhatThisProgramChanged) {
     EXPECT_EQ(known.size(), 4u);
 }
 
+// Past its cap for one site the browser evicts cookies on its own: one program's save must not
+// take those for removed and drop what other programs keep. A cookie it removed from a site
+// it holds few of still goes.
+TEST(KeptFiles, CookiesTheBrowserEvictedAreNotTakenForRemoved) {
+    double now = 1'700'000'000;
+    json kept = json::array({Cookie("gone", "1")});
+    kept[0]["domain"] = "other.test";
+    for (int i = 0; i < 300; ++i) kept.push_back(Cookie("c" + std::to_string(i), "1"));
+    engine::KnownCookies known;
+    engine::NoteKnownCookies(kept, known);
+    json ours = json::array();  // what a browser that evicted past 180 of site.test holds
+    for (int i = 150; i < 300; ++i) ours.push_back(Cookie("c" + std::to_string(i), "1"));
+    std::map<std::string, std::string> values =
+        Values(engine::MergeCookies(kept, ours, known, now));
+    EXPECT_EQ(values.size(), 300u);
+    EXPECT_EQ(values.count("c0"), 1u);
+    EXPECT_EQ(values.count("gone"), 0u);
+}
+
 // Files cannot grow past `bytes` while this lives; a write past it fails (EFBIG) instead of
 // raising SIGXFSZ. Chromium started before, so only this process is bound.
 class FileSizeLimit {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -171,6 +172,60 @@ TEST(Persistence, KeptStorageReadsTheOldFileAndKeepsOnlyTheLastUsed) {
     ASSERT_FALSE(list.empty());
     EXPECT_EQ(list[0].value("origin", ""), origin);  // the one used last comes first
     EXPECT_EQ(list[0].value("top", ""), origin);
+    std::filesystem::remove_all(dir);
+}
+
+// Other programs sharing the cookie directory keep more cookies of one site than the browser
+// holds (past 180 it evicts some): a program that takes them in, and whose page then sets more,
+// saves its own without dropping any of theirs.
+TEST(Persistence, CookiesPastTheBrowsersCapForASiteStayInTheSharedJar) {
+    std::string dir = TempDir("cookie-cap");
+    HttpServer server([](const HttpRequest&) { return Page("<p>page</p>"); });
+    nlohmann::json others = nlohmann::json::array();
+    for (int i = 0; i < 300; ++i)
+        others.push_back({{"name", "other" + std::to_string(i)},
+                          {"value", "1"},
+                          {"domain", "127.0.0.1"},
+                          {"path", "/"},
+                          {"expires", static_cast<double>(std::time(nullptr) + 3600)}});
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir + "/cookies.json") << others.dump();
+
+    wkeInitializeEx(nullptr);
+    wkeWebView view = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 400, 300);
+    wkeSetCookieJarPath(view, Wide(dir).c_str());
+    ASSERT_EQ(LoadAndWait(view, server.Url("/")), WKE_LOADING_SUCCEEDED);
+    std::string held = Eval(view, "return document.cookie.split('; ').length");
+    EXPECT_LE(std::atoi(held.c_str()), 180) << "the browser held them all";
+    Eval(view, "for (var i = 0; i < 40; i++) document.cookie = 'mine' + i + '=1; max-age=3600';");
+    wkeShutdown();
+
+    auto count = [&](const char* prefix) {
+        int n = 0;
+        for (const auto& c : nlohmann::json::parse(ReadText(dir + "/cookies.json")))
+            n += c.value("name", "").rfind(prefix, 0) == 0;
+        return n;
+    };
+    EXPECT_EQ(count("other"), 300);
+    int saved = count("other") + count("mine");  // of its own, those the browser held
+    EXPECT_GT(saved, 300);
+
+    // The next run's page removes every cookie it has: those go, the ones the browser never
+    // took in stay.
+    wkeInitializeEx(nullptr);
+    view = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 400, 300);
+    wkeSetCookieJarPath(view, Wide(dir).c_str());
+    ASSERT_EQ(LoadAndWait(view, server.Url("/")), WKE_LOADING_SUCCEEDED);
+    int removed =
+        std::atoi(Eval(view,
+                       "var names = document.cookie.split('; ').map(function (c) {"
+                       "  return c.split('=')[0]; });"
+                       "names.forEach(function (n) { document.cookie = n + '=; max-age=0'; });"
+                       "return document.cookie === '' ? names.length : -1")
+                      .c_str());
+    wkeShutdown();
+    EXPECT_GT(removed, 0);
+    EXPECT_EQ(count("other") + count("mine"), saved - removed);
     std::filesystem::remove_all(dir);
 }
 

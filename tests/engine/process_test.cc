@@ -1,5 +1,6 @@
 // The browser's processes and profile: a new start after the browser died, stopping with a
-// stopped renderer, and profiles left by engines that are gone or that live elsewhere.
+// stopped renderer, a group whose only member left is a zombie, and profiles left by engines
+// that are gone or that live elsewhere.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -16,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "engine/process_group.h"
 #include "engine/profile_dir.h"
 #include "engine/wke.h"
 #include "tests/support/browser_processes.h"
@@ -273,6 +275,25 @@ TEST_F(ForeignProfiles, ANewProfileIsLockedFromTheStart) {
     close(mine.lockFd);
     engine::RemoveAbandonedProfiles(parent_);
     EXPECT_FALSE(fs::exists(mine.path));
+}
+
+// A member of the group that has exited but is not reaped (its parent busy, or an init that
+// never reaps) runs nothing: waiting for the group ends at once instead of at the timeout.
+TEST(ProcessGroup, AZombieLeftInTheGroupDoesNotCountAsRunning) {
+    pid_t leader = fork();
+    if (leader == 0) {
+        setpgid(0, 0);
+        for (;;) pause();
+    }
+    ASSERT_GT(leader, 0);
+    setpgid(leader, leader);  // here too, so that the group is there whichever side runs first
+    EXPECT_TRUE(engine::GroupRuns(leader));
+    kill(leader, SIGKILL);
+    siginfo_t exited{};
+    ASSERT_EQ(waitid(P_PID, leader, &exited, WEXITED | WNOWAIT), 0);  // a zombie from here on
+    EXPECT_FALSE(engine::GroupRuns(leader));
+    EXPECT_TRUE(engine::WaitUntilGroupEnds(leader, 5000));
+    waitpid(leader, nullptr, 0);
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 // The engine's conversions without a browser: Base64 both ways, numbers as text, script
-// values from the protocol and from the page bridge, and the host's GBK texts.
+// values from the protocol and from the page bridge, the host's GBK texts, the network an
+// address is on, and the names a page gives its downloads.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
+#include "engine/address_space.h"
 #include "engine/base64.h"
 #include "engine/engine.h"
 #include "engine/js_values.h"
@@ -133,6 +135,60 @@ TEST(HostText, IsGbkWhateverItLooksLike) {
               "b");  // not GBK: marked, not dropped
     EXPECT_EQ(HostText(nullptr), "");
     EXPECT_EQ(Utf8Text("ok\xE4\xB8"), "ok\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+// What a public page is refused is every address that is not public: unique-local IPv6
+// (fc00::/7, fd00::/8 the part in use) and link-local count as the local network, by address,
+// in a URL and behind a resolver rule.
+TEST(AddressSpaces, IPv6NetworksAsChromiumSeesThem) {
+    AddressSpaces spaces;
+    spaces.Configure({"--host-resolver-rules=MAP ula.test [fd00::5]"});
+    struct Row {
+        const char* ip;
+        AddressSpace space;
+    } rows[] = {
+        {"fd00::1", AddressSpace::kLocal},         {"fdff:ffff::1", AddressSpace::kLocal},
+        {"fc00::1", AddressSpace::kLocal},         {"fe80::1", AddressSpace::kLocal},
+        {"fbff::1", AddressSpace::kPublic},        {"fe00::1", AddressSpace::kPublic},
+        {"2001:db8::1", AddressSpace::kPublic},    {"::1", AddressSpace::kLoopback},
+        {"::ffff:10.1.2.3", AddressSpace::kLocal},
+    };
+    for (const auto& r : rows) EXPECT_EQ(spaces.OfAddress(r.ip, 80), r.space) << r.ip;
+    EXPECT_EQ(spaces.OfUrl("http://[fd12:3456::1]:8080/x"), AddressSpace::kLocal);
+    EXPECT_EQ(spaces.OfUrl("https://ula.test/x"), AddressSpace::kLocal);
+}
+
+// What a page names its download becomes a name that shows what the file is and keeps its
+// extension.
+TEST(DownloadNames, ShowWhatTheFileIsAndKeepTheirExtension) {
+    std::string han;  // 100 three-byte characters
+    for (int i = 0; i < 100; ++i) han += "文";
+    struct Row {
+        std::string page, kept;
+    } rows[] = {
+        {"report.pdf", "report.pdf"},
+        {"报告 2024.pdf", "报告 2024.pdf"},
+        {"../.bashrc", "bashrc"},
+        {"a\\b\\c.txt", "c.txt"},
+        // bidirectional controls, each of them: "invoice\u202Efdp.exe" shows as "invoiceexe.pdf"
+        {"invoice\u202Efdp.exe", "invoicefdp.exe"},
+        {"a\u061Cb\u200Ec\u200Fd\u202Ae\u202Bf\u202Cg\u202Dh\u2066i\u2067j\u2068k\u2069l.txt",
+         "abcdefghijkl.txt"},
+        {"\u202E\u2067.hidden", "hidden"},  // nothing before the dot once they are gone
+        {"tab\tnew\nline\u0085c1\u009F.txt", "tabnewlinec1.txt"},    // C0 and C1 controls
+        {"dash\u2010quote\u201C.txt", "dash\u2010quote\u201C.txt"},  // printable neighbours
+        // too long: the stem is cut, on a whole character, and the extension stays
+        {std::string(296, 'x') + ".pdf", std::string(196, 'x') + ".pdf"},
+        {han + han + ".txt", han.substr(0, 195) + ".txt"},
+        // an "extension" that is most of the name is cut like the rest
+        {"a." + std::string(300, 'b'), "a." + std::string(198, 'b')},
+        {std::string(300, 'y'), std::string(200, 'y')},
+        {"...", "download"},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(SafeDownloadName(r.page), r.kept) << r.page;
+        EXPECT_LE(SafeDownloadName(r.page).size(), 200u) << r.page;
+    }
 }
 
 }  // namespace

@@ -40,6 +40,27 @@ class BridgePages : public testsupport::PageView {
         hostile::Local().Serve(path, html);
         LoadUrl(hostile::Local().Url(hostile::kShareHost, path));
     }
+    // A second view of the engine, with `html` loaded under `host`; the test destroys it.
+    wkeWebView OtherView(const std::string& host, const std::string& path,
+                         const std::string& html) {
+        hostile::Local().Serve(path, html);
+        auto& engine = hostctl::Engine();
+        wkeWebView other =
+            engine.wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 300, 200);
+        otherLoads_ = 0;
+        engine.wkeOnLoadingFinish(
+            other,
+            [](wkeWebView, void* n, const wkeString, wkeLoadingResult, const wkeString) {
+                ++*static_cast<int*>(n);
+            },
+            &otherLoads_);
+        engine.wkeLoadURL(other, hostile::Local().Url(host, path).c_str());
+        EXPECT_TRUE(PumpHostLoop([&] { return otherLoads_ > 0; }));
+        return other;
+    }
+
+  private:
+    int otherLoads_ = 0;
 };
 
 // ---- values meant for one operation ---------------------------------------------------
@@ -52,21 +73,10 @@ TEST_F(BridgePages, ASuppliedValueReachesOnlyItsOwnRun) {
     Load("/values/target", "<div id=t></div><input id=i>");
 
     // Another view whose page asks for this view's value all the time.
-    auto& engine = hostctl::Engine();
-    wkeWebView other = engine.wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 300, 200);
-    int otherLoads = 0;
-    engine.wkeOnLoadingFinish(
-        other,
-        [](wkeWebView, void* n, const wkeString, wkeLoadingResult, const wkeString) {
-            ++*static_cast<int*>(n);
-        },
-        &otherLoads);
-    hostile::Local().Serve("/values/spy",
-                           "<script>window.asked=0;window.leaks=[];setInterval(function(){"
-                           "window.asked++;var v=" +
-                               asks + ";if(v)window.leaks.push(v);},1);</script>");
-    engine.wkeLoadURL(other, hostile::Local().Url("spy.test", "/values/spy").c_str());
-    ASSERT_TRUE(PumpHostLoop([&] { return otherLoads > 0; }));
+    wkeWebView other = OtherView("spy.test", "/values/spy",
+                                 "<script>window.asked=0;window.leaks=[];setInterval(function(){"
+                                 "window.asked++;var v=" +
+                                     asks + ";if(v)window.leaks.push(v);},1);</script>");
 
     for (int i = 0; i < 30; ++i) {
         std::string secret = "secret-" + std::to_string(i);
@@ -85,7 +95,36 @@ TEST_F(BridgePages, ASuppliedValueReachesOnlyItsOwnRun) {
     ASSERT_TRUE(web_.SetElementOuterHTML("getElementById", "t", "<p id=t>last secret</p>"));
     Load("/values/later", "<script>window.got = String(" + asks + ");</script>");
     EXPECT_EQ(PageGlobal(view_, "got").find("secret"), std::string::npos);
-    engine.wkeDestroyWebWindow(other);
+    hostctl::Engine().wkeDestroyWebWindow(other);
+}
+
+// A value supplied for one view's operation is that view's alone: another view, open to its
+// page's calls between runs (as one waiting for a picture is), gets nothing of it while the
+// operation lasts, asking with the owner's handle from its page's timers or from a run.
+TEST_F(BridgePages, AViewTakingCallsBetweenRunsNeverGetsAnotherViewsValue) {
+    Load("/values/owner", "<p>owner</p>");
+    const std::string asksOwner = "top.Getvalue(" + Handle(view_) + ")";
+    wkeWebView other = OtherView("open.test", "/values/open",
+                                 "<script>window.asked=0;window.got='';setInterval(function(){"
+                                 "window.asked++;window.got+=" +
+                                     asksOwner + "||''},1);</script>");
+    auto accept = automation::LookupEntry<void (*)(wkeWebView, bool)>("wkeAcceptCallsBetweenRuns");
+    ASSERT_NE(accept, nullptr);
+    accept(other, true);
+    {
+        automation::SuppliedValue own(other, "own");  // its own value does reach it
+        EXPECT_EQ(PageGlobal(other, "top.Getvalue(" + Handle(other) + ")"), "own");
+    }
+    {
+        automation::SuppliedValue theirs(view_, "secret");
+        EXPECT_EQ(PageGlobal(other, asksOwner), "");
+        int asked = std::atoi(PageGlobal(other, "asked").c_str());
+        ASSERT_TRUE(PumpHostLoop(
+            [&] { return std::atoi(PageGlobal(other, "asked").c_str()) > asked + 20; }));
+    }
+    accept(other, false);
+    EXPECT_EQ(PageGlobal(other, "got"), "");
+    hostctl::Engine().wkeDestroyWebWindow(other);
 }
 
 // ---- the bound functions called by the page -------------------------------------------
@@ -149,6 +188,24 @@ TEST_F(BridgePages, PrototypesDoNotForgeRepliesOrMatches) {
     EXPECT_FALSE(web_.ElementExists("getElementsByName", "none", 5));
     EXPECT_EQ(web_.GetElementTagName("getElementsByTagName", "p", 5), "undefined");
     EXPECT_FALSE(web_.ClickElement("getElementsByClassName", "c", 5));
+}
+
+// The entry just past the end (index == length) is the page's own too: for every kind of
+// list, Object.prototype's entry there is no match.
+TEST_F(BridgePages, AForgedEntryAtTheListsLengthIsNoMatch) {
+    Load("/proto/length",
+         "<p class=c name=n>one</p><script>Object.prototype['1']=document.body;</script>");
+    struct Row {
+        const char *kind, *text;
+    } rows[] = {{"getElementsByClassName", "c"},
+                {"getElementsByTagName", "p"},
+                {"getElementsByName", "n"},
+                {"querySelectorAll", "p"},
+                {"XPath", "//p"}};
+    for (const auto& r : rows) {
+        EXPECT_TRUE(web_.ElementExists(r.kind, r.text, 0)) << r.kind;
+        EXPECT_FALSE(web_.ElementExists(r.kind, r.text, 1)) << r.kind;
+    }
 }
 
 TEST_F(BridgePages, XPathMatchesPastTheEndAreMissing) {

@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <set>
 
 namespace hostile {
 namespace {
@@ -20,6 +21,7 @@ struct Table {
     std::map<std::string, testsupport::HttpResponse> pages;
     std::map<std::string, int> hits;
     std::map<std::string, std::map<std::string, std::string>> lastHeaders;
+    std::set<std::string> echoes;
 };
 
 Table& TableOf(const Site* site) {
@@ -31,6 +33,14 @@ testsupport::HttpResponse Answer(Table& table, const testsupport::HttpRequest& r
     std::lock_guard<std::mutex> hold(table.lock);
     ++table.hits[request.path];
     table.lastHeaders[request.path] = request.headers;
+    if (table.echoes.count(request.path)) {
+        testsupport::HttpResponse echo;
+        echo.contentType = "text/plain";
+        echo.body = request.headers.count("cookie") ? request.headers.at("cookie") : "(none)";
+        echo.headers.push_back({"Access-Control-Allow-Origin", request.header("origin")});
+        echo.headers.push_back({"Access-Control-Allow-Credentials", "true"});
+        return echo;
+    }
     auto page = table.pages.find(request.path);
     if (page != table.pages.end()) return page->second;
     testsupport::HttpResponse missing;
@@ -61,6 +71,12 @@ void Site::Serve(const std::string& path, const std::string& html) {
     testsupport::HttpResponse page;
     page.body = html;
     Serve(path, std::move(page));
+}
+
+void Site::EchoCookies(const std::string& path) {
+    Table& table = TableOf(this);
+    std::lock_guard<std::mutex> hold(table.lock);
+    table.echoes.insert(path);
 }
 
 int Site::Hits(const std::string& path) const {

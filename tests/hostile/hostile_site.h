@@ -15,6 +15,9 @@ class Site {
     // Serves `response` at `path` (the path includes the query) until replaced.
     void Serve(const std::string& path, testsupport::HttpResponse response);
     void Serve(const std::string& path, const std::string& html);
+    // Answers `path` with the Cookie header its request carried ("(none)" without one), to
+    // any origin that asks, as a careless service of a site would.
+    void EchoCookies(const std::string& path);
     // How many requests reached `path` so far.
     int Hits(const std::string& path) const;
     // A header (name in lower case) of the last request for `path`; "(none)" when it had

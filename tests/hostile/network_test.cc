@@ -110,6 +110,27 @@ TEST_F(LocalNetwork, ALocalPageStillReachesLoopback) {
     EXPECT_NE(report.find(std::string("\"worker\":\"") + kSecret), std::string::npos) << report;
 }
 
+// Only the main frame makes a page public: a public page in a frame of a local one leaves
+// the local page its own requests to loopback. (The local page is upgraded to https, so the
+// frame is too: mixed content would be blocked before any guard looked at it.)
+TEST_F(LocalNetwork, ALocalPageThatFramesAPublicOneStillReachesLoopback) {
+    hostile::Public().Serve("/framed", "<p>public</p>");
+    hostile::Local().Serve(
+        "/framer",
+        "<iframe src='https://public.test:" + std::to_string(hostile::Public().port()) + "/framed" +
+            "' onload=\"var framed=this.contentDocument.body.innerText;fetch('" +
+            hostile::Local().Url("127.0.0.1", "/fetch") +
+            "').then(function(r){return r.text()}).then(function(t){document.title='done '+"
+            "framed+' '+t},function(){document.title='done '+framed+' refused'})\"></iframe>");
+    LoadUrl(hostile::Local().Url(hostile::kShareHost, "/framer"), 2);
+    std::string title;
+    testsupport::PumpHostLoop([&] {
+        title = hostctl::Engine().wkeGetTitle(view_);
+        return title.rfind("done", 0) == 0;
+    });
+    EXPECT_EQ(title, std::string("done public ") + kSecret);
+}
+
 // A public page that sends the view to a local address which never replaces it (no content)
 // keeps its guard.
 TEST_F(LocalNetwork, APublicPageCannotShedTheGuardByANavigationThatNeverArrives) {

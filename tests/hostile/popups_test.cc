@@ -93,8 +93,11 @@ class Popups : public testsupport::PageView {
     std::vector<std::string> asked_;      // of the host's create-view callback
 };
 
+// A host of the engine that takes no new windows and leaves new-window navigation off has them
+// open where the page is.
 TEST_F(Popups, WithoutAWindowHostOnlyWebAddressesOpenInTheView) {
     LoadUrl(Opener());
+    hostctl::Engine().wkeSetNavigationToNewWindowEnable(view_, false);  // the session sets it
     hostile::Local().Serve("/next", "<p>next</p>");
     std::string next = hostile::Local().Url(hostile::kShareHost, "/next");
     std::vector<std::string> urls = NotWebAddresses();
@@ -104,6 +107,33 @@ TEST_F(Popups, WithoutAWindowHostOnlyWebAddressesOpenInTheView) {
     ASSERT_TRUE(testsupport::PumpHostLoop([&] { return Shown().ends_with("/next"); }));
     ASSERT_EQ(addresses_.size(), 1u);  // Chromium may have upgraded it to https
     EXPECT_TRUE(addresses_[0].ends_with("/next")) << addresses_[0];
+}
+
+// The library's session has no host for new windows: a page's window.open is refused, and
+// every later operation answers for the page the session loaded.
+TEST_F(Popups, TheLibrarysViewStaysOnThePageThatOpenedAWindow) {
+    auto& site = hostile::Local();
+    site.Serve("/popup/?n=1", "<input id=q value=popup>");
+    site.Serve("/r5/opener",
+               "<input id=q value=kept><table id=t><tr><td>1</td></tr><tr><td>2</td></tr></table>");
+    LoadUrl(site.Url(hostile::kShareHost, "/r5/opener"));
+    std::vector<std::string> titles;
+    hostctl::Engine().wkeOnTitleChanged(
+        view_,
+        [](wkeWebView, void* seen, const wkeString title) {
+            static_cast<std::vector<std::string>*>(seen)->push_back(
+                hostctl::Engine().wkeGetString(title));
+        },
+        &titles);
+    // The title changes after window.open has returned: it is reported behind the new window.
+    automation::RunScript(view_, 1, "window.open('/popup/?n=1');document.title='opened';", false);
+    ASSERT_TRUE(testsupport::PumpHostLoop([&] { return !titles.empty(); }));
+    EXPECT_TRUE(hostctl::Engine().wkeIsLoadComplete(view_));  // no load of the popup began
+    EXPECT_TRUE(Shown().ends_with("/r5/opener")) << Shown();
+    EXPECT_TRUE(web_.ElementExists("getElementById", "t"));
+    EXPECT_EQ(web_.GetElementValue("getElementById", "q"), "kept");
+    EXPECT_EQ(web_.GetTableRowCount("getElementById", "t"), 2);
+    EXPECT_EQ(site.Hits("/popup/?n=1"), 0);
 }
 
 TEST_F(Popups, AHostThatOpensNoWindowIsAskedOnlyForWebAddressesAndNothingOpens) {

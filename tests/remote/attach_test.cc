@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -113,6 +115,38 @@ TEST_F(Attached, AnotherClientsPageIsLeftAlone) {
     EXPECT_EQ(other.Eval(theirs, "return document.title;"), "/theirs");
     EXPECT_EQ(browser->PageIds().size(), 2u);
     other.wkeShutdown();
+}
+
+// The browser context goes with the connection, whatever ends it: a host killed outright,
+// with no chance to close anything, leaves none of its pages in a browser others share.
+TEST_F(Attached, AKilledHostLeavesNoneOfItsPages) {
+    setenv("QIRLEN_BROWSER_URL", browser->wsUrl().c_str(), 1);
+    auto before = browser->PageIds();
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t host = fork();
+    if (host == 0) {
+        close(ready[0]);
+        EngineCopy engine(NODE_MODULE);
+        engine.wkeInitializeEx(nullptr);
+        wkeWebView a = engine.NewView(), b = engine.NewView();
+        char loaded = a && b && engine.Load(a, site->Url("/a")) && engine.Load(b, site->Url("/b"));
+        (void)!write(ready[1], &loaded, 1);
+        for (;;) pause();
+    }
+    ASSERT_GT(host, 0);
+    close(ready[1]);
+    char loaded = 0;
+    EXPECT_EQ(read(ready[0], &loaded, 1), 1);
+    close(ready[0]);
+    EXPECT_TRUE(loaded);
+    EXPECT_EQ(browser->PageIds().size(), before.size() + 2);
+    kill(host, SIGKILL);
+    waitpid(host, nullptr, 0);
+    auto start = Clock::now();
+    while (browser->PageIds() != before && SecondsSince(start) < 10) usleep(20000);
+    EXPECT_EQ(browser->PageIds(), before);
+    EXPECT_TRUE(browser->Answers());
 }
 
 struct KillDuringRun {

@@ -70,6 +70,29 @@ TEST(Session, LoadReturnsOnceEveryFrameHasLoaded) {
     EXPECT_EQ(InnerText(session, "late", frames[2]), "late");
 }
 
+// A page whose frames cannot be counted yet (for its first three tries the walk over its
+// frames throws) is waited for, not taken as loaded: neither by the count of the page before
+// it (its windows still answer their numbers) nor by a count of none (nor do they).
+TEST(Session, LoadWaitsWhileTheFrameCountIsNotKnown) {
+    Site site;
+    site.pages["/before"] = "<p>a page that was counted</p>";
+    for (const char* numbers : {"",
+                                "Object.defineProperty(window, 'IDRECORD', {get: () => "
+                                "tries > 3 ? 1 : 0});"}) {
+        SCOPED_TRACE(*numbers ? "no window answers" : "the windows answer");
+        site.pages["/"] =
+            std::string("<p id=state>not counted</p><script>var tries = 0;") + numbers +
+            "Object.defineProperty(window, 'frames', {get: () => {"
+            " if (++tries <= 3) throw 0;"
+            " document.getElementById('state').textContent = 'counted'; return window; }});"
+            "</script>";
+        qirlen::Session session;
+        ASSERT_TRUE(session.Load(site.server.Url("/before"), 20000)) << session.Error();
+        ASSERT_TRUE(session.Load(site.server.Url("/"), 20000)) << session.Error();
+        EXPECT_EQ(InnerText(session, "state"), "counted");
+    }
+}
+
 TEST(Session, LoadSaysWhyItFailed) {
     qirlen::Session session;
     ASSERT_TRUE(session.Ok()) << session.Error();
