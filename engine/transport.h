@@ -28,6 +28,8 @@ class Transport {
     // Messages already taken off the descriptor but not yet read: the host's loop, which
     // watches only the descriptor, must be told of them.
     virtual bool HasPending() const { return false; }
+    // Who is at the other end, as messages about what it did name it.
+    virtual std::string Peer() const { return "Chromium"; }
 };
 
 }  // namespace engine
