@@ -242,6 +242,7 @@ void Connection::Handle(std::string text) {
         int id = given > 0 && given < nextId_ ? static_cast<int>(given) : 0;
         // An answer nothing was asked for: the wait for the real one would be in vain.
         if (!unanswered_.erase(id)) {
+            if (!transport_->EndsOnStrayAnswers()) return;
             Breach(id ? "answered command " + std::to_string(id) + " a second time"
                       : "answered with an id never asked (" + std::to_string(given) + ")");
             return;

@@ -54,6 +54,7 @@ class WebSocketTransport : public Transport {
     void Abandon(const std::string& why) override;
     bool GivenUpWhenSilent() const override { return true; }
     bool HasPending() const override;
+    bool EndsOnStrayAnswers() const override { return true; }
     std::string Peer() const override;
 
     // Says goodbye with a close frame (a short while at most) and closes the socket. The
