@@ -164,7 +164,7 @@ bool ChromiumProcess::Start(std::string* why) {
         profileFixed_ = true;
     }
     WriteOwnerIds(profileDir_, getpid(), 0);
-    pending_.clear();
+    incoming_ = MessageIntake();
     exitReason_.clear();
 
     int in[2], out[2], report[2];  // in: we write; out: Chromium writes; report: exec errors
@@ -292,18 +292,15 @@ bool ChromiumProcess::ReadAvailable(std::vector<std::string>& out) {
     for (;;) {
         ssize_t n = read(fromChromium_, buf, sizeof buf);
         if (n > 0) {
-            size_t start = pending_.size();
-            pending_.append(buf, static_cast<size_t>(n));
-            size_t from = 0;
-            for (size_t nul = pending_.find('\0', start); nul != std::string::npos;
-                 nul = pending_.find('\0', from)) {
-                out.emplace_back(pending_, from, nul - from);
-                from = nul + 1;
+            std::string_view bytes(buf, static_cast<size_t>(n));
+            for (size_t nul; (nul = bytes.find('\0')) != std::string_view::npos;
+                 bytes.remove_prefix(nul + 1)) {
+                incoming_.Add(bytes.substr(0, nul));
+                out.push_back(incoming_.Take());
             }
-            pending_.erase(0, from);
-            if (pending_.size() > maxMessageBytes_) {
-                pending_.clear();
-                pending_.shrink_to_fit();
+            incoming_.Add(bytes);
+            if (incoming_.size() > maxMessageBytes_) {
+                incoming_ = MessageIntake();
                 Abandon("Chromium sent a message longer than " + std::to_string(maxMessageBytes_) +
                         " bytes");
                 return false;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/bounds.h"
 #include "engine/browser_choice.h"
 #include "engine/transport.h"
 
@@ -68,7 +69,7 @@ class ChromiumProcess : public Transport {
     char fixedProfile_[PATH_MAX] = {};
     int toChromium_ = -1;
     int fromChromium_ = -1;
-    std::string pending_;
+    MessageIntake incoming_;  // the message under way
     size_t maxMessageBytes_ = size_t{512} << 20;
     std::string profileDir_;
     std::vector<std::string> switches_;

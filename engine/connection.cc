@@ -46,6 +46,7 @@ int Connection::Post(const std::string& method, const json& params, const std::s
     if (!session.empty()) message["sessionId"] = session;
     std::string text = message.dump(-1, ' ', false, json::error_handler_t::replace);
     Log(">>", text);
+    unanswered_.insert(id);
     if (!transport_->Send(text)) {
         MarkDead();
         return -1;
@@ -196,7 +197,7 @@ bool Connection::HandleInbox(const std::function<bool()>& done) {
     while (!inbox_.empty()) {
         std::string text = std::move(inbox_.front());
         inbox_.pop_front();
-        Handle(text);
+        Handle(std::move(text));
         if (done()) return true;
     }
     return false;
@@ -218,21 +219,34 @@ bool Connection::ReadInbox(int timeoutMs) {
     return alive;
 }
 
-void Connection::Handle(const std::string& text) {
+void Connection::Breach(const std::string& what) {
+    transport_->Abandon(transport_->Peer() + " " + what);
+    inbox_.clear();
+    closed_ = true;
+    MarkDead();
+}
+
+void Connection::Handle(std::string text) {
     Log("<<", text);
     json message = ParseLenient(text);
+    std::string().swap(text);  // the tree holds it all now; a long text goes before it is used
     if (message.is_discarded()) {
-        // Not JSON at all: whatever talks on the pipe is not a browser we can trust.
-        transport_->Abandon("Chromium sent something that is not the protocol");
-        inbox_.clear();
-        closed_ = true;
-        MarkDead();
+        // Not JSON at all: whatever talks there is not a browser we can trust.
+        Breach("sent something that is not the protocol");
         return;
     }
     if (!message.is_object()) return;  // JSON of another shape: dropped
     auto idField = message.find("id");
     if (idField != message.end() && idField->is_number_integer()) {
-        int id = idField->get<int>();
+        int64_t given = idField->get<int64_t>();
+        int id = given > 0 && given < nextId_ ? static_cast<int>(given) : 0;
+        // An answer nothing was asked for: the wait for the real one would be in vain.
+        if (!unanswered_.erase(id)) {
+            if (!transport_->EndsOnStrayAnswers()) return;
+            Breach(id ? "answered command " + std::to_string(id) + " a second time"
+                      : "answered with an id never asked (" + std::to_string(given) + ")");
+            return;
+        }
         if (auto sent = sessionOf_.find(id); sent != sessionOf_.end()) {
             busySessions_.erase(sent->second);  // its page answers again
             sessionOf_.erase(sent);
@@ -298,6 +312,7 @@ void Connection::Reset() {
     sessionOf_.clear();
     endedSessions_.clear();
     busySessions_.clear();
+    unanswered_.clear();
     inbox_.clear();
     replyHandlers_.clear();
     arrived_.clear();

@@ -76,7 +76,9 @@ class Connection {
   private:
     using Clock = std::chrono::steady_clock;
 
-    void Handle(const std::string& text);
+    void Handle(std::string text);
+    // The peer broke the protocol: it is given up on, with `what` it did.
+    void Breach(const std::string& what);
     // Handles queued messages in order until `done` holds; false when the inbox ran dry.
     bool HandleInbox(const std::function<bool()>& done);
     bool ReadInbox(int timeoutMs);
@@ -96,6 +98,7 @@ class Connection {
     std::map<int, ReplyHandler> replyHandlers_;
     std::map<int, CallResult> arrived_;  // answers for commands someone is waiting on
     std::set<int> awaited_;
+    std::set<int> unanswered_;                          // every command sent and not answered yet
     std::map<int, std::string> sessionOf_;              // unanswered commands sent to a session
     std::map<std::string, std::string> endedSessions_;  // session -> why its commands fail
     std::set<std::string> busySessions_;                // pages that let a command go unanswered

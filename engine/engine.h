@@ -223,7 +223,7 @@ class Engine {
     void OnLoadEvent(View& view, const std::string& method, const nlohmann::json& params);
     void NoteTopDocument(View& view, const std::string& loaderId);
     void OnDebuggerPaused(View& view, const nlohmann::json& params);
-    void OnBridgeMessage(View& view, const std::string& payload);
+    void OnBridgeMessage(View& view, std::string_view payload);
     void OnDialog(View& view, const nlohmann::json& params);
     void OnRequestPaused(View& view, const nlohmann::json& params);
     // Local-network protection (network_guard.cc)
@@ -245,7 +245,8 @@ class Engine {
     // for undefined. The values of the call end with it.
     std::optional<nlohmann::json> CallBound(View& view, const nlohmann::json& payload);
     // Whether a call made under `token` may reach `binding` now.
-    bool Accepts(View& view, const Binding& binding, const std::string& token);
+    bool Accepts(View& view, const Binding& binding, std::string_view token);
+    void CountDropped(View& view);
 
     ChromiumProcess process_;
     WebSocketTransport remote_;

@@ -112,6 +112,26 @@ int AnswerScope(const nlohmann::json& frame) {
     return -1;
 }
 
+// The token and name at the head of a call ([token, name, ...] as the bridge writes them),
+// read without parsing the rest; none for anything else, or names with escapes in them.
+std::optional<std::pair<std::string_view, std::string_view>> CallHead(std::string_view payload) {
+    auto text = [&](size_t open) {
+        size_t close = open < payload.size() && payload[open] == '"' ? payload.find('"', open + 1)
+                                                                     : std::string_view::npos;
+        std::string_view s = close == std::string_view::npos
+                                 ? std::string_view()
+                                 : payload.substr(open + 1, close - open - 1);
+        return s.find('\\') == std::string_view::npos ? s : std::string_view();
+    };
+    if (payload.substr(0, 1) != "[") return std::nullopt;
+    std::string_view token = text(1);
+    size_t comma = 1 + token.size() + 2;
+    if (token.data() == nullptr || payload.substr(comma, 1) != ",") return std::nullopt;
+    std::string_view name = text(comma + 1);
+    if (name.data() == nullptr) return std::nullopt;
+    return std::make_pair(token, name);
+}
+
 // The bridge refuses such a call in the page; only a page that reached for the protocol
 // binding itself sends one. It is dropped unread.
 void RefuseOversizedCall(size_t bytes) {
@@ -190,9 +210,17 @@ void Engine::DeliverHeldBridgeMessages(View& view) {
 // A reply-only call goes on at once; the native function runs when its message arrives,
 // still in order with every other call and before the run that made it returns. Any other
 // call waits for the pause that follows it.
-void Engine::OnBridgeMessage(View& view, const std::string& payload) {
+void Engine::OnBridgeMessage(View& view, std::string_view payload) {
     // A call still parked never paused: its page was inside another page's pause.
     if (!view.pendingBridgePayload.empty()) DeliverUnansweredCall(view);
+    // A call is judged by its head before anything is made of the rest: one to no function,
+    // or one its function refuses (a page's own, between runs), is dropped unread.
+    if (auto head = CallHead(payload)) {
+        auto b = std::find_if(bindings_.begin(), bindings_.end(),
+                              [&](const Binding& x) { return x.name == head->second; });
+        if (b == bindings_.end()) return CountDropped(view);
+        if (!Accepts(view, *b, head->first)) return;
+    }
     nlohmann::json message = ParseLenient(payload);
     // Reply-only calls come gathered: [[call, call, ...]].
     if (message.is_array() && message.size() == 1 && message[0].is_array()) {
@@ -200,7 +228,7 @@ void Engine::OnBridgeMessage(View& view, const std::string& payload) {
         return;
     }
     std::optional<BridgeCall> call = ReadCall(message);
-    if (!call) return;  // not a call: nothing will pause for it
+    if (!call) return CountDropped(view);  // not a call: nothing will pause for it
     auto b = std::find_if(bindings_.begin(), bindings_.end(),
                           [&](const Binding& x) { return x.name == call->name; });
     if (b != bindings_.end() && b->replyOnly) {
@@ -209,7 +237,7 @@ void Engine::OnBridgeMessage(View& view, const std::string& payload) {
     }
     // A refused call is dropped now: parked, it would count against the run in progress.
     if (b != bindings_.end() && !Accepts(view, *b, call->token)) return;
-    view.pendingBridgePayload = payload;
+    view.pendingBridgePayload = std::string(payload);
 }
 
 void Engine::Bind(const std::string& name, jsNativeFunction fn, void* param, unsigned argCount,
@@ -312,13 +340,18 @@ void Engine::DeliverUnansweredCall(View& view) {
 
 // Run-only functions take the calls of the view's run in progress (made under its token),
 // and, while the host asks for them, the page's calls between runs.
-bool Engine::Accepts(View& view, const Binding& binding, const std::string& token) {
+bool Engine::Accepts(View& view, const Binding& binding, std::string_view token) {
     if (!binding.runOnly) return true;
     if (view.acceptBetweenRuns) return true;
     if (!view.runToken.empty() && token == view.runToken) return true;
+    CountDropped(view);
+    return false;
+}
+
+// Calls a page made that reach no function: refused, malformed, or too large to read.
+void Engine::CountDropped(View& view) {
     ++view.droppedCalls;
     ++droppedCalls_;
-    return false;
 }
 
 int64_t Engine::DroppedCalls(const View* view) const {
@@ -394,10 +427,12 @@ void Engine::OnRuntimeEvent(View& view, const std::string& method, const nlohman
                                        ? std::string_view(field->get_ref<const std::string&>())
                                        : std::string_view();
         if (name == kBridgeBinding) {
-            if (payload.size() > kMaxBridgeMessageBytes)
+            if (payload.size() > kMaxBridgeMessageBytes) {
                 RefuseOversizedCall(payload.size());
-            else
-                OnBridgeMessage(view, std::string(payload));
+                CountDropped(view);
+            } else {
+                OnBridgeMessage(view, payload);
+            }
         } else if (name == "__qirlenTitle") {
             // The watcher cuts it already; what comes on the binding is cut all the same.
             OnTitle(view, CutUtf8(payload, 3 * kMaxTitleChars));

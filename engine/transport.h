@@ -28,6 +28,12 @@ class Transport {
     // Messages already taken off the descriptor but not yet read: the host's loop, which
     // watches only the descriptor, must be told of them.
     virtual bool HasPending() const { return false; }
+    // An answer to a command never asked (or asked and answered) ends a browser elsewhere,
+    // which may lie, rather than leave the real answer to be waited for in vain. Our own
+    // Chromium's pipe carries nothing else; a stray answer there is dropped.
+    virtual bool EndsOnStrayAnswers() const { return false; }
+    // Who is at the other end, as messages about what it did name it.
+    virtual std::string Peer() const { return "Chromium"; }
 };
 
 }  // namespace engine

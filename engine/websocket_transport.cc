@@ -21,6 +21,8 @@
 #include <optional>
 #include <type_traits>
 
+#include "engine/bounds.h"
+
 namespace engine {
 namespace {
 
@@ -48,6 +50,9 @@ size_t MaxMessageBytes() {
 constexpr auto kSendTimeout = std::chrono::seconds(10);
 constexpr auto kGoodbyeTimeout = std::chrono::milliseconds(1000);
 constexpr size_t kKeptReadBufferBytes = 1 << 20;
+// A browser's /json/version is a few hundred bytes: more than this of an answer, however it
+// is framed (a body, chunks, their extensions, headers), is not read.
+constexpr size_t kMaxVersionBytes = 1 << 20;
 
 std::string Lower(std::string text) {
     for (char& c : text)
@@ -156,13 +161,22 @@ std::string SocketUrlFor(const BrowserAddress& asked, const std::string& named) 
     return named;
 }
 
+std::optional<BrowserAddress> SocketAddressFor(const BrowserAddress& asked,
+                                               const std::string& named) {
+    auto socket = ParseBrowserAddress(SocketUrlFor(asked, named));
+    if (!socket || socket->http()) return std::nullopt;
+    socket->host = asked.host;
+    socket->port = asked.port;
+    return socket;
+}
+
 std::string RemoteBrowserUrl() {
     const char* url = std::getenv("QIRLEN_BROWSER_URL");
     return url ? url : "";
 }
 
 struct WebSocketTransport::Impl {
-    explicit Impl(std::atomic<int>& fd) : fd(fd) {}
+    explicit Impl(std::atomic<int>& fd) : fd(fd), incoming(MaxMessageBytes()) {}
 
     // Made on first use: reading the system's certificates takes some 30 ms, which every
     // start of a local browser would otherwise pay.
@@ -181,9 +195,10 @@ struct WebSocketTransport::Impl {
     std::unique_ptr<PlainWs> plain;
     std::unique_ptr<TlsWs> tls;
     // A message is read here, in as many steps as the socket (or TLS, a record at a time)
-    // gives it: growing it must neither copy nor clear what it holds at each step, which a
-    // buffer over a string does.
-    beast::flat_buffer incoming;
+    // gives it, never beyond the limit: it grows in pieces that are never copied, so that a
+    // message refused at the limit has cost the limit and not twice it (a flat buffer copies
+    // all it holds into one twice its size).
+    beast::multi_buffer incoming;
     std::deque<std::string> arrived;
     bool open = false;
     std::string endReason;
@@ -321,21 +336,26 @@ struct WebSocketTransport::Impl {
         http::request<http::empty_body> request{http::verb::get, VersionTarget(a.target), 11};
         request.set(http::field::host, a.hostAndPort());
         request.set(http::field::user_agent, "qirlen");
-        beast::flat_buffer buffer;
+        beast::flat_buffer buffer(kMaxVersionBytes);
         http::response_parser<http::string_body> parser;
-        parser.body_limit(1 << 20);
+        parser.body_limit(kMaxVersionBytes);
         bool done = false;
         error_code ec;
-        http::async_write(s, request, [&](error_code e, size_t) {
+        auto finish = [&](error_code e, size_t) {
             ec = e;
-            if (ec) {
-                done = true;
-                return;
-            }
-            http::async_read(s, buffer, parser, [&](error_code e2, size_t) {
-                ec = e2;
-                done = true;
-            });
+            done = true;
+        };
+        // A body said to be longer than the limit is refused at its header: the parser would
+        // take it on, a piece at a time.
+        auto body = [&](error_code e, size_t) {
+            auto length = parser.content_length();
+            if (!e && length && *length > kMaxVersionBytes) e = http::error::body_limit;
+            if (e || parser.is_done()) return finish(e, 0);
+            http::async_read(s, buffer, parser, finish);
+        };
+        http::async_write(s, request, [&](error_code e, size_t) {
+            if (e) return finish(e, 0);
+            http::async_read_header(s, buffer, parser, body);
         });
         auto cancel = [&] {
             error_code ignored;
@@ -346,6 +366,12 @@ struct WebSocketTransport::Impl {
         std::string notDevTools = a.shown() + " is not a DevTools endpoint";
         if (!inTime) {
             *why = notDevTools + " (no answer to /json/version in time)";
+            return false;
+        }
+        if (ec == http::error::body_limit || ec == http::error::header_limit ||
+            ec == http::error::buffer_overflow) {
+            *why = notDevTools + " (its answer to /json/version is too long: more than " +
+                   std::to_string(kMaxVersionBytes >> 20) + " MB)";
             return false;
         }
         if (ec) {
@@ -397,6 +423,9 @@ struct WebSocketTransport::Impl {
             *why = "the WebSocket handshake with " + a.shown() + " failed: " + ec.message();
             return false;
         }
+        // Bounds the closing handshake, which a peer that broke the protocol may never answer.
+        ws.set_option(websocket::stream_base::timeout{kGoodbyeTimeout,
+                                                      websocket::stream_base::none(), false});
         open = true;
         peer = a.shown();
         return true;
@@ -409,9 +438,12 @@ struct WebSocketTransport::Impl {
     }
 
     void OnRead(error_code ec) {
-        if (ec == websocket::error::message_too_big) {
-            End("the remote browser sent a message longer than " +
+        if (ec == websocket::error::message_too_big || ec == websocket::error::buffer_overflow) {
+            End("the remote browser at " + peer + " sent a message longer than " +
                 std::to_string(MaxMessageBytes()) + " bytes");
+            CloseSocket();
+        } else if (ec == websocket::condition::protocol_violation) {
+            End("the remote browser at " + peer + " sent a malformed frame (" + ec.message() + ")");
             CloseSocket();
         } else if (ec == websocket::error::closed || ec == asio::error::eof ||
                    ec == asio::error::connection_reset) {
@@ -420,11 +452,12 @@ struct WebSocketTransport::Impl {
             End("the connection to the remote browser at " + peer + " was lost: " + ec.message());
         }
         if (ec) return;
-        arrived.push_back(beast::buffers_to_string(incoming.data()));
+        arrived.push_back(TakeIn(beast::buffers_to_string(incoming.data())));
         incoming.consume(incoming.size());
         // What a big message made it grow to goes with it: kept, one picture of a page would
         // hold its size for the rest of the connection.
-        if (incoming.capacity() > kKeptReadBufferBytes) incoming = beast::flat_buffer();
+        if (incoming.capacity() > kKeptReadBufferBytes)
+            incoming = beast::multi_buffer(MaxMessageBytes());
         StartReading();
     }
 };
@@ -460,8 +493,8 @@ bool WebSocketTransport::Connect(const std::string& url, int timeoutMs, std::str
             found = impl_->AskVersion(s, *address, deadline, &webSocketUrl, why);
         }
         if (!found) return false;
-        auto named = ParseBrowserAddress(SocketUrlFor(*address, webSocketUrl));
-        if (!named || named->http()) {
+        auto named = SocketAddressFor(*address, webSocketUrl);
+        if (!named) {
             *why = address->shown() + " is not a DevTools endpoint (its webSocketDebuggerUrl is '" +
                    webSocketUrl.substr(0, webSocketUrl.find('?')) + "')";
             return false;
@@ -515,6 +548,10 @@ bool WebSocketTransport::Send(const std::string& message) {
 
 bool WebSocketTransport::HasPending() const {
     return !impl_->arrived.empty();
+}
+
+std::string WebSocketTransport::Peer() const {
+    return "the remote browser at " + impl_->peer;
 }
 
 bool WebSocketTransport::ReadAvailable(std::vector<std::string>& out) {

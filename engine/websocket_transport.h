@@ -30,6 +30,11 @@ std::optional<BrowserAddress> ParseBrowserAddress(const std::string& url);
 // The socket to open for the webSocketDebuggerUrl `named` that the /json/version of `asked`
 // gave: over TLS when `asked` was.
 std::string SocketUrlFor(const BrowserAddress& asked, const std::string& named);
+// The same as an address: the path (and query) `named` gives, at the host and port of `asked`,
+// since an answer may name any host, and only the one asked is reached. None when `named` is
+// no WebSocket address.
+std::optional<BrowserAddress> SocketAddressFor(const BrowserAddress& asked,
+                                               const std::string& named);
 
 class WebSocketTransport : public Transport {
   public:
@@ -49,6 +54,8 @@ class WebSocketTransport : public Transport {
     void Abandon(const std::string& why) override;
     bool GivenUpWhenSilent() const override { return true; }
     bool HasPending() const override;
+    bool EndsOnStrayAnswers() const override { return true; }
+    std::string Peer() const override;
 
     // Says goodbye with a close frame (a short while at most) and closes the socket. The
     // browser itself goes on.

@@ -280,7 +280,9 @@ WKE_API void wkeJsBindFunctionEx(const char* name, jsNativeFunction fn, void* pa
 /* While open, the view's run-only functions also accept its page's calls between runs: for
  * a host that waits for an answer the page gives later, in its own time. */
 WKE_API void wkeAcceptCallsBetweenRuns(wkeWebView view, bool open);
-/* How many calls into run-only functions were dropped: for one view, or (view 0) for all. */
+/* How many calls from a page were dropped: into run-only functions, and those that reach no
+ * function (no call, no such function, or more than a call may carry, sent to the protocol
+ * binding by the page itself): for one view, or (view 0) for all. */
 WKE_API int64_t wkeDroppedBoundCalls(wkeWebView view);
 /* The view whose page made the call into a bound function (0 outside such a call). */
 WKE_API wkeWebView jsGetWebView(jsExecState es);

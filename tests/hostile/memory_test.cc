@@ -5,39 +5,20 @@
 // memory is the host's; Chromium's own processes are not counted.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "automation/engine_binding.h"
 #include "automation/script_bridge.h"
 #include "tests/hostile/hostile_site.h"
 #include "tests/support/page_view.h"
+#include "tests/support/peak_growth.h"
 
 namespace {
 
 using automation::Bridge;
+using testsupport::PeakGrowth;
 using testsupport::PumpHostLoop;
-
-long StatusKb(const std::string& field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + field.size());
-    return -1;
-}
-
-// How far the resident memory rose above where it was when this was made, at its peak.
-class PeakGrowth {
-  public:
-    PeakGrowth() {
-        std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from now
-        base_ = StatusKb("VmRSS:");
-    }
-    long Mb() const { return (StatusKb("VmHWM:") - base_) / 1024; }
-
-  private:
-    long base_ = 0;
-};
 
 class MemoryPages : public testsupport::PageView {
   protected:
@@ -83,25 +64,23 @@ struct Messages {
     std::string first;
 };
 
+void OnConsoleMessage(wkeWebView, void* param, wkeConsoleLevel, const wkeString message,
+                      const wkeString, unsigned, const wkeString) {
+    auto* m = static_cast<Messages*>(param);
+    std::string text = hostctl::Engine().wkeGetString(message);
+    if (m->count++ == 0) m->first = text.substr(0, 8);
+    m->longest = std::max(m->longest, text.size());
+}
+
 // Three console messages of 30 million characters each reach a host that listens as their
-// heads. (Each is still read whole from the pipe and parsed once, for a while: that is what
-// the bound below leaves room for.)
+// heads.
 TEST_F(MemoryPages, HugeConsoleMessagesAreCutForTheCallback) {
     Load("/memory/console",
          "<p>page</p><script>window.shout = function () { setTimeout(function () {"
          " for (var i = 0; i < 3; i++) console.log('L' + i + 'x'.repeat(3e7)); }, 0); };"
          "</script>");
     Messages messages;
-    hostctl::Engine().wkeOnConsole(
-        view_,
-        [](wkeWebView, void* p, wkeConsoleLevel, const wkeString message, const wkeString, unsigned,
-           const wkeString) {
-            auto* m = static_cast<Messages*>(p);
-            std::string text = hostctl::Engine().wkeGetString(message);
-            if (m->count++ == 0) m->first = text.substr(0, 8);
-            m->longest = std::max(m->longest, text.size());
-        },
-        &messages);
+    hostctl::Engine().wkeOnConsole(view_, OnConsoleMessage, &messages);
     PeakGrowth growth;
     Run("shout();");  // the page's own task, after the run
     ASSERT_TRUE(PumpHostLoop([&] { return messages.count >= 3; }, 60000));
@@ -110,6 +89,44 @@ TEST_F(MemoryPages, HugeConsoleMessagesAreCutForTheCallback) {
     EXPECT_GE(messages.longest, size_t{60} << 10);  // cut, not dropped
     EXPECT_LT(growth.Mb(), 250);
     hostctl::Engine().wkeOnConsole(view_, nullptr, nullptr);
+}
+
+// Console messages of 50 million characters each cost the host what it keeps of them: their
+// long texts are cut as they arrive, before the message is whole or parsed.
+TEST_F(MemoryPages, AConsoleBombCostsWhatIsKeptOfIt) {
+    Load("/memory/console-bomb",
+         "<p>page</p><script>window.shout = function () { setTimeout(function () {"
+         " var big = 'x'.repeat(5e7); for (var i = 0; i < 3; i++)"
+         " console.log('B' + i, big, {big: big}, [big]); }, 0); };</script>");
+    Messages messages;
+    hostctl::Engine().wkeOnConsole(view_, OnConsoleMessage, &messages);
+    PeakGrowth growth;
+    Run("shout();");
+    ASSERT_TRUE(PumpHostLoop([&] { return messages.count >= 3; }, 60000));
+    EXPECT_EQ(messages.first, "B0 xxxxx");
+    EXPECT_EQ(messages.longest, size_t{64} << 10);
+    EXPECT_LT(growth.Mb(), 40);
+    hostctl::Engine().wkeOnConsole(view_, nullptr, nullptr);
+}
+
+// A page that calls the protocol binding itself, outside any run, with 37 MB: the call is
+// dropped and counted, whatever it carries, and costs the host a small multiple of its size.
+TEST_F(MemoryPages, ARawBridgeCallOutsideARunIsDroppedCountedAndCheap) {
+    Load("/memory/raw-call",
+         "<p>page</p><script>window.call = function (what) { setTimeout(function () {"
+         " var big = 'x'.repeat(37e6); window.__qirlenCall(what === 'call' ?"
+         " JSON.stringify(['forged', 'GetAttributeBack', ['string', big]]) : big); }, 0); };"
+         "</script>");
+    auto dropped = automation::LookupEntry<int64_t (*)(wkeWebView)>("wkeDroppedBoundCalls");
+    ASSERT_NE(dropped, nullptr);
+    for (const std::string what : {"call", "text"}) {
+        SCOPED_TRACE(what);
+        int64_t before = dropped(view_);
+        PeakGrowth growth;
+        Run("call('" + what + "');");
+        EXPECT_TRUE(PumpHostLoop([&] { return dropped(view_) > before; }, 30000));
+        EXPECT_LT(growth.Mb(), 37 * 3);
+    }
 }
 
 // A 50-million-character argument to a bound function is refused in the page: the run

@@ -4,6 +4,7 @@
 #include "engine/websocket_transport.h"
 
 using engine::ParseBrowserAddress;
+using engine::SocketAddressFor;
 using engine::SocketUrlFor;
 
 TEST(BrowserAddress, KeepsTheTargetAndItsTokenAsGivenAndHidesTheTokenWhenShown) {
@@ -49,4 +50,23 @@ TEST(BrowserAddress, TheSocketNamedBehindAnHttpsAddressKeepsTls) {
     auto http = *ParseBrowserAddress("http://127.0.0.1:9222");
     EXPECT_EQ(SocketUrlFor(http, "ws://127.0.0.1:9222/x"), "ws://127.0.0.1:9222/x");
     EXPECT_EQ(SocketUrlFor(http, "wss://h/x"), "wss://h/x");
+}
+
+// Whatever host and port /json/version names, the socket goes to the address that was asked,
+// with the path (and query) that the answer names.
+TEST(BrowserAddress, TheSocketNamedIsOpenedOnlyAtTheAddressAsked) {
+    auto asked = *ParseBrowserAddress("http://127.0.0.1:9222");
+    for (const char* named :
+         {"ws://127.0.0.1:9222/devtools/browser/1?t=2", "ws://10.0.0.7:80/devtools/browser/1?t=2",
+          "ws://localhost/devtools/browser/1?t=2"}) {
+        auto socket = SocketAddressFor(asked, named);
+        ASSERT_TRUE(socket) << named;
+        EXPECT_EQ(socket->hostAndPort(), "127.0.0.1:9222") << named;
+        EXPECT_EQ(socket->target, "/devtools/browser/1?t=2") << named;
+    }
+    auto tls = SocketAddressFor(*ParseBrowserAddress("https://fleet.example"), "ws://x:1/d");
+    ASSERT_TRUE(tls);
+    EXPECT_EQ(tls->scheme + "://" + tls->hostAndPort(), "wss://fleet.example:443");
+    EXPECT_FALSE(SocketAddressFor(asked, "http://127.0.0.1:9222/"));
+    EXPECT_FALSE(SocketAddressFor(asked, "no address"));
 }
