@@ -33,6 +33,7 @@ bench: build
 	$(BUILD)/bin/bench_ops
 	$(BUILD)/bin/bench_cli
 	$(BUILD)/bin/bench_window_memory
+	$(BUILD)/bin/bench_serve
 
 # The same operations through Puppeteer and Playwright (pinned npm dev dependencies, never
 # a downloaded browser) on the system Chromium, in the same run, side by side.

@@ -60,12 +60,18 @@ void Judge(const StreamWorkflow& workflow, const std::string& message, const Cli
             result.refused = true;
             result.line = Utf8(message);
             break;
-        case FetchOutcome::kNoAnswer:
+        case FetchOutcome::kNoAnswer: {
             result.code = kCliLoadFailed;
+            // A browser that failed under the read (a remote one that closed the connection,
+            // say) is said for what it did, not blamed on the page.
+            std::string why = EngineFailure();
             result.line =
-                "qirlen: the page did not answer: its own script kept it busy or it broke down, "
-                "so the room could not be read";
+                !why.empty()
+                    ? BrowserFailureLine(why)
+                    : "qirlen: the page did not answer: its own script kept it busy or it broke "
+                      "down, so the room could not be read";
             break;
+        }
         case FetchOutcome::kRefused:
             result.code = kCliLoadFailed;
             result.refused = true;

@@ -17,6 +17,7 @@ EngineResolver::EngineResolver(std::chrono::milliseconds pace, std::chrono::seco
       queue_(std::make_unique<WorkQueue>()) {}
 
 EngineResolver::~EngineResolver() {
+    queue_->DropWaiting();  // the resolve under way ends; the clients of the rest are gone
     queue_->Post([this] {
         if (browser_) browser_->Shutdown();
         browser_.reset();

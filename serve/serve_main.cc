@@ -48,13 +48,16 @@ int RunServe(int argc, char** argv) {
     StateStore store(StateDirectory() + "/serve.db");
     if (!store.open()) Say("answers are not kept across restarts: " + store.error());
     std::atomic<Service*> service{nullptr};
-    EngineResolver resolver(o.pace, o.timeout, metrics, [&](std::chrono::seconds backOff) {
-        if (Service* s = service.load()) s->SetBackOff(backOff);
-    });
+    // Ended before the service (below): its last answers still reach a service that exists.
+    auto resolver = std::make_unique<EngineResolver>(o.pace, o.timeout, metrics,
+                                                     [&](std::chrono::seconds backOff) {
+                                                         if (Service* s = service.load())
+                                                             s->SetBackOff(backOff);
+                                                     });
     ServiceSettings settings;
     settings.recheck = o.recheck;
     Service handler(
-        resolver, [](const std::string& address) { return StreamAnswers(address); }, metrics,
+        *resolver, [](const std::string& address) { return StreamAnswers(address); }, metrics,
         settings, [] { return static_cast<int64_t>(std::time(nullptr)); },
         store.open() ? &store : nullptr);
     service = &handler;
@@ -92,7 +95,8 @@ int RunServe(int argc, char** argv) {
     // Whatever the browser is stuck in, the guard ends it and the service in the end.
     app::run_guard::SetDeadline(std::chrono::steady_clock::now() + kBrowserEndTime,
                                 "qirlen serve: the browser did not end in time; ended it", 0);
-    return 0;  // the resolver, the service and the store go as their scopes end
+    resolver.reset();
+    return 0;
 }
 
 }  // namespace serve

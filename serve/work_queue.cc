@@ -21,6 +21,11 @@ void WorkQueue::Post(std::function<void()> job) {
     ready_.notify_one();
 }
 
+void WorkQueue::DropWaiting() {
+    std::lock_guard<std::mutex> hold(lock_);
+    jobs_.clear();
+}
+
 size_t WorkQueue::waiting() const {
     std::lock_guard<std::mutex> hold(lock_);
     return jobs_.size();

@@ -14,6 +14,8 @@ class WorkQueue {
     WorkQueue();
     ~WorkQueue();  // runs what is queued, then ends the thread
     void Post(std::function<void()> job);
+    // Jobs not yet begun are dropped (at shutdown, when nobody waits for them any more).
+    void DropWaiting();
     size_t waiting() const;
 
   private:

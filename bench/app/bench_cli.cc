@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/own_programs.h"
 #include "bench/support/stats.h"
 #include "tests/support/sample_live_room.h"
 
@@ -26,23 +27,15 @@ extern char** environ;
 
 namespace {
 
+using bench::BinDir;
+using bench::MsSince;
+
 using Clock = std::chrono::steady_clock;
 using testsupport::SampleLiveRoom;
 
 constexpr const char* kPhone =
     "Mozilla/5.0 (iPhone; CPU iPhone OS 14_0_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, "
     "like Gecko) Mobile/15E148";
-
-double MsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-std::string BinDir() {
-    char self[4096] = {};
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string path(self, n > 0 ? static_cast<size_t>(n) : 0);
-    return path.substr(0, path.rfind('/'));
-}
 
 // One request on a connection of its own, the answer read to its end.
 std::string Get(int port, const std::string& path) {

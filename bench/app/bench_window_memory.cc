@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/support/own_programs.h"
 #include "bench/support/process_tree.h"
 #include "bench/support/stats.h"
 
@@ -24,14 +25,9 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::BinDir;
 
-std::string BinDir() {
-    char self[4096] = {};
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string path(self, n > 0 ? static_cast<size_t>(n) : 0);
-    return path.substr(0, path.rfind('/'));
-}
+using Clock = std::chrono::steady_clock;
 
 bool HasRenderer(pid_t root) {
     for (pid_t pid : bench::ProcessTree(root))
@@ -92,8 +88,9 @@ int main(int argc, char** argv) {
     if (!(display && *display) && !(wayland && *wayland)) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     std::string qirlen = BinDir() + "/qirlen";
 
-    std::printf("the window idle: PSS of the program and all its browser's processes (other\n"
-                "running instances of the same browser share its pages and lower the figure)\n");
+    std::printf(
+        "the window idle: PSS of the program and all its browser's processes (other\n"
+        "running instances of the same browser share its pages and lower the figure)\n");
     int failures = 0;
     for (const std::string& browser : browsers) {
         setenv("QIRLEN_CHROMIUM", browser.c_str(), 1);

@@ -38,10 +38,15 @@ deb="$work/pkg/qirlen_1.0.1_amd64.deb"
 check "cpack builds the .deb" "$([ -f "$deb" ] && echo ok)" "$(tail -3 "$work/cpack.log")"
 files="$(dpkg-deb -c "$deb" | awk '{print $6}' | sort | tr '\n' ' ')"
 for f in ./usr/bin/qirlen ./usr/lib/qirlen/qirlen ./usr/lib/qirlen/node.so \
-         ./usr/share/applications/qirlen.desktop ./usr/share/icons/hicolor/scalable/apps/qirlen.svg; do
+         ./usr/share/applications/qirlen.desktop ./usr/share/icons/hicolor/scalable/apps/qirlen.svg \
+         ./usr/lib/systemd/system/qirlen-serve.service ./etc/default/qirlen-serve; do
     check "the .deb holds $f" "$([[ " $files " == *" $f "* ]] && echo ok)" "$files"
 done
-check "the .deb holds nothing else" "$([ "$(dpkg-deb -c "$deb" | grep -vc '/$')" = 5 ] && echo ok)" "$files"
+check "the .deb holds nothing else" "$([ "$(dpkg-deb -c "$deb" | grep -vc '/$')" = 7 ] && echo ok)" "$files"
+# The service's unit runs the installed program; its settings survive an upgrade.
+dpkg-deb -x "$deb" "$work/unpacked"
+check "the unit starts qirlen serve with its settings" "$(grep -qx 'ExecStart=/usr/bin/qirlen serve $QIRLEN_SERVE_OPTIONS' "$work/unpacked/usr/lib/systemd/system/qirlen-serve.service" && grep -q '^QIRLEN_SERVE_OPTIONS=' "$work/unpacked/etc/default/qirlen-serve" && echo ok)" "$(cat "$work/unpacked/usr/lib/systemd/system/qirlen-serve.service")"
+check "the settings are a conffile" "$([ "$(dpkg-deb -I "$deb" conffiles)" = /etc/default/qirlen-serve ] && echo ok)" "$(dpkg-deb -I "$deb" conffiles 2>&1)"
 check "the .deb is qirlen 1.0.1 for amd64" \
     "$([ "$(dpkg-deb -f "$deb" Package Version Architecture | tr '\n' ' ')" = 'Package: qirlen Version: 1.0.1 Architecture: amd64 ' ] && echo ok)" \
     "$(dpkg-deb -f "$deb" Package Version Architecture)"
