@@ -9,8 +9,10 @@
 namespace serve {
 
 EngineResolver::EngineResolver(std::chrono::milliseconds pace, std::chrono::seconds timeout,
-                               Metrics& metrics, std::function<void(std::chrono::seconds)> backOff)
+                               std::vector<std::string> browsers, Metrics& metrics,
+                               std::function<void(std::chrono::seconds)> backOff)
     : timeout_(timeout),
+      browsers_(std::move(browsers)),
       metrics_(metrics),
       backOff_(std::move(backOff)),
       pacer_(pace),
@@ -38,12 +40,32 @@ void EngineResolver::WaitForTurn() {
     std::this_thread::sleep_until(pacer_.NextLoad(Pacer::Clock::now()));
 }
 
+// The engine attaches to the browser QIRLEN_BROWSER_URL names when it starts one.
+void EngineResolver::UseBrowser(size_t index) {
+    if (browsers_.empty()) return;
+    browserIndex_ = index % browsers_.size();
+    setenv("QIRLEN_BROWSER_URL", browsers_[browserIndex_].c_str(), 1);
+}
+
+// A browser that could not start is tried again for each request; of several elsewhere, the
+// next ones are tried in turn first, so that one that is down costs no answer.
+bool EngineResolver::BrowserReady() {
+    for (size_t tried = 0; tried <= browsers_.size(); ++tried) {
+        browser_->Forgive();
+        if (browser_->Ready()) return true;
+        if (browsers_.size() < 2) return false;
+        UseBrowser(browserIndex_ + 1);
+    }
+    return false;
+}
+
 Resolved EngineResolver::ResolveNow(const ResolveRequest& request) {
     if (!browser_) {
+        UseBrowser(0);
         browser_ = std::make_unique<app::CliBrowser>();
         browser_->page().beforeLoad = [this] { WaitForTurn(); };
     }
-    browser_->Forgive();  // a browser that could not start is tried again for each request
+    BrowserReady();
     app::CliOptions options;
     options.quality = request.wish.quality;
     options.codec = request.wish.codec;

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "serve/metrics.h"
 #include "serve/pacer.h"
@@ -20,7 +22,10 @@ namespace serve {
 class EngineResolver : public Resolver {
   public:
     // `backOff` hears of every change of the pacing's back-off.
-    EngineResolver(std::chrono::milliseconds pace, std::chrono::seconds timeout, Metrics& metrics,
+    // `browsers`: browsers elsewhere to attach to, the next one taken when one cannot be
+    // reached (empty: one of our own).
+    EngineResolver(std::chrono::milliseconds pace, std::chrono::seconds timeout,
+                   std::vector<std::string> browsers, Metrics& metrics,
                    std::function<void(std::chrono::seconds)> backOff);
     ~EngineResolver() override;  // ends the browser, its profile removed
 
@@ -29,8 +34,12 @@ class EngineResolver : public Resolver {
   private:
     Resolved ResolveNow(const ResolveRequest& request);
     void WaitForTurn();
+    bool BrowserReady();
+    void UseBrowser(size_t index);
 
     std::chrono::seconds timeout_;
+    std::vector<std::string> browsers_;
+    size_t browserIndex_ = 0;
     Metrics& metrics_;
     std::function<void(std::chrono::seconds)> backOff_;
     Pacer pacer_;

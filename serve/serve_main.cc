@@ -43,13 +43,12 @@ int RunServe(int argc, char** argv) {
         std::fputs(kServeHelp, stdout);
         return 0;
     }
-    if (!o.browserUrl.empty()) setenv("QIRLEN_BROWSER_URL", o.browserUrl.c_str(), 1);
     Metrics metrics;
     StateStore store(StateDirectory() + "/serve.db");
     if (!store.open()) Say("answers are not kept across restarts: " + store.error());
     std::atomic<Service*> service{nullptr};
     // Ended before the service (below): its last answers still reach a service that exists.
-    auto resolver = std::make_unique<EngineResolver>(o.pace, o.timeout, metrics,
+    auto resolver = std::make_unique<EngineResolver>(o.pace, o.timeout, o.browserUrls, metrics,
                                                      [&](std::chrono::seconds backOff) {
                                                          if (Service* s = service.load())
                                                              s->SetBackOff(backOff);

@@ -7,7 +7,7 @@ namespace serve {
 
 const char* const kServeHelp =
     "Usage: qirlen serve [--listen ADDR:PORT] [--pace SECONDS] [--recheck SECONDS]\n"
-    "                    [--timeout SECONDS] [--browser URL]\n"
+    "                    [--timeout SECONDS] [--browser URL]...\n"
     "\n"
     "The resolver as a service: one browser kept between requests, answers cached until the\n"
     "address's signature ends, page loads to the platform spaced apart.\n"
@@ -23,7 +23,8 @@ const char* const kServeHelp =
     "--pace      seconds between page loads to the platform, all rooms together (default 2)\n"
     "--recheck   seconds after which a kept address is confirmed with the CDN (default 60)\n"
     "--timeout   seconds one resolve may take (default 30)\n"
-    "--browser   attach to a running Chromium instead of starting one\n";
+    "--browser   attach to a running Chromium instead of starting one; with several, the\n"
+    "            next is used when one cannot be reached, and the first again later\n";
 
 namespace {
 
@@ -80,8 +81,7 @@ ParsedServeOptions ParseServeOptions(int argc, char** argv) {
         if (arg == "--listen") {
             if (!ReadListen(value, o)) parsed.error = "--listen takes ADDRESS:PORT";
         } else if (arg == "--browser") {
-            if (!o.browserUrl.empty()) parsed.error = "--browser names one browser";
-            o.browserUrl = value;
+            o.browserUrls.push_back(value);
         } else {
             std::optional<double> seconds = Seconds(value);
             if (!seconds) {

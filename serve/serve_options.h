@@ -2,6 +2,7 @@
 // `qirlen serve`'s command line.
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace serve {
 
@@ -11,7 +12,7 @@ struct ServeOptions {
     std::chrono::milliseconds pace{2000};  // between page loads to the platform
     std::chrono::seconds recheck{60};      // an older answer is confirmed with the CDN
     std::chrono::seconds timeout{30};      // one resolve, the browser's start included
-    std::string browserUrl;                // a browser elsewhere (UTF-8)
+    std::vector<std::string> browserUrls;  // browsers elsewhere, used in turn (UTF-8)
     bool help = false;
 };
 

@@ -48,6 +48,29 @@ done
 # Through TLS, trusting the proxy's authority by SSL_CERT_FILE only.
 for form in wss https; do attached_check "$form" option "$form address"; done
 
+# qirlen serve given two browsers elsewhere, the first of them down: the second answers.
+serve_attached() {
+    local state log
+    state="$(mktemp -d)" log="$(mktemp)"
+    XDG_STATE_HOME="$state" QIRLEN_CHROMIUM=/nonexistent "$bin/qirlen" serve \
+        --listen 127.0.0.1:0 --pace 0.1 --browser http://127.0.0.1:1 \
+        --browser "$QIRLEN_BROWSER_URL" 2>"$log" &
+    local pid=$!
+    for _ in $(seq 200); do grep -q "listening on" "$log" && break; sleep 0.05; done
+    local base
+    base="$(sed -n 's/.*listening on \(http:[^ ]*\).*/\1/p' "$log")"
+    curl -s -o /dev/null -w '%{redirect_url}' \
+        "$base/douyin?url=$(printf %s "$room/iRNBho6/" | sed 's/:/%3A/g; s#/#%2F#g')" >"$out"
+    kill -TERM "$pid"
+    wait "$pid"
+    cp "$log" "$err"
+    rm -rf "$state" "$log"
+}
+export -f serve_attached
+"$here/with_remote_browser.sh" http bash -c serve_attached
+check "qirlen serve takes the next browser when one is down" \
+    "$([ "$(cat "$out")" = "$signed" ] && echo ok)" "out '$(cat "$out")', err '$(cat "$err")'"
+
 # Not a browser: a closed port, a web server without DevTools, and a refused handshake.
 closed="http://127.0.0.1:1"
 web="http://127.0.0.1:$port"
