@@ -4,16 +4,13 @@
 #include <cctype>
 #include <cstring>
 
+#include "platform/ascii_text.h"
 #include "platform/codepage.h"
 
 namespace app {
 namespace {
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
+using platform::AsciiLower;
 
 // The player's key and the maps' key of one tier, best first.
 struct KeyPair {
@@ -24,10 +21,10 @@ constexpr KeyPair kKeyPairs[] = {{"origin", "ORIGION"}, {"uhd", "FULL_HD1"}, {"h
                                  {"sd", "SD2"},         {"ld", "SD1"},       {"md", ""}};
 
 int KeyRank(const std::string& key) {
-    std::string lower = Lower(key);
+    std::string lower = AsciiLower(key);
     if (lower == "ao") return 1000;
     for (size_t rank = 0; rank < std::size(kKeyPairs); ++rank)
-        if (lower == kKeyPairs[rank].player || lower == Lower(kKeyPairs[rank].map))
+        if (lower == kKeyPairs[rank].player || lower == AsciiLower(kKeyPairs[rank].map))
             return static_cast<int>(rank);
     return static_cast<int>(std::size(kKeyPairs));
 }
@@ -90,7 +87,8 @@ bool AddressesDisagree(const Quality& a, const Quality& b) {
 
 bool ConventionalPair(const std::string& playerKey, const std::string& mapKey) {
     for (const KeyPair& pair : kKeyPairs)
-        if (*pair.map && Lower(playerKey) == pair.player && Lower(mapKey) == Lower(pair.map))
+        if (*pair.map && AsciiLower(playerKey) == pair.player &&
+            AsciiLower(mapKey) == AsciiLower(pair.map))
             return true;
     return false;
 }
@@ -181,7 +179,7 @@ void NameTheOrigin(std::vector<Quality>& streams, std::map<std::string, std::str
         return std::find(s.mapKeys.begin(), s.mapKeys.end(), origin) != s.mapKeys.end();
     });
     for (Quality& s : streams)
-        if (!keyed && Lower(s.key) == kKeyPairs[0].player) AddMapKey(s, origin);
+        if (!keyed && AsciiLower(s.key) == kKeyPairs[0].player) AddMapKey(s, origin);
 }
 
 // The room's one default playlist is a stream of its own only where no other has it.
@@ -208,7 +206,7 @@ void PlaceTheDefault(std::vector<Quality>& streams, const StreamSources& sources
 const Quality* NamedStream(const RoomData& room, const std::string& wanted) {
     for (const Quality& q : room.qualities)
         for (const std::string& key : KeysOf(q))
-            if (Lower(key) == Lower(wanted)) return &q;
+            if (AsciiLower(key) == AsciiLower(wanted)) return &q;
     for (auto names : {&Quality::mapNames, &Quality::playerNames})
         for (const Quality& q : room.qualities)
             if (std::find((q.*names).begin(), (q.*names).end(), wanted) != (q.*names).end())
@@ -219,7 +217,7 @@ const Quality* NamedStream(const RoomData& room, const std::string& wanted) {
 }  // namespace
 
 std::string CodecName(const std::string& written) {
-    std::string lower = Lower(written);
+    std::string lower = AsciiLower(written);
     if (lower == "264" || lower == "h264" || lower == "h.264" || lower == "avc" || lower == "avc1")
         return "h264";
     if (lower == "265" || lower == "h265" || lower == "h.265" || lower == "hevc" ||
@@ -292,7 +290,7 @@ std::string NamesText(const Quality& quality) {
 
 bool IsAudioOnly(const Quality& quality) {
     std::vector<std::string> all = Addresses(quality);
-    return Lower(quality.key) == "ao" ||
+    return AsciiLower(quality.key) == "ao" ||
            (!all.empty() && std::all_of(all.begin(), all.end(), CarriesOnlyAudio));
 }
 

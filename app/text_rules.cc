@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/texts.h"
+#include "platform/ascii_text.h"
 
 namespace app {
 namespace {
@@ -42,10 +43,8 @@ std::string HostOf(const std::string& address) {
     size_t start = address.find("://");
     start = start == std::string::npos ? 0 : start + 3;
     size_t end = address.find_first_of(":/?#", start);
-    std::string host = address.substr(start, end == std::string::npos ? end : end - start);
-    std::transform(host.begin(), host.end(), host.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return host;
+    return platform::AsciiLower(
+        address.substr(start, end == std::string::npos ? end : end - start));
 }
 
 // A share link names its room: something after the host's first "/".

@@ -8,21 +8,16 @@
 #include <cstring>
 #include <sstream>
 
+#include "platform/ascii_text.h"
+
 namespace engine {
 namespace {
 
+using platform::AsciiLower;
+using platform::TrimBlanks;
+
 constexpr size_t kMaxRemembered = 256;
 constexpr auto kRememberFor = std::chrono::seconds(30);
-
-std::string Lower(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string Trim(const std::string& s) {
-    size_t a = s.find_first_not_of(" \t"), b = s.find_last_not_of(" \t");
-    return a == std::string::npos ? "" : s.substr(a, b - a + 1);
-}
 
 AddressSpace OfIpv4(const in_addr& address) {
     uint32_t a = ntohl(address.s_addr);
@@ -68,7 +63,7 @@ bool ParseAddress(const std::string& ip, AddressSpace* space, std::string* canon
 }
 
 AddressSpace SpaceNamed(const std::string& name) {
-    std::string n = Lower(name);
+    std::string n = AsciiLower(name);
     if (n == "public") return AddressSpace::kPublic;
     if (n == "loopback") return AddressSpace::kLoopback;
     return AddressSpace::kLocal;  // "local", "private"
@@ -102,7 +97,7 @@ void SplitEndpoint(const std::string& text, std::string* host, int* port) {
 bool SplitHostPort(const std::string& url, std::string* host, int* port) {
     size_t colon = url.find(':');
     if (colon == std::string::npos || url.compare(colon, 3, "://") != 0) return false;
-    std::string scheme = Lower(url.substr(0, colon));
+    std::string scheme = AsciiLower(url.substr(0, colon));
     size_t start = colon + 3;
     size_t end = url.find_first_of("/?#", start);
     std::string authority =
@@ -110,7 +105,7 @@ bool SplitHostPort(const std::string& url, std::string* host, int* port) {
     if (size_t at = authority.rfind('@'); at != std::string::npos)
         authority = authority.substr(at + 1);
     SplitEndpoint(authority, host, port);
-    *host = Lower(*host);
+    *host = AsciiLower(*host);
     if (*port == 0) *port = scheme == "https" || scheme == "wss" ? 443 : 80;
     return !host->empty();
 }
@@ -129,14 +124,14 @@ void AddressSpaces::Configure(const std::vector<std::string>& switches) {
             std::stringstream list(*rules);
             std::string rule;
             while (std::getline(list, rule, ',')) {
-                std::stringstream words(Trim(rule));
+                std::stringstream words(TrimBlanks(rule));
                 std::string verb, pattern, replacement;
                 words >> verb >> pattern >> replacement;
-                verb = Lower(verb);
+                verb = AsciiLower(verb);
                 if (verb == "map" && !replacement.empty())
-                    rules_.push_back({Lower(pattern), replacement});
+                    rules_.push_back({AsciiLower(pattern), replacement});
                 else if (verb == "exclude" && !pattern.empty())
-                    rules_.push_back({Lower(pattern), ""});
+                    rules_.push_back({AsciiLower(pattern), ""});
             }
         } else if (auto overrides = value(s, "ip-address-space-overrides")) {
             std::stringstream list(*overrides);
@@ -146,12 +141,12 @@ void AddressSpaces::Configure(const std::vector<std::string>& switches) {
                 if (eq == std::string::npos) continue;
                 std::string host;
                 int port = 0;
-                SplitEndpoint(Trim(item.substr(0, eq)), &host, &port);
+                SplitEndpoint(TrimBlanks(item.substr(0, eq)), &host, &port);
                 AddressSpace ignored;
                 std::string canonical;
                 if (ParseAddress(host, &ignored, &canonical))
                     overrides_[canonical + ":" + std::to_string(port)] =
-                        SpaceNamed(Trim(item.substr(eq + 1)));
+                        SpaceNamed(TrimBlanks(item.substr(eq + 1)));
             }
         }
     }
@@ -187,7 +182,7 @@ AddressSpace AddressSpaces::OfName(const std::string& host, int port, int depth)
         std::string target;
         int targetPort = 0;
         SplitEndpoint(rule.replacement, &target, &targetPort);
-        return OfName(Lower(target), targetPort ? targetPort : port, depth + 1);
+        return OfName(AsciiLower(target), targetPort ? targetPort : port, depth + 1);
     }
     return Resolve(name, port);
 }

@@ -129,18 +129,6 @@ ChromiumProcess::~ChromiumProcess() {
     Stop();
 }
 
-namespace {
-
-// No real message comes near this (a full-page picture is tens of megabytes); a browser that
-// writes more without ending its message is broken, and keeping it all would exhaust memory.
-size_t MaxMessageBytes() {
-    const char* text = std::getenv("QIRLEN_MAX_MESSAGE_BYTES");
-    long long v = text ? std::atoll(text) : 0;
-    return v > 0 ? static_cast<size_t>(v) : size_t{512} << 20;
-}
-
-}  // namespace
-
 bool ChromiumProcess::Start(std::string* why) {
     std::string binary = FindChromium();
     if (binary.empty()) {

@@ -4,6 +4,7 @@
 #include "engine/base64.h"
 #include "engine/bounds.h"
 #include "engine/engine.h"
+#include "platform/ascii_text.h"
 #include "platform/codepage.h"
 #include "platform/file_dialog.h"
 
@@ -76,8 +77,7 @@ std::vector<std::string> ChosenFiles(const char16_t* buffer, size_t size) {
 }  // namespace
 
 bool IsWebAddress(const std::string& url) {
-    std::string scheme = url.substr(0, url.find(':'));
-    for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string scheme = platform::AsciiLower(url.substr(0, url.find(':')));
     return url.find(':') != std::string::npos && (scheme == "http" || scheme == "https");
 }
 

@@ -8,6 +8,7 @@
 #include "engine/base64.h"
 #include "engine/engine.h"
 #include "engine/kept_files.h"
+#include "platform/ascii_text.h"
 #include "platform/codepage.h"
 
 extern "C" const char engine_restore_js[];
@@ -15,15 +16,8 @@ extern "C" const char engine_restore_js[];
 namespace engine {
 namespace {
 
-std::string Trim(const std::string& s) {
-    size_t a = s.find_first_not_of(" \t"), b = s.find_last_not_of(" \t");
-    return a == std::string::npos ? "" : s.substr(a, b - a + 1);
-}
-
-std::string Lower(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
+using platform::AsciiLower;
+using platform::TrimBlanks;
 
 // "name=value; Path=/; Domain=x; Expires=...; Max-Age=n; Secure; HttpOnly; SameSite=Lax"
 nlohmann::json ParseCookie(const std::string& url, const std::string& text) {
@@ -31,13 +25,14 @@ nlohmann::json ParseCookie(const std::string& url, const std::string& text) {
     std::string part;
     std::getline(in, part, ';');
     auto eq = part.find('=');
-    nlohmann::json c = {{"url", url},
-                        {"name", Trim(eq == std::string::npos ? "" : part.substr(0, eq))},
-                        {"value", Trim(eq == std::string::npos ? part : part.substr(eq + 1))}};
+    nlohmann::json c = {
+        {"url", url},
+        {"name", TrimBlanks(eq == std::string::npos ? "" : part.substr(0, eq))},
+        {"value", TrimBlanks(eq == std::string::npos ? part : part.substr(eq + 1))}};
     while (std::getline(in, part, ';')) {
         auto e = part.find('=');
-        std::string key = Lower(Trim(part.substr(0, e)));
-        std::string value = e == std::string::npos ? "" : Trim(part.substr(e + 1));
+        std::string key = AsciiLower(TrimBlanks(part.substr(0, e)));
+        std::string value = e == std::string::npos ? "" : TrimBlanks(part.substr(e + 1));
         if (key == "path")
             c["path"] = value;
         else if (key == "domain")
@@ -47,9 +42,9 @@ nlohmann::json ParseCookie(const std::string& url, const std::string& text) {
         else if (key == "httponly")
             c["httpOnly"] = true;
         else if (key == "samesite")
-            c["sameSite"] = value.empty()
-                                ? "Lax"
-                                : std::string(1, std::toupper(value[0])) + Lower(value.substr(1));
+            c["sameSite"] = value.empty() ? "Lax"
+                                          : std::string(1, std::toupper(value[0])) +
+                                                AsciiLower(value.substr(1));
         else if (key == "max-age")
             c["expires"] = static_cast<double>(std::time(nullptr) + std::atol(value.c_str()));
         else if (key == "expires") {

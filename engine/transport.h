@@ -1,10 +1,16 @@
 #pragma once
 // What the DevTools connection travels on: the pipe to a Chromium of our own, or a WebSocket
 // to a browser that runs elsewhere. Messages are whole JSON texts either way.
+#include <cstddef>
 #include <string>
 #include <vector>
 
 namespace engine {
+
+// The longest message taken from a browser, on either transport: QIRLEN_MAX_MESSAGE_BYTES, or
+// 512 MiB. No real answer comes near it (a full-page picture is tens of megabytes); a peer
+// that sends more is given up on rather than let exhaust memory.
+size_t MaxMessageBytes();
 
 class Transport {
   public:

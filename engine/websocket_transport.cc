@@ -22,9 +22,12 @@
 #include <type_traits>
 
 #include "engine/bounds.h"
+#include "platform/ascii_text.h"
 
 namespace engine {
 namespace {
+
+using platform::AsciiLower;
 
 namespace asio = boost::asio;
 namespace beast = boost::beast;
@@ -37,14 +40,6 @@ using TlsStream = beast::ssl_stream<beast::tcp_stream>;
 using PlainWs = websocket::stream<beast::tcp_stream>;
 using TlsWs = websocket::stream<TlsStream>;
 
-// A message that large is no answer of a browser's (a full-page picture is tens of
-// megabytes): as on the pipe, the peer is given up on rather than memory exhausted.
-size_t MaxMessageBytes() {
-    const char* text = std::getenv("QIRLEN_MAX_MESSAGE_BYTES");
-    long long v = text ? std::atoll(text) : 0;
-    return v > 0 ? static_cast<size_t>(v) : size_t{512} << 20;
-}
-
 // A message that the browser does not take within this long: the network or the browser is
 // gone, and waiting longer would only hang the caller.
 constexpr auto kSendTimeout = std::chrono::seconds(10);
@@ -53,12 +48,6 @@ constexpr size_t kKeptReadBufferBytes = 1 << 20;
 // A browser's /json/version is a few hundred bytes: more than this of an answer, however it
 // is framed (a body, chunks, their extensions, headers), is not read.
 constexpr size_t kMaxVersionBytes = 1 << 20;
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 bool IsPort(const std::string& text) {
     if (text.empty() || text.size() > 5) return false;
@@ -123,7 +112,7 @@ std::optional<BrowserAddress> ParseBrowserAddress(const std::string& url) {
     size_t schemeEnd = url.find("://");
     if (schemeEnd == std::string::npos) return std::nullopt;
     BrowserAddress a;
-    a.scheme = Lower(url.substr(0, schemeEnd));
+    a.scheme = AsciiLower(url.substr(0, schemeEnd));
     if (a.scheme != "ws" && a.scheme != "wss" && a.scheme != "http" && a.scheme != "https")
         return std::nullopt;
     std::string rest = url.substr(schemeEnd + 3);
@@ -157,7 +146,7 @@ std::optional<BrowserAddress> ParseBrowserAddress(const std::string& url) {
 // asked for (its default port included); a connection that may carry a token is never
 // downgraded.
 std::string SocketUrlFor(const BrowserAddress& asked, const std::string& named) {
-    if (asked.tls() && Lower(named.substr(0, 5)) == "ws://") return "wss" + named.substr(2);
+    if (asked.tls() && AsciiLower(named.substr(0, 5)) == "ws://") return "wss" + named.substr(2);
     return named;
 }
 

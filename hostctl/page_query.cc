@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "hostctl/engine_library.h"
+#include "platform/ascii_text.h"
 #include "platform/codepage.h"
 #include "platform/script_literal.h"
 
@@ -20,10 +21,8 @@ std::vector<std::string> Split(const std::string& text, const std::string& separ
     return pieces;
 }
 
-bool ContainsInnerHtml(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return std::tolower(c); });
-    return text.find("innerhtml") != std::string::npos;
+bool ContainsInnerHtml(const std::string& text) {
+    return platform::AsciiLower(text).find("innerhtml") != std::string::npos;
 }
 
 // "a.innerHTML==text": the elements of a CSS selector whose innerHTML equals a text.

@@ -16,6 +16,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "platform/ascii_text.h"
+
 namespace testsupport {
 namespace {
 
@@ -29,8 +31,7 @@ std::string BrowserBinary() {
 bool WholeAnswer(const std::string& answer) {
     size_t head = answer.find("\r\n\r\n");
     if (head == std::string::npos) return false;
-    std::string lower = answer.substr(0, head);
-    for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    std::string lower = platform::AsciiLower(answer.substr(0, head));
     size_t field = lower.find("\r\ncontent-length:");
     if (field == std::string::npos) return false;  // ends when the server closes
     size_t length = std::strtoul(lower.c_str() + field + 17, nullptr, 10);

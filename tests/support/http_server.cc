@@ -19,8 +19,12 @@
 #include <set>
 #include <sstream>
 
+#include "platform/ascii_text.h"
+
 namespace testsupport {
 namespace {
+
+using platform::AsciiLower;
 
 const char* Reason(int status) {
     switch (status) {
@@ -97,11 +101,6 @@ class Stream {
     bool broken_ = false;
 };
 
-std::string Lower(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 }  // namespace
 
 // Browsers keep spare connections open past a test's end, so a connection's thread may still
@@ -121,7 +120,7 @@ void Answer(const std::shared_ptr<HttpServer::Connections>& connections, int cli
 }  // namespace
 
 std::string HttpRequest::header(const std::string& name) const {
-    auto it = headers.find(Lower(name));
+    auto it = headers.find(AsciiLower(name));
     return it == headers.end() ? "" : it->second;
 }
 
@@ -209,7 +208,7 @@ void Answer(const std::shared_ptr<HttpServer::Connections>& connections, int cli
         if (colon == std::string::npos) continue;
         std::string value = line.substr(colon + 1);
         value.erase(0, value.find_first_not_of(' '));
-        request.headers[Lower(line.substr(0, colon))] = value;
+        request.headers[AsciiLower(line.substr(0, colon))] = value;
     }
     HttpResponse response = connections->handler(request);
     std::ostringstream out;
