@@ -277,8 +277,9 @@ class WebAutomation {
 // `utf8Prefix` goes ahead of the converted script as it is (a library that is UTF-8 already).
 bool RunScript(wkeWebView view, FrameId frame, const std::string& script, bool inClosure,
                std::string_view utf8Prefix = {});
-// Base64 as the picture operations read it: bytes outside the alphabet are skipped, a pad
-// ends the text, a group cut short without one is dropped.
+// Base64 as the picture operations read it (as the engine does): bytes outside the alphabet
+// are skipped, a pad ends the text, a last group of two or three characters gives its bytes
+// without a pad, a lone last character gives none.
 std::vector<uint8_t> DecodeBase64(std::string_view text);
 // The program's text (GBK, or UTF-8 after the switch) to the engine's UTF-8; a byte that
 // starts no character becomes U+FFFD, the rest converts.

@@ -1,7 +1,7 @@
 // Entry points: life, windows, loading, settings and notifications of views.
 #include "engine/api_guard.h"
-#include "engine/base64.h"
 #include "engine/kept_files.h"
+#include "platform/base64.h"
 #include "platform/codepage.h"
 
 using engine::Engine;
@@ -92,8 +92,8 @@ void wkeLoadURLW(wkeWebView handle, const char16_t* url) {
 void wkeLoadHTML(wkeWebView handle, const char* html) {
     WithView(handle, [&](View& v) {
         std::string page = engine::Utf8Text(html);
-        Engine::Get().Navigate(v,
-                               "data:text/html;charset=utf-8;base64," + engine::EncodeBase64(page));
+        Engine::Get().Navigate(
+            v, "data:text/html;charset=utf-8;base64," + platform::EncodeBase64(page));
     });
 }
 

@@ -1,10 +1,10 @@
 // Page events: frames, loads, dialogs, new windows, file choosers, pictures, console.
 #include <dlfcn.h>
 
-#include "engine/base64.h"
 #include "engine/bounds.h"
 #include "engine/engine.h"
 #include "platform/ascii_text.h"
+#include "platform/base64.h"
 #include "platform/codepage.h"
 #include "platform/file_dialog.h"
 
@@ -106,7 +106,7 @@ void Engine::OnPageEvent(View& view, const std::string& method, const nlohmann::
         OnFileChooser(view, params);
     } else if (method == "Page.screencastFrame") {
         Post(view, "Page.screencastFrameAck", {{"sessionId", params.value("sessionId", 0)}});
-        std::string png = DecodeBase64(params.value("data", ""));
+        std::string png = platform::DecodeBase64(params.value("data", ""));
         int w = params["metadata"].value("deviceWidth", 0),
             h = params["metadata"].value("deviceHeight", 0);
         Queue(view, [png, w, h](View& v) {
@@ -251,7 +251,8 @@ void Engine::OnRequestPaused(View& view, const nlohmann::json& params) {
             CallResult body =
                 connection_.Call("Fetch.getResponseBody", {{"requestId", id}}, session, 10000);
             std::string bytes = body.ok ? body.result.value("body", "") : "";
-            if (body.ok && body.result.value("base64Encoded", false)) bytes = DecodeBase64(bytes);
+            if (body.ok && body.result.value("base64Encoded", false))
+                bytes = platform::DecodeBase64(bytes);
             on.loadUrlEnd.fn(handle, on.loadUrlEnd.param, url.c_str(), job, bytes.data(),
                              static_cast<int>(bytes.size()));
         }

@@ -5,10 +5,10 @@
 #include <sstream>
 #include <vector>
 
-#include "engine/base64.h"
 #include "engine/engine.h"
 #include "engine/kept_files.h"
 #include "platform/ascii_text.h"
+#include "platform/base64.h"
 #include "platform/codepage.h"
 
 extern "C" const char engine_restore_js[];
@@ -379,7 +379,8 @@ int Engine::RequestFavicon(View& view, wkeOnNetGetFaviconCallback callback, void
                 Call(view, "IO.read", {{"handle", stream}, {"size", 1 << 20}}, 10000);
             if (!chunk.ok) break;
             std::string data = chunk.result.value("data", "");
-            bytes += chunk.result.value("base64Encoded", false) ? DecodeBase64(data) : data;
+            bytes +=
+                chunk.result.value("base64Encoded", false) ? platform::DecodeBase64(data) : data;
             if (chunk.result.value("eof", true)) break;
         }
         Post(view, "IO.close", {{"handle", stream}});

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "engine/address_space.h"
-#include "engine/base64.h"
 #include "engine/engine.h"
 #include "engine/js_values.h"
 #include "engine/json_text.h"
+#include "platform/base64.h"
 
 using namespace engine;
 
@@ -30,12 +30,12 @@ TEST(Base64, EncodesAndDecodesEveryTail) {
         {std::string("\xF8", 1), "+A=="},
     };
     for (const auto& r : rows) {
-        EXPECT_EQ(EncodeBase64(r.bytes), r.text) << r.text;
-        EXPECT_EQ(DecodeBase64(r.text), r.bytes) << r.text;
+        EXPECT_EQ(platform::EncodeBase64(r.bytes), r.text) << r.text;
+        EXPECT_EQ(platform::DecodeBase64(r.text), r.bytes) << r.text;
     }
-    EXPECT_EQ(DecodeBase64("Zm9v\nYmFy"), "foobar");  // line breaks are skipped
-    EXPECT_EQ(DecodeBase64("Zg==Zm8="), "f");         // "=" ends the data
-    EXPECT_EQ(DecodeBase64("Z"), "");                 // too few bits for a byte
+    EXPECT_EQ(platform::DecodeBase64("Zm9v\nYmFy"), "foobar");  // line breaks are skipped
+    EXPECT_EQ(platform::DecodeBase64("Zg==Zm8="), "f");         // "=" ends the data
+    EXPECT_EQ(platform::DecodeBase64("Z"), "");                 // too few bits for a byte
 }
 
 TEST(NumbersAsText, AsJavaScriptWritesThem) {

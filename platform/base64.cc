@@ -1,12 +1,23 @@
-#include "engine/base64.h"
+#include "platform/base64.h"
 
-#include "platform/base64_alphabet.h"
-
-namespace engine {
+namespace platform {
 namespace {
+
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+int Base64Value(unsigned char c) {
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+    if (c >= '0' && c <= '9') return c - '0' + 52;
+    if (c == '+') return 62;
+    if (c == '/') return 63;
+    return -1;
+}
+
 }  // namespace
 
+// Six bits a character; a byte is out whenever eight have gathered, so a short last group
+// gives exactly the bytes it holds and a lone character none.
 std::string DecodeBase64(std::string_view text) {
     std::string out;
     out.reserve(text.size() * 3 / 4);
@@ -14,7 +25,7 @@ std::string DecodeBase64(std::string_view text) {
     int bits = 0;
     for (char c : text) {
         if (c == '=') break;
-        int v = platform::Base64Value(static_cast<unsigned char>(c));
+        int v = Base64Value(static_cast<unsigned char>(c));
         if (v < 0) continue;
         buffer = (buffer << 6) | static_cast<unsigned>(v);
         bits += 6;
@@ -47,4 +58,4 @@ std::string EncodeBase64(std::string_view bytes) {
     return out;
 }
 
-}  // namespace engine
+}  // namespace platform
