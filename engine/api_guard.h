@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/engine.h"
+#include "engine/protocol_log.h"
 
 namespace engine {
 
@@ -22,6 +23,7 @@ R Guard(R fallback, F&& body) {
     try {
         return body();
     } catch (...) {
+        TraceCaught("an entry point");
         return fallback;
     }
 }
@@ -32,6 +34,7 @@ void Guard(F&& body) {
     try {
         body();
     } catch (...) {
+        TraceCaught("an entry point");
     }
 }
 

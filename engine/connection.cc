@@ -6,24 +6,10 @@
 #include <vector>
 
 #include "engine/json_text.h"
+#include "engine/protocol_log.h"
 
 namespace engine {
 namespace {
-
-// QIRLEN_PROTOCOL_LOG=1 writes every message to stderr, for diagnosing the engine.
-bool LogProtocol() {
-    static bool on = std::getenv("QIRLEN_PROTOCOL_LOG") != nullptr;
-    return on;
-}
-
-void Log(const char* direction, const std::string& text) {
-    if (LogProtocol())
-        std::fprintf(stderr, "%.3f %s %.600s\n",
-                     std::chrono::duration<double, std::milli>(
-                         std::chrono::steady_clock::now().time_since_epoch())
-                         .count(),
-                     direction, text.c_str());
-}
 
 // A message of an unexpected shape must not take the program down: whatever it was,
 // it is dropped.
@@ -32,6 +18,7 @@ void Guarded(F&& f) {
     try {
         f();
     } catch (const std::exception&) {
+        TraceCaught("handling a message");
     }
 }
 
@@ -45,7 +32,7 @@ int Connection::Post(const std::string& method, const json& params, const std::s
         {"id", id}, {"method", method}, {"params", params.is_null() ? json::object() : params}};
     if (!session.empty()) message["sessionId"] = session;
     std::string text = message.dump(-1, ' ', false, json::error_handler_t::replace);
-    Log(">>", text);
+    LogProtocol(">>", text);
     unanswered_.insert(id);
     if (!transport_->Send(text)) {
         MarkDead();
@@ -227,7 +214,7 @@ void Connection::Breach(const std::string& what) {
 }
 
 void Connection::Handle(std::string text) {
-    Log("<<", text);
+    LogProtocol("<<", text);
     json message = ParseLenient(text);
     std::string().swap(text);  // the tree holds it all now; a long text goes before it is used
     if (message.is_discarded()) {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "engine/bounds.h"
+#include "engine/protocol_log.h"
 #include "platform/codepage.h"
 
 extern "C" const char engine_title_js[];
@@ -148,6 +149,7 @@ void Engine::AttachWhenReady(View& view) {
     try {
         attached = AttachView(view);
     } catch (...) {
+        TraceCaught("attaching a view");
     }
     if (!attached) {
         view.session.clear();
@@ -276,6 +278,7 @@ bool Engine::CreateTarget(View& view) {
         if (!browserContext_.empty()) target["browserContextId"] = browserContext_;
         created = connection_.Call("Target.createTarget", target, "");
     } catch (...) {
+        TraceCaught("creating a page");
     }
     --creatingTargets_;
     if (created.ok) view.targetId = created.result.value("targetId", "");

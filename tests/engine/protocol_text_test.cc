@@ -3,8 +3,11 @@
 // the head of are cut while it arrives, in whatever pieces it comes.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <stdexcept>
 #include <string>
 
+#include "engine/api_guard.h"
 #include "engine/bounds.h"
 #include "engine/json_text.h"
 
@@ -90,6 +93,18 @@ TEST(ProtocolText, OnlyEventsWhoseHeadsAreKeptAreCutOnTheWay) {
         EXPECT_LT(held, kept + 4096 + 200);
         EXPECT_EQ(intake.size(), 0u);  // ready for the next
     }
+}
+
+// An entry point that fails inside goes on with its empty result, but leaves a trace in the
+// protocol log for whoever diagnoses it.
+TEST(ProtocolLog, AnExceptionCaughtAtAnEntryPointIsTraced) {
+    setenv("QIRLEN_PROTOCOL_LOG", "1", 1);
+    testing::internal::CaptureStderr();
+    int result = engine::Guard(7, []() -> int { throw std::runtime_error("a broken answer"); });
+    std::string log = testing::internal::GetCapturedStderr();
+    unsetenv("QIRLEN_PROTOCOL_LOG");
+    EXPECT_EQ(result, 7);
+    EXPECT_NE(log.find("an entry point: a broken answer"), std::string::npos) << log;
 }
 
 }  // namespace
