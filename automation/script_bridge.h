@@ -2,6 +2,7 @@
 // The native functions bound into page script, and the process-wide reply slots they fill.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/wke.h"
@@ -26,12 +27,11 @@ constexpr size_t kMaxListBytes = size_t{16} << 20;
 // would pass it empties the list, which then takes nothing until it is cleared: an operation
 // must not take part of a list for the whole of it.
 template <typename T>
-class BoundedList : public std::vector<T> {
+class BoundedList {
   public:
-    // Hides the vector's own: a new list starts empty and with room.
+    // A new list starts empty and with room.
     void clear() {
-        std::vector<T>::clear();
-        std::vector<T>::shrink_to_fit();
+        entries_ = {};
         bytes_ = 0;
         full_ = false;
     }
@@ -39,18 +39,20 @@ class BoundedList : public std::vector<T> {
     bool Add(T entry, size_t bytes) {
         if (full_) return false;
         if (bytes > kMaxListBytes - bytes_) {
-            std::vector<T>::clear();
-            std::vector<T>::shrink_to_fit();
+            entries_ = {};
             full_ = true;
             return false;
         }
         bytes_ += bytes;
-        this->push_back(std::move(entry));
+        entries_.push_back(std::move(entry));
         return true;
     }
     bool full() const { return full_; }
+    // Read only: every entry comes in through Add, which keeps the bound.
+    const std::vector<T>& entries() const { return entries_; }
 
   private:
+    std::vector<T> entries_;
     size_t bytes_ = 0;
     bool full_ = false;
 };

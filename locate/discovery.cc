@@ -80,7 +80,7 @@ bool Discover(WebAutomation& web, const Template& kind, const std::string& value
     else
         search(only);
     if (allRan)
-        list = Bridge().elementInfoList;
+        list = Bridge().elementInfoList.entries();
     else
         list.clear();
     return allRan;

@@ -61,7 +61,7 @@ bool ListResources(WebAutomation& web, const char* script, std::vector<std::stri
     if (!web.GetView() || !Api().wkeRunJsByFrame) return false;
     Bridge().resourceList.clear();
     RunScript(web.GetView(), frame, script, false);
-    list = Bridge().resourceList;
+    list = Bridge().resourceList.entries();
     return !Bridge().resourceList.full();  // more than a list holds: no answer
 }
 

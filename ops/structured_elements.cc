@@ -50,7 +50,7 @@ int32_t WebAutomation::GetSelectOptions(const std::string& kind, const std::stri
          "\r\nvar l_i=0;\r\nvar l_length=l_Object.length;\r\nfor(l_i;l_i<l_length;l_i++){\r\n"
          "window.top.selectBack(l_Object.options[l_i].text,l_Object.options[l_i].value);\r\n}",
          false});
-    texts = bridge.optionTexts;
+    texts = bridge.optionTexts.entries();
     values = bridge.optionValues;
     if (outcome == Outcome::kMissing) return -2;
     if (bridge.optionTexts.full()) return -1;  // more than a list holds: no answer

@@ -44,7 +44,7 @@ bool ListTyped(WebAutomation& web, const TypedList& kind, bool mark,
                                                     kind.attributeName, markText, frame),
                            true);
     });
-    if (allRan) list = Bridge().elementInfoList;
+    if (allRan) list = Bridge().elementInfoList.entries();
     return allRan;
 }
 

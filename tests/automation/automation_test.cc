@@ -134,7 +134,7 @@ TEST_F(Automation, HandlersFillTheirSlots) {
     Bridge().resourceList.clear();
     Run("window.top.enumresources('css', 'a.css'); window.top.enumresources('CSS', 'b.css');"
         "window.top.enumresources('script', ''); window.top.enumresources('frameCount', 4);");
-    EXPECT_EQ(Bridge().resourceList, (std::vector<std::string>{"b.css", ""}));
+    EXPECT_EQ(Bridge().resourceList.entries(), (std::vector<std::string>{"b.css", ""}));
     EXPECT_EQ(Bridge().frameRecordReply, 4);
 
     Run("window.top.GetElementRect(10, 20, 30, 40, 50, 60);");
@@ -146,8 +146,8 @@ TEST_F(Automation, HandlersFillTheirSlots) {
     Run(
         Gbk("window.top.GetElementInformation('i', '文本', '<p>', 'P', 'c', '2.5', "
             "'p:nth-child(1)');"));
-    ASSERT_EQ(Bridge().elementInfoList.size(), 1u);
-    const automation::ElementInfo& info = Bridge().elementInfoList[0];
+    ASSERT_EQ(Bridge().elementInfoList.entries().size(), 1u);
+    const automation::ElementInfo& info = Bridge().elementInfoList.entries()[0];
     EXPECT_EQ(info.innerText, Gbk("文本"));
     EXPECT_EQ(info.frameRecord, 2);
     EXPECT_EQ(info.cssSelector, "p:nth-child(1)");
@@ -157,7 +157,7 @@ TEST_F(Automation, HandlersFillTheirSlots) {
     Run("window.top.selectBack('one', 1); window.top.selectBack('two', 2); "
         "window.top.Elementundefined();"
         "window.top.LoadJs_Success();");
-    EXPECT_EQ(Bridge().optionTexts, (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(Bridge().optionTexts.entries(), (std::vector<std::string>{"one", "two"}));
     EXPECT_EQ(Bridge().optionValues, (std::vector<std::string>{"1", "2"}));
     EXPECT_TRUE(Bridge().elementMissing);
     EXPECT_TRUE(Bridge().scriptLoaded);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "automation/engine_binding.h"
@@ -150,6 +151,11 @@ TEST_F(MemoryPages, AHugeBoundCallFailsAndTheNextWorks) {
     EXPECT_LT(growth.Mb(), 64);
 }
 
+// The bound holds only while every entry comes in through Add: a list slot is no vector that
+// a caller could push onto past it.
+static_assert(
+    !std::is_convertible_v<automation::BoundedList<std::string>&, std::vector<std::string>&>);
+
 // 20,000 element reports of 6 KB each, more than a list holds: the run that made them fails
 // and the list is left empty instead of holding 120 MB; the next list is whole.
 TEST_F(MemoryPages, ListsLongerThanTheirBoundFail) {
@@ -160,7 +166,7 @@ TEST_F(MemoryPages, ListsLongerThanTheirBoundFail) {
         Run("var text = 'x'.repeat(6000);"
             "for (var i = 0; i < 20000; i++)"
             "  window.top.GetElementInformation(text, '', '', 'INPUT', '', 1, '#i' + i);"));
-    EXPECT_TRUE(Bridge().elementInfoList.empty());
+    EXPECT_TRUE(Bridge().elementInfoList.entries().empty());
     EXPECT_LT(growth.Mb(), 96);
     // The next list is whole.
     std::vector<std::string> texts, values;
