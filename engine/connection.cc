@@ -9,6 +9,9 @@
 #include "engine/protocol_log.h"
 
 namespace engine {
+
+using json = nlohmann::json;
+
 namespace {
 
 // A message of an unexpected shape must not take the program down: whatever it was,

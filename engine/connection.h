@@ -15,17 +15,15 @@
 
 namespace engine {
 
-using json = nlohmann::json;
-
 struct CallResult {
     bool ok = false;
-    json result;        // the command's "result" when ok
-    std::string error;  // the protocol's error message, or why no answer came
+    nlohmann::json result;  // the command's "result" when ok
+    std::string error;      // the protocol's error message, or why no answer came
 };
 
 class Connection {
   public:
-    using EventHandler = std::function<void(const json& message)>;
+    using EventHandler = std::function<void(const nlohmann::json& message)>;
     using ReplyHandler = std::function<void(const CallResult& reply)>;
     using StallHandler = std::function<void()>;
 
@@ -39,14 +37,15 @@ class Connection {
 
     // Sends a command without waiting. Its answer goes to `onReply` (or is dropped).
     // Returns the command id, or -1 when the connection is dead.
-    int Post(const std::string& method, const json& params, const std::string& session,
+    int Post(const std::string& method, const nlohmann::json& params, const std::string& session,
              ReplyHandler onReply = nullptr);
 
     // Sends a command and waits for its answer. `timeoutMs` bounds the wait; `onStall`, if
     // given, is called when the wait reaches `stallMs` and again every 250 ms after that
     // until the answer comes (the time spent in the event handler does not count).
-    CallResult Call(const std::string& method, const json& params, const std::string& session,
-                    int timeoutMs = 30000, int stallMs = -1, StallHandler onStall = nullptr);
+    CallResult Call(const std::string& method, const nlohmann::json& params,
+                    const std::string& session, int timeoutMs = 30000, int stallMs = -1,
+                    StallHandler onStall = nullptr);
 
     // Reads and handles whatever has arrived, waiting up to `timeoutMs` for the first
     // message. False when the connection is dead.
