@@ -1,7 +1,6 @@
 #pragma once
-// A program and every process it started, read from /proc: their memory (PSS, so that pages
-// shared between them count once) and what kind of process each is.
-#include <dirent.h>
+// A program and every process it started (found by the tests' walker of /proc): their memory (PSS,
+// so that pages shared between them count once) and what kind of process each is.
 #include <sys/types.h>
 
 #include <cstdlib>
@@ -11,35 +10,14 @@
 #include <string>
 #include <vector>
 
-namespace bench {
+#include "tests/support/process_tree.h"
 
-inline pid_t ParentOf(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    size_t close = text.rfind(')');  // the name may hold blanks and parentheses
-    if (close == std::string::npos) return -1;
-    std::istringstream rest(text.substr(close + 1));
-    std::string state;
-    pid_t parent = -1;
-    rest >> state >> parent;
-    return parent;
-}
+namespace bench {
 
 // `root` and all its descendants that still exist.
 inline std::vector<pid_t> ProcessTree(pid_t root) {
-    std::multimap<pid_t, pid_t> children;
-    if (DIR* proc = opendir("/proc")) {
-        while (dirent* e = readdir(proc)) {
-            pid_t pid = std::atoi(e->d_name);
-            if (pid > 0) children.emplace(ParentOf(pid), pid);
-        }
-        closedir(proc);
-    }
     std::vector<pid_t> tree = {root};
-    for (size_t i = 0; i < tree.size(); ++i) {
-        auto [from, to] = children.equal_range(tree[i]);
-        for (auto it = from; it != to; ++it) tree.push_back(it->second);
-    }
+    for (const testsupport::ProcessInfo& p : testsupport::Descendants(root)) tree.push_back(p.pid);
     return tree;
 }
 

@@ -11,7 +11,7 @@
 #include "app/startup.h"
 #include "app/texts.h"
 #include "hostctl/browser_control.h"
-#include "tests/app/process_tree.h"
+#include "tests/support/process_tree.h"
 #include "tests/app/stalling_server.h"
 #include "tests/app/window_session.h"
 #include "tests/support/http_server.h"

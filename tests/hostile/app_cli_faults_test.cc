@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "tests/app/process_tree.h"
+#include "tests/support/process_tree.h"
 #include "tests/app/stalling_server.h"
 #include "tests/hostile/hostile_site.h"
 

@@ -1,6 +1,6 @@
 #pragma once
-// Fault injection for the program's tests: finding the browser's processes below a process
-// and killing them the way a crash or the out-of-memory killer would.
+// The processes below a process, read from /proc, for the tests (killing the browser's the way
+// a crash or the out-of-memory killer would) and for the benchmarks (measuring them).
 #include <signal.h>
 #include <sys/types.h>
 #include <unistd.h>
