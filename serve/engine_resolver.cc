@@ -66,7 +66,6 @@ Resolved EngineResolver::ResolveNow(const ResolveRequest& request) {
     if (result.workflow) {
         const app::RoomData& room = result.workflow->room();
         out.roomId = room.roomId;
-        out.status = room.status;
         out.title = app::Utf8(room.title);
         out.owner = app::Utf8(room.owner);
         out.avatar = room.avatar;

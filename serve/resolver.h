@@ -25,7 +25,6 @@ struct Resolved {
     std::string roomId;             // the room (one broadcast) it came from
     // What the page said of the room, whether or not it gave an address (UTF-8, without
     // control characters; the avatar only as a plain web address).
-    int status = 0;  // app::kRoomLive, app::kRoomEnded, 0 where the page did not say
     std::string title, owner, avatar, webRid;
 };
 

@@ -34,7 +34,7 @@ std::vector<std::string> Apply(RoomState& state, const Resolved& resolved, int64
     bool anotherBroadcast = live && state.live == true && !state.roomId.empty() &&
                             !resolved.roomId.empty() && resolved.roomId != state.roomId;
     if (state.live != live || anotherBroadcast) {
-        if (live || state.live) events.push_back(live ? "live" : "offline");
+        if (live || state.live == true) events.push_back(live ? "live" : "offline");
         state.since = now;
     } else if (live && !resolved.title.empty() && !state.title.empty() &&
                resolved.title != state.title) {

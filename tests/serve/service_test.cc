@@ -533,7 +533,6 @@ TEST_F(ServiceTest, AStreamIsOpenAtOnceHeardAsItGoesAndEndedByADrain) {
 
 TEST_F(ServiceTest, AWatchedRoomsChangesAreEventsAndOneSeenOfflineKeepsNoAnswer) {
     Resolved offline{2, false, "获取失败，直播已结束。"};
-    offline.status = 4;
     offline.title = "已下播";
     offline.webRid = "5";
     resolver_.SetAnswer(offline);
