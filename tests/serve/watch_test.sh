@@ -87,7 +87,7 @@ kill -TERM "$serve_pid"
 wait "$serve_pid"
 
 # qirlen --cli --wait: checks until the room is live, then answers as usual.
-"$bin/qirlen" --cli --wait=1 --timeout 10 https://live.douyin.com/82600097 >"$work/wait.out" 2>"$work/wait.err" &
+timeout 120 "$bin/qirlen" --cli --wait=1 --timeout 10 https://live.douyin.com/82600097 >"$work/wait.out" 2>"$work/wait.err" &
 wait_pid=$!
 until_true 30 grep -qs "waiting" "$work/wait.err"
 echo "Finally" >"$work/hls/live-82600097"
