@@ -30,11 +30,14 @@ namespace app {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+// How long the guard lets a link's own deadline act before it ends the run itself.
+constexpr auto kGuardGrace = std::chrono::seconds(12);
 
 constexpr const char* kHelp =
     "Usage: qirlen                      open the window\n"
     "       qirlen --cli LINK... [--timeout SECONDS] [--quality NAME] [--codec h264|h265]\n"
     "                            [--format hls|flv] [--list | --json] [--copy] [--browser URL]\n"
+    "       qirlen --cli --wait[=SECONDS] LINK [options]   waits until the room is live\n"
     "       qirlen --cli - [options]    the links one per line on standard input, each answered\n"
     "                                   as it arrives (a line of more than 8 KB holds none)\n"
     "       qirlen --version | --help\n"
@@ -60,6 +63,8 @@ constexpr const char* kHelp =
     "            backup hls and backup flv addresses (- where there is none), best first\n"
     "--json      the room and the chosen address as one JSON object per LINK\n"
     "--copy      also put the address on the clipboard (needs a display)\n"
+    "--wait      while the room is not live (or its page did not load), check again every\n"
+    "            30 s (or SECONDS), each check within --timeout; then answer as usual\n"
     "--browser   attach to a running Chromium instead of starting one: ws://HOST:PORT/devtools/\n"
     "            browser/ID or http://HOST:PORT (also QIRLEN_BROWSER_URL, also for the window)\n"
     "\n"
@@ -150,6 +155,45 @@ int ResolveLink(CliBrowser& browser, const std::string& link, const CliOptions& 
     return PrintAnswer(*result.workflow, o, link);
 }
 
+// Whether a check that found no address leaves the room worth waiting for: not live yet (no
+// stream, or ended), or a page that did not load or answer. A refusal or verification of
+// the platform, a browser that cannot run, a live room without the stream asked for are
+// answers.
+bool WorthWaiting(const LinkResult& result, const CliBrowser& browser) {
+    if (result.code == kCliFailureMessage)
+        return !result.workflow || result.workflow->room().status != kRoomLive;
+    return result.code == kCliLoadFailed && !result.refused && browser.failure().empty();
+}
+
+// --wait: the room checked every o.waitSeconds, each check within --timeout, until it is
+// live (then answered as usual) or a check gives another answer. Between checks the
+// browser is served and no deadline runs; what a check said goes to standard error when it
+// differs from the check before.
+int WaitUntilLive(CliBrowser& browser, const std::string& link, const CliOptions& o) {
+    std::string said;
+    for (;;) {
+        Clock::time_point start = Clock::now(),
+                          deadline = start + std::chrono::seconds(o.timeoutSeconds);
+        browser.SettleDoubt();
+        // The check gives up by itself at its deadline; the guard only if it cannot.
+        run_guard::SetDeadline(deadline + kGuardGrace, TimeoutLine(o), kCliLoadFailed);
+        LinkResult result = ResolveInBrowser(browser, link, o, deadline, false);
+        if (result.code == kCliSuccess) return PrintAnswer(*result.workflow, o, link);
+        if (!WorthWaiting(result, browser)) {
+            Say(result.line);
+            return result.code;
+        }
+        if (result.line != said)
+            Say(result.line + " (waiting: checked every " + std::to_string(o.waitSeconds) + " s)");
+        said = result.line;
+        for (auto next = start + std::chrono::seconds(o.waitSeconds); Clock::now() < next;)
+            ServeEngine(static_cast<int>(std::min<long long>(
+                1000,
+                std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count() +
+                    1)));
+    }
+}
+
 // The links of the run, one at a time: the arguments, or standard input's lines for "-",
 // each as soon as it has arrived (blank lines and the blanks around a link left out).
 class LinkSource {
@@ -214,9 +258,14 @@ int Fetch(const CliOptions& o) {
     // the browser is replaced and the run goes on. Between links, while the next one is
     // awaited, no deadline runs.
     auto timeout = std::chrono::seconds(o.timeoutSeconds);
-    auto grace = many ? std::chrono::seconds(12) : std::chrono::seconds(0);
+    auto grace = many ? kGuardGrace : std::chrono::seconds(0);
     bool guarded = run_guard::Start();
     CliBrowser browser;  // started for the first link that needs it
+    if (o.waitSeconds) {
+        int code = WaitUntilLive(browser, o.links[0], o);
+        browser.Shutdown();
+        return code;
+    }
     LinkSource links(o);
     int first = kCliSuccess;
     while (auto link = links.Next()) {

@@ -10,6 +10,8 @@
 namespace app {
 namespace {
 
+constexpr int kWaitSeconds = 30;
+
 // A positive whole number of seconds, or nothing.
 std::optional<int> Seconds(const std::string& text) {
     if (text.empty()) return std::nullopt;
@@ -39,6 +41,11 @@ ParsedOptions ParseCliOptions(int argc, char** argv) {
         bool inlineValue = arg.find('=') != std::string::npos && arg.rfind("--", 0) == 0;
         if (auto flag = flags.find(arg); flag != flags.end()) {
             *flag->second = true;
+        } else if (name == "--wait") {
+            // Alone, the pace a platform that bans frequent visitors tolerates.
+            std::optional<int> seconds = inlineValue ? Seconds(arg.substr(7)) : kWaitSeconds;
+            if (!seconds) return {o, "--wait=SECONDS needs a positive number of seconds"};
+            o.waitSeconds = *seconds;
         } else if (name == "--timeout" || name == "--quality" || name == "--codec" ||
                    name == "--format" || name == "--browser") {
             std::string value;
@@ -79,6 +86,7 @@ ParsedOptions ParseCliOptions(int argc, char** argv) {
     bool stdinLinks = std::find(o.links.begin(), o.links.end(), "-") != o.links.end();
     if (stdinLinks && o.links.size() > 1) return {o, "- (links from standard input) stands alone"};
     if (o.list && (o.links.size() > 1 || stdinLinks)) return {o, "--list takes one LINK"};
+    if (o.waitSeconds && (o.links.size() > 1 || stdinLinks)) return {o, "--wait takes one LINK"};
     return parsed;
 }
 

@@ -19,6 +19,7 @@ struct CliOptions {
     bool json = false;       // --json: the room and the chosen address as JSON
     bool copy = false;       // --copy: the address also on the clipboard
     std::string browserUrl;  // --browser URL: a browser elsewhere to attach to (UTF-8)
+    int waitSeconds = 0;     // --wait[=SECONDS]: until the room is live, checked this often
 };
 
 // The options, or the one-line reason why they are not usable (UTF-8).

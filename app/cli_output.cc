@@ -80,6 +80,7 @@ std::string RoomJson(const StreamWorkflow& workflow, const CliOptions& o, const 
     nlohmann::json out = {{"roomId", room.roomId},
                           {"title", Utf8(room.title)},
                           {"owner", Utf8(room.owner)},
+                          {"avatar", room.avatar},
                           {"status", room.status},
                           {"quality", chosen ? chosen->key : ""},
                           {"codec", chosen ? chosen->codec : ""},

@@ -124,6 +124,7 @@ RoomData ParseRoomData(const std::string& json) {
     room.title = platform::Utf8ToGbk(Text(data, "title"));
     room.owner = platform::Utf8ToGbk(Text(data, "owner"));
     room.webRid = Text(data, "webRid");
+    room.avatar = Address(data, "avatar");
     room.qualities = MergeStreams(ReadStreamSources(data.value("streams", nlohmann::json())));
     return room;
 }

@@ -41,6 +41,7 @@ struct RoomData {
     int status = 0;                    // 2 live, 4 ended
     std::string roomId, title, owner;  // title and owner GBK
     std::string webRid;                // the streamer's room id on the platform's web site
+    std::string avatar;                // the owner's picture: a plain web address, else empty
     std::vector<Quality> qualities;    // best first, audio only last
 };
 

@@ -305,6 +305,11 @@ function streamsOf(room, deref) {
     };
 }
 
+// The first entry of a list, as a text; empty for anything else.
+function firstText(list, deref) {
+    return Array.isArray(list) && list.length ? text(deref(list[0])) : '';
+}
+
 function describe(room, deref) {
     var owner = field(room, ['owner'], deref);
     return {
@@ -314,6 +319,7 @@ function describe(room, deref) {
         title: text(field(room, ['title'], deref)),
         owner: text(field(owner, ['nickname'], deref)),
         webRid: text(field(owner, ['webRid', 'web_rid'], deref)),
+        avatar: firstText(fieldPath(owner, [['avatarThumb', 'avatar_thumb'], ['urlList', 'url_list']], deref), deref),
         streams: streamsOf(room, deref)
     };
 }

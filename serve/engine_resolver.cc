@@ -85,7 +85,14 @@ Resolved EngineResolver::ResolveNow(const ResolveRequest& request) {
         out.address = workflow.streamAddress();
         out.expiry = workflow.streamExpiry();
         out.json = app::RoomJson(workflow, options, "");
-        out.roomId = workflow.room().roomId;
+    }
+    if (result.workflow) {
+        const app::RoomData& room = result.workflow->room();
+        out.roomId = room.roomId;
+        out.title = app::Utf8(room.title);
+        out.owner = app::Utf8(room.owner);
+        out.avatar = room.avatar;
+        out.webRid = room.webRid;
     }
     metrics_.PageLoad(took.count(), result.refused);
     for (; replacementsSeen_ < browser_->replacements(); ++replacementsSeen_)

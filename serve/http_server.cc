@@ -66,10 +66,11 @@ class Session : public std::enable_shared_from_this<Session> {
         : stream_(std::move(socket)), server_(std::move(server)) {}
     ~Session() { server_->Ended(); }
 
-    // Waiting for a request, not answering one: a drain ends the connection now.
+    // Waiting for a request, not answering one, or streaming (which never ends by itself): a
+    // drain ends the connection now.
     void CloseIfIdle() {
         asio::post(stream_.get_executor(), [self = shared_from_this()] {
-            if (!self->busy_ && !self->streaming_) self->Close();
+            if (!self->busy_ || self->streaming_) self->Close();
         });
     }
 
@@ -134,6 +135,7 @@ class Session : public std::enable_shared_from_this<Session> {
         };
         exchange.stream = [self, once](HttpResponse head) -> std::shared_ptr<HttpStream> {
             if (once->exchange(true)) return nullptr;
+            self->streaming_ = true;  // open from now on, not only once the head is sent
             asio::post(self->stream_.get_executor(), [self, head = std::move(head)]() mutable {
                 self->StartStream(std::move(head));
             });

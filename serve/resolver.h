@@ -23,6 +23,9 @@ struct Resolved {
     std::optional<int64_t> expiry;  // until when it is valid, where it says
     std::string json;               // the command line's --json object (UTF-8) on success
     std::string roomId;             // the room (one broadcast) it came from
+    // What the page said of the room, whether or not it gave an address (UTF-8, without
+    // control characters; the avatar only as a plain web address).
+    std::string title, owner, avatar, webRid;
 };
 
 class Resolver {

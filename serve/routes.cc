@@ -37,11 +37,6 @@ std::optional<std::string> PercentDecoded(const std::string& text) {
     return out;
 }
 
-bool AllDigits(const std::string& text) {
-    return !text.empty() && text.size() <= kMaxRoomIdDigits &&
-           text.find_first_not_of("0123456789") == std::string::npos;
-}
-
 Route Bad(std::string why) {
     Route route;
     route.kind = Route::Kind::kBadRequest;
@@ -49,23 +44,36 @@ Route Bad(std::string why) {
     return route;
 }
 
-// quality, codec and format as the command line takes them; the format may come from the
-// link's extension.
+// quality, codec and format from the query; the format may come from the link's extension.
 std::optional<std::string> ReadWish(const std::string& query, app::StreamWish& wish) {
-    if (auto quality = QueryParameter(query, "quality"))
-        wish.quality = platform::Utf8ToGbk(*quality);
-    if (auto codec = QueryParameter(query, "codec")) {
-        if (*codec != "h264" && *codec != "h265") return "codec takes h264 or h265";
-        wish.codec = *codec;
-    }
-    if (auto format = QueryParameter(query, "format")) {
-        if (*format != "hls" && *format != "flv") return "format takes hls or flv";
-        wish.flv = *format == "flv";
-    }
+    for (const char* name : {"quality", "codec", "format"})
+        if (auto value = QueryParameter(query, name))
+            if (auto why = WishOption(name, *value, wish)) return why;
     return std::nullopt;
 }
 
 }  // namespace
+
+bool IsWebRid(const std::string& text) {
+    return !text.empty() && text.size() <= kMaxRoomIdDigits &&
+           text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+std::optional<std::string> WishOption(const std::string& name, const std::string& value,
+                                      app::StreamWish& wish) {
+    if (name == "quality") {
+        wish.quality = platform::Utf8ToGbk(value);
+    } else if (name == "codec") {
+        if (value != "h264" && value != "h265") return "codec takes h264 or h265";
+        wish.codec = value;
+    } else if (name == "format") {
+        if (value != "hls" && value != "flv") return "format takes hls or flv";
+        wish.flv = value == "flv";
+    } else {
+        return "no option " + name + " (quality=, codec=, format=)";
+    }
+    return std::nullopt;
+}
 
 std::optional<std::string> QueryParameter(const std::string& query, const std::string& name) {
     for (size_t from = 0; from <= query.size();) {
@@ -85,6 +93,10 @@ std::string CacheKey(const ResolveRequest& request) {
            (request.wish.flv ? "flv" : "hls");
 }
 
+std::string LinkOfKey(const std::string& key) {
+    return key.substr(0, key.find('\x1f'));
+}
+
 Route RouteOf(const HttpRequest& request) {
     Route route;
     if (request.method != "GET" && request.method != "HEAD") {
@@ -94,6 +106,9 @@ Route RouteOf(const HttpRequest& request) {
     const std::string& path = request.path;
     if (path == "/healthz") route.kind = Route::Kind::kHealth;
     if (path == "/metrics") route.kind = Route::Kind::kMetrics;
+    if (path == "/rooms") route.kind = Route::Kind::kRooms;
+    if (path == "/playlist.m3u") route.kind = Route::Kind::kPlaylist;
+    if (path == "/events") route.kind = Route::Kind::kEvents;
     if (route.kind != Route::Kind::kNotFound) return route;
     app::StreamWish wish;
     if (path == "/douyin") {
@@ -111,8 +126,8 @@ Route RouteOf(const HttpRequest& request) {
         }
         if (extension != "" && extension != ".m3u8" && extension != ".flv" && extension != ".json")
             return route;
-        if (!AllDigits(id)) return Bad("not a room id: the web id of a room is its digits");
-        route.request.link = "https://" + app::texts::LiveRoomHost() + "/" + id;
+        if (!IsWebRid(id)) return Bad("not a room id: the web id of a room is its digits");
+        route.request.link = app::texts::StreamerRoomAddress(id);
         wish.flv = extension == ".flv";
         if (extension == ".json") route.kind = Route::Kind::kJson;
     } else {

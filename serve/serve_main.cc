@@ -11,10 +11,12 @@
 #include "app/run_guard.h"
 #include "serve/engine_resolver.h"
 #include "serve/http_server.h"
+#include "serve/rooms_file.h"
 #include "serve/serve_options.h"
 #include "serve/service.h"
 #include "serve/state_store.h"
 #include "serve/stream_check.h"
+#include "serve/watcher.h"
 
 namespace serve {
 namespace {
@@ -30,6 +32,26 @@ void Say(const std::string& line) {
     std::fflush(stderr);
 }
 
+// The rooms file read, each line left out said; false when it cannot be read.
+bool ReadRooms(const std::string& path, RoomsList& rooms) {
+    std::string error;
+    if (!ReadRoomsFile(path, rooms, error)) {
+        Say(error);
+        return false;
+    }
+    for (const std::string& why : rooms.errors) Say(path + ": " + why + " (left out)");
+    Say("watching " + std::to_string(rooms.rooms.size()) + " rooms of " + path);
+    return true;
+}
+
+// ADDR:PORT as a link names it; an address that means every one is named by loopback.
+std::string HostOf(std::string address, unsigned short port) {
+    if (address == "0.0.0.0") address = "127.0.0.1";
+    if (address == "::") address = "::1";
+    if (address.find(':') != std::string::npos) address = "[" + address + "]";
+    return address + ":" + std::to_string(port);
+}
+
 }  // namespace
 
 int RunServe(int argc, char** argv) {
@@ -43,6 +65,8 @@ int RunServe(int argc, char** argv) {
         std::fputs(kServeHelp, stdout);
         return 0;
     }
+    RoomsList rooms;
+    if (!o.roomsFile.empty() && !ReadRooms(o.roomsFile, rooms)) return kUsage;
     Metrics metrics;
     StateStore store(StateDirectory() + "/serve.db");
     if (!store.open()) Say("answers are not kept across restarts: " + store.error());
@@ -54,11 +78,11 @@ int RunServe(int argc, char** argv) {
                                                              s->SetBackOff(backOff);
                                                      });
     ServiceSettings settings;
+    UnixClock unixNow = [] { return static_cast<int64_t>(std::time(nullptr)); };
     settings.recheck = o.recheck;
     Service handler(
         *resolver, [](const std::string& address) { return StreamAnswers(address); }, metrics,
-        settings, [] { return static_cast<int64_t>(std::time(nullptr)); },
-        store.open() ? &store : nullptr);
+        settings, unixNow, store.open() ? &store : nullptr);
     service = &handler;
 
     boost::asio::io_context io;
@@ -71,14 +95,27 @@ int RunServe(int argc, char** argv) {
     Say("listening on http://" +
         (o.address.find(':') == std::string::npos ? o.address : "[" + o.address + "]") + ":" +
         std::to_string(server.port()));
+    std::unique_ptr<Watcher> watcher;
+    if (!o.roomsFile.empty()) {
+        WatchSettings watch{o.interval, o.onLive, HostOf(o.address, server.port())};
+        watcher = std::make_unique<Watcher>(io, resolver, handler, watch, unixNow);
+        handler.SetWatch(watcher.get());
+        watcher->SetRooms(std::move(rooms.rooms));
+    }
     // SIGTERM and Ctrl-C drain: no new connections, the answers under way finish, then the
-    // browser ends. SIGHUP is taken so that it does not end the service.
+    // browser ends. SIGHUP reads the rooms file again (the rooms as they were when it cannot
+    // be read).
     boost::asio::signal_set signals(io, SIGTERM, SIGINT, SIGHUP);
     boost::asio::steady_timer drainLimit(io);
     std::function<void()> waitForSignal = [&] {
         signals.async_wait([&](const boost::system::error_code& failed, int signal) {
             if (failed) return;
-            if (signal == SIGHUP) return waitForSignal();
+            if (signal == SIGHUP) {
+                RoomsList again;
+                if (watcher && ReadRooms(o.roomsFile, again))
+                    watcher->SetRooms(std::move(again.rooms));
+                return waitForSignal();
+            }
             Say("draining");
             server.Drain([&] { io.stop(); });
             drainLimit.expires_after(kDrainTime);

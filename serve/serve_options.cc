@@ -8,6 +8,7 @@ namespace serve {
 const char* const kServeHelp =
     "Usage: qirlen serve [--listen ADDR:PORT] [--pace SECONDS] [--recheck SECONDS]\n"
     "                    [--timeout SECONDS] [--browser URL]...\n"
+    "                    [--rooms FILE [--interval SECONDS] [--on-live COMMAND]]\n"
     "\n"
     "The resolver as a service: one browser kept between requests, answers cached until the\n"
     "address's signature ends, page loads to the platform spaced apart.\n"
@@ -17,6 +18,9 @@ const char* const kServeHelp =
     "      ?quality=NAME&codec=h264|h265&format=hls|flv   as qirlen --cli takes them\n"
     "  GET /douyin/<web_rid>.json          the room as qirlen --cli --json gives it\n"
     "  GET /healthz, GET /metrics          liveness, and counters in Prometheus's format\n"
+    "  GET /rooms, GET /playlist.m3u       the watched rooms as JSON, and as an M3U playlist\n"
+    "  GET /events                         their changes as Server-Sent Events (live,\n"
+    "                                      offline, title, failed)\n"
     "\n"
     "--listen    where to listen (default 127.0.0.1:8090; anything but loopback lets other\n"
     "            machines resolve rooms through this one)\n"
@@ -24,7 +28,14 @@ const char* const kServeHelp =
     "--recheck   seconds after which a kept address is confirmed with the CDN (default 60)\n"
     "--timeout   seconds one resolve may take (default 30)\n"
     "--browser   attach to a running Chromium instead of starting one; with several, the\n"
-    "            next is used when one cannot be reached, and the first again later\n";
+    "            next is used when one cannot be reached, and the first again later\n"
+    "--rooms     watch the rooms of FILE: one link (or web id) per line, quality=, codec=,\n"
+    "            format= after it, # comments; read again on SIGHUP\n"
+    "--interval  seconds between two checks of one room (default 60), the rooms' checks\n"
+    "            spread over it\n"
+    "--on-live   run /bin/sh -c COMMAND when a room goes live, the room in its environment:\n"
+    "            QIRLEN_ROOM (web id), QIRLEN_TITLE, QIRLEN_OWNER, QIRLEN_URL (the stream\n"
+    "            address), QIRLEN_LINK (this service's stable link)\n";
 
 namespace {
 
@@ -66,7 +77,8 @@ ParsedServeOptions ParseServeOptions(int argc, char** argv) {
             continue;
         }
         bool known = arg == "--listen" || arg == "--pace" || arg == "--recheck" ||
-                     arg == "--timeout" || arg == "--browser";
+                     arg == "--timeout" || arg == "--browser" || arg == "--rooms" ||
+                     arg == "--interval" || arg == "--on-live";
         if (!known) {
             parsed.error = "unknown option " + arg;
             break;
@@ -82,12 +94,16 @@ ParsedServeOptions ParseServeOptions(int argc, char** argv) {
             if (!ReadListen(value, o)) parsed.error = "--listen takes ADDRESS:PORT";
         } else if (arg == "--browser") {
             o.browserUrls.push_back(value);
+        } else if (arg == "--rooms" || arg == "--on-live") {
+            if (value.empty()) parsed.error = arg + " needs a value";
+            (arg == "--rooms" ? o.roomsFile : o.onLive) = value;
         } else {
             std::optional<double> seconds = Seconds(value);
             if (!seconds) {
                 parsed.error = arg + " needs a positive number of seconds";
-            } else if (arg == "--pace") {
-                o.pace = std::chrono::milliseconds(static_cast<long long>(*seconds * 1000));
+            } else if (arg == "--pace" || arg == "--interval") {
+                (arg == "--pace" ? o.pace : o.interval) =
+                    std::chrono::milliseconds(static_cast<long long>(*seconds * 1000));
             } else if (arg == "--recheck") {
                 o.recheck = std::chrono::seconds(static_cast<long long>(*seconds));
             } else {
@@ -95,6 +111,8 @@ ParsedServeOptions ParseServeOptions(int argc, char** argv) {
             }
         }
     }
+    if (parsed.error.empty() && o.roomsFile.empty() && !o.onLive.empty())
+        parsed.error = "--on-live needs --rooms";
     return parsed;
 }
 

@@ -1,5 +1,6 @@
 #include "serve/service.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include "app/output_checks.h"
@@ -59,6 +60,16 @@ Service::~Service() {
     checks_.reset();
 }
 
+void Service::ForgetRoom(const std::vector<std::string>& links, const std::string& roomId) {
+    std::vector<std::string> keys;
+    std::lock_guard<std::mutex> hold(lock_);
+    for (const auto& [key, kept] : cache_) {
+        bool named = std::find(links.begin(), links.end(), LinkOfKey(key)) != links.end();
+        if (named || (!roomId.empty() && kept.resolved.roomId == roomId)) keys.push_back(key);
+    }
+    for (const std::string& key : keys) Forget(key);
+}
+
 void Service::SetBackOff(std::chrono::seconds backOff) {
     backOffSeconds_ = backOff.count();
 }
@@ -83,6 +94,10 @@ void Service::Handle(HttpExchange exchange) {
             response.headers.push_back({"Allow", "GET, HEAD"});
             return reply(std::move(response));
         }
+        case Route::Kind::kRooms:
+        case Route::Kind::kPlaylist:
+        case Route::Kind::kEvents:
+            return Watched(route.kind, std::move(exchange), std::move(reply));
         case Route::Kind::kBadRequest:
             return reply(Text(400, route.error));
         case Route::Kind::kNotFound:
@@ -93,6 +108,27 @@ void Service::Handle(HttpExchange exchange) {
     }
     std::string key = CacheKey(route.request);
     Ask(key, route.request, {route.kind == Route::Kind::kJson, std::move(reply)});
+}
+
+void Service::Watched(Route::Kind kind, HttpExchange exchange, HttpReply reply) {
+    if (!watch_)
+        return reply(Text(404, "no rooms are watched: qirlen serve --rooms FILE watches some"));
+    std::string host = exchange.request.header("Host");
+    HttpResponse response = Text(200, "");
+    if (kind == Route::Kind::kRooms) {
+        response.contentType = "application/json";
+        response.body = watch_->RoomsJson(host);
+    } else if (kind == Route::Kind::kPlaylist) {
+        response.contentType = "audio/x-mpegurl; charset=utf-8";
+        response.body = watch_->Playlist(host);
+    } else {
+        response.contentType = "text/event-stream; charset=utf-8";
+        response.headers.push_back({"X-Accel-Buffering", "no"});
+        metrics_.Answered(200);
+        if (auto stream = exchange.stream(std::move(response))) watch_->Subscribe(stream);
+        return;
+    }
+    reply(std::move(response));
 }
 
 Service::Fresh Service::Cached(const std::string& key, int64_t now, Resolved& out) {

@@ -14,6 +14,7 @@
 #include "serve/http_server.h"
 #include "serve/metrics.h"
 #include "serve/resolver.h"
+#include "serve/routes.h"
 #include "serve/state_store.h"
 #include "serve/work_queue.h"
 
@@ -30,6 +31,17 @@ using StreamCheck = std::function<bool(const std::string& address)>;
 // Unix time now.
 using UnixClock = std::function<int64_t()>;
 
+// The pages of the watched rooms, where the service watches any.
+class WatchPages {
+  public:
+    virtual ~WatchPages() = default;
+    // `host` is the request's Host header, for the stable links.
+    virtual std::string RoomsJson(const std::string& host) = 0;
+    virtual std::string Playlist(const std::string& host) = 0;
+    // From now on the stream hears of every change of a watched room.
+    virtual void Subscribe(std::shared_ptr<HttpStream> stream) = 0;
+};
+
 class Service {
   public:
     // With a store, the answers kept by an earlier run are taken up and every change is
@@ -41,6 +53,11 @@ class Service {
     void Handle(HttpExchange exchange);
     // The back-off the browser's side is in, for Retry-After.
     void SetBackOff(std::chrono::seconds backOff);
+    // Answers /rooms, /playlist.m3u and /events from now on (before any request comes).
+    void SetWatch(WatchPages* watch) { watch_ = watch; }
+    // Drops every kept answer for any of `links` (whatever its options) or from the room
+    // (broadcast) `roomId`: a room seen offline, or live in another room, has none left.
+    void ForgetRoom(const std::vector<std::string>& links, const std::string& roomId);
 
   private:
     struct Waiter {
@@ -57,6 +74,7 @@ class Service {
     void Keep(const std::string& key, const KeptAnswer& answer);
     void Forget(const std::string& key);
     HttpResponse Answer(const Resolved& resolved, bool json) const;
+    void Watched(Route::Kind kind, HttpExchange exchange, HttpReply reply);
 
     Resolver& resolver_;
     StreamCheck check_;
@@ -68,6 +86,7 @@ class Service {
     std::map<std::string, KeptAnswer> cache_;
     std::map<std::string, std::vector<Waiter>> waiting_;
     std::atomic<long long> backOffSeconds_{0};
+    WatchPages* watch_ = nullptr;
     std::unique_ptr<WorkQueue> checks_;  // last: its thread ends before the rest goes
 };
 

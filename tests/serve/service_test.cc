@@ -16,6 +16,8 @@
 
 #include "serve/http_server.h"
 #include "serve/routes.h"
+#include "serve/watch_text.h"
+#include "serve/watcher.h"
 
 namespace {
 
@@ -48,6 +50,10 @@ class FakeResolver : public serve::Resolver {
         std::lock_guard<std::mutex> hold(lock_);
         return links.size();
     }
+    void SetAnswer(Resolved answer) {
+        std::lock_guard<std::mutex> hold(lock_);
+        this->answer = std::move(answer);
+    }
     Resolved answer;
     bool held = false;
     std::vector<std::string> links;
@@ -55,6 +61,59 @@ class FakeResolver : public serve::Resolver {
   private:
     std::mutex lock_;
     std::vector<std::function<void(Resolved)>> pending_;
+};
+
+// Until `done` holds, or false after `seconds`.
+template <typename Done>
+bool Until(Done done, int seconds = 10) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+// A client that listens to a stream (curl -N) and keeps what it heard.
+class StreamClient {
+  public:
+    explicit StreamClient(const std::string& url, int seconds = 30)
+        : pipe_(
+              popen(("curl -s -N --max-time " + std::to_string(seconds) + " '" + url + "'").c_str(),
+                    "r")),
+          reader_([this] {
+              char buffer[4096];
+              for (size_t n; (n = fread(buffer, 1, 1, pipe_)) > 0;) {
+                  std::lock_guard<std::mutex> hold(lock_);
+                  heard_.append(buffer, n);
+              }
+              ended_ = true;
+          }) {}
+    ~StreamClient() {
+        reader_.join();
+        pclose(pipe_);
+    }
+    std::string heard() {
+        std::lock_guard<std::mutex> hold(lock_);
+        return heard_;
+    }
+    bool Heard(const std::string& text) {
+        return Until([&] { return heard().find(text) != std::string::npos; });
+    }
+    // The events' names, in order, space-separated.
+    std::string Events() {
+        std::string names, text = heard();
+        for (size_t at = 0; (at = text.find("event: ", at)) != std::string::npos; at += 7)
+            names += (names.empty() ? "" : " ") + text.substr(at + 7, text.find('\n', at) - at - 7);
+        return names;
+    }
+    std::atomic<bool> ended_{false};
+
+  private:
+    FILE* pipe_;
+    std::mutex lock_;
+    std::string heard_;
+    std::thread reader_;
 };
 
 constexpr const char* kAddress = "https://pull.cdn.invalid/stage/stream-1.m3u8?expire=2000000000";
@@ -144,6 +203,7 @@ class ServiceTest : public ::testing::Test {
     boost::asio::io_context io_;
     std::unique_ptr<serve::Service> service_;
     std::unique_ptr<serve::HttpServer> server_;
+    std::unique_ptr<serve::Watcher> watcher_;  // after the service, which it tells
     std::thread threads_[2];
 };
 
@@ -176,6 +236,9 @@ TEST(Routes, OnlyThePlatformsLinksAndRoomIds) {
         {"GET", "/douyin/81234567", "format=mp4", K::kBadRequest, ""},
         {"POST", "/douyin/81234567", "", K::kBadMethod, ""},
         {"GET", "/healthz", "", K::kHealth, ""},
+        {"GET", "/rooms", "", K::kRooms, ""},
+        {"HEAD", "/playlist.m3u", "", K::kPlaylist, ""},
+        {"GET", "/events", "", K::kEvents, ""},
         {"GET", "/elsewhere", "", K::kNotFound, ""},
     };
     for (const Case& c : cases) {
@@ -337,6 +400,175 @@ TEST_F(ServiceTest, ADrainAnswersWhatIsUnderWayThenEnds) {
     while (!drained) std::this_thread::yield();
     std::string after = Curl("-o /dev/null -w '%{http_code}' '" + health + "'");
     EXPECT_EQ(after.substr(after.size() - 3), "000") << after;  // no longer listening
+}
+
+TEST(RoomsFile, OneLinkPerLineWithTheOptionsAfterIt) {
+    struct Case {
+        const char* line;
+        const char* link;  // empty: the line is left out, for `error`
+        const char* quality;
+        const char* codec;
+        bool flv;
+        const char* webRid;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"https://live.douyin.com/81234567", "https://live.douyin.com/81234567", "", "", false,
+         "81234567", ""},
+        {"81234567 quality=原画 codec=h265 format=flv", "https://live.douyin.com/81234567",
+         "\xd4\xad\xbb\xad", "h265", true, "81234567", ""},
+        {"  www.douyin.com/root/live/5550001/  # the second channel",
+         "https://www.douyin.com/root/live/5550001/", "", "", false, "5550001", ""},
+        {"看 https://v.douyin.com/ab12/ 复制 quality=hd", "https://v.douyin.com/ab12/", "hd", "",
+         false, "", ""},
+        {"https://live.douyin.com/1 codec=vp9", "", "", "", false, "",
+         "line 1: codec takes h264 or h265"},
+        {"https://live.douyin.com/1 speed=2", "", "", "", false, "",
+         "line 1: no option speed (quality=, codec=, format=)"},
+        {"quality=hd", "", "", "", false, "", "line 1: no link before the options"},
+        {"http://127.0.0.1:8090/douyin/1", "", "", "", false, "", "line 1: holds no room link"},
+        {"https://live.douyin.com/\xff\xfe", "", "", "", false, "", "line 1: not UTF-8"},
+    };
+    for (const Case& c : cases) {
+        serve::RoomsList list = serve::ParseRooms(c.line);
+        if (*c.link == '\0') {
+            EXPECT_TRUE(list.rooms.empty()) << c.line;
+            EXPECT_EQ(list.errors, std::vector<std::string>{c.error}) << c.line;
+            continue;
+        }
+        ASSERT_EQ(list.rooms.size(), 1u) << c.line;
+        const serve::WatchedRoom& room = list.rooms[0];
+        EXPECT_EQ(room.request.link, c.link) << c.line;
+        EXPECT_EQ(room.request.wish.quality, c.quality) << c.line;
+        EXPECT_EQ(room.request.wish.codec, c.codec) << c.line;
+        EXPECT_EQ(room.request.wish.flv, c.flv) << c.line;
+        EXPECT_EQ(room.webRid, c.webRid) << c.line;
+    }
+    // Comments and blank lines are no rooms; a room twice with the same options is one.
+    serve::RoomsList list = serve::ParseRooms(
+        "# rooms\n\n81234567\r\nhttps://live.douyin.com/81234567\n81234567 format=flv\n");
+    EXPECT_EQ(list.rooms.size(), 2u);
+    EXPECT_EQ(list.errors,
+              std::vector<std::string>{"line 4: the same room and options as a line before"});
+}
+
+TEST(WatchText, APlaylistOfStableLinksThatNoPageTextBreaks) {
+    const std::pair<const char*, const char*> texts[] = {
+        {"今晚\"聊天\",局", "今晚聊天局"},
+        {"a\x1b[31m\r\n#EXTINF:-1,b", "a[31m#EXTINF:-1b"},
+        {"\xc2\x85x\x7f", "x"},  // C1 and DEL
+    };
+    for (const auto& [text, shown] : texts) EXPECT_EQ(serve::M3uText(text), shown) << text;
+    const std::pair<const char*, const char*> hosts[] = {
+        {"tv.example:8090", "tv.example:8090"},
+        {"[::1]:8090", "[::1]:8090"},
+        {"a\" tvg-logo=\"x", "127.0.0.1:8090"},
+        {"a/b?c", "127.0.0.1:8090"},
+        {"", "127.0.0.1:8090"},
+    };
+    for (const auto& [host, used] : hosts)
+        EXPECT_EQ(serve::HostOrDefault(host, "127.0.0.1:8090"), used) << host;
+
+    std::vector<serve::RoomState> rooms(3);
+    rooms[0].room = serve::ParseRooms("81234567").rooms[0];
+    rooms[0].webRid = "81234567";
+    rooms[0].live = true;
+    rooms[0].owner = "主播\"七\"";
+    rooms[0].title = "今晚, 聊天";
+    rooms[0].avatar = "https://p3.cdn.invalid/a.jpeg?x=1";
+    rooms[1].room =
+        serve::ParseRooms("https://v.douyin.com/ab12/ quality=原画 format=flv").rooms[0];
+    rooms[1].live = false;
+    rooms[1].title = "已下播";
+    rooms[1].avatar = "javascript:alert(1)\" x=\"";
+    rooms[2].room = serve::ParseRooms("看看 v.douyin.com/cd34/, codec=h265").rooms[0];
+    EXPECT_EQ(serve::PlaylistText(rooms, "tv.example:8090"),
+              "#EXTM3U\n"
+              "#EXTINF:-1 tvg-logo=\"https://p3.cdn.invalid/a.jpeg?x=1\" group-title=\"直播中\","
+              "主播七 - 今晚 聊天\n"
+              "http://tv.example:8090/douyin/81234567\n"
+              "#EXTINF:-1 group-title=\"未开播\",已下播\n"
+              "http://tv.example:8090/douyin?url=https%3A%2F%2Fv.douyin.com%2Fab12%2F"
+              "&quality=%E5%8E%9F%E7%94%BB&format=flv\n"
+              "#EXTINF:-1 group-title=\"未开播\",看看 v.douyin.com/cd34/\n"
+              "http://tv.example:8090/douyin?url=https%3A%2F%2Fv.douyin.com%2Fcd34%2F"
+              "&codec=h265\n");
+}
+
+TEST_F(ServiceTest, AStreamIsOpenAtOnceHeardAsItGoesAndEndedByADrain) {
+    std::mutex lock;
+    std::vector<std::shared_ptr<serve::HttpStream>> streams;
+    std::atomic<int> openAtOnce{0};
+    serve::HttpServer server(io_, [&](serve::HttpExchange e) {
+        serve::HttpResponse head;
+        head.contentType = "text/event-stream";
+        auto stream = e.stream(head);
+        openAtOnce += stream->open();
+        stream->Send("data: one\n\n");
+        std::lock_guard<std::mutex> hold(lock);
+        streams.push_back(stream);
+    });
+    std::string error;
+    ASSERT_TRUE(server.Listen("127.0.0.1", 0, error)) << error;
+    std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
+    auto stream = [&](size_t i) {
+        std::lock_guard<std::mutex> hold(lock);
+        return i < streams.size() ? streams[i] : nullptr;
+    };
+    {
+        StreamClient leaving(url, 1);  // goes after a second
+        EXPECT_TRUE(leaving.Heard("data: one"));
+        stream(0)->Send("data: two\n\n");
+        EXPECT_TRUE(leaving.Heard("data: two"));
+        EXPECT_TRUE(Until([&] { return !stream(0)->open(); }));
+    }
+    StreamClient staying(url);
+    EXPECT_TRUE(staying.Heard("data: one"));
+    EXPECT_EQ(openAtOnce, 2);
+    std::atomic<bool> drained{false};
+    server.Drain([&] { drained = true; });
+    EXPECT_TRUE(Until([&] { return drained.load(); }, 5));
+    EXPECT_TRUE(Until([&] { return staying.ended_.load(); }, 5));
+}
+
+TEST_F(ServiceTest, AWatchedRoomsChangesAreEventsAndOneSeenOfflineKeepsNoAnswer) {
+    Resolved offline{2, false, "获取失败，直播已结束。"};
+    offline.title = "已下播";
+    offline.webRid = "5";
+    resolver_.SetAnswer(offline);
+    serve::WatchSettings settings{std::chrono::milliseconds(100), "", "127.0.0.1:1"};
+    watcher_ = std::make_unique<serve::Watcher>(io_, resolver_, *service_, settings,
+                                                [this] { return now_.load(); });
+    service_->SetWatch(watcher_.get());
+    StreamClient events(Url("/events"));
+    ASSERT_TRUE(events.Heard(": watching"));
+    watcher_->SetRooms(serve::ParseRooms("https://live.douyin.com/5").rooms);
+    auto checks = [&](size_t more) {
+        size_t until = resolver_.calls() + more;
+        return Until([&] { return resolver_.calls() >= until; });
+    };
+    ASSERT_TRUE(checks(2));  // offline when first seen: no change
+    Resolved live = Live();
+    live.roomId = "7380000000000000001";
+    live.title = "一";
+    live.webRid = "5";
+    resolver_.SetAnswer(live);
+    ASSERT_TRUE(events.Heard("event: live"));
+    EXPECT_EQ(Status("/douyin/5"), "302");  // kept
+    live.title = "二";
+    resolver_.SetAnswer(live);
+    ASSERT_TRUE(events.Heard("event: title"));
+    resolver_.SetAnswer({4, false, "qirlen: the page did not load"});
+    ASSERT_TRUE(events.Heard("event: failed"));
+    ASSERT_TRUE(checks(3));  // the same failure again is no change
+    std::string rooms = Curl("'" + Url("/rooms") + "'");
+    EXPECT_NE(rooms.find(R"("live":true)"), std::string::npos) << rooms;
+    EXPECT_NE(rooms.find(R"("lastError":"qirlen: the page did not load")"), std::string::npos);
+    resolver_.SetAnswer(offline);
+    ASSERT_TRUE(events.Heard("event: offline"));
+    EXPECT_EQ(Status("/douyin/5"), "404");  // resolved anew, not the kept address
+    EXPECT_EQ(events.Events(), "live title failed offline");
+    server_->Drain([] {});  // which ends the stream
 }
 
 }  // namespace

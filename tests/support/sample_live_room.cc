@@ -1,14 +1,16 @@
 #include "tests/support/sample_live_room.h"
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <sstream>
 #include <vector>
 
 namespace testsupport {
@@ -275,7 +277,8 @@ std::string TodayPage(const std::string& roomId, int status, const char* owner,
 // The web site's room page (live.douyin.com/<web id>): the desktop page's rows, the room in
 // snake_case under the page's state, its stream data a text row that a "$" names.
 std::string WebSitePage(const std::string& roomId, int status, const std::string& webRid,
-                        Shape shape = Shape::kToday) {
+                        Shape shape = Shape::kToday, const std::string& title = "又开播了",
+                        const std::string& avatar = "") {
     std::vector<Tier> tiers = {{"origin", "1080x1920", "h265", SampleLiveRoom::kExpiry},
                                {"hd", "720x1280", "h264", SampleLiveRoom::kExpiry},
                                {"ao", "", "", SampleLiveRoom::kExpiry, false}};
@@ -283,8 +286,9 @@ std::string WebSitePage(const std::string& roomId, int status, const std::string
         tiers = RecordedTiers(false, SampleLiveRoom::kExpiry, SampleLiveRoom::kExpiry);
     nlohmann::json room = {{"id_str", roomId},
                            {"status", status},
-                           {"title", "又开播了"},
+                           {"title", title},
                            {"owner", {{"nickname", "主播"}, {"web_rid", webRid}}}};
+    if (!avatar.empty()) room["owner"]["avatar_thumb"] = {{"url_list", {avatar}}};
     std::string data = StreamData(roomId, tiers, shape);
     if (status == 2) room["stream_url"] = StreamUrl(roomId, tiers, "$c", true, shape);
     nlohmann::json state = {
@@ -309,6 +313,23 @@ std::string HostOf(const HttpRequest& r) {
     return host.substr(0, host.find(':'));
 }
 
+// A room live while its file is there: its title and room id from the file.
+std::optional<std::string> SwitchedRoom(const std::string& path) {
+    std::string prefix = std::string("/") + SampleLiveRoom::kSwitchedWebRidPrefix;
+    if (path.size() != prefix.size() + 1 || path.rfind(prefix, 0) != 0 ||
+        !std::isdigit(static_cast<unsigned char>(path.back())))
+        return std::nullopt;
+    std::string webRid = path.substr(1);
+    const char* dir = std::getenv("QIRLEN_SAMPLE_HLS_DIR");
+    std::ifstream file(std::string(dir ? dir : ".") + "/live-" + webRid);
+    std::string title, roomId = "7380000000000000" + webRid.substr(5), named;
+    if (!file || !std::getline(file, title))
+        return WebSitePage(roomId, 4, webRid, Shape::kLoopback, "已下播",
+                           SampleLiveRoom::kOwnerAvatar);
+    if (std::getline(file, named) && !named.empty()) roomId = named;
+    return WebSitePage(roomId, 2, webRid, Shape::kLoopback, title, SampleLiveRoom::kOwnerAvatar);
+}
+
 // live.douyin.com/<web id> and www.douyin.com/{follow,root}/live/<web id>: the streamer who
 // is live again, and one who is not.
 HttpResponse WebSiteAnswer(const HttpRequest& r, const std::string& host) {
@@ -326,6 +347,8 @@ HttpResponse WebSiteAnswer(const HttpRequest& r, const std::string& host) {
     else if (path == std::string("/") + SampleLiveRoom::kLoopbackWebRid)
         page.body = WebSitePage("7380000000000000025", 2, SampleLiveRoom::kLoopbackWebRid,
                                 Shape::kLoopback);
+    else if (auto switched = SwitchedRoom(path))
+        page.body = *switched;
     else if (path == "/80000002")
         page.body = WebSitePage("7380000000000000008", 4, "80000002");
     else
@@ -382,8 +405,7 @@ void LogLoad(const HttpRequest& r) {
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                   std::chrono::steady_clock::now().time_since_epoch())
                   .count();
-    std::printf("load %lld %s%s\n", static_cast<long long>(ms), HostOf(r).c_str(),
-                r.path.c_str());
+    std::printf("load %lld %s%s\n", static_cast<long long>(ms), HostOf(r).c_str(), r.path.c_str());
     std::fflush(stdout);
 }
 

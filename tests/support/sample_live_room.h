@@ -40,6 +40,12 @@ class SampleLiveRoom {
     // $QIRLEN_SAMPLE_HLS_DIR (origin.m3u8 and its segments); with $QIRLEN_SAMPLE_LOG_LOADS
     // set, each room page asked for is a line "load <steady ms> <host><path>" on stdout.
     static constexpr const char* kLoopbackWebRid = "82600077";
+    // Web site rooms 82600090 to 82600099, live while the file live-<web id> is in
+    // $QIRLEN_SAMPLE_HLS_DIR (its first line the title, its second the room id), their stream
+    // the loopback room's, and ended while it is not; their owner has a picture.
+    static constexpr const char* kSwitchedWebRidPrefix = "8260009";
+    static constexpr const char* kOwnerAvatar =
+        "https://p3.sample-cdn.invalid/aweme/100x100/avatar-switch.jpeg?from=4010531038";
     // The recorded phone room's origin (H.265, the maps' FULL_HD1) and hd (H.264) playlists,
     // and the desktop room's origin playlist; all valid until kExpiry.
     static constexpr const char* kRecordedOrigin =
