@@ -48,6 +48,7 @@ bool IsPlatformRefusal(const std::string& loadFailure) {
 bool StreamWorkflow::StartFetch(const std::string& linkBoxText) {
     lookingUpStreamer_ = false;
     std::optional<std::string> link = CheckShareLink(linkBoxText);
+    loadedShareLink_ = link && link->find("://" + texts::ShareLinkHost()) != std::string::npos;
     if (link) page_.Load(*link);
     return link.has_value();
 }
@@ -76,8 +77,10 @@ std::string StreamWorkflow::AbandonStreamerLookup() {
     return texts::FailureLiveEnded();
 }
 
+// Only a share link names one broadcast: a room of the web site is the streamer's current
+// room already, and loading it again would only cost the platform another page.
 bool StreamWorkflow::LookUpStreamer() {
-    if (!IsWebRid(room_.webRid)) return false;
+    if (!loadedShareLink_ || !IsWebRid(room_.webRid)) return false;
     lookingUpStreamer_ = true;
     page_.Load(texts::StreamerRoomAddress(room_.webRid));
     return true;

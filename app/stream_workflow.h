@@ -94,6 +94,7 @@ class StreamWorkflow {
     const Quality* chosen_ = nullptr;
     const Quality* playerQuality_ = nullptr;
     bool lookingUpStreamer_ = false, fromStreamersRoom_ = false;
+    bool loadedShareLink_ = false;  // the link loaded is a share link, not a web site's room
 };
 
 }  // namespace app

@@ -98,7 +98,7 @@ int RunServe(int argc, char** argv) {
     std::unique_ptr<Watcher> watcher;
     if (!o.roomsFile.empty()) {
         WatchSettings watch{o.interval, o.onLive, HostOf(o.address, server.port())};
-        watcher = std::make_unique<Watcher>(io, resolver, handler, watch, unixNow);
+        watcher = std::make_unique<Watcher>(io, *resolver, handler, watch, unixNow);
         handler.SetWatch(watcher.get());
         watcher->SetRooms(std::move(rooms.rooms));
     }
