@@ -1,7 +1,7 @@
 // `qirlen serve` as players use it, on the sample live room: cached redirects per second and
 // their latency with 64 kept-alive clients; a cold resolve through the running service beside
 // `qirlen --cli` on the same room (which starts its browser each time); the service's memory
-// with its browser.
+// with its browser, and with 200 watched rooms.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -84,7 +84,7 @@ struct Service {
 };
 
 // The service on a free port, its state in a directory of its own.
-Service StartService(const std::string& stateDir) {
+Service StartService(const std::string& stateDir, const std::string& roomsFile = "") {
     Service s;
     int pipeFds[2];
     if (pipe(pipeFds) != 0) return s;
@@ -94,14 +94,13 @@ Service StartService(const std::string& stateDir) {
     posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
     setenv("XDG_STATE_HOME", stateDir.c_str(), 1);
     std::string program = BinDir() + "/qirlen";
-    char* argv[] = {const_cast<char*>(program.c_str()),
-                    const_cast<char*>("serve"),
-                    const_cast<char*>("--listen"),
-                    const_cast<char*>("127.0.0.1:0"),
-                    const_cast<char*>("--pace"),
-                    const_cast<char*>("0.05"),
-                    nullptr};
-    if (posix_spawn(&s.pid, program.c_str(), &actions, nullptr, argv, environ) != 0) s.pid = -1;
+    std::vector<std::string> args = {program, "serve", "--listen", "127.0.0.1:0", "--pace", "0.05"};
+    if (!roomsFile.empty()) args.insert(args.end(), {"--rooms", roomsFile, "--interval", "20"});
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&s.pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
+        s.pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(pipeFds[1]);
     std::string said;
@@ -173,6 +172,23 @@ void Throughput(int port, int clients, double seconds) {
         clients, all.size() / elapsed, at(0.5), at(0.99), failed);
 }
 
+// 200 watched rooms, checked every 20 s (one check each 100 ms): the memory of the whole tree
+// once the first checks have run.
+void WatchedRoomsMemory(const std::string& stateDir) {
+    std::string rooms = stateDir + "/rooms.txt";
+    FILE* file = std::fopen(rooms.c_str(), "w");
+    for (int i = 0; i < 200; ++i) std::fprintf(file, "%d\n", i == 0 ? 81234567 : 90000000 + i);
+    std::fclose(file);
+    Service watching = StartService(stateDir + "/watching", rooms);
+    std::this_thread::sleep_for(std::chrono::seconds(8));
+    bench::TreeMemory memory = bench::MeasureTree(watching.pid);
+    std::printf("memory with 200 watched rooms: %.0f MB in %d processes (goal <= 300 MB; %s)\n",
+                memory.megabytes, memory.processes, memory.breakdown.c_str());
+    kill(watching.pid, SIGTERM);
+    int exitStatus = 0;
+    waitpid(watching.pid, &exitStatus, 0);
+}
+
 }  // namespace
 
 int main() {
@@ -210,6 +226,7 @@ int main() {
     kill(service.pid, SIGTERM);
     int exitStatus = 0;
     waitpid(service.pid, &exitStatus, 0);
+    WatchedRoomsMemory(stateDir);
     std::string remove = "rm -rf '" + stateDir + "'";
     (void)!std::system(remove.c_str());
     return 0;
