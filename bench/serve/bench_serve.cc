@@ -172,6 +172,16 @@ void Throughput(int port, int clients, double seconds) {
         clients, all.size() / elapsed, at(0.5), at(0.99), failed);
 }
 
+// The memory of the service's whole tree; then SIGTERM ends it.
+void PrintMemoryAndStop(const Service& service, const char* what) {
+    bench::TreeMemory memory = bench::MeasureTree(service.pid);
+    std::printf("memory of the service %s: %.0f MB in %d processes (%s)\n", what, memory.megabytes,
+                memory.processes, memory.breakdown.c_str());
+    kill(service.pid, SIGTERM);
+    int exitStatus = 0;
+    waitpid(service.pid, &exitStatus, 0);
+}
+
 // 200 watched rooms, checked every 20 s (one check each 100 ms): the memory of the whole tree
 // once the first checks have run.
 void WatchedRoomsMemory(const std::string& stateDir) {
@@ -181,12 +191,7 @@ void WatchedRoomsMemory(const std::string& stateDir) {
     std::fclose(file);
     Service watching = StartService(stateDir + "/watching", rooms);
     std::this_thread::sleep_for(std::chrono::seconds(8));
-    bench::TreeMemory memory = bench::MeasureTree(watching.pid);
-    std::printf("memory with 200 watched rooms: %.0f MB in %d processes (goal <= 300 MB; %s)\n",
-                memory.megabytes, memory.processes, memory.breakdown.c_str());
-    kill(watching.pid, SIGTERM);
-    int exitStatus = 0;
-    waitpid(watching.pid, &exitStatus, 0);
+    PrintMemoryAndStop(watching, "with 200 watched rooms (goal <= 300 MB)");
 }
 
 }  // namespace
@@ -220,12 +225,7 @@ int main() {
         "the same room: median %.0f ms (p90 %.0f); the service saves %.0f ms\n",
         served.median, served.p90, cli.median, cli.p90, cli.median - served.median);
     for (int round = 0; round < 2; ++round) Throughput(service.port, 64, 3);
-    bench::TreeMemory memory = bench::MeasureTree(service.pid);
-    std::printf("memory of the service with its browser: %.0f MB in %d processes (%s)\n",
-                memory.megabytes, memory.processes, memory.breakdown.c_str());
-    kill(service.pid, SIGTERM);
-    int exitStatus = 0;
-    waitpid(service.pid, &exitStatus, 0);
+    PrintMemoryAndStop(service, "with its browser");
     WatchedRoomsMemory(stateDir);
     std::string remove = "rm -rf '" + stateDir + "'";
     (void)!std::system(remove.c_str());
