@@ -19,6 +19,7 @@ EngineResolver::EngineResolver(std::chrono::milliseconds pace, std::chrono::seco
       queue_(std::make_unique<WorkQueue>()) {}
 
 EngineResolver::~EngineResolver() {
+    stopping_ = true;
     queue_->DropWaiting();  // the resolve under way ends; the clients of the rest are gone
     queue_->Post([this] {
         if (browser_) browser_->Shutdown();
@@ -33,11 +34,22 @@ void EngineResolver::Resolve(ResolveRequest request, std::function<void(Resolved
     });
 }
 
+void EngineResolver::ResumeBackOff(std::chrono::seconds backOff, std::chrono::seconds left) {
+    queue_->Post([this, backOff, left] {
+        pacer_.Resume(Pacer::Clock::now(), backOff, left);
+        metrics_.SetBackOff(static_cast<double>(backOff.count()));
+    });
+}
+
 // Until the pacing lets the next page load start. It runs as the page is loaded, maybe from
 // inside the engine's events (the streamer's current room is looked up from there), so it
 // only sleeps.
 void EngineResolver::WaitForTurn() {
-    std::this_thread::sleep_until(pacer_.NextLoad(Pacer::Clock::now()));
+    Pacer::Clock::time_point start = pacer_.NextLoad(Pacer::Clock::now());
+    // A service that is ending does not wait out a back-off of minutes first.
+    while (!stopping_ && Pacer::Clock::now() < start)
+        std::this_thread::sleep_for(std::min<Pacer::Clock::duration>(
+            start - Pacer::Clock::now(), std::chrono::milliseconds(100)));
 }
 
 // The engine attaches to the browser QIRLEN_BROWSER_URL names when it starts one.

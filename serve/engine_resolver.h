@@ -2,6 +2,7 @@
 // The browser's side of the service: one browser kept between requests on a thread of its
 // own (the engine is used from one thread only), every page load to the platform paced, a
 // browser found dead or deaf replaced, one that could not start tried again later.
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -30,6 +31,8 @@ class EngineResolver : public Resolver {
     ~EngineResolver() override;  // ends the browser, its profile removed
 
     void Resolve(ResolveRequest request, std::function<void(Resolved)> done) override;
+    // Takes up the back-off of an earlier run: its length and how much of it is left.
+    void ResumeBackOff(std::chrono::seconds backOff, std::chrono::seconds left);
 
   private:
     Resolved ResolveNow(const ResolveRequest& request);
@@ -45,6 +48,7 @@ class EngineResolver : public Resolver {
     Pacer pacer_;
     std::unique_ptr<app::CliBrowser> browser_;  // made, used and ended on the queue's thread
     int replacementsSeen_ = 0;
+    std::atomic<bool> stopping_{false};
     std::unique_ptr<WorkQueue> queue_;  // last: its thread ends before the rest goes
 };
 

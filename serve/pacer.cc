@@ -23,6 +23,12 @@ void Pacer::Refused(Clock::time_point now) {
     next_ = std::max(next_, now + backOff_);
 }
 
+void Pacer::Resume(Clock::time_point now, std::chrono::milliseconds backOff,
+                   std::chrono::milliseconds left) {
+    backOff_ = std::min(backOff, cap_);
+    next_ = std::max(next_, now + std::min(left, cap_));
+}
+
 void Pacer::Succeeded() {
     backOff_ = std::chrono::milliseconds(0);
 }

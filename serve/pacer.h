@@ -19,6 +19,9 @@ class Pacer {
     // How the load went: a refusal or verification doubles the back-off, a success ends it.
     void Refused(Clock::time_point now);
     void Succeeded();
+    // A back-off of an earlier run, `left` of it still to wait, taken up at `now`.
+    void Resume(Clock::time_point now, std::chrono::milliseconds backOff,
+                std::chrono::milliseconds left);
 
     std::chrono::milliseconds backOff() const { return backOff_; }
     uint64_t refusals() const { return refusals_; }

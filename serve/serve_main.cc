@@ -72,11 +72,16 @@ int RunServe(int argc, char** argv) {
     if (!store.open()) Say("answers are not kept across restarts: " + store.error());
     std::atomic<Service*> service{nullptr};
     // Ended before the service (below): its last answers still reach a service that exists.
-    auto resolver = std::make_unique<EngineResolver>(o.pace, o.timeout, o.browserUrls, metrics,
-                                                     [&](std::chrono::seconds backOff) {
-                                                         if (Service* s = service.load())
-                                                             s->SetBackOff(backOff);
-                                                     });
+    auto resolver = std::make_unique<EngineResolver>(
+        o.pace, o.timeout, o.browserUrls, metrics, [&](std::chrono::seconds backOff) {
+            if (Service* s = service.load()) s->SetBackOff(backOff);
+            store.KeepBackOff(backOff.count(), std::time(nullptr) + backOff.count());
+        });
+    // A service restarted while it backed off keeps backing off: the platform has not forgotten.
+    if (auto [seconds, until] = store.BackOff(); seconds > 0) {
+        int64_t left = std::max<int64_t>(0, until - std::time(nullptr));
+        resolver->ResumeBackOff(std::chrono::seconds(seconds), std::chrono::seconds(left));
+    }
     ServiceSettings settings;
     UnixClock unixNow = [] { return static_cast<int64_t>(std::time(nullptr)); };
     settings.recheck = o.recheck;
@@ -84,6 +89,7 @@ int RunServe(int argc, char** argv) {
         *resolver, [](const std::string& address) { return StreamAnswers(address); }, metrics,
         settings, unixNow, store.open() ? &store : nullptr);
     service = &handler;
+    handler.SetBackOff(std::chrono::seconds(store.BackOff().first));
 
     boost::asio::io_context io;
     HttpServer server(io, [&](HttpExchange e) { handler.Handle(std::move(e)); });
@@ -117,6 +123,7 @@ int RunServe(int argc, char** argv) {
                 return waitForSignal();
             }
             Say("draining");
+            handler.Abandon();
             server.Drain([&] { io.stop(); });
             drainLimit.expires_after(kDrainTime);
             drainLimit.async_wait([&](const boost::system::error_code& cancelled) {

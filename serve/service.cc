@@ -199,6 +199,20 @@ void Service::StartResolve(const std::string& key, ResolveRequest request) {
     });
 }
 
+void Service::Abandon() {
+    std::map<std::string, std::vector<Waiter>> waiting;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        waiting.swap(waiting_);
+    }
+    Resolved stopping;
+    stopping.code = 4;
+    stopping.refused = true;  // come back later
+    stopping.message = "qirlen serve: the service is stopping";
+    for (auto& [key, waiters] : waiting)
+        for (Waiter& waiter : waiters) waiter.reply(Answer(stopping, waiter.json));
+}
+
 void Service::Finish(const std::string& key, const Resolved& resolved) {
     std::vector<Waiter> waiters;
     {

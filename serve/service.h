@@ -53,6 +53,9 @@ class Service {
     void Handle(HttpExchange exchange);
     // The back-off the browser's side is in, for Retry-After.
     void SetBackOff(std::chrono::seconds backOff);
+    // The service is ending: every client still waiting for a resolve is answered 503 now,
+    // rather than after a back-off of minutes.
+    void Abandon();
     // Answers /rooms, /playlist.m3u and /events from now on (before any request comes).
     void SetWatch(WatchPages* watch) { watch_ = watch; }
     // Drops every kept answer for any of `links` (whatever its options) or from the room

@@ -38,7 +38,9 @@ StateStore::StateStore(const std::string& path) {
     // The journal makes every write whole or absent, whatever stops the process.
     bool ready = Run("PRAGMA journal_mode=WAL") && Run("PRAGMA synchronous=FULL") &&
                  Run("CREATE TABLE IF NOT EXISTS answers (key TEXT PRIMARY KEY, code INTEGER, "
-                     "address TEXT, expiry INTEGER, json TEXT, room TEXT, confirmed INTEGER)");
+                     "address TEXT, expiry INTEGER, json TEXT, room TEXT, confirmed INTEGER)") &&
+                 Run("CREATE TABLE IF NOT EXISTS backoff (one INTEGER PRIMARY KEY CHECK (one = 1), "
+                     "seconds INTEGER, until INTEGER)");
     if (!ready) {
         sqlite3_close(db_);
         db_ = nullptr;
@@ -97,6 +99,21 @@ void StateStore::Forget(const std::string& key) {
     Statement remove(db_, "DELETE FROM answers WHERE key = ?");
     remove.Text(1, key);
     sqlite3_step(remove.handle);
+}
+
+void StateStore::KeepBackOff(int64_t seconds, int64_t until) {
+    if (!db_) return;
+    Statement keep(db_, "INSERT OR REPLACE INTO backoff (one, seconds, until) VALUES (1, ?, ?)");
+    sqlite3_bind_int64(keep.handle, 1, seconds);
+    sqlite3_bind_int64(keep.handle, 2, until);
+    sqlite3_step(keep.handle);
+}
+
+std::pair<int64_t, int64_t> StateStore::BackOff() {
+    if (!db_) return {0, 0};
+    Statement select(db_, "SELECT seconds, until FROM backoff WHERE one = 1");
+    if (sqlite3_step(select.handle) != SQLITE_ROW) return {0, 0};
+    return {sqlite3_column_int64(select.handle, 0), sqlite3_column_int64(select.handle, 1)};
 }
 
 std::string StateDirectory() {

@@ -29,6 +29,9 @@ class StateStore {
     std::map<std::string, KeptAnswer> Answers();
     void Keep(const std::string& key, const KeptAnswer& answer);
     void Forget(const std::string& key);
+    // The pacing's back-off: its length, and the Unix time until which loads wait.
+    void KeepBackOff(int64_t seconds, int64_t until);
+    std::pair<int64_t, int64_t> BackOff();
 
   private:
     bool Run(const char* sql);

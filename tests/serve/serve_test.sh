@@ -50,6 +50,10 @@ for link in "/douyin?url=http%3A%2F%2F127.0.0.1%3A$port%2Fwebcast%2Freflow%2Fliv
 done
 check "nothing fetched for them" "$([ "$(loads)" = "$before" ] && echo ok)" "$(tail -2 "$work/room.out")"
 
+# A refusal: the service backs off (30 s at first), says so, and tells clients when to come back.
+headers="$(curl -s -D - -o /dev/null "$base/douyin?url=http%3A%2F%2Fv.douyin.com%3A$port%2Frefuse444%2F")"
+check "a refusal is a 503 with Retry-After, and loads back off" "$([[ "$headers" == "HTTP/1.1 503"* ]] && [[ "$headers" == *"Retry-After: 60"* ]] && [ "$(metric qirlen_backoff_seconds)" = 30 ] && [ "$(metric qirlen_refusals_total)" = 1 ] && echo ok)" "$headers; back-off $(metric qirlen_backoff_seconds)"
+
 # Killed outright while it resolves, then started again: the kept answers are there at once.
 curl -s -o /dev/null "$base/douyin/81234568" &
 kill -9 "$serve_pid"
@@ -58,6 +62,7 @@ before="$(loads)"
 start
 location="$(curl -s -o /dev/null -w '%{redirect_url}' "$base/douyin/82600077")"
 check "a restarted service answers a kept link without a page load" "$([ "${location#http://127.0.0.1:$port/hls/origin.m3u8}" != "$location" ] && [ "$(loads)" = "$before" ] && [ "$(metric qirlen_page_loads_total)" = 0 ] && echo ok)" "$location; $(cat "$work/serve.err")"
+check "and it still backs off" "$([ "$(metric qirlen_backoff_seconds)" = 30 ] && echo ok)" "back-off $(metric qirlen_backoff_seconds)"
 
 # SIGTERM drains and ends: exit 0, and no browser of the service's left.
 children="$(pgrep -P "$serve_pid" | tr '\n' ' ')"
