@@ -16,6 +16,11 @@ std::string Counter(const char* name, const char* help, uint64_t value) {
            " " + std::to_string(value) + "\n";
 }
 
+std::string Gauge(const char* name, const char* help, double value) {
+    return std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " gauge\n" + name +
+           " " + Number(value) + "\n";
+}
+
 }  // namespace
 
 void Metrics::Answered(int status) {
@@ -47,6 +52,12 @@ void Metrics::SetBackOff(double seconds) {
     backOff_ = seconds;
 }
 
+void Metrics::SetRooms(size_t watched, size_t live) {
+    std::lock_guard<std::mutex> hold(lock_);
+    roomsWatched_ = watched;
+    roomsLive_ = live;
+}
+
 uint64_t Metrics::pageLoads() const {
     std::lock_guard<std::mutex> hold(lock_);
     return pageLoads_;
@@ -72,10 +83,11 @@ std::string Metrics::Text() const {
                 "Page loads the platform refused or answered with a verification page.", refusals_);
     out += Counter("qirlen_browser_restarts_total", "Browsers found dead or deaf and replaced.",
                    restarts_);
-    out +=
-        "# HELP qirlen_backoff_seconds How long page loads wait after refusals.\n"
-        "# TYPE qirlen_backoff_seconds gauge\nqirlen_backoff_seconds " +
-        Number(backOff_) + "\n";
+    out += Gauge("qirlen_backoff_seconds", "How long page loads wait after refusals.", backOff_);
+    out += Gauge("qirlen_rooms_watched", "Rooms the service watches.",
+                 static_cast<double>(roomsWatched_));
+    out += Gauge("qirlen_rooms_live", "Watched rooms live at their last check.",
+                 static_cast<double>(roomsLive_));
     out +=
         "# HELP qirlen_resolve_seconds Time of one resolve through the browser.\n"
         "# TYPE qirlen_resolve_seconds histogram\n";

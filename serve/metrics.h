@@ -15,6 +15,7 @@ class Metrics {
     void PageLoad(double seconds, bool refused);
     void BrowserRestart();
     void SetBackOff(double seconds);
+    void SetRooms(size_t watched, size_t live);
     std::string Text() const;
 
     uint64_t pageLoads() const;
@@ -24,6 +25,7 @@ class Metrics {
     mutable std::mutex lock_;
     std::map<int, uint64_t> answers_;
     uint64_t cacheHits_ = 0, pageLoads_ = 0, refusals_ = 0, restarts_ = 0;
+    size_t roomsWatched_ = 0, roomsLive_ = 0;
     double backOff_ = 0, resolveSum_ = 0;
     std::vector<uint64_t> buckets_ = std::vector<uint64_t>(kBounds.size(), 0);
     static inline const std::vector<double> kBounds = {0.5, 1, 2, 5, 10, 20, 30, 60};

@@ -74,8 +74,9 @@ int RunServe(int argc, char** argv) {
     // Ended before the service (below): its last answers still reach a service that exists.
     auto resolver = std::make_unique<EngineResolver>(
         o.pace, o.timeout, o.browserUrls, metrics, [&](std::chrono::seconds backOff) {
-            if (Service* s = service.load()) s->SetBackOff(backOff);
-            store.KeepBackOff(backOff.count(), std::time(nullptr) + backOff.count());
+            Service::BackOffState state{backOff.count(), std::time(nullptr) + backOff.count()};
+            if (Service* s = service.load()) s->SetBackOff(state);
+            store.KeepBackOff(state.seconds, state.until);
         });
     // A service restarted while it backed off keeps backing off: the platform has not forgotten.
     if (auto [seconds, until] = store.BackOff(); seconds > 0) {
@@ -89,7 +90,8 @@ int RunServe(int argc, char** argv) {
         *resolver, [](const std::string& address) { return StreamAnswers(address); }, metrics,
         settings, unixNow, store.open() ? &store : nullptr);
     service = &handler;
-    handler.SetBackOff(std::chrono::seconds(store.BackOff().first));
+    auto [backOff, backOffUntil] = store.BackOff();
+    handler.SetBackOff({backOff, backOffUntil});
 
     boost::asio::io_context io;
     HttpServer server(io, [&](HttpExchange e) { handler.Handle(std::move(e)); });
@@ -104,7 +106,8 @@ int RunServe(int argc, char** argv) {
     std::unique_ptr<Watcher> watcher;
     if (!o.roomsFile.empty()) {
         WatchSettings watch{o.interval, o.onLive, HostOf(o.address, server.port())};
-        watcher = std::make_unique<Watcher>(io, *resolver, handler, watch, unixNow);
+        watcher = std::make_unique<Watcher>(io, *resolver, handler, watch, unixNow, metrics,
+                                            store.open() ? &store : nullptr);
         handler.SetWatch(watcher.get());
         watcher->SetRooms(std::move(rooms.rooms));
     }

@@ -70,8 +70,13 @@ void Service::ForgetRoom(const std::vector<std::string>& links, const std::strin
     for (const std::string& key : keys) Forget(key);
 }
 
-void Service::SetBackOff(std::chrono::seconds backOff) {
-    backOffSeconds_ = backOff.count();
+void Service::SetBackOff(BackOffState backOff) {
+    backOffUntil_ = backOff.until;
+    backOffSeconds_ = backOff.seconds;
+}
+
+Service::BackOffState Service::BackOff() const {
+    return {backOffSeconds_.load(), backOffUntil_.load()};
 }
 
 void Service::Handle(HttpExchange exchange) {
@@ -245,7 +250,7 @@ HttpResponse Service::Answer(const Resolved& resolved, bool json) const {
         response = Text(status, resolved.message);
     }
     if (status == 503) {
-        long long wait = std::max<long long>(settings_.retryAfter.count(), backOffSeconds_);
+        long long wait = std::max<long long>(settings_.retryAfter.count(), backOffSeconds_.load());
         response.headers.push_back({"Retry-After", std::to_string(wait)});
     }
     return response;

@@ -51,8 +51,13 @@ class Service {
     ~Service();
 
     void Handle(HttpExchange exchange);
-    // The back-off the browser's side is in, for Retry-After.
-    void SetBackOff(std::chrono::seconds backOff);
+    // The back-off the browser's side is in (its length, and the Unix time until which page
+    // loads wait), for Retry-After and /rooms.
+    struct BackOffState {
+        int64_t seconds = 0, until = 0;
+    };
+    void SetBackOff(BackOffState backOff);
+    BackOffState BackOff() const;
     // The service is ending: every client still waiting for a resolve is answered 503 now,
     // rather than after a back-off of minutes.
     void Abandon();
@@ -88,7 +93,7 @@ class Service {
     StateStore* store_;
     std::map<std::string, KeptAnswer> cache_;
     std::map<std::string, std::vector<Waiter>> waiting_;
-    std::atomic<long long> backOffSeconds_{0};
+    std::atomic<int64_t> backOffSeconds_{0}, backOffUntil_{0};
     WatchPages* watch_ = nullptr;
     std::unique_ptr<WorkQueue> checks_;  // last: its thread ends before the rest goes
 };

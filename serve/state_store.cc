@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <nlohmann/json.hpp>
+#include <set>
 
 namespace serve {
 namespace {
@@ -22,6 +24,48 @@ struct Statement {
     sqlite3_stmt* handle = nullptr;
 };
 
+std::string RoomStateText(const RoomState& state) {
+    nlohmann::json out = {{"live", state.live ? nlohmann::json(*state.live) : nullptr},
+                          {"since", state.since},
+                          {"title", state.title},
+                          {"owner", state.owner},
+                          {"avatar", state.avatar},
+                          {"webRid", state.webRid},
+                          {"roomId", state.roomId},
+                          {"address", state.address},
+                          {"message", state.message},
+                          {"lastCheck", state.lastCheck},
+                          {"lastError", state.lastError}};
+    return out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// False for a text this store did not write.
+bool ReadRoomState(const std::string& text, RoomState& state) {
+    nlohmann::json in = nlohmann::json::parse(text, nullptr, false);
+    if (!in.is_object()) return false;
+    auto textOf = [&](const char* name) {
+        auto it = in.find(name);
+        return it != in.end() && it->is_string() ? it->get<std::string>() : std::string();
+    };
+    auto timeOf = [&](const char* name) {
+        auto it = in.find(name);
+        return it != in.end() && it->is_number_integer() ? it->get<int64_t>() : int64_t{0};
+    };
+    if (auto live = in.find("live"); live != in.end() && live->is_boolean())
+        state.live = live->get<bool>();
+    state.since = timeOf("since");
+    state.lastCheck = timeOf("lastCheck");
+    state.title = textOf("title");
+    state.owner = textOf("owner");
+    state.avatar = textOf("avatar");
+    state.webRid = textOf("webRid");
+    state.roomId = textOf("roomId");
+    state.address = textOf("address");
+    state.message = textOf("message");
+    state.lastError = textOf("lastError");
+    return true;
+}
+
 }  // namespace
 
 StateStore::StateStore(const std::string& path) {
@@ -39,6 +83,7 @@ StateStore::StateStore(const std::string& path) {
     bool ready = Run("PRAGMA journal_mode=WAL") && Run("PRAGMA synchronous=FULL") &&
                  Run("CREATE TABLE IF NOT EXISTS answers (key TEXT PRIMARY KEY, code INTEGER, "
                      "address TEXT, expiry INTEGER, json TEXT, room TEXT, confirmed INTEGER)") &&
+                 Run("CREATE TABLE IF NOT EXISTS rooms (key TEXT PRIMARY KEY, state TEXT)") &&
                  Run("CREATE TABLE IF NOT EXISTS backoff (one INTEGER PRIMARY KEY CHECK (one = 1), "
                      "seconds INTEGER, until INTEGER)");
     if (!ready) {
@@ -114,6 +159,41 @@ std::pair<int64_t, int64_t> StateStore::BackOff() {
     Statement select(db_, "SELECT seconds, until FROM backoff WHERE one = 1");
     if (sqlite3_step(select.handle) != SQLITE_ROW) return {0, 0};
     return {sqlite3_column_int64(select.handle, 0), sqlite3_column_int64(select.handle, 1)};
+}
+
+std::map<std::string, RoomState> StateStore::Rooms() {
+    std::map<std::string, RoomState> out;
+    if (!db_) return out;
+    Statement select(db_, "SELECT key, state FROM rooms");
+    while (sqlite3_step(select.handle) == SQLITE_ROW) {
+        RoomState state;
+        if (ReadRoomState(select.Column(1), state)) out[select.Column(0)] = std::move(state);
+    }
+    return out;
+}
+
+void StateStore::KeepRoom(const std::string& key, const RoomState& state) {
+    if (!db_) return;
+    Statement insert(db_, "INSERT OR REPLACE INTO rooms (key, state) VALUES (?, ?)");
+    insert.Text(1, key);
+    insert.Text(2, RoomStateText(state));
+    sqlite3_step(insert.handle);
+}
+
+void StateStore::KeepOnlyRooms(const std::vector<std::string>& keys) {
+    if (!db_) return;
+    std::set<std::string> watched(keys.begin(), keys.end());
+    std::vector<std::string> gone;
+    {
+        Statement select(db_, "SELECT key FROM rooms");
+        while (sqlite3_step(select.handle) == SQLITE_ROW)
+            if (!watched.count(select.Column(0))) gone.push_back(select.Column(0));
+    }
+    for (const std::string& key : gone) {
+        Statement remove(db_, "DELETE FROM rooms WHERE key = ?");
+        remove.Text(1, key);
+        sqlite3_step(remove.handle);
+    }
 }
 
 std::string StateDirectory() {

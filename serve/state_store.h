@@ -1,13 +1,16 @@
 #pragma once
 // What the service keeps across a restart: its answers, so that a restarted service answers
-// cached links at once. SQLite under the state directory; a transaction per write, so that a
-// crash never leaves the file unreadable.
+// cached links at once; its back-off; and what the last checks saw of the watched rooms, so
+// that a room live before the restart is no new broadcast after it. SQLite under the state
+// directory; a transaction per write, so that a crash never leaves the file unreadable.
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "serve/resolver.h"
+#include "serve/watch_text.h"
 
 struct sqlite3;
 
@@ -32,6 +35,11 @@ class StateStore {
     // The pacing's back-off: its length, and the Unix time until which loads wait.
     void KeepBackOff(int64_t seconds, int64_t until);
     std::pair<int64_t, int64_t> BackOff();
+    // The watched rooms' states by their keys (what checks saw; their options are the rooms
+    // file's), and which rooms are still watched: the others' states go.
+    std::map<std::string, RoomState> Rooms();
+    void KeepRoom(const std::string& key, const RoomState& state);
+    void KeepOnlyRooms(const std::vector<std::string>& keys);
 
   private:
     bool Run(const char* sql);

@@ -95,6 +95,7 @@ std::string RoomJson(const RoomState& room, const std::string& host) {
         {"message", room.message},
         {"lastCheck", TimeOrNull(room.lastCheck)},
         {"nextCheck", TimeOrNull(room.nextCheck)},
+        {"backOff", room.backOff},
         {"lastError", room.lastError}};
     return Dump(out);
 }

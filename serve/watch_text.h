@@ -21,6 +21,7 @@ struct RoomState {
     std::string message;                   // the last check's one-line message: why not live, say
     std::string lastError;                 // why the last check failed; empty once one succeeds
     int64_t lastCheck = 0, nextCheck = 0;  // Unix times; 0 for none
+    int64_t backOff = 0;  // seconds every page load waits after refusals; 0 when none
 };
 
 // A page's text fit for an M3U line: no quotes, commas or control characters.

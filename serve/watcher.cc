@@ -58,11 +58,14 @@ void Say(const std::string& line) {
 }  // namespace
 
 Watcher::Watcher(boost::asio::io_context& io, Resolver& resolver, Service& service,
-                 WatchSettings settings, UnixClock clock)
+                 WatchSettings settings, UnixClock clock, Metrics& metrics, StateStore* store)
     : resolver_(resolver),
       service_(service),
       settings_(std::move(settings)),
       clock_(std::move(clock)),
+      metrics_(metrics),
+      store_(store),
+      kept_(store ? store->Rooms() : std::map<std::string, RoomState>{}),
       link_(std::make_shared<Link>()),
       strand_(boost::asio::make_strand(io)),
       timer_(strand_) {
@@ -79,7 +82,9 @@ void Watcher::SetRooms(std::vector<WatchedRoom> rooms) {
         std::lock_guard<std::mutex> hold(link_->lock);
         std::vector<Watched> kept;
         std::vector<size_t> added;
+        std::vector<std::string> keys;
         for (WatchedRoom& room : rooms) {
+            keys.push_back(CacheKey(room.request));
             auto old = std::find_if(rooms_.begin(), rooms_.end(), [&](const Watched& w) {
                 return KeyOf(w.state) == CacheKey(room.request);
             });
@@ -88,6 +93,8 @@ void Watcher::SetRooms(std::vector<WatchedRoom> rooms) {
                 watched = std::move(*old);
             } else {
                 added.push_back(kept.size());
+                if (auto earlier = kept_.find(keys.back()); earlier != kept_.end())
+                    watched.state = std::move(earlier->second);
                 if (watched.state.webRid.empty()) watched.state.webRid = room.webRid;
             }
             watched.state.room = std::move(room);
@@ -99,6 +106,9 @@ void Watcher::SetRooms(std::vector<WatchedRoom> rooms) {
             kept[added[i]].next = now + settings_.interval * static_cast<long long>(i) /
                                             static_cast<long long>(added.size());
         rooms_ = std::move(kept);
+        kept_.clear();
+        if (store_) store_->KeepOnlyRooms(keys);
+        Count();
     }
     boost::asio::post(strand_, [this] { Arm(); });
 }
@@ -152,6 +162,8 @@ void Watcher::Checked(const std::string& key, const Resolved& resolved) {
     RoomState& state = it->state;
     std::string oldRoom = state.roomId;
     std::vector<std::string> events = Apply(state, resolved, clock_());
+    if (store_) store_->KeepRoom(key, state);
+    Count();
     // Answers kept for a broadcast that has ended would send players to a dead address.
     if (state.live == false) {
         std::vector<std::string> links = {state.room.request.link};
@@ -181,11 +193,24 @@ void Watcher::RunOnLive(const RoomState& room) {
     if (!StartCommand(settings_.onLive, environment, error)) Say("--on-live: " + error);
 }
 
+// With its next check's time, later while page loads back off.
 RoomState Watcher::Shown(const Watched& watched) const {
     RoomState state = watched.state;
+    int64_t now = clock_();
     auto wait = std::chrono::duration_cast<std::chrono::seconds>(watched.next - Clock::now());
-    state.nextCheck = clock_() + std::max<int64_t>(0, wait.count());
+    state.nextCheck = now + std::max<int64_t>(0, wait.count());
+    Service::BackOffState backOff = service_.BackOff();
+    if (backOff.until > now) {
+        state.backOff = backOff.seconds;
+        state.nextCheck = std::max(state.nextCheck, backOff.until);
+    }
     return state;
+}
+
+void Watcher::Count() {
+    size_t live = std::count_if(rooms_.begin(), rooms_.end(),
+                                [](const Watched& w) { return w.state.live == true; });
+    metrics_.SetRooms(rooms_.size(), live);
 }
 
 std::vector<RoomState> Watcher::Rooms() {

@@ -34,6 +34,7 @@ start() {  # start OPTIONS...: the service on a free port; $base is its address
     done
     base="$(sed -n 's/.*listening on \(http:[^ ]*\).*/\1/p' "$work/serve.err")"
 }
+tally() { sort | uniq -c | awk '{ printf "%sx%s ", $1, $2 }'; }  # "4x302 6x404 "
 loads() { grep -c "^load " "$work/room.out"; }
 metric() { curl -s "$base/metrics" | sed -n "s/^$1 //p"; }
 trap 'kill -9 $serve_pid 2>/dev/null; exec {room_in}>&-; wait; rm -rf "$work"' EXIT

@@ -28,8 +28,8 @@ EOF
 # The command keeps its environment; the page's title tries to run a command of its own.
 record="$work/on-live.txt"
 title="Live \$(touch $work/pwned) \`touch $work/pwned\` \"quoted\", too"
-start --pace 0.05 --interval 1.5 --rooms "$work/rooms" \
-    --on-live "{ env | grep -E '^QIRLEN_(ROOM|TITLE|OWNER|URL|LINK)=' | sort; echo ---; } >>'$record'"
+on_live="{ env | grep -E '^QIRLEN_(ROOM|TITLE|OWNER|URL|LINK)=' | sort; echo ---; } >>'$record'"
+start --pace 0.05 --interval 1.5 --rooms "$work/rooms" --on-live "$on_live"
 curl -s -N "$base/events" >"$work/events" &
 events_pid=$!
 until_true 10 heard ": watching"
@@ -81,6 +81,21 @@ until_true 30 eval '[ "$(spread | wc -l)" -ge 7 ]'
 gaps="$(spread | awk 'NR > 1 { print $1 - last } { last = $1 }' | sort -n)"
 median="$(echo "$gaps" | awk '{ g[NR] = $1 } END { print g[int((NR + 1) / 2)] }')"
 check "the checks spread over the interval" "$([ "${median:-0}" -ge 300 ] && echo ok)" "gaps (ms): $(echo $gaps)"
+
+# Killed and started again, the rooms live before are no new broadcasts: no event, no run of
+# the command, the same "since"; their states are there before the first check.
+until_true 30 eval '[ "$(curl -s "$base/rooms" | grep -c '"'"'"live":true'"'"')" = 3 ]'
+runs="$(grep -c '^---' "$record")" since="$(field 82600095 since)"
+kill "$events_pid" 2>/dev/null
+kill -9 "$serve_pid"
+wait "$serve_pid" 2>/dev/null
+restarted="$(date +%s)"
+start --pace 0.05 --interval 1.5 --rooms "$work/rooms" --on-live "$on_live"
+kept="$(room_line 82600095)"
+curl -s -N "$base/events" >"$work/events" &
+events_pid=$!
+for room in 82600094 82600095 82600096; do until_true 30 checked_after $room "$restarted"; done
+check "a restart: the rooms' states kept, no second go-live" "$([[ "$kept" == *'"live":true,"since":'$since,* ]] && [ "$(field 82600095 since)" = "$since" ] && [ "$(grep -c '^---' "$record")" = "$runs" ] && ! heard '^event: live' && [ "$(metric qirlen_rooms_live)" = 3 ] && echo ok)" "kept: $kept; now $(room_line 82600095); $(cat "$work/events")"
 
 kill "$events_pid" 2>/dev/null
 kill -TERM "$serve_pid"
