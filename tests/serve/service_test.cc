@@ -537,8 +537,8 @@ TEST_F(ServiceTest, AWatchedRoomsChangesAreEventsAndOneSeenOfflineKeepsNoAnswer)
     offline.webRid = "5";
     resolver_.SetAnswer(offline);
     serve::WatchSettings settings{std::chrono::milliseconds(100), "", "127.0.0.1:1"};
-    watcher_ = std::make_unique<serve::Watcher>(io_, resolver_, *service_, settings,
-                                                [this] { return now_.load(); });
+    watcher_ = std::make_unique<serve::Watcher>(
+        io_, resolver_, *service_, settings, [this] { return now_.load(); }, metrics_, nullptr);
     service_->SetWatch(watcher_.get());
     StreamClient events(Url("/events"));
     ASSERT_TRUE(events.Heard(": watching"));
