@@ -45,6 +45,9 @@ void EngineResolver::ResumeBackOff(std::chrono::seconds backOff, std::chrono::se
 // inside the engine's events (the streamer's current room is looked up from there), so it
 // only sleeps.
 void EngineResolver::WaitForTurn() {
+    // A second load of one resolve (the streamer's current room) comes once the first page
+    // is in.
+    if (loadsInResolve_++ > 0) pacer_.Answered(Pacer::Clock::now());
     Pacer::Clock::time_point start = pacer_.NextLoad(Pacer::Clock::now());
     // A service that is ending does not wait out a back-off of minutes first.
     while (!stopping_ && Pacer::Clock::now() < start)
@@ -85,8 +88,10 @@ Resolved EngineResolver::ResolveNow(const ResolveRequest& request) {
     options.json = true;  // the room is read whatever the element holds
     options.timeoutSeconds = static_cast<int>(timeout_.count());
     auto began = Pacer::Clock::now();
+    loadsInResolve_ = 0;
     app::LinkResult result =
         app::ResolveInBrowser(*browser_, request.link, options, began + timeout_, false);
+    if (loadsInResolve_ > 0) pacer_.Answered(Pacer::Clock::now());
     std::chrono::duration<double> took = Pacer::Clock::now() - began;
     Resolved out;
     out.code = result.code;

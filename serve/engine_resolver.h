@@ -48,6 +48,7 @@ class EngineResolver : public Resolver {
     Pacer pacer_;
     std::unique_ptr<app::CliBrowser> browser_;  // made, used and ended on the queue's thread
     int replacementsSeen_ = 0;
+    int loadsInResolve_ = 0;  // page loads of the resolve under way
     std::atomic<bool> stopping_{false};
     std::unique_ptr<WorkQueue> queue_;  // last: its thread ends before the rest goes
 };

@@ -12,8 +12,13 @@ Pacer::Clock::time_point Pacer::NextLoad(Clock::time_point now) {
     // Up to half a pace more, so that loads never fall into a beat.
     long long jitter = pace_.count() / 2;
     std::chrono::milliseconds extra(jitter > 0 ? random_() % (jitter + 1) : 0);
-    next_ = start + pace_ + extra;
+    gap_ = pace_ + extra;
+    next_ = start + gap_;
     return start;
+}
+
+void Pacer::Answered(Clock::time_point now) {
+    next_ = std::max(next_, now + gap_);
 }
 
 void Pacer::Refused(Clock::time_point now) {

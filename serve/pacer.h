@@ -16,6 +16,10 @@ class Pacer {
 
     // When the next load may start (now or later), and that it has.
     Clock::time_point NextLoad(Clock::time_point now);
+    // The last load's page has come. The next one keeps its gap from here too: a request
+    // may reach the platform well after it was let go, and the gap the platform sees is what
+    // counts.
+    void Answered(Clock::time_point now);
     // How the load went: a refusal or verification doubles the back-off, a success ends it.
     void Refused(Clock::time_point now);
     void Succeeded();
@@ -28,6 +32,7 @@ class Pacer {
 
   private:
     std::chrono::milliseconds pace_, cap_, backOff_{0};
+    std::chrono::milliseconds gap_{0};  // the last load's gap to the next
     Clock::time_point next_{};
     uint64_t refusals_ = 0;
     std::minstd_rand random_{std::random_device{}()};
