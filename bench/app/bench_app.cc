@@ -22,8 +22,8 @@
 #include "bench/support/stats.h"
 #include "hostctl/browser_control.h"
 #include "platform/paths.h"
-#include "tests/app/window_session.h"
 #include "tests/support/sample_live_room.h"
+#include "tests/support/window_session.h"
 
 extern char** environ;
 

@@ -16,10 +16,10 @@
 #include "engine/chromium_process.h"
 #include "engine/websocket_transport.h"
 #include "engine/wke.h"
-#include "tests/remote/remote_browser.h"
-#include "tests/remote/test_pki.h"
-#include "tests/remote/tls_proxy.h"
 #include "tests/support/http_server.h"
+#include "tests/support/remote_browser.h"
+#include "tests/support/test_pki.h"
+#include "tests/support/tls_proxy.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "hostctl/browser_control.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
-#include "tests/app/window_session.h"
+#include "tests/support/window_session.h"
 
 using app::texts::Gbk;
 

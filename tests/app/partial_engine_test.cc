@@ -9,7 +9,7 @@
 #include "app/texts.h"
 #include "hostctl/browser_control.h"
 #include "hostctl/engine_library.h"
-#include "tests/app/window_session.h"
+#include "tests/support/window_session.h"
 
 using app::texts::Gbk;
 

@@ -11,11 +11,11 @@
 #include "app/startup.h"
 #include "app/texts.h"
 #include "hostctl/browser_control.h"
-#include "tests/support/process_tree.h"
 #include "tests/app/stalling_server.h"
-#include "tests/app/window_session.h"
 #include "tests/support/http_server.h"
+#include "tests/support/process_tree.h"
 #include "tests/support/sample_live_room.h"
+#include "tests/support/window_session.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "app/startup.h"
-#include "tests/app/window_session.h"
 #include "tests/support/sample_live_room.h"
+#include "tests/support/window_session.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
