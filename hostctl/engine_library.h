@@ -7,6 +7,7 @@
 
 namespace hostctl {
 
+// The loader's table, under the name the program's code gives it.
 using EngineEntries = engine_loader::EntryPoints;
 
 class EngineLibrary {
