@@ -22,7 +22,6 @@
 #include "app/stream_workflow.h"
 #include "app/text_rules.h"
 #include "app/texts.h"
-#include "hostctl/engine_library.h"
 #include "platform/codepage.h"
 #include "platform/sinks.h"
 

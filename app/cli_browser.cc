@@ -55,12 +55,6 @@ void CliPage::Load(const std::string& address) {
     if (view && hostctl::Engine().wkeLoadURL) hostctl::Engine().wkeLoadURL(view, address.c_str());
 }
 
-std::string EngineFailure() {
-    const hostctl::EngineEntries& e = hostctl::Engine();
-    const char* why = e.wkeEngineFailure ? e.wkeEngineFailure() : "";
-    return why ? why : "";
-}
-
 // A browser that never answered did not start, whenever its end was noticed.
 std::string BrowserFailureLine(const std::string& why) {
     return std::string("qirlen: the browser ") +
@@ -78,7 +72,7 @@ bool ServeEngine(int ms, int fd) {
 bool CliBrowser::Ready() {
     if (!failure_.empty()) return false;
     if (!page_.view) return Start();
-    if (std::string why = EngineFailure(); !why.empty()) {
+    if (std::string why = hostctl::EngineFailure(); !why.empty()) {
         if (EverAnswered()) return Replace("stopped: " + why);
         failure_ = BrowserFailureLine(why);
         return false;
@@ -90,8 +84,9 @@ bool CliBrowser::Ready() {
 // Nothing here waits on the browser itself (the blank page is only asked for), so the wait
 // is bounded without the run's guard.
 void CliBrowser::SettleDoubt() {
-    if (!std::exchange(doubted_, false) || !page_.view || !EngineFailure().empty()) return;
-    if (!ShowsBlankPage(Clock::now() + kBlankPageWithin) && EngineFailure().empty()) deaf_ = true;
+    if (!std::exchange(doubted_, false) || !page_.view || !hostctl::EngineFailure().empty()) return;
+    if (!ShowsBlankPage(Clock::now() + kBlankPageWithin) && hostctl::EngineFailure().empty())
+        deaf_ = true;
 }
 
 bool CliBrowser::ShowsBlankPage(Clock::time_point deadline) {
@@ -99,13 +94,13 @@ bool CliBrowser::ShowsBlankPage(Clock::time_point deadline) {
     bool blank = false;
     if (e.wkeOnLoadingFinish) e.wkeOnLoadingFinish(page_.view, OnBlank, &blank);
     page_.Load(kBlankPage);
-    while (!blank && EngineFailure().empty() && Clock::now() < deadline) ServeEngine(200);
+    while (!blank && hostctl::EngineFailure().empty() && Clock::now() < deadline) ServeEngine(200);
     if (e.wkeOnLoadingFinish) e.wkeOnLoadingFinish(page_.view, nullptr, nullptr);
     return blank;
 }
 
 bool CliBrowser::DiedAfterAnswering() const {
-    return failure_.empty() && page_.view && !EngineFailure().empty() && EverAnswered();
+    return failure_.empty() && page_.view && !hostctl::EngineFailure().empty() && EverAnswered();
 }
 
 void CliBrowser::Shutdown() {
@@ -130,7 +125,7 @@ bool CliBrowser::Start() {
     }
     const hostctl::EngineEntries& e = hostctl::Engine();
     run_guard::SetBrowserTerminator(e.wkeTerminateBrowser);
-    if (std::string why = EngineFailure(); !why.empty()) {
+    if (std::string why = hostctl::EngineFailure(); !why.empty()) {
         failure_ = BrowserFailureLine(why);
         return false;
     }
@@ -139,7 +134,7 @@ bool CliBrowser::Start() {
                      : nullptr;
     if (!page_.view) {
         // Making the view is where a browser that has just exited is noticed.
-        std::string why = EngineFailure();
+        std::string why = hostctl::EngineFailure();
         failure_ = why.empty() ? "qirlen: the browser could not be started: no view"
                                : BrowserFailureLine(why);
         return false;

@@ -26,8 +26,6 @@ class CliPage : public StreamWorkflow::Page, public StartupBrowser {
     std::function<void()> beforeLoad;
 };
 
-// Why the engine has no browser (UTF-8); empty while it has one.
-std::string EngineFailure();
 // The line for a browser that could not start or stopped, by whether it ever answered.
 std::string BrowserFailureLine(const std::string& why);
 // Waits up to `ms` for the engine's events and hands them on; with `fd`, returns early

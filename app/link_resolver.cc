@@ -64,7 +64,7 @@ void Judge(const StreamWorkflow& workflow, const std::string& message, const Cli
             result.code = kCliLoadFailed;
             // A browser that failed under the read (a remote one that closed the connection,
             // say) is said for what it did, not blamed on the page.
-            std::string why = EngineFailure();
+            std::string why = hostctl::EngineFailure();
             result.line =
                 !why.empty()
                     ? BrowserFailureLine(why)
@@ -96,7 +96,7 @@ void Attempt(CliPage& page, FetchState& state, const std::string& link, bool unt
     const hostctl::EngineEntries& e = hostctl::Engine();
     if (e.wkeOnLoadingFinish) e.wkeOnLoadingFinish(page.view, OnFinished, &state);
     state.workflow->StartFetch(link);
-    while (!state.message && !state.loadFailed && EngineFailure().empty() &&
+    while (!state.message && !state.loadFailed && hostctl::EngineFailure().empty() &&
            (untilGuard || Clock::now() < deadline))
         ServeEngine(200);
     if (e.wkeOnLoadingFinish) e.wkeOnLoadingFinish(page.view, nullptr, nullptr);
@@ -109,7 +109,7 @@ void Outcome(const FetchState& state, const CliOptions& o, LinkResult& result) {
         result.line = "qirlen: the page crashed";
     } else if (state.message) {
         Judge(*result.workflow, *state.message, o, result);
-    } else if (std::string why = EngineFailure(); !why.empty()) {
+    } else if (std::string why = hostctl::EngineFailure(); !why.empty()) {
         result.line = BrowserFailureLine(why);
     } else if (state.loadFailed && IsPlatformRefusal(state.reason)) {
         result.refused = true;

@@ -240,9 +240,7 @@ std::string MainWindow::ResultNotes() const {
 }
 
 std::string MainWindow::LoadFailureText(const std::string& reason) const {
-    const hostctl::EngineEntries& e = hostctl::Engine();
-    const char* why = e.wkeEngineFailure ? e.wkeEngineFailure() : nullptr;
-    if (why && *why) return texts::FailureBrowserStopped();
+    if (!hostctl::EngineFailure().empty()) return texts::FailureBrowserStopped();
     if (PageCrashed()) return texts::FailurePageCrashed();
     return IsPlatformRefusal(reason) ? texts::FailurePlatformRefused()
                                      : texts::FailurePageNotLoaded();
@@ -257,9 +255,7 @@ bool MainWindow::PageCrashed() const {
 // A browser that died is replaced at the next press: a new one, a new view for the control,
 // and the start-up sequence again so that the view passes for a phone.
 void MainWindow::RestartDeadBrowser() {
-    const hostctl::EngineEntries& e = hostctl::Engine();
-    const char* why = e.wkeEngineFailure ? e.wkeEngineFailure() : nullptr;
-    if (!why || !*why || !browser_->RestartBrowser()) return;
+    if (hostctl::EngineFailure().empty() || !browser_->RestartBrowser()) return;
     if (onCreated_) onCreated_(*this);
 }
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "automation/engine_binding.h"
-#include "automation/web_automation.h"
+#include "automation/view_automation.h"
 
 namespace automation {
 namespace {
@@ -85,14 +85,14 @@ Adapter* KeepAdapter(wkeWebView view, const char* key, Adapter* fresh) {
 
 }  // namespace
 
-std::string WebAutomation::GetCookies() {
+std::string ViewAutomation::GetCookies() {
     if (!view_) return {};
     auto get = LookupEntry<decltype(&::wkeGetCookie)>("wkeGetCookie");
     const char* text = get ? get(view_) : nullptr;
     return text ? text : "";
 }
 
-bool WebAutomation::SetCookie(const std::string& url, const std::string& cookie) {
+bool ViewAutomation::SetCookie(const std::string& url, const std::string& cookie) {
     if (!view_) return false;
     auto set = LookupEntry<decltype(&::wkeSetCookie)>("wkeSetCookie");
     if (!set) return false;
@@ -100,7 +100,7 @@ bool WebAutomation::SetCookie(const std::string& url, const std::string& cookie)
     return true;
 }
 
-bool WebAutomation::VisitAllCookies(wkeCookieVisitor visitor, void* param) {
+bool ViewAutomation::VisitAllCookies(wkeCookieVisitor visitor, void* param) {
     if (!view_ || !visitor) return false;
     auto visit = LookupEntry<decltype(&::wkeVisitAllCookie)>("wkeVisitAllCookie");
     if (!visit) return false;
@@ -111,7 +111,7 @@ bool WebAutomation::VisitAllCookies(wkeCookieVisitor visitor, void* param) {
     return true;
 }
 
-bool WebAutomation::RequestFavicon(wkeOnNetGetFaviconCallback callback, void* param) {
+bool ViewAutomation::RequestFavicon(wkeOnNetGetFaviconCallback callback, void* param) {
     if (!view_ || !callback) return false;
     auto request = LookupEntry<decltype(&::wkeNetGetFavicon)>("wkeNetGetFavicon");
     if (!request) return false;
@@ -122,12 +122,12 @@ bool WebAutomation::RequestFavicon(wkeOnNetGetFaviconCallback callback, void* pa
     return true;
 }
 
-void WebAutomation::SetDebugConfig(const std::string& name, const std::string& value) {
+void ViewAutomation::SetDebugConfig(const std::string& name, const std::string& value) {
     if (!view_ || !Api().wkeSetDebugConfig) return;
     Api().wkeSetDebugConfig(view_, name.c_str(), value.c_str());
 }
 
-bool WebAutomation::FireMouseEvent(uint32_t message, int32_t x, int32_t y, uint32_t flags) {
+bool ViewAutomation::FireMouseEvent(uint32_t message, int32_t x, int32_t y, uint32_t flags) {
     if (!view_) return false;
     auto fire = LookupEntry<decltype(&::wkeFireMouseEvent)>("wkeFireMouseEvent");
     return fire && fire(view_, message, x, y, flags);

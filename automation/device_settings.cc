@@ -1,11 +1,11 @@
 // What navigator and screen report to pages, and the engine's two debug switches.
 #include "automation/engine_binding.h"
-#include "automation/web_automation.h"
+#include "automation/view_automation.h"
 
 namespace automation {
 
-bool WebAutomation::SetDeviceParameter(const std::string& name, const char* text, int32_t intValue,
-                                       float realValue) {
+bool ViewAutomation::SetDeviceParameter(const std::string& name, const char* text, int32_t intValue,
+                                        float realValue) {
     if (!view_) return false;
     auto set = LookupEntry<decltype(&::wkeSetDeviceParameter)>("wkeSetDeviceParameter");
     if (!set) return false;  // an engine without it is treated like no view
@@ -13,7 +13,7 @@ bool WebAutomation::SetDeviceParameter(const std::string& name, const char* text
     return true;
 }
 
-bool WebAutomation::ConfigureJsEnable(int) {
+bool ViewAutomation::ConfigureJsEnable(int) {
     if (!view_) return false;
     auto config = LookupEntry<decltype(&::wkeSetDebugConfig)>("wkeSetDebugConfig");
     if (!config) return false;
@@ -21,7 +21,7 @@ bool WebAutomation::ConfigureJsEnable(int) {
     return true;
 }
 
-bool WebAutomation::DisableImages(int) {
+bool ViewAutomation::DisableImages(int) {
     if (!view_) return false;
     auto config = LookupEntry<decltype(&::wkeSetDebugConfig)>("wkeSetDebugConfig");
     if (!config) return false;
@@ -29,24 +29,24 @@ bool WebAutomation::DisableImages(int) {
     return true;
 }
 
-bool WebAutomation::SetPlatform(const std::string& platform) {
+bool ViewAutomation::SetPlatform(const std::string& platform) {
     return SetDeviceParameter("navigator.platform", platform.c_str());
 }
 
-bool WebAutomation::SetMaxTouchPoints(int32_t count) {
+bool ViewAutomation::SetMaxTouchPoints(int32_t count) {
     return SetDeviceParameter("navigator.maxTouchPoints", nullptr, count);
 }
 
-bool WebAutomation::SetHardwareConcurrency(int32_t count) {
+bool ViewAutomation::SetHardwareConcurrency(int32_t count) {
     return SetDeviceParameter("navigator.hardwareConcurrency", nullptr, count);
 }
 
-bool WebAutomation::SetScreenSize(int32_t width, int32_t height) {
+bool ViewAutomation::SetScreenSize(int32_t width, int32_t height) {
     SetDeviceParameter("screen.width", nullptr, width);
     return SetDeviceParameter("screen.height", nullptr, height);
 }
 
-bool WebAutomation::SetScreenAvailSize(int32_t width, int32_t height) {
+bool ViewAutomation::SetScreenAvailSize(int32_t width, int32_t height) {
     SetDeviceParameter("screen.availWidth", nullptr, width);
     return SetDeviceParameter("screen.availHeight", nullptr, height);
 }

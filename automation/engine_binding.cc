@@ -9,7 +9,7 @@ namespace {
 
 struct BindingState {
     std::string moduleName;
-    EngineApi api;
+    engine_loader::EntryPoints api;
 };
 
 BindingState& state() {
@@ -19,7 +19,7 @@ BindingState& state() {
 
 }  // namespace
 
-const EngineApi& Api() {
+const engine_loader::EntryPoints& Api() {
     return state().api;
 }
 const std::string& EngineModuleName() {
@@ -29,7 +29,7 @@ const std::string& EngineModuleName() {
 void InitializeEngineBinding(const char* moduleName) {
     BindingState& s = state();
     s.moduleName = moduleName ? moduleName : kDefaultEngineModuleName;
-    platform::ModuleHandle module = platform::FindLoadedModule(s.moduleName);
+    platform::ModuleHandle module = engine_loader::Find(s.moduleName);
     if (!module) {
         platform::ShowMessageBox(
             platform::Utf8ToGbk(
@@ -37,17 +37,7 @@ void InitializeEngineBinding(const char* moduleName) {
             platform::Utf8ToGbk("温馨提示"), platform::kMbIconError);
         return;
     }
-    auto resolve = [&](auto& slot, const char* name) {
-        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(
-            platform::ResolveEntry(module, name));
-    };
-    resolve(s.api.wkeRunJsByFrame, "wkeRunJsByFrame");
-    resolve(s.api.wkeGlobalExec, "wkeGlobalExec");
-    resolve(s.api.jsToTempStringW, "jsToTempStringW");
-    resolve(s.api.jsArg, "jsArg");
-    resolve(s.api.jsUndefined, "jsUndefined");
-    resolve(s.api.jsStringW, "jsStringW");
-    resolve(s.api.wkeSetDebugConfig, "wkeSetDebugConfig");
+    engine_loader::Resolve(module, s.api);
     BindScriptBridge();
 }
 

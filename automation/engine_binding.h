@@ -1,41 +1,29 @@
 #pragma once
-// How the automation layer reaches the engine: the module already loaded by the browser
-// control, found by the name it was loaded under; seven entry points resolved once, every
-// other one looked up by name at each use.
+// How the automation layer reaches the engine: the module already loaded by a host of the
+// process (the browser control, a session), found by the name it was loaded under; its table
+// of entry points resolved once, and any entry point looked up by name at each use.
 #include <string>
 
-#include "engine/wke.h"
-#include "platform/module.h"
+#include "engine/capi/engine_loader.h"
 
 namespace automation {
 
-struct EngineApi {
-    decltype(&::wkeRunJsByFrame) wkeRunJsByFrame = nullptr;
-    decltype(&::wkeGlobalExec) wkeGlobalExec = nullptr;
-    decltype(&::jsToTempStringW) jsToTempStringW = nullptr;
-    decltype(&::jsArg) jsArg = nullptr;
-    decltype(&::jsUndefined) jsUndefined = nullptr;
-    decltype(&::jsStringW) jsStringW = nullptr;
-    decltype(&::wkeSetDebugConfig) wkeSetDebugConfig = nullptr;
-};
+constexpr const char* kDefaultEngineModuleName = engine_loader::kFileName;
 
-constexpr const char* kDefaultEngineModuleName = "node.so";
-
-// Finds the engine module (by `moduleName`, or node.so), resolves the seven entries and
-// binds the ten script-bridge functions. Without the module: one message box, nothing bound.
+// Finds the engine module (by `moduleName`, or node.so), resolves its entries and binds the
+// ten script-bridge functions. Without the module: one message box, nothing bound.
 void InitializeEngineBinding(const char* moduleName = nullptr);
 
-const EngineApi& Api();
+const engine_loader::EntryPoints& Api();
 const std::string& EngineModuleName();  // GBK
 
 // Looks an entry point up in the module named now; null when either is missing.
 template <typename Function>
 Function LookupEntry(const char* name) {
-    platform::ModuleHandle module = platform::FindLoadedModule(EngineModuleName());
-    return reinterpret_cast<Function>(platform::ResolveEntry(module, name));
+    return engine_loader::Lookup<Function>(EngineModuleName(), name);
 }
 
-// Forgets the name and the entries (program end).
+// Forgets the name (program end).
 void ReleaseEngineBinding();
 
 }  // namespace automation

@@ -56,7 +56,7 @@ void BindScriptFunction(const std::string& name, ScriptHandler handler, unsigned
 }
 
 std::string ScriptArgText(jsExecState context, int index) {
-    const EngineApi& api = Api();
+    const engine_loader::EntryPoints& api = Api();
     if (!api.jsArg || !api.jsToTempStringW) return {};
     const char16_t* text = api.jsToTempStringW(context, api.jsArg(context, index));
     return text ? platform::Utf16ToText(text) : std::string();
@@ -147,7 +147,7 @@ jsValue SelectBack(jsExecState c) {
 // quoted inside script text; only to the view it was supplied for, asked by that view's
 // page with that view's handle. Anyone else gets the empty text.
 jsValue Getvalue(jsExecState c) {
-    const EngineApi& api = Api();
+    const engine_loader::EntryPoints& api = Api();
     if (!api.wkeGlobalExec || !api.jsStringW) return Undefined();
     auto view = reinterpret_cast<wkeWebView>(static_cast<intptr_t>(ScriptArgInt(c, 0)));
     auto caller = LookupEntry<decltype(&::jsGetWebView)>("jsGetWebView");

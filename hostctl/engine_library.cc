@@ -1,7 +1,6 @@
 #include "hostctl/engine_library.h"
 
 #include "platform/codepage.h"
-#include "platform/module.h"
 #include "platform/paths.h"
 #include "platform/sinks.h"
 
@@ -13,7 +12,6 @@ struct State {
     bool loaded = false;
     std::string path;  // GBK
     EngineEntries entries;
-    decltype(&wkeInitializeEx) initialize = nullptr;
 };
 
 State& state() {
@@ -28,7 +26,7 @@ std::string Gbk(const char* utf8) {
 // Finds the engine file; when it is not beside the program, says where it belongs and
 // falls back to the bare name, which the system's search may still find.
 std::string LocateEngineFile() {
-    std::string full = platform::ProgramDirectory() + EngineLibrary::kFileName;
+    std::string full = engine_loader::BesideProgram();
     if (platform::FileExists(full)) return platform::Utf8ToGbk(full);
     std::string text = Gbk("请把") + EngineLibrary::kFileName + Gbk("放在[") +
                        platform::Utf8ToGbk(full) + "]" + Gbk("位置");
@@ -36,20 +34,17 @@ std::string LocateEngineFile() {
     return EngineLibrary::kFileName;
 }
 
-void ResolveEntries(platform::ModuleHandle module, EngineEntries& e) {
-    auto resolve = [&](auto& slot, const char* name) {
-        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(
-            platform::ResolveEntry(module, name));
-        if (slot) return;
-        std::string text = "\"" + std::string(name) + "\"" +
-                           Gbk("命令未找到,请使用发布时配套或更高版本的") +
-                           EngineLibrary::kFileName;
-        platform::ShowMessageBox(text, Gbk("请使用配套的") + EngineLibrary::kFileName,
-                                 platform::kMbOk);
-    };
-#define QIRLEN_RESOLVE(name) resolve(e.name, #name);
-    QIRLEN_ENGINE_ENTRIES(QIRLEN_RESOLVE)
-#undef QIRLEN_RESOLVE
+void ReportMissingEntry(const char* name) {
+    std::string text = "\"" + std::string(name) + "\"" +
+                       Gbk("命令未找到,请使用发布时配套或更高版本的") + EngineLibrary::kFileName;
+    platform::ShowMessageBox(text, Gbk("请使用配套的") + EngineLibrary::kFileName, platform::kMbOk);
+}
+
+void ReportMissingEntries(const EngineEntries& e) {
+#define QIRLEN_REPORT(name) \
+    if (!e.name) ReportMissingEntry(#name);
+    QIRLEN_ENGINE_ENTRIES(QIRLEN_REPORT)
+#undef QIRLEN_REPORT
 }
 
 }  // namespace
@@ -59,23 +54,21 @@ bool EngineLibrary::Load() {
     if (s.tried) return s.loaded;
     s.tried = true;
     s.path = LocateEngineFile();
-    // A module that is already in the process is used as it is, never loaded twice.
-    platform::ModuleHandle module = platform::FindLoadedModule(kFileName);
-    if (!module) module = platform::LoadModule(platform::GbkToUtf8(s.path));
+    // Any node.so the process has loaded already is used as it is, never loaded twice.
+    platform::ModuleHandle module = engine_loader::Open(platform::GbkToUtf8(s.path), kFileName);
     if (!module) return false;
-    s.initialize = reinterpret_cast<decltype(&wkeInitializeEx)>(
-        platform::ResolveEntry(module, "wkeInitializeEx"));
+    engine_loader::Resolve(module, s.entries);
     Initialize();
-    ResolveEntries(module, s.entries);
+    ReportMissingEntries(s.entries);
     s.loaded = true;
     return true;
 }
 
 void EngineLibrary::Initialize() {
-    if (!state().initialize) return;
+    if (!state().entries.wkeInitializeEx) return;
     wkeSettings settings{};
     settings.mask = 4;
-    state().initialize(&settings);
+    state().entries.wkeInitializeEx(&settings);
 }
 
 bool EngineLibrary::Restart() {

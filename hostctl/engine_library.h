@@ -1,15 +1,19 @@
 #pragma once
-// Loading the engine module, once per process, and its table of entry points.
+// The engine as the browser host control loads it: once per process, from beside the program,
+// with a message for a missing file and for each missing entry point of the control's set.
 #include <string>
 
-#include "hostctl/engine_entries.h"
+#include "engine/capi/engine_loader.h"
 
 namespace hostctl {
+
+// The loader's table, under the name the program's code gives it.
+using EngineEntries = engine_loader::EntryPoints;
 
 class EngineLibrary {
   public:
     // The engine's file name; it lives in the program's directory.
-    static constexpr const char* kFileName = "node.so";
+    static constexpr const char* kFileName = engine_loader::kFileName;
 
     // Loads the module and resolves its entry points the first time; later calls find it
     // loaded and do nothing. Messages for a missing file or entry point go to the
@@ -34,6 +38,11 @@ class EngineLibrary {
 // Shorthand for the table.
 inline const EngineEntries& Engine() {
     return EngineLibrary::entries();
+}
+
+// Why the engine has no browser (UTF-8); empty while it has one.
+inline std::string EngineFailure() {
+    return engine_loader::EngineFailure(Engine());
 }
 
 }  // namespace hostctl

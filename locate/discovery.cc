@@ -2,7 +2,7 @@
 // a CSS selector that picks exactly it.
 #include "automation/engine_binding.h"
 #include "automation/script_bridge.h"
-#include "automation/web_automation.h"
+#include "locate/element_finder.h"
 #include "locate/every_frame.h"
 #include "locate/script_literal.h"
 #include "platform/codepage.h"
@@ -10,8 +10,14 @@
 
 extern "C" const char locate_css_selector_generator_js[];
 
-namespace automation {
+namespace locate {
 namespace {
+
+using automation::Api;
+using automation::Bridge;
+using automation::ElementInfo;
+using automation::FrameId;
+using automation::RunScript;
 
 constexpr const char kFramePlaceholder[] = "我是当前框架";
 
@@ -58,25 +64,23 @@ std::string Gbk(const char* utf8) {
 // A frame whose run failed (a getter threw, the frame went away) fails the whole search: a
 // list that silently lacks that frame's elements would look complete. A frame without the
 // id is not a failure: the template reports nothing there.
-bool Discover(WebAutomation& web, const Template& kind, const std::string& value,
+bool Discover(ElementFinder& web, const Template& kind, const std::string& value,
               std::vector<ElementInfo>& list, FrameId only) {
     if (!web.GetView() || !Api().wkeRunJsByFrame) return false;
     Bridge().elementInfoList.clear();
     const std::string generator = locate_css_selector_generator_js;
     const std::string text = Gbk(kind.text.c_str());
-    const std::string escaped = locate::EscapeForScriptLiteral(value);
+    const std::string escaped = EscapeForScriptLiteral(value);
     bool allRan = true;
     auto search = [&](FrameId frame) {
         if (!allRan) return;
         // The frame number goes in first: the caller's value may spell either placeholder.
-        std::string numbered =
-            locate::ReplaceAll(text, Gbk(kFramePlaceholder), std::to_string(frame));
+        std::string numbered = ReplaceAll(text, Gbk(kFramePlaceholder), std::to_string(frame));
         allRan = RunScript(web.GetView(), frame,
-                           generator + locate::ReplaceAll(numbered, Gbk(kind.placeholder), escaped),
-                           false);
+                           generator + ReplaceAll(numbered, Gbk(kind.placeholder), escaped), false);
     };
-    if (only == WebAutomation::kAllFrames)
-        locate::InEveryFrame(web, search);
+    if (only == ElementFinder::kAllFrames)
+        InEveryFrame(web, search);
     else
         search(only);
     if (allRan)
@@ -88,24 +92,24 @@ bool Discover(WebAutomation& web, const Template& kind, const std::string& value
 
 }  // namespace
 
-bool WebAutomation::FindElementsById(const std::string& id, std::vector<ElementInfo>& list,
+bool ElementFinder::FindElementsById(const std::string& id, std::vector<ElementInfo>& list,
                                      FrameId frame) {
     return Discover(*this, kById, id, list, frame);
 }
 
-bool WebAutomation::FindElementsByClassName(const std::string& className,
+bool ElementFinder::FindElementsByClassName(const std::string& className,
                                             std::vector<ElementInfo>& list, FrameId frame) {
     return Discover(*this, kByClassName, className, list, frame);
 }
 
-bool WebAutomation::FindElementsByTagName(const std::string& tagName,
+bool ElementFinder::FindElementsByTagName(const std::string& tagName,
                                           std::vector<ElementInfo>& list, FrameId frame) {
     return Discover(*this, kByTagName, tagName, list, frame);
 }
 
-bool WebAutomation::FindElementsByName(const std::string& name, std::vector<ElementInfo>& list,
+bool ElementFinder::FindElementsByName(const std::string& name, std::vector<ElementInfo>& list,
                                        FrameId frame) {
     return Discover(*this, kByName, name, list, frame);
 }
 
-}  // namespace automation
+}  // namespace locate

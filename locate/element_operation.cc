@@ -5,7 +5,7 @@
 
 namespace locate {
 
-Outcome RunElementOperation(automation::WebAutomation& web, const Locator& locator,
+Outcome RunElementOperation(ElementFinder& web, const Locator& locator,
                             const ElementOperation& operation, const RunStyle& style) {
     if (!web.GetView() || !automation::Api().wkeRunJsByFrame) return Outcome::kNoView;
     automation::ScriptBridge& bridge = automation::Bridge();

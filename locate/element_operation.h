@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "automation/web_automation.h"
+#include "locate/element_finder.h"
 #include "locate/locator.h"
 
 namespace locate {
@@ -30,7 +30,7 @@ struct RunStyle {
 
 // Runs `operation` on the element `locator` names (as a rule outside a closure, so that
 // `l_Object` and the page functions stay defined in that frame).
-Outcome RunElementOperation(automation::WebAutomation& web, const Locator& locator,
+Outcome RunElementOperation(ElementFinder& web, const Locator& locator,
                             const ElementOperation& operation, const RunStyle& style = {});
 
 // What an action returns: true only when it ran on an element.

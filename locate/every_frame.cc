@@ -6,7 +6,7 @@
 
 namespace locate {
 
-bool InEveryFrame(automation::WebAutomation& web,
+bool InEveryFrame(automation::ViewAutomation& web,
                   const std::function<void(automation::FrameId)>& run) {
     if (!web.GetView() || !automation::Api().wkeRunJsByFrame) return false;
     std::vector<int32_t> unused;  // the numbers are what the scripts need, not the handles

@@ -1,35 +1,38 @@
 // Operations repeated in every frame of the page, lowest frame number first.
 #include "automation/script_bridge.h"
-#include "automation/web_automation.h"
 #include "locate/every_frame.h"
+#include "ops/element_operations.h"
 
-namespace automation {
+namespace ops {
 
-bool WebAutomation::MarkElementInAllFrames(const std::string& kind, const std::string& text,
-                                           int32_t index) {
+using automation::Bridge;
+
+bool ElementOperations::MarkElementInAllFrames(const std::string& kind, const std::string& text,
+                                               int32_t index) {
     return locate::InEveryFrame(*this, [&](FrameId f) { MarkElement(kind, text, index, f); });
 }
 
-bool WebAutomation::ClickElementInAllFrames(const std::string& kind, const std::string& text,
-                                            int32_t index) {
+bool ElementOperations::ClickElementInAllFrames(const std::string& kind, const std::string& text,
+                                                int32_t index) {
     return locate::InEveryFrame(*this, [&](FrameId f) { ClickElement(kind, text, index, f); });
 }
 
-bool WebAutomation::FocusElementInAllFrames(const std::string& kind, const std::string& text,
-                                            int32_t index) {
+bool ElementOperations::FocusElementInAllFrames(const std::string& kind, const std::string& text,
+                                                int32_t index) {
     return locate::InEveryFrame(*this, [&](FrameId f) { FocusElement(kind, text, index, f); });
 }
 
-bool WebAutomation::BlurElementInAllFrames(const std::string& kind, const std::string& text,
-                                           int32_t index) {
+bool ElementOperations::BlurElementInAllFrames(const std::string& kind, const std::string& text,
+                                               int32_t index) {
     return locate::InEveryFrame(*this, [&](FrameId f) { BlurElement(kind, text, index, f); });
 }
 
 // A frame without the element does not count: its "undefined" would otherwise hide what a
 // lower frame found. Only when no frame holds the element is the answer "undefined".
-std::string WebAutomation::GetElementAttributeInAllFrames(const std::string& kind,
-                                                          const std::string& text, int32_t index,
-                                                          const std::string& name) {
+std::string ElementOperations::GetElementAttributeInAllFrames(const std::string& kind,
+                                                              const std::string& text,
+                                                              int32_t index,
+                                                              const std::string& name) {
     std::string kept;
     bool found = false;
     bool ran = locate::InEveryFrame(*this, [&](FrameId f) {
@@ -42,10 +45,10 @@ std::string WebAutomation::GetElementAttributeInAllFrames(const std::string& kin
     return found ? kept : "undefined";
 }
 
-std::string WebAutomation::GetElementAttributeInAllFrames(const std::string& kind,
-                                                          const std::string& text,
-                                                          const std::string& name) {
+std::string ElementOperations::GetElementAttributeInAllFrames(const std::string& kind,
+                                                              const std::string& text,
+                                                              const std::string& name) {
     return GetElementAttributeInAllFrames(kind, text, 0, name);
 }
 
-}  // namespace automation
+}  // namespace ops

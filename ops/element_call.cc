@@ -26,7 +26,7 @@ bool IsMethodName(std::string_view name) {
     return true;
 }
 
-std::string ViewNumber(const WebAutomation& web) {
+std::string ViewNumber(const automation::ViewAutomation& web) {
     return std::to_string(reinterpret_cast<intptr_t>(web.GetView()));
 }
 
@@ -34,23 +34,23 @@ std::string Word(bool value) {
     return value ? "true" : "false";
 }
 
-std::string ReadText(WebAutomation& web, const Locator& locator, const std::string& fragment) {
+std::string ReadText(ElementFinder& web, const Locator& locator, const std::string& fragment) {
     return locate::TextResult(locate::RunElementOperation(web, locator, {"", fragment, true}));
 }
 
-bool ReadProperty(WebAutomation& web, const Locator& locator, const std::string& fragment,
+bool ReadProperty(ElementFinder& web, const Locator& locator, const std::string& fragment,
                   std::string_view expected) {
     locate::Outcome outcome = locate::RunElementOperation(web, locator, {"", fragment, true});
     return outcome == locate::Outcome::kDone && automation::Bridge().attributeReply == expected;
 }
 
-bool Act(WebAutomation& web, const Locator& locator, const std::string& fragment,
+bool Act(ElementFinder& web, const Locator& locator, const std::string& fragment,
          const std::string& before) {
     return locate::ActionResult(
         locate::RunElementOperation(web, locator, {before, fragment, false}));
 }
 
-bool Supply(WebAutomation& web, const Locator& locator, const std::string& property,
+bool Supply(ElementFinder& web, const Locator& locator, const std::string& property,
             const std::string& value) {
     if (!web.GetView() || !automation::Api().wkeRunJsByFrame) return false;
     automation::SuppliedValue supplied(web.GetView(), value);

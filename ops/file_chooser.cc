@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <utility>
 
-#include "automation/web_automation.h"
 #include "ops/api_hook.h"
 #include "ops/element_call.h"
+#include "ops/element_operations.h"
 #include "platform/codepage.h"
 #include "platform/text_encoding.h"
 
@@ -62,9 +62,6 @@ int AnswerFileDialog(OPENFILENAMEW* ofn) {
     return fits ? 1 : 0;
 }
 
-}  // namespace ops
-
-namespace automation {
 namespace {
 
 // The absolute path of a readable file (UTF-16), or nothing: the page must never receive a
@@ -82,29 +79,30 @@ std::optional<std::u16string> ReadableFile(const std::string& programPath) {
 
 // When the click did not happen the answer is taken back and the diversion is left as it
 // was found: otherwise the next file input anyone opens would silently receive the file.
-bool ClickWithAnswer(WebAutomation& web, const locate::Locator& locator, std::u16string answer) {
-    const bool wasDiverted = ops::FileDialogHook().Installed();
-    std::u16string previous = std::exchange(ops::PendingFileAnswer(), std::move(answer));
-    if (!ops::FileDialogHook().Install("comdlg32.dll", "GetOpenFileNameW", ops::AnswerFileDialog)) {
+bool ClickWithAnswer(ElementOperations& web, const locate::Locator& locator,
+                     std::u16string answer) {
+    const bool wasDiverted = FileDialogHook().Installed();
+    std::u16string previous = std::exchange(PendingFileAnswer(), std::move(answer));
+    if (!FileDialogHook().Install("comdlg32.dll", "GetOpenFileNameW", AnswerFileDialog)) {
         // Clicking would open a chooser nobody answers, and the call would look done.
         std::fprintf(stderr,
                      "qirlen: file inputs cannot be filled: the engine does not reach the "
                      "library's open-file dialog (link libqirlen-automation.so, or export the "
                      "program's symbols when it links the library statically)\n");
-        ops::PendingFileAnswer() = std::move(previous);
+        PendingFileAnswer() = std::move(previous);
         return false;
     }
-    if (ops::Act(web, locator, "\r\nl_Object.click();")) return true;
-    ops::PendingFileAnswer() = std::move(previous);
-    if (!wasDiverted) ops::FileDialogHook().Remove();
+    if (Act(web, locator, "\r\nl_Object.click();")) return true;
+    PendingFileAnswer() = std::move(previous);
+    if (!wasDiverted) FileDialogHook().Remove();
     return false;
 }
 
 }  // namespace
 
 // The empty path stands for "ask": a lone NUL, with which the ordinary dialog shows.
-bool WebAutomation::SetFileInputPath(const locate::Locator& locator, const std::string& path) {
-    if (!view_) return false;
+bool ElementOperations::SetFileInputPath(const locate::Locator& locator, const std::string& path) {
+    if (!GetView()) return false;
     std::u16string answer;
     if (!path.empty()) {
         std::optional<std::u16string> file = ReadableFile(path);
@@ -114,9 +112,9 @@ bool WebAutomation::SetFileInputPath(const locate::Locator& locator, const std::
     return ClickWithAnswer(*this, locator, answer + u'\0');
 }
 
-bool WebAutomation::SetFileInputPaths(const locate::Locator& locator,
-                                      const std::vector<std::string>& paths) {
-    if (!view_ || paths.empty()) return false;
+bool ElementOperations::SetFileInputPaths(const locate::Locator& locator,
+                                          const std::vector<std::string>& paths) {
+    if (!GetView() || paths.empty()) return false;
     std::vector<std::u16string> files;
     for (const std::string& path : paths) {
         std::optional<std::u16string> file = ReadableFile(path);
@@ -126,4 +124,4 @@ bool WebAutomation::SetFileInputPaths(const locate::Locator& locator,
     return ClickWithAnswer(*this, locator, platform::FileListAnswer(files));
 }
 
-}  // namespace automation
+}  // namespace ops

@@ -1,22 +1,19 @@
 // Synthetic DOM events dispatched on one located element, so that the page's own
 // handlers run as if a person had clicked, typed or touched.
-#include "automation/web_automation.h"
 #include "ops/element_call.h"
+#include "ops/element_operations.h"
 
 extern "C" const char ops_keyboard_init_js[];
 
-namespace automation {
+namespace ops {
 namespace {
-
-using ops::Quoted;
-using ops::Word;
 
 constexpr char kDispatch[] = "\r\nl_Object.dispatchEvent(l_obj);";
 constexpr char kKeyboardEvent[] = "\r\nvar l_obj = document.createEvent(\"KeyboardEvent\");";
 
-bool Dispatch(WebAutomation& web, const locate::Locator& at, const std::string& fragments,
+bool Dispatch(ElementOperations& web, const locate::Locator& at, const std::string& fragments,
               const std::string& before = "") {
-    return ops::Act(web, at, fragments + kDispatch, before);
+    return Act(web, at, fragments + kDispatch, before);
 }
 
 // Redefines one key property of l_obj as the code of the key's first character.
@@ -27,10 +24,10 @@ std::string KeyProperty(const char* property, const std::string& key) {
 
 }  // namespace
 
-bool WebAutomation::DispatchMouseEvent(const std::string& kind, const std::string& text,
-                                       const std::string& type, bool bubbles, bool cancelable,
-                                       int32_t screenX, int32_t screenY, int32_t clientX,
-                                       int32_t clientY, int32_t index, FrameId frame) {
+bool ElementOperations::DispatchMouseEvent(const std::string& kind, const std::string& text,
+                                           const std::string& type, bool bubbles, bool cancelable,
+                                           int32_t screenX, int32_t screenY, int32_t clientX,
+                                           int32_t clientY, int32_t index, FrameId frame) {
     auto n = [](int32_t v) { return std::to_string(v); };
     return Dispatch(*this, {kind, text, index, frame},
                     "\r\nvar l_obj = document.createEvent(\"MouseEvents\"); "
@@ -40,56 +37,56 @@ bool WebAutomation::DispatchMouseEvent(const std::string& kind, const std::strin
                         n(clientX) + ", " + n(clientY) + ",false, false, false, false, 0, null);");
 }
 
-bool WebAutomation::DispatchKeyDown(const std::string& kind, const std::string& text,
-                                    const std::optional<std::string>& key, int32_t index,
-                                    FrameId frame) {
+bool ElementOperations::DispatchKeyDown(const std::string& kind, const std::string& text,
+                                        const std::optional<std::string>& key, int32_t index,
+                                        FrameId frame) {
     std::string fragments =
         std::string(kKeyboardEvent) + "\r\nl_obj.initMouseEvent(\"keydown\",true,false);";
     if (key) fragments += KeyProperty("keyCode", *key);
     return Dispatch(*this, {kind, text, index, frame}, fragments, ops_keyboard_init_js);
 }
 
-bool WebAutomation::DispatchKeyPress(const std::string& kind, const std::string& text,
-                                     const std::optional<std::string>& key, int32_t index,
-                                     FrameId frame) {
+bool ElementOperations::DispatchKeyPress(const std::string& kind, const std::string& text,
+                                         const std::optional<std::string>& key, int32_t index,
+                                         FrameId frame) {
     std::string fragments =
         std::string(kKeyboardEvent) + "\r\nl_obj.initKeyboardEvent('keypress',true,false);";
     if (key) fragments += KeyProperty("keyCode", *key) + KeyProperty("which", *key);
     return Dispatch(*this, {kind, text, index, frame}, fragments);
 }
 
-bool WebAutomation::DispatchKeyUp(const std::string& kind, const std::string& text, int32_t index,
-                                  FrameId frame) {
+bool ElementOperations::DispatchKeyUp(const std::string& kind, const std::string& text,
+                                      int32_t index, FrameId frame) {
     return Dispatch(*this, {kind, text, index, frame},
                     std::string(kKeyboardEvent) + "\r\nl_obj.initMouseEvent(\"keyup\",true,false);",
                     ops_keyboard_init_js);
 }
 
 // The initialiser is a method name, never script.
-bool WebAutomation::DispatchInputEvent(const std::string& kind, const std::string& text,
-                                       int32_t index, FrameId frame,
-                                       const std::string& initialiser) {
-    if (!ops::IsMethodName(initialiser)) return false;
+bool ElementOperations::DispatchInputEvent(const std::string& kind, const std::string& text,
+                                           int32_t index, FrameId frame,
+                                           const std::string& initialiser) {
+    if (!IsMethodName(initialiser)) return false;
     return Dispatch(
         *this, {kind, text, index, frame},
         std::string(kKeyboardEvent) + "\r\nl_obj." + initialiser + "(\"input\",true,false);",
         ops_keyboard_init_js);
 }
 
-bool WebAutomation::DispatchTouchEvent(const std::string& kind, const std::string& text,
-                                       const std::string& type, bool bubbles, bool cancelable,
-                                       int32_t index, FrameId frame) {
+bool ElementOperations::DispatchTouchEvent(const std::string& kind, const std::string& text,
+                                           const std::string& type, bool bubbles, bool cancelable,
+                                           int32_t index, FrameId frame) {
     return Dispatch(*this, {kind, text, index, frame},
                     "\r\nvar l_obj = document.createEvent(\"TouchEvent\");\r\nl_obj.initEvent(\"" +
                         Quoted(type) + "\"," + Word(bubbles) + "," + Word(cancelable) + ");");
 }
 
-bool WebAutomation::DispatchEvent(const std::string& kind, const std::string& text,
-                                  const std::string& type, bool bubbles, bool cancelable,
-                                  int32_t index, FrameId frame) {
+bool ElementOperations::DispatchEvent(const std::string& kind, const std::string& text,
+                                      const std::string& type, bool bubbles, bool cancelable,
+                                      int32_t index, FrameId frame) {
     return Dispatch(*this, {kind, text, index, frame},
                     "\r\nvar l_obj = document.createEvent('Events');\r\nl_obj.initEvent('" +
                         Quoted(type) + "'," + Word(bubbles) + "," + Word(cancelable) + ");");
 }
 
-}  // namespace automation
+}  // namespace ops

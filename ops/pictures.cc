@@ -8,8 +8,8 @@
 
 #include "automation/engine_binding.h"
 #include "automation/script_bridge.h"
-#include "automation/web_automation.h"
 #include "ops/element_call.h"
+#include "ops/element_operations.h"
 #include "ops/html2canvas.h"
 #include "platform/sinks.h"
 
@@ -18,9 +18,15 @@ extern "C" const char ops_list_scripts_js[];
 extern "C" const char ops_list_style_sheets_js[];
 extern "C" const char ops_list_embeds_js[];
 
-namespace automation {
+namespace ops {
 namespace {
 
+using automation::Api;
+using automation::Bridge;
+using automation::DecodeBase64;
+using automation::FrameId;
+using automation::LookupEntry;
+using automation::RunScript;
 using locate::Outcome;
 
 // The bytes of a "data:image/<type>;base64," reply; anything else is no picture.
@@ -56,7 +62,7 @@ void WaitForReply(int32_t steps) {
     }
 }
 
-bool ListResources(WebAutomation& web, const char* script, std::vector<std::string>& list,
+bool ListResources(ElementOperations& web, const char* script, std::vector<std::string>& list,
                    FrameId frame) {
     if (!web.GetView() || !Api().wkeRunJsByFrame) return false;
     Bridge().resourceList.clear();
@@ -67,8 +73,8 @@ bool ListResources(WebAutomation& web, const char* script, std::vector<std::stri
 
 }  // namespace
 
-std::vector<uint8_t> WebAutomation::GetElementImage(const locate::Locator& locator, bool render,
-                                                    int32_t waitCount) {
+std::vector<uint8_t> ElementOperations::GetElementImage(const locate::Locator& locator, bool render,
+                                                        int32_t waitCount) {
     if (!render)
         return PictureBytes(locate::RunElementOperation(
             *this, locator,
@@ -82,34 +88,34 @@ std::vector<uint8_t> WebAutomation::GetElementImage(const locate::Locator& locat
                                      "\r\nhtml2canvas(l_Object).then(function(canvas) {            "
                                      "window.top.GetAttributeBack(canvas.toDataURL());        });",
                                      true},
-                                    {true, ops::Html2CanvasScript()});
+                                    {true, Html2CanvasScript()});
     // A missing element or a failed run never answers: no point waiting for it. The answer
     // comes after the run, so the view's page may call the bridge between runs meanwhile.
     if (outcome == Outcome::kDone) {
         auto accept =
             LookupEntry<decltype(&::wkeAcceptCallsBetweenRuns)>("wkeAcceptCallsBetweenRuns");
-        if (accept) accept(view_, true);
+        if (accept) accept(GetView(), true);
         WaitForReply(waitCount);
-        if (accept) accept(view_, false);
+        if (accept) accept(GetView(), false);
     }
     return PictureBytes(outcome);
 }
 
-std::vector<uint8_t> WebAutomation::GetCanvasImage(const locate::Locator& locator) {
+std::vector<uint8_t> ElementOperations::GetCanvasImage(const locate::Locator& locator) {
     return PictureBytes(locate::RunElementOperation(
-        *this, locator, {"", ops::ReadBack("l_Object.toDataURL('image/png')"), true}));
+        *this, locator, {"", ReadBack("l_Object.toDataURL('image/png')"), true}));
 }
 
-bool WebAutomation::ListScripts(std::vector<std::string>& list, FrameId frame) {
+bool ElementOperations::ListScripts(std::vector<std::string>& list, FrameId frame) {
     return ListResources(*this, ops_list_scripts_js, list, frame);
 }
 
-bool WebAutomation::ListStyleSheets(std::vector<std::string>& list, FrameId frame) {
+bool ElementOperations::ListStyleSheets(std::vector<std::string>& list, FrameId frame) {
     return ListResources(*this, ops_list_style_sheets_js, list, frame);
 }
 
-bool WebAutomation::ListEmbeds(std::vector<std::string>& list, FrameId frame) {
+bool ElementOperations::ListEmbeds(std::vector<std::string>& list, FrameId frame) {
     return ListResources(*this, ops_list_embeds_js, list, frame);
 }
 
-}  // namespace automation
+}  // namespace ops

@@ -2,16 +2,21 @@
 // rectangle of any element.
 #include "automation/engine_binding.h"
 #include "automation/script_bridge.h"
-#include "automation/web_automation.h"
 #include "ops/element_call.h"
+#include "ops/element_operations.h"
 
-namespace automation {
+namespace ops {
 namespace {
 
+using automation::Api;
+using automation::Bridge;
+using automation::ElementRect;
+using automation::ScriptBridge;
+using automation::TextToInt;
 using locate::Outcome;
 
 // Reads an integer the fragment hands back; an empty reply (no such row) gives 0.
-int32_t ReadInteger(WebAutomation& web, const locate::Locator& at, const std::string& fragment,
+int32_t ReadInteger(ElementOperations& web, const locate::Locator& at, const std::string& fragment,
                     int32_t whenMissing) {
     if (!web.GetView()) return -1;
     Outcome outcome = locate::RunElementOperation(web, at, {"", fragment, true});
@@ -30,17 +35,16 @@ std::string Cell(int32_t row, int32_t column) {
 
 }  // namespace
 
-int32_t WebAutomation::GetSelectedIndex(const std::string& kind, const std::string& text,
-                                        int32_t index, FrameId frame) {
-    return ReadInteger(*this, {kind, text, index, frame}, ops::ReadBack("l_Object.selectedIndex"),
-                       -2);
+int32_t ElementOperations::GetSelectedIndex(const std::string& kind, const std::string& text,
+                                            int32_t index, FrameId frame) {
+    return ReadInteger(*this, {kind, text, index, frame}, ReadBack("l_Object.selectedIndex"), -2);
 }
 
-int32_t WebAutomation::GetSelectOptions(const std::string& kind, const std::string& text,
-                                        std::vector<std::string>& texts,
-                                        std::vector<std::string>& values, int32_t index,
-                                        FrameId frame) {
-    if (!view_ || !Api().wkeRunJsByFrame) return -1;
+int32_t ElementOperations::GetSelectOptions(const std::string& kind, const std::string& text,
+                                            std::vector<std::string>& texts,
+                                            std::vector<std::string>& values, int32_t index,
+                                            FrameId frame) {
+    if (!GetView() || !Api().wkeRunJsByFrame) return -1;
     ScriptBridge& bridge = Bridge();
     bridge.optionTexts.clear();
     bridge.optionValues.clear();
@@ -57,16 +61,16 @@ int32_t WebAutomation::GetSelectOptions(const std::string& kind, const std::stri
     return static_cast<int32_t>(texts.size());
 }
 
-int32_t WebAutomation::GetSelectOptions(const std::string& kind, const std::string& text,
-                                        std::vector<std::string>& texts, int32_t index,
-                                        FrameId frame) {
+int32_t ElementOperations::GetSelectOptions(const std::string& kind, const std::string& text,
+                                            std::vector<std::string>& texts, int32_t index,
+                                            FrameId frame) {
     std::vector<std::string> dropped;
     return GetSelectOptions(kind, text, texts, dropped, index, frame);
 }
 
 // The page's change handler runs as if the person had picked the entry.
-int32_t WebAutomation::SetSelectedIndex(const std::string& kind, const std::string& text,
-                                        int32_t newIndex, int32_t index, FrameId frame) {
+int32_t ElementOperations::SetSelectedIndex(const std::string& kind, const std::string& text,
+                                            int32_t newIndex, int32_t index, FrameId frame) {
     return ReadInteger(*this, {kind, text, index, frame},
                        "\r\nl_Object.selectedIndex=" + std::to_string(newIndex) +
                            ";\r\nvar l_evt = document.createEvent('Events');\r\n"
@@ -75,19 +79,19 @@ int32_t WebAutomation::SetSelectedIndex(const std::string& kind, const std::stri
                        -2);
 }
 
-ElementRect WebAutomation::GetBoundingRect(const std::string& kind, const std::string& text,
-                                           int32_t index, FrameId frame) {
+ElementRect ElementOperations::GetBoundingRect(const std::string& kind, const std::string& text,
+                                               int32_t index, FrameId frame) {
     ElementRect rect;
     GetBoundingRect(kind, text, rect, index, frame);
     return rect;
 }
 
-bool WebAutomation::GetBoundingRect(const std::string& kind, const std::string& text,
-                                    ElementRect& rect, int32_t index, FrameId frame) {
+bool ElementOperations::GetBoundingRect(const std::string& kind, const std::string& text,
+                                        ElementRect& rect, int32_t index, FrameId frame) {
     ElementRect& reply = Bridge().elementRect;
     reply = {};
     rect = {};
-    if (!view_) return false;
+    if (!GetView()) return false;
     Outcome outcome = locate::RunElementOperation(
         *this, {kind, text, index, frame},
         {"",
@@ -103,37 +107,33 @@ bool WebAutomation::GetBoundingRect(const std::string& kind, const std::string& 
     return true;
 }
 
-bool WebAutomation::SubmitForm(const std::string& kind, const std::string& text,
-                               const std::string& target, int32_t index, FrameId frame) {
-    return ops::Act(
+bool ElementOperations::SubmitForm(const std::string& kind, const std::string& text,
+                                   const std::string& target, int32_t index, FrameId frame) {
+    return Act(
         *this, {kind, text, index, frame},
-        "\r\nl_Object.setAttribute('target','" + ops::Quoted(target) + "');\r\nl_Object.submit();");
+        "\r\nl_Object.setAttribute('target','" + Quoted(target) + "');\r\nl_Object.submit();");
 }
 
-int32_t WebAutomation::GetTableRowCount(const std::string& kind, const std::string& text,
-                                        int32_t index, FrameId frame) {
-    return ReadInteger(*this, {kind, text, index, frame}, ops::ReadBack("l_Object.rows.length"),
-                       -1);
+int32_t ElementOperations::GetTableRowCount(const std::string& kind, const std::string& text,
+                                            int32_t index, FrameId frame) {
+    return ReadInteger(*this, {kind, text, index, frame}, ReadBack("l_Object.rows.length"), -1);
 }
 
-int32_t WebAutomation::GetTableCellCount(const std::string& kind, const std::string& text,
-                                         int32_t row, int32_t index, FrameId frame) {
-    return ReadInteger(*this, {kind, text, index, frame}, ops::ReadBack(Row(row) + ".cells.length"),
-                       -1);
+int32_t ElementOperations::GetTableCellCount(const std::string& kind, const std::string& text,
+                                             int32_t row, int32_t index, FrameId frame) {
+    return ReadInteger(*this, {kind, text, index, frame}, ReadBack(Row(row) + ".cells.length"), -1);
 }
 
-std::string WebAutomation::GetTableCellText(const std::string& kind, const std::string& text,
-                                            int32_t row, int32_t column, int32_t index,
-                                            FrameId frame) {
-    return ops::ReadText(*this, {kind, text, index, frame},
-                         ops::ReadBack(Cell(row, column) + ".innerText"));
+std::string ElementOperations::GetTableCellText(const std::string& kind, const std::string& text,
+                                                int32_t row, int32_t column, int32_t index,
+                                                FrameId frame) {
+    return ReadText(*this, {kind, text, index, frame}, ReadBack(Cell(row, column) + ".innerText"));
 }
 
-std::string WebAutomation::GetTableCellHTML(const std::string& kind, const std::string& text,
-                                            int32_t row, int32_t column, int32_t index,
-                                            FrameId frame) {
-    return ops::ReadText(*this, {kind, text, index, frame},
-                         ops::ReadBack(Cell(row, column) + ".innerHTML"));
+std::string ElementOperations::GetTableCellHTML(const std::string& kind, const std::string& text,
+                                                int32_t row, int32_t column, int32_t index,
+                                                FrameId frame) {
+    return ReadText(*this, {kind, text, index, frame}, ReadBack(Cell(row, column) + ".innerHTML"));
 }
 
-}  // namespace automation
+}  // namespace ops

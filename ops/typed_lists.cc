@@ -2,18 +2,23 @@
 // check boxes) across every frame, optionally numbered in the page.
 #include "automation/engine_binding.h"
 #include "automation/script_bridge.h"
-#include "automation/web_automation.h"
 #include "locate/every_frame.h"
 #include "ops/element_call.h"
+#include "ops/element_operations.h"
 #include "platform/codepage.h"
 #include "platform/text_encoding.h"
 
 extern "C" const char locate_css_selector_generator_js[];
 extern "C" const char ops_find_typed_elements_js[];
 
-namespace automation {
+namespace ops {
 namespace {
 
+using automation::Api;
+using automation::Bridge;
+using automation::ElementInfo;
+using automation::FrameId;
+using automation::RunScript;
 struct TypedList {
     const char* tagName;
     const char* typeFilter;
@@ -28,7 +33,7 @@ constexpr TypedList kLinks{"a", "", "outerHTML", "链接"};
 constexpr TypedList kRadioButtons{"input", "radio", "outerHTML", "单选框"};
 constexpr TypedList kCheckBoxes{"input", "checkbox", "outerHTML", "复选框"};
 
-bool ListTyped(WebAutomation& web, const TypedList& kind, bool mark,
+bool ListTyped(ElementOperations& web, const TypedList& kind, bool mark,
                std::vector<ElementInfo>& list) {
     if (!web.GetView() || !Api().wkeRunJsByFrame) return false;
     list.clear();
@@ -50,11 +55,11 @@ bool ListTyped(WebAutomation& web, const TypedList& kind, bool mark,
 
 }  // namespace
 
-std::string WebAutomation::BuildTypedListScript(const std::string& tagName,
-                                                const std::string& typeFilter, bool mark,
-                                                const std::string& attributeName,
-                                                const std::string& markText, int32_t frameNumber) {
-    using ops::Quoted;
+std::string ElementOperations::BuildTypedListScript(const std::string& tagName,
+                                                    const std::string& typeFilter, bool mark,
+                                                    const std::string& attributeName,
+                                                    const std::string& markText,
+                                                    int32_t frameNumber) {
     std::string script = locate_css_selector_generator_js;
     script += "var CssSelector = new CssSelectorGenerator;\r\n";
     script += ops_find_typed_elements_js;
@@ -65,28 +70,28 @@ std::string WebAutomation::BuildTypedListScript(const std::string& tagName,
     return script;
 }
 
-bool WebAutomation::ListTextBoxes(bool mark, std::vector<ElementInfo>& list) {
+bool ElementOperations::ListTextBoxes(bool mark, std::vector<ElementInfo>& list) {
     return ListTyped(*this, kTextBoxes, mark, list);
 }
 
-bool WebAutomation::ListButtons(bool mark, std::vector<ElementInfo>& list) {
+bool ElementOperations::ListButtons(bool mark, std::vector<ElementInfo>& list) {
     return ListTyped(*this, kButtons, mark, list);
 }
 
-bool WebAutomation::ListImages(bool mark, std::vector<ElementInfo>& list) {
+bool ElementOperations::ListImages(bool mark, std::vector<ElementInfo>& list) {
     return ListTyped(*this, kImages, mark, list);
 }
 
-bool WebAutomation::ListLinks(bool mark, std::vector<ElementInfo>& list) {
+bool ElementOperations::ListLinks(bool mark, std::vector<ElementInfo>& list) {
     return ListTyped(*this, kLinks, mark, list);
 }
 
-bool WebAutomation::ListRadioButtons(bool mark, std::vector<ElementInfo>& list) {
+bool ElementOperations::ListRadioButtons(bool mark, std::vector<ElementInfo>& list) {
     return ListTyped(*this, kRadioButtons, mark, list);
 }
 
-bool WebAutomation::ListCheckBoxes(bool mark, std::vector<ElementInfo>& list) {
+bool ElementOperations::ListCheckBoxes(bool mark, std::vector<ElementInfo>& list) {
     return ListTyped(*this, kCheckBoxes, mark, list);
 }
 
-}  // namespace automation
+}  // namespace ops

@@ -1,22 +1,30 @@
 #include "sdk/engine_module.h"
 
-#include <dlfcn.h>
-#include <link.h>
-
-#include <cstdlib>
-#include <type_traits>
-
 #include "automation/engine_binding.h"
-#include "platform/module.h"
-#include "platform/paths.h"
 
 namespace qirlen::detail {
 namespace {
 
+// clang-format off
+// What a session cannot start without, in the order in which a missing one is named.
+#define QIRLEN_SESSION_ENTRIES(X) \
+    X(wkeInitializeEx) \
+    X(wkeShutdown) \
+    X(wkeCreateWebWindow) \
+    X(wkeDestroyWebWindow) \
+    X(wkeLoadURLW) \
+    X(wkeOnLoadingFinish) \
+    X(wkeSetNavigationToNewWindowEnable) \
+    X(wkeGetString) \
+    X(wkeGetEventFd) \
+    X(wkeWake) \
+    X(wkeEngineFailure)
+// clang-format on
+
 struct Shared {
     platform::ModuleHandle module = nullptr;
     std::string moduleName;  // as the automation layer finds it again
-    SessionEntries entries;
+    engine_loader::EntryPoints entries;
     int sessions = 0;
     // A host of the process (a browser host control) had started the engine before any
     // session: the engine is its to end, not the last session's.
@@ -28,43 +36,18 @@ Shared& shared() {
     return s;
 }
 
-// The directory of the shared object (or program) that holds this function, with "/".
-std::string OwnDirectory() {
-    Dl_info info{};
-    link_map* module = nullptr;
-    if (dladdr1(reinterpret_cast<void*>(&FindEngineFile), &info, reinterpret_cast<void**>(&module),
-                RTLD_DL_LINKMAP) &&
-        module && module->l_name && *module->l_name) {
-        std::string path = module->l_name;
-        auto slash = path.find_last_of('/');
-        if (slash != std::string::npos) return path.substr(0, slash + 1);
-    }
-    return platform::ProgramDirectory();  // linked into the program itself
-}
-
-bool ResolveAll(platform::ModuleHandle module, SessionEntries& e, std::string& missing) {
-    auto resolve = [&](auto& slot, const char* name) {
-        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(
-            platform::ResolveEntry(module, name));
-        if (!slot && missing.empty()) missing = name;
-    };
-    resolve(e.wkeInitializeEx, "wkeInitializeEx");
-    resolve(e.wkeShutdown, "wkeShutdown");
-    resolve(e.wkeCreateWebWindow, "wkeCreateWebWindow");
-    resolve(e.wkeDestroyWebWindow, "wkeDestroyWebWindow");
-    resolve(e.wkeLoadURLW, "wkeLoadURLW");
-    resolve(e.wkeOnLoadingFinish, "wkeOnLoadingFinish");
-    resolve(e.wkeSetNavigationToNewWindowEnable, "wkeSetNavigationToNewWindowEnable");
-    resolve(e.wkeGetString, "wkeGetString");
-    resolve(e.wkeGetEventFd, "wkeGetEventFd");
-    resolve(e.wkeWake, "wkeWake");
-    resolve(e.wkeEngineFailure, "wkeEngineFailure");
-    return missing.empty();
+// The first entry point a session needs that the table lacks; empty when it has them all.
+std::string MissingSessionEntry(const engine_loader::EntryPoints& e) {
+#define QIRLEN_CHECK(name) \
+    if (!e.name) return #name;
+    QIRLEN_SESSION_ENTRIES(QIRLEN_CHECK)
+#undef QIRLEN_CHECK
+    return {};
 }
 
 bool LoadEngine(Shared& s, std::string& why) {
     std::string looked;
-    std::string path = FindEngineFile(&looked);
+    std::string path = engine_loader::FindBesideLibrary(&looked);
     if (path.empty()) {
         why = "the engine node.so was not found (looked at " + looked +
               "; QIRLEN_ENGINE may name it)";
@@ -72,15 +55,14 @@ bool LoadEngine(Shared& s, std::string& why) {
     }
     // A module the process loaded already (a host control, an earlier session) is used as it
     // is: one engine per process.
-    platform::ModuleHandle module = platform::FindLoadedModule(path);
-    const bool loadedByHost = module != nullptr;
-    if (!module) module = platform::LoadModule(path);
+    bool loadedByHost = false;
+    platform::ModuleHandle module = engine_loader::Open(path, path, &loadedByHost);
     if (!module) {
         why = "the engine " + path + " could not be loaded: " + platform::LastModuleError();
         return false;
     }
-    std::string missing;
-    if (!ResolveAll(module, s.entries, missing)) {
+    engine_loader::Resolve(module, s.entries);
+    if (std::string missing = MissingSessionEntry(s.entries); !missing.empty()) {
         why = "the engine " + path + " lacks the entry point " + missing;
         return false;
     }
@@ -92,25 +74,7 @@ bool LoadEngine(Shared& s, std::string& why) {
 
 }  // namespace
 
-std::string FindEngineFile(std::string* looked) {
-    std::string candidates[3];
-    if (const char* named = std::getenv("QIRLEN_ENGINE"); named && *named) {
-        // Named on purpose: nothing else is tried, so a wrong name is never covered up.
-        candidates[0] = named;
-    } else {
-        std::string dir = OwnDirectory();
-        candidates[0] = dir + "node.so";
-        candidates[1] = dir + "qirlen/node.so";
-    }
-    for (const std::string& candidate : candidates) {
-        if (candidate.empty()) continue;
-        if (looked) *looked += (looked->empty() ? "" : ", ") + candidate;
-        if (platform::FileExists(candidate)) return candidate;
-    }
-    return {};
-}
-
-const SessionEntries* AcquireEngine(std::string& why) {
+const engine_loader::EntryPoints* AcquireEngine(std::string& why) {
     Shared& s = shared();
     if (!s.module && !LoadEngine(s, why)) return nullptr;
     if (s.sessions == 0) {

@@ -16,16 +16,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const detail::SessionEntries* entries = nullptr;  // while a session lives
+const engine_loader::EntryPoints* entries = nullptr;  // while a session lives
 
 int MillisecondsLeft(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-std::string EngineFailure() {
-    const char* failure = entries && entries->wkeEngineFailure ? entries->wkeEngineFailure() : "";
-    return failure ? failure : "";
 }
 
 }  // namespace
@@ -42,7 +37,7 @@ TextEncoding GetTextEncoding() {
 
 Session::Session() {
     std::string why;
-    const detail::SessionEntries* acquired = detail::AcquireEngine(why);
+    const engine_loader::EntryPoints* acquired = detail::AcquireEngine(why);
     if (!acquired) {
         Fail(why);
         return;
@@ -50,7 +45,7 @@ Session::Session() {
     entries = acquired;
     view_ = entries->wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 800, 600);
     if (!view_) {
-        std::string failure = EngineFailure();
+        std::string failure = engine_loader::EngineFailure(*entries);
         Fail("the engine made no view" + (failure.empty() ? "" : ": " + failure));
         detail::ReleaseEngine();
         return;
@@ -94,11 +89,14 @@ bool Session::Load(const std::string& url, int timeoutMs) {
     Pump(0);
     int before = finishedLoads_;
     entries->wkeLoadURLW(view_, platform::TextToUtf16(url).c_str());
-    if (!PumpUntil([&] { return finishedLoads_ > before || !EngineFailure().empty(); },
-                   MillisecondsLeft(deadline))) {
+    auto ended = [&] {
+        return finishedLoads_ > before || !engine_loader::EngineFailure(*entries).empty();
+    };
+    if (!PumpUntil(ended, MillisecondsLeft(deadline))) {
         return Fail("the page did not load within " + std::to_string(timeoutMs) + " ms");
     }
-    if (finishedLoads_ == before) return Fail("the browser stopped: " + EngineFailure());
+    if (finishedLoads_ == before)
+        return Fail("the browser stopped: " + engine_loader::EngineFailure(*entries));
     if (lastResult_ != WKE_LOADING_SUCCEEDED)
         return Fail("the page failed to load" + (lastReason_.empty() ? "" : ": " + lastReason_));
     if (!WaitForFrames(MillisecondsLeft(deadline)))

@@ -2,7 +2,6 @@
 // where a "coordinates" locator ended, the mark, and the three readers of an address.
 #include "automation/engine_binding.h"
 #include "automation/script_bridge.h"
-#include "automation/web_automation.h"
 #include "locate/element_operation.h"
 #include "locate/locator_expression.h"
 
@@ -11,12 +10,16 @@ extern "C" const char locate_read_xpath_js[];
 extern "C" const char locate_read_selector_js[];
 extern "C" const char locate_css_selector_generator_js[];
 
-namespace automation {
+namespace locate {
 namespace {
+
+using automation::Bridge;
+using automation::FrameId;
+using automation::RunScript;
 
 // Every frame gets a GetNowFrameId that reports its own number, so that the point lookup
 // can tell in which frame it ended.
-void InstallFrameReporters(WebAutomation& web) {
+void InstallFrameReporters(ElementFinder& web) {
     std::vector<int32_t> frames;
     web.GetFrameIds(frames);
     for (int32_t frame : frames)
@@ -27,13 +30,13 @@ void InstallFrameReporters(WebAutomation& web) {
     Bridge().frameRecordReply = -1;
 }
 
-locate::Outcome Run(WebAutomation& web, const std::string& kind, const std::string& text,
-                    int32_t index, FrameId frame, const locate::ElementOperation& operation) {
-    return locate::RunElementOperation(web, {kind, text, index, frame}, operation);
+Outcome Run(ElementFinder& web, const std::string& kind, const std::string& text, int32_t index,
+            FrameId frame, const ElementOperation& operation) {
+    return RunElementOperation(web, {kind, text, index, frame}, operation);
 }
 
 // A reader sends its page function after the expression and reports what it gives.
-locate::ElementOperation Reader(const char* definition, const char* call) {
+ElementOperation Reader(const char* definition, const char* call) {
     return {"",
             std::string("\r\n") + definition + "\r\nwindow.top.GetAttributeBack(" + call + ");\r\n",
             true};
@@ -41,45 +44,45 @@ locate::ElementOperation Reader(const char* definition, const char* call) {
 
 }  // namespace
 
-std::string WebAutomation::BuildLocatorExpression(const std::string& kind, const std::string& text,
+std::string ElementFinder::BuildLocatorExpression(const std::string& kind, const std::string& text,
                                                   int32_t index) {
     Bridge().elementMissing = false;
-    if (kind == "coordinates" && view_) InstallFrameReporters(*this);
-    return locate::LocatorExpression(kind, text, index);
+    if (kind == "coordinates" && GetView()) InstallFrameReporters(*this);
+    return LocatorExpression(kind, text, index);
 }
 
-bool WebAutomation::ElementExists(const std::string& kind, const std::string& text, int32_t index,
+bool ElementFinder::ElementExists(const std::string& kind, const std::string& text, int32_t index,
                                   FrameId frame) {
     Run(*this, kind, text, index, frame,
         {"", "\r\nwindow.top.GetAttributeBack(l_Object != null);", true});
-    return view_ && Bridge().attributeReply == "true";
+    return GetView() && Bridge().attributeReply == "true";
 }
 
-int32_t WebAutomation::GetLocatedFrame() {
+int32_t ElementFinder::GetLocatedFrame() {
     return Bridge().frameRecordReply;
 }
 
-bool WebAutomation::MarkElement(const std::string& kind, const std::string& text, int32_t index,
+bool ElementFinder::MarkElement(const std::string& kind, const std::string& text, int32_t index,
                                 FrameId frame) {
-    return locate::ActionResult(Run(*this, kind, text, index, frame,
-                                    {locate_tag_element_js, "\r\nTagElement(l_Object);", false}));
+    return ActionResult(Run(*this, kind, text, index, frame,
+                            {locate_tag_element_js, "\r\nTagElement(l_Object);", false}));
 }
 
-std::string WebAutomation::GetElementXPath(const std::string& kind, const std::string& text,
+std::string ElementFinder::GetElementXPath(const std::string& kind, const std::string& text,
                                            int32_t index, FrameId frame) {
-    return locate::TextResult(
+    return TextResult(
         Run(*this, kind, text, index, frame, Reader(locate_read_xpath_js, "readXPath(l_Object)")));
 }
 
-std::string WebAutomation::GetElementPath(const std::string& kind, const std::string& text,
+std::string ElementFinder::GetElementPath(const std::string& kind, const std::string& text,
                                           int32_t index, FrameId frame) {
-    return locate::TextResult(Run(*this, kind, text, index, frame,
-                                  Reader(locate_read_selector_js, "readSelector(l_Object)")));
+    return TextResult(Run(*this, kind, text, index, frame,
+                          Reader(locate_read_selector_js, "readSelector(l_Object)")));
 }
 
-std::string WebAutomation::GetElementSelector(const std::string& kind, const std::string& text,
+std::string ElementFinder::GetElementSelector(const std::string& kind, const std::string& text,
                                               int32_t index, FrameId frame) {
-    return locate::TextResult(
+    return TextResult(
         Run(*this, kind, text, index, frame,
             {"",
              std::string("\r\n") + locate_css_selector_generator_js +
@@ -88,4 +91,4 @@ std::string WebAutomation::GetElementSelector(const std::string& kind, const std
              true}));
 }
 
-}  // namespace automation
+}  // namespace locate
