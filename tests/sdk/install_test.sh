@@ -45,6 +45,22 @@ check "pkg-config flags build fill_form" "$([ $? = 0 ] && echo ok)" "$(tail -5 "
 got="$(LD_LIBRARY_PATH="$prefix/lib" "$work/fill_form" "$page" 2>&1)"
 check "fill_form (pkg-config) runs" "$([ $? = 0 ] && [[ "$got" == *"$expect"* ]] && echo ok)" "$got"
 
+# The modern face, built out of tree with find_package, runs against its page.
+cmake --build "$work/cmake-build" --target wait_click_screenshot >>"$work/cmake.log" 2>&1
+check "find_package(Qirlen) builds wait_click_screenshot" "$([ $? = 0 ] && echo ok)" "$(tail -5 "$work/cmake.log")"
+got="$("$work/cmake-build/wait_click_screenshot" "file://$work/src/pages/late_button.html" late "$work/late.png" 2>&1)"
+check "wait_click_screenshot (CMake) runs" "$([ $? = 0 ] && [[ "$got" == *"trusted: true"* ]] && [ "$(head -c 4 "$work/late.png" | tail -c 3)" = PNG ] && echo ok)" "$got"
+
+# One include root: both faces' headers compile as C++17 with -I<prefix>/include alone.
+printf '#include <qirlen/qirlen.h>\n#include <qirlen/session.h>\nint main() { return 0; }\n' >"$work/one_root.cc"
+g++ -std=c++17 -fsyntax-only -I"$prefix/include" "$work/one_root.cc" >"$work/one_root.log" 2>&1
+check "the headers need one include root" "$([ $? = 0 ] && echo ok)" "$(head -5 "$work/one_root.log")"
+
+# The library exports its public API and nothing else.
+stray="$(nm -DC --defined-only "$prefix/lib/libqirlen-automation.so" | cut -d' ' -f3- |
+    grep -Ev '^qirlen::(Session|Browser|Page|Locator)::|^qirlen::(ErrorKindName|SetTextEncoding|GetTextEncoding)\(|^automation::(WebAutomation|ElementInfo|ElementRect)::')"
+check "the library exports only the public API" "$([ -z "$stray" ] && echo ok)" "$(head -5 <<<"$stray")"
+
 # QIRLEN_ENGINE overrides the engine beside the library, and a wrong one is said at once.
 got="$(QIRLEN_ENGINE="$work/none/node.so" "$work/cmake-build/fill_form" "$page" 2>&1)"
 check "a missing engine is named" "$([ $? = 1 ] && [[ "$got" == *"$work/none/node.so"* ]] && echo ok)" "$got"
