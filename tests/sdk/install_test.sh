@@ -45,6 +45,13 @@ check "pkg-config flags build fill_form" "$([ $? = 0 ] && echo ok)" "$(tail -5 "
 got="$(LD_LIBRARY_PATH="$prefix/lib" "$work/fill_form" "$page" 2>&1)"
 check "fill_form (pkg-config) runs" "$([ $? = 0 ] && [[ "$got" == *"$expect"* ]] && echo ok)" "$got"
 
+# As README says: with an rpath, the program finds the library without LD_LIBRARY_PATH.
+# shellcheck disable=SC2086
+g++ -std=c++17 -o "$work/fill_form_rpath" "$work/src/fill_form.cc" $flags \
+    -Wl,-rpath,"$(pkg-config --variable=libdir qirlen-automation)" >"$work/gcc.log" 2>&1
+got="$(env -u LD_LIBRARY_PATH "$work/fill_form_rpath" "$page" 2>&1)"
+check "fill_form built with an rpath runs" "$([ $? = 0 ] && [[ "$got" == *"$expect"* ]] && echo ok)" "$got"
+
 # The modern face, built out of tree with find_package, runs against its page.
 cmake --build "$work/cmake-build" --target wait_click_screenshot >>"$work/cmake.log" 2>&1
 check "find_package(Qirlen) builds wait_click_screenshot" "$([ $? = 0 ] && echo ok)" "$(tail -5 "$work/cmake.log")"
