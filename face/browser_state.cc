@@ -50,8 +50,9 @@ bool RunUntil(const ProtocolEntries& engine, const std::function<bool()>& done, 
         if (done()) return true;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return false;
-        // Short slices: a condition may also change with time alone (an element still moving).
-        if (!engine.pump(static_cast<int>(std::min<long>(left.count(), 20)))) return done();
+        // Conditions change with what the browser says: the pump returns as soon as it says
+        // something, so an answer that has come is never waited for longer.
+        if (!engine.pump(static_cast<int>(left.count()))) return done();
     }
 }
 

@@ -1,5 +1,7 @@
 #include "face/page_state.h"
 
+extern "C" const char face_element_js[];
+
 namespace qirlen::detail {
 namespace {
 
@@ -96,7 +98,7 @@ Result<void> PageState::Wait(const std::function<bool()>& done, int timeoutMs,
     bool held = RunUntil(
         browser->engine, [&] { return done() || crashed || closed; }, timeoutMs);
     if (auto why = Unusable()) return *why;
-    if (held && done()) return {};
+    if (held) return {};
     if (!held && !browser->engine.pump(0))
         return Error{ErrorKind::BrowserGone, "the browser ended while waiting for " + waitingFor};
     return Error{ErrorKind::Timeout,
@@ -110,11 +112,19 @@ Result<int> PageState::WorldOf(const std::string& frameId) {
     if (!world) return world.error();
     int context = world.value().value("executionContextId", 0);
     if (!context) return Error{ErrorKind::NotFound, "the frame has no document"};
+    static const std::string install =
+        "globalThis.qirlenFace = (\n" + std::string(face_element_js) + "\n), undefined";
+    auto installed = Call("Runtime.evaluate", {{"expression", install}, {"contextId", context}},
+                          kDefaultTimeoutMs);
+    if (!installed) return installed.error();
+    if (auto thrown = installed.value().find("exceptionDetails"); thrown != installed.value().end())
+        return Error{ErrorKind::ScriptError, "the face's operations: " + ExceptionText(*thrown)};
     worlds[frameId] = context;
     return context;
 }
 
 void PageState::OnEvent(const std::string& method, const json& params) {
+    ++eventsSeen;
     if (method == "Page.frameNavigated") {
         const json& frame = params.value("frame", json::object());
         std::string id = frame.value("id", "");

@@ -34,7 +34,8 @@ struct PageState {
     // An error for why the page cannot be used now, if it cannot.
     std::optional<Error> Unusable() const;
 
-    // The execution context of the face's world in a frame's current document.
+    // The execution context of the face's world in a frame's current document, with the
+    // face's operations installed: made once per document.
     Result<int> WorldOf(const std::string& frameId);
 
     void OnEvent(const std::string& method, const json& params);
@@ -49,8 +50,10 @@ struct PageState {
     std::map<std::string, int> statusOfLoader;
     bool crashed = false, closed = false;
     int callbacksRunning = 0;
-    int objectGroupDepth = 0;           // calls under way that hold objects of the page
+    int objectGroupDepth = 0;           // calls under way that may hold objects of the page
+    bool objectsHeld = false;           // and one of them did
     std::map<std::string, int> worlds;  // frame -> context of kFaceWorld
+    int eventsSeen = 0;                 // how many events the page has sent
 
     std::function<DialogAnswer(const Dialog&)> onDialog;
     std::function<void(const ConsoleMessage&)> onConsole;

@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <mutex>
 
+#include "tests/face/sent_commands.h"
 #include "tests/support/http_server.h"
 
 namespace {
@@ -19,7 +21,13 @@ using testsupport::HttpRequest;
 using testsupport::HttpResponse;
 using testsupport::HttpServer;
 
+// The commands the engine sends, counted from the start (before the browser).
+testsupport::SentCommands& Sent() {
+    return testsupport::SentCommands::Start();
+}
+
 qirlen::Browser& TheBrowser() {
+    Sent();
     static auto* browser = new qirlen::Browser();  // ends with the process
     return *browser;
 }
@@ -263,6 +271,55 @@ TEST(Face, CookiesDialogsConsoleAndFormInputs) {
     EXPECT_EQ(Json(page.Evaluate("[agree.checked, city.value, file.files[0].name, key]")),
               "[true,\"sh\",\"qirlen-face-upload.txt\",\"Enter:true\"]");
     std::filesystem::remove(file);
+}
+
+// On a page that is ready, an operation is one script call that finds, checks and acts, then
+// only the browser's own input or picture. The face's world is made once per document, and
+// anew in the next document the page goes to.
+TEST(Face, EachOperationTakesTheFewestCommands) {
+    Site site;
+    site.Add("/",
+             "<p id=p>text</p><input id=t oninput='inputs++'><button id=b onclick='clicks++'>b"
+             "</button><div id=card style='width:50px;height:20px'>c</div>"
+             "<script>var inputs = 0, clicks = 0;</script>");
+    site.Add("/next", "<p id=p>next</p>");
+    qirlen::Page page = NewPage();
+    ASSERT_TRUE(page.Goto(site.server.Url("/")));
+    using Methods = std::vector<std::string>;
+    const std::string call = "Runtime.callFunctionOn", mouse = "Input.dispatchMouseEvent";
+    const Methods newWorld = {"Page.createIsolatedWorld", "Runtime.evaluate", call};
+    Sent().Take();
+    EXPECT_EQ(page.Locator(By::Id, "p").Text().value_or(""), "text");
+    EXPECT_EQ(Sent().Take(), newWorld);
+    struct Case {
+        const char* what;
+        std::function<bool()> run;
+        Methods methods;
+    } cases[] = {
+        {"Evaluate", [&] { return page.Evaluate("1").ok(); }, {"Runtime.evaluate"}},
+        {"Text", [&] { return page.Locator(By::Id, "p").Text().ok(); }, {call}},
+        {"Click",
+         [&] { return page.Locator(By::Id, "b").Click().ok(); },
+         {call, mouse, mouse, mouse}},
+        {"Fill",
+         [&] { return page.Locator(By::Id, "t").Fill("x").ok(); },
+         {call, "Input.insertText", call}},
+        {"Screenshot",
+         [&] { return page.Locator(By::Id, "card").Screenshot().ok(); },
+         {call, "Page.captureScreenshot"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_TRUE(c.run());
+        EXPECT_EQ(Sent().Take(), c.methods);
+    }
+    EXPECT_EQ(Json(page.Evaluate("[inputs, clicks]")), "[1,1]");
+
+    page.Evaluate("location.href = '/next', 0").value();
+    ASSERT_TRUE(page.WaitForUrl(site.server.Url("/next")));
+    Sent().Take();
+    EXPECT_EQ(page.Locator(By::Id, "p").Text().value_or(""), "next");
+    EXPECT_EQ(Sent().Take(), newWorld);
 }
 
 }  // namespace
