@@ -114,7 +114,9 @@ struct Step;
 
 // Where elements are, found anew by each call: a query in the page or inside what an earlier
 // query found, or inside a frame's document. Actions wait until the element is attached,
-// visible, enabled and still, then act with the browser's own input.
+// visible, enabled and still (no animation or transition moving it), then act with the
+// browser's own input. A call that finds its element ready acts at once; otherwise it waits in
+// the page, looking again as the page changes.
 class Locator {
   public:
     // Elements inside the first element this one finds.
