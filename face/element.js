@@ -78,7 +78,11 @@
     }
     if (!moving.length) return true;
     const before = JSON.stringify(e.getBoundingClientRect());
-    await new Promise((resolve) => requestAnimationFrame(() => resolve()));
+    // A page that draws no frames (hidden) still answers: then a short while stands for one.
+    await new Promise((resolve) => {
+      requestAnimationFrame(() => resolve());
+      setTimeout(resolve, 100);
+    });
     return JSON.stringify(e.getBoundingClientRect()) === before;
   },
 
