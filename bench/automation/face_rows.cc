@@ -2,8 +2,9 @@
 
 #include <qirlen/qirlen.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <map>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
