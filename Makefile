@@ -41,6 +41,7 @@ bench-peers: build
 	scripts/install-deps.sh --peers
 	$(BUILD)/bin/bench_locate --peers
 	$(BUILD)/bin/bench_ops --peers
+	$(BUILD)/bin/bench_automation --peers
 
 # A .deb of the installed tree (build/qirlen_<version>_amd64.deb): dpkg -i it.
 package: build

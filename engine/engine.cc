@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "engine/bounds.h"
+#include "engine/protocol_listeners.h"
 #include "engine/protocol_log.h"
 #include "platform/codepage.h"
 
@@ -463,6 +464,7 @@ bool Engine::HoldsBackBridgeMessage(const View& view, const std::string& method,
 }
 
 void Engine::OnViewEvent(View& view, const std::string& method, const nlohmann::json& params) {
+    if (ForwardToProtocolListener(view, method, params)) return;  // its listener answers it
     if (method.rfind("Runtime.", 0) == 0)
         OnRuntimeEvent(view, method, params);
     else if (method == "Debugger.paused")

@@ -12,6 +12,7 @@
 #include "automation/engine_binding.h"
 #include "automation/script_bridge.h"
 #include "automation/web_automation.h"
+#include "bench/automation/face_rows.h"
 #include "bench/support/stats.h"
 #include "hostctl/engine_library.h"
 #include "tests/support/http_server.h"
@@ -34,8 +35,11 @@ bool loaded = false;
 
 int main(int argc, char** argv) {
     int runs = 300;
-    for (int i = 1; i < argc; ++i)
+    bool peers = false;
+    for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--runs=", 7) == 0) runs = std::max(10, std::atoi(argv[i] + 7));
+        if (std::strcmp(argv[i], "--peers") == 0) peers = true;
+    }
     testsupport::HttpServer server([](const testsupport::HttpRequest& r) {
         testsupport::HttpResponse page;
         if (r.path == "/") {
@@ -87,6 +91,7 @@ int main(int argc, char** argv) {
         "reply-only reads over the raw round trip: GetReadyState %+.3f ms, "
         "GetScrollTop %+.3f ms\n",
         ready.median - raw.median, scroll.median - raw.median);
+    bool compared = bench::CompareFaces(runs, peers);
     Engine().wkeShutdown();
-    return 0;
+    return compared ? 0 : 1;
 }
