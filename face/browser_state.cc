@@ -1,29 +1,27 @@
 #include "face/browser_state.h"
 
 #include <cstdlib>
-#include <type_traits>
 
-#include "platform/module.h"
 #include "sdk/engine_module.h"
 
 namespace qirlen::detail {
 namespace {
 
-// The entries beyond the session's own, from the module the session loaded.
-bool ResolveProtocol(ProtocolEntries& e, std::string& why) {
-    std::string path = FindEngineFile(nullptr);
-    platform::ModuleHandle module = platform::FindLoadedModule(path);
-    std::string missing;
-    auto resolve = [&](auto& slot, const char* name) {
-        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(
-            platform::ResolveEntry(module, name));
-        if (!slot && missing.empty()) missing = name;
-    };
-    resolve(e.call, "qirlenProtocolCall");
-    resolve(e.listen, "qirlenProtocolListen");
-    resolve(e.pump, "qirlenProtocolPump");
-    if (!missing.empty()) why = "the engine " + path + " lacks the entry point " + missing;
-    return missing.empty();
+// The entries of the protocol beyond the session's own: an engine older than this face lacks
+// them.
+bool ResolveProtocol(const engine_loader::EntryPoints& session, ProtocolEntries& e,
+                     std::string& why) {
+    e.createView = session.wkeCreateWebWindow;
+    e.destroyView = session.wkeDestroyWebWindow;
+    e.call = session.qirlenProtocolCall;
+    e.listen = session.qirlenProtocolListen;
+    e.pump = session.qirlenProtocolPump;
+    const char* missing = !e.call     ? "qirlenProtocolCall"
+                          : !e.listen ? "qirlenProtocolListen"
+                          : !e.pump   ? "qirlenProtocolPump"
+                                      : nullptr;
+    if (missing) why = std::string("the engine lacks the entry point ") + missing;
+    return !missing;
 }
 
 }  // namespace
@@ -31,12 +29,10 @@ bool ResolveProtocol(ProtocolEntries& e, std::string& why) {
 BrowserState::BrowserState(const std::string& browserUrl, int w, int h) : width(w), height(h) {
     // The engine reads where to attach when it starts: the first browser of the process.
     if (!browserUrl.empty()) setenv("QIRLEN_BROWSER_URL", browserUrl.c_str(), 1);
-    const SessionEntries* session = AcquireEngine(error);
+    const engine_loader::EntryPoints* session = AcquireEngine(error);
     if (!session) return;
     acquired_ = true;
-    engine.createView = session->wkeCreateWebWindow;
-    engine.destroyView = session->wkeDestroyWebWindow;
-    if (!ResolveProtocol(engine, error)) return;
+    if (!ResolveProtocol(*session, engine, error)) return;
     if (const char* failure = session->wkeEngineFailure(); failure && *failure) error = failure;
 }
 

@@ -2,6 +2,7 @@
 // The entry points of node.so as its hosts resolve them by name, in one list: the slots of
 // the loader's table, the names it resolves and the names a host reports missing all come
 // from here, so an entry point is added in one place (beside its declaration in wke.h).
+#include "engine/qirlen_protocol.h"
 #include "engine/wke.h"
 
 // clang-format off
@@ -105,7 +106,10 @@
     X(wkeAcceptCallsBetweenRuns) \
     X(wkeDroppedBoundCalls) \
     X(jsGetWebView) \
-    X(wkeOnDownloadFinished)
+    X(wkeOnDownloadFinished) \
+    X(qirlenProtocolCall) \
+    X(qirlenProtocolListen) \
+    X(qirlenProtocolPump)
 
 // Every entry point of the module.
 #define QIRLEN_ALL_ENGINE_ENTRIES(X) QIRLEN_ENGINE_ENTRIES(X) QIRLEN_ENGINE_FURTHER_ENTRIES(X)

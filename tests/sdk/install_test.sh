@@ -70,7 +70,7 @@ check "the headers need one include root" "$([ $? = 0 ] && echo ok)" "$(head -5 
 
 # The library exports its public API and nothing else (but the dialog the engine looks up).
 stray="$(nm -DC --defined-only "$prefix/lib/libqirlen-automation.so" | cut -d' ' -f3- |
-    grep -Ev '^GetOpenFileNameW$|^qirlen::(Session|Browser|Page|Locator)::|^qirlen::(ErrorKindName|SetTextEncoding|GetTextEncoding)\(|^automation::(WebAutomation|ElementInfo|ElementRect)::')"
+    grep -Ev '^GetOpenFileNameW$|^qirlen::(Session|Browser|Page|Locator)::|^qirlen::(ErrorKindName|SetTextEncoding|GetTextEncoding)\(|^automation::(WebAutomation|ViewAutomation|ElementInfo|ElementRect)::|^locate::ElementFinder::|^ops::ElementOperations::')"
 check "the library exports only the public API" "$([ -z "$stray" ] && echo ok)" "$(head -5 <<<"$stray")"
 
 # QIRLEN_ENGINE overrides the engine beside the library, and a wrong one is said at once.
