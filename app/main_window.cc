@@ -194,7 +194,7 @@ void MainWindow::OnPageLoadingFinished(const std::string& url, int result,
     std::optional<std::string> message = workflow_.FinishFetch(result);
     // A page that died while it was read holds nothing, whatever the reading said.
     if (PageCrashed()) return ShowOutcome(texts::FailurePageCrashed(), false);
-    if (!message && workflow_.lookingUpStreamer()) return;  // the streamer's room loads next
+    if (!message && workflow_.anotherLoadFollows()) return;
     ShowOutcome(message.value_or(texts::FailureElementMissing()), workflow_.lastSucceeded());
 }
 

@@ -7,6 +7,7 @@
 #include "app/output_checks.h"
 #include "app/text_rules.h"
 #include "app/texts.h"
+#include "hostctl/engine_library.h"
 #include "hostctl/page_query.h"
 #include "platform/sinks.h"
 
@@ -27,6 +28,14 @@ bool IsWebRid(const std::string& id) {
     return true;
 }
 
+// What a room page may fetch besides itself. The room data is in the page's own text, so its
+// pictures, media, fonts and style sheets are never needed, and its scripts only where the
+// page must run them first (an interstitial that sets a cookie and loads the room again):
+// megabytes per check otherwise, which cost the user and show the platform a crawler.
+constexpr const char* kNeverFetched = "Image,Media,Font,Stylesheet,Ping,Manifest,TextTrack";
+constexpr const char* kNeverFetchedNorScripts =
+    "Image,Media,Font,Stylesheet,Ping,Manifest,TextTrack,Script";
+
 }  // namespace
 
 std::optional<std::string> CheckShareLink(const std::string& text) {
@@ -46,18 +55,43 @@ bool IsPlatformRefusal(const std::string& loadFailure) {
 }
 
 bool StreamWorkflow::StartFetch(const std::string& linkBoxText) {
-    lookingUpStreamer_ = false;
+    lookingUpStreamer_ = reloading_ = false;
     std::optional<std::string> link = CheckShareLink(linkBoxText);
     loadedShareLink_ = link && link->find("://" + texts::ShareLinkHost()) != std::string::npos;
-    if (link) page_.Load(*link);
+    if (link) Load(*link, false);
     return link.has_value();
+}
+
+void StreamWorkflow::Load(const std::string& address, bool withScripts) {
+    const hostctl::EngineEntries& e = hostctl::Engine();
+    auto view = reinterpret_cast<wkeWebView>(page_.View());
+    if (view && e.wkeSetDebugConfig)
+        e.wkeSetDebugConfig(view, "blockedResourceTypes",
+                            withScripts ? kNeverFetched : kNeverFetchedNorScripts);
+    loaded_ = address;
+    withScripts_ = withScripts;
+    page_.Load(address);
+}
+
+// A page that holds neither a stream nor room data may be an interstitial whose script must
+// run before the room comes: loaded once more, with its scripts.
+bool StreamWorkflow::ReloadWithScripts() {
+    if (withScripts_ || outcome_ != FetchOutcome::kMissing || loaded_.empty()) return false;
+    Load(loaded_, true);
+    reloading_ = true;
+    return true;
 }
 
 std::optional<std::string> StreamWorkflow::FinishFetch(int result) {
     if (result != 0) return std::nullopt;
     int64_t now = std::time(nullptr);
     bool lookup = std::exchange(lookingUpStreamer_, false);
+    reloading_ = false;
     std::string message = Read(now);
+    if (ReloadWithScripts()) {
+        lookingUpStreamer_ = lookup;
+        return std::nullopt;
+    }
     // A share link names one broadcast; its streamer may be live again in another.
     if (!lookup && outcome_ == FetchOutcome::kEnded && LookUpStreamer()) return std::nullopt;
     if (lookup && outcome_ != FetchOutcome::kSuccess) return AbandonStreamerLookup();
@@ -82,7 +116,7 @@ std::string StreamWorkflow::AbandonStreamerLookup() {
 bool StreamWorkflow::LookUpStreamer() {
     if (!loadedShareLink_ || !IsWebRid(room_.webRid)) return false;
     lookingUpStreamer_ = true;
-    page_.Load(texts::StreamerRoomAddress(room_.webRid));
+    Load(texts::StreamerRoomAddress(room_.webRid), false);
     return true;
 }
 

@@ -66,6 +66,9 @@ class StreamWorkflow {
     FetchOutcome lastOutcome() const { return outcome_; }
     // Loading the streamer's current room after the shared broadcast turned out ended.
     bool lookingUpStreamer() const { return lookingUpStreamer_; }
+    // FinishFetch gave nothing because another load follows: the streamer's current room, or
+    // the same page again with its scripts.
+    bool anotherLoadFollows() const { return lookingUpStreamer_ || reloading_; }
     // The address is of the streamer's current room, not of the ended shared broadcast.
     bool fromStreamersCurrentRoom() const { return fromStreamersRoom_; }
     const std::string& streamAddress() const { return streamAddress_; }
@@ -84,6 +87,8 @@ class StreamWorkflow {
     std::string Refusal();
     bool LookUpStreamer();
     void ChoosePlayerAddress(int64_t now);
+    void Load(const std::string& address, bool withScripts);
+    bool ReloadWithScripts();
 
     Page& page_;
     StreamWish wish_;
@@ -95,6 +100,9 @@ class StreamWorkflow {
     const Quality* playerQuality_ = nullptr;
     bool lookingUpStreamer_ = false, fromStreamersRoom_ = false;
     bool loadedShareLink_ = false;  // the link loaded is a share link, not a web site's room
+    std::string loaded_;            // the address of the page loaded last
+    bool withScripts_ = false;      // whether that page could fetch its scripts
+    bool reloading_ = false;        // it is being loaded again, with its scripts
 };
 
 }  // namespace app

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -109,6 +110,31 @@ void Print(const std::string& what, int runs, bench::Stats s, double floor) {
     std::printf("\n");
 }
 
+// A room page as heavy as the platform's (about 3 MB of pictures, media, fonts, style sheets
+// and scripts referenced): the bytes the platform sends for one resolve, beside its time; and
+// the same behind an interstitial whose script must run first. The failures.
+int HeavyRoom(const SampleLiveRoom& room, const std::string& qirlen, int runs,
+              const std::string& expected) {
+    int failures = 0;
+    for (const char* token : {SampleLiveRoom::kHeavyToken, SampleLiveRoom::kInterstitialToken}) {
+        std::vector<double> ms, kilobytes;
+        for (int run = 0; run < runs; ++run) {
+            unsigned long long before = room.bytesSent();
+            auto start = Clock::now();
+            failures += RunCli(qirlen, room.ShareLink(token)) != expected;
+            ms.push_back(MsSince(start));
+            kilobytes.push_back(static_cast<double>(room.bytesSent() - before) / 1000);
+        }
+        bool wall = token == std::string(SampleLiveRoom::kInterstitialToken);
+        Print(
+            std::string("a room page referencing 3 MB") + (wall ? ", behind an interstitial" : ""),
+            runs, bench::Summarize(ms), 0);
+        std::printf("%-58s %4d runs  median %8.1f KB fetched per resolve%s\n", "", runs,
+                    bench::Summarize(kilobytes).median, wall ? "" : " (goal < 100 KB)");
+    }
+    return failures;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -157,6 +183,7 @@ int main(int argc, char** argv) {
         Print("qirlen --cli, browser " +
                   (browsers[b].empty() ? "of the engine's choice" : browsers[b]),
               runs, bench::Summarize(cliMs[b]), floor.median);
+    failures += HeavyRoom(room, qirlen, std::max(3, runs / 4), expected);
     if (failures) std::printf("WRONG OR MISSING ANSWERS: %d\n", failures);
     return failures ? 1 : 0;
 }

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <vector>
 
+#include "tests/support/sample_heavy_pages.h"
 #include "tests/support/sample_room_streams.h"
 
 namespace testsupport {
@@ -249,10 +250,26 @@ void LogLoad(const HttpRequest& r) {
     std::fflush(stdout);
 }
 
+// Each of the heavy page's files asked for, with its size.
+void LogFetch(const HttpRequest& r, size_t bytes) {
+    if (!std::getenv("QIRLEN_SAMPLE_LOG_LOADS")) return;
+    std::printf("fetch %s %zu\n", r.path.c_str(), bytes);
+    std::fflush(stdout);
+}
+
+std::string LiveRoomPage() {
+    return RoomPage(std::string("<div class=\"player\"><video autoplay muted playsinline src=\"") +
+                    Escaped(SampleLiveRoom::kStreamAddress) + "\"></video></div>");
+}
+
 HttpResponse Answer(const HttpRequest& r) {
     HttpResponse page;
     std::string host = HostOf(r);
     if (r.path.rfind("/hls/", 0) == 0) return StreamFile(r.path);
+    if (auto file = sample_room::StaticFile(r.path)) {
+        LogFetch(r, file->body.size());
+        return *file;
+    }
     if (host == "live.douyin.com" || host == "www.douyin.com" ||
         r.path.rfind("/webcast/reflow/", 0) == 0)
         LogLoad(r);
@@ -278,7 +295,9 @@ HttpResponse Answer(const HttpRequest& r) {
         {SampleLiveRoom::kRefused444Token, "refused444"},
         {SampleLiveRoom::kRefused403Token, "refused403"},
         {SampleLiveRoom::kFailed503Token, "failed503"},
-        {SampleLiveRoom::kEmptyToken, "empty200"}};
+        {SampleLiveRoom::kEmptyToken, "empty200"},
+        {SampleLiveRoom::kHeavyToken, "heavy"},
+        {SampleLiveRoom::kInterstitialToken, "acwall"}};
     for (const auto& [token, room] : shares)
         if (r.path == "/" + token + "/") return redirect(room);
     bool room = r.path.rfind("/webcast/reflow/", 0) == 0;
@@ -288,9 +307,11 @@ HttpResponse Answer(const HttpRequest& r) {
     if (room && !LooksLikeAPhone(r)) {
         page.body = DesktopPage();
     } else if (r.path == "/webcast/reflow/live") {
-        page.body =
-            RoomPage(std::string("<div class=\"player\"><video autoplay muted playsinline src=\"") +
-                     Escaped(SampleLiveRoom::kStreamAddress) + "\"></video></div>");
+        page.body = LiveRoomPage();
+    } else if (r.path == "/webcast/reflow/heavy") {
+        page.body = sample_room::WithHeavyReferences(LiveRoomPage());
+    } else if (r.path == "/webcast/reflow/acwall") {
+        page = sample_room::InterstitialOr(r, sample_room::WithHeavyReferences(LiveRoomPage()));
     } else if (r.path == "/webcast/reflow/ended") {
         page.body =
             RoomPage("<div class=\"player\"><p>直播已结束</p><img src=\"/cover.jpg\"></div>");
@@ -321,8 +342,19 @@ HttpResponse Answer(const HttpRequest& r) {
 
 }  // namespace
 
-SampleLiveRoom::SampleLiveRoom(int port) : server_(Answer, port) {
+SampleLiveRoom::SampleLiveRoom(int port)
+    : server_(
+          [this](const HttpRequest& r) {
+              HttpResponse answer = Answer(r);
+              bytesSent_ += answer.body.size();
+              return answer;
+          },
+          port) {
     sample_room::SetLoopbackPort(server_.port());
+}
+
+unsigned long long SampleLiveRoom::bytesSent() const {
+    return bytesSent_;
 }
 
 std::string SampleLiveRoom::ShareLink(const std::string& token) const {

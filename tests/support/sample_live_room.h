@@ -13,6 +13,7 @@
 // refusals (HTTP 444 and 503 without a body, 403, an empty page). Only a browser that passes
 // for a phone (a phone's user agent and touch input) gets the share links' room pages; any
 // other gets a desktop page.
+#include <atomic>
 #include <string>
 
 #include "tests/support/http_server.h"
@@ -61,6 +62,11 @@ class SampleLiveRoom {
     static constexpr const char* kRefused403Token = "refuse403";
     static constexpr const char* kFailed503Token = "fail503";
     static constexpr const char* kEmptyToken = "empty0";
+    // The live room as heavy as the platform's pages (some 3 MB of pictures, media, fonts,
+    // style sheets and scripts referenced), and the same room behind an interstitial whose
+    // script must run first.
+    static constexpr const char* kHeavyToken = "heavy3m";
+    static constexpr const char* kInterstitialToken = "acwall1";
     // The web id of the streamer who is live again (the stale share link's owner).
     static constexpr const char* kLiveAgainWebRid = "81234567";
     // The stream address the live room's element holds, decoded: signed, valid until
@@ -96,6 +102,8 @@ class SampleLiveRoom {
     explicit SampleLiveRoom(int port = 0);
 
     int port() const { return server_.port(); }
+    // The bytes of every answer's body so far (what a client fetched from the platform).
+    unsigned long long bytesSent() const;
     // http://v.douyin.com:PORT/<token>/ (the browser maps the host to loopback).
     std::string ShareLink(const std::string& token) const;
     // http://live.douyin.com:PORT/<web id> and the web site's other forms.
@@ -108,6 +116,7 @@ class SampleLiveRoom {
     static std::string ChromiumArgs(int port = 0);
 
   private:
+    std::atomic<unsigned long long> bytesSent_{0};  // before the server, which counts into it
     HttpServer server_;
 };
 
