@@ -5,6 +5,7 @@
 
 #include "automation/engine_binding.h"
 #include "automation/view_automation.h"
+#include "platform/text_encoding.h"
 
 namespace automation {
 namespace {
@@ -96,7 +97,7 @@ bool ViewAutomation::SetCookie(const std::string& url, const std::string& cookie
     if (!view_) return false;
     auto set = LookupEntry<decltype(&::wkeSetCookie)>("wkeSetCookie");
     if (!set) return false;
-    set(view_, url.c_str(), cookie.c_str());
+    set(view_, platform::TextToGbk(url).c_str(), platform::TextToGbk(cookie).c_str());
     return true;
 }
 

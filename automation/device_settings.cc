@@ -1,6 +1,7 @@
 // What navigator and screen report to pages, and the engine's two debug switches.
 #include "automation/engine_binding.h"
 #include "automation/view_automation.h"
+#include "platform/text_encoding.h"
 
 namespace automation {
 
@@ -9,7 +10,8 @@ bool ViewAutomation::SetDeviceParameter(const std::string& name, const char* tex
     if (!view_) return false;
     auto set = LookupEntry<decltype(&::wkeSetDeviceParameter)>("wkeSetDeviceParameter");
     if (!set) return false;  // an engine without it is treated like no view
-    set(view_, name.c_str(), text, intValue, realValue);
+    std::string engineText = text ? platform::TextToGbk(text) : std::string();
+    set(view_, name.c_str(), text ? engineText.c_str() : nullptr, intValue, realValue);
     return true;
 }
 

@@ -55,6 +55,8 @@ class ViewAutomation {
 
     // ---- cookies, icon, debug settings, mouse
     std::string GetCookies();  // the engine's UTF-8, unconverted
+    // The engine takes the cookie (and the platform of SetPlatform) in GBK: under the UTF-8
+    // switch they are converted, a character GBK lacks becoming "?".
     bool SetCookie(const std::string& url, const std::string& cookie);
     bool VisitAllCookies(wkeCookieVisitor visitor, void* param);
     bool RequestFavicon(wkeOnNetGetFaviconCallback callback, void* param);

@@ -4,6 +4,7 @@
 #include "automation/script_bridge.h"
 #include "locate/element_operation.h"
 #include "locate/locator_expression.h"
+#include "platform/diagnosis.h"
 
 extern "C" const char locate_tag_element_js[];
 extern "C" const char locate_read_xpath_js[];
@@ -47,6 +48,8 @@ ElementOperation Reader(const char* definition, const char* call) {
 std::string ElementFinder::BuildLocatorExpression(const std::string& kind, const std::string& text,
                                                   int32_t index) {
     Bridge().elementMissing = false;
+    // The results of a misspelled kind look like those of a missing element or a failed run.
+    if (!IsLocatorKind(kind)) platform::ReportDiagnosis(DescribeUnknownKind(kind));
     if (kind == "coordinates" && GetView()) InstallFrameReporters(*this);
     return LocatorExpression(kind, text, index);
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "locate/script_literal.h"
+#include "platform/ascii_text.h"
 
 extern "C" const char locate_xpath_lookup_js[];
 extern "C" const char locate_find_in_document_all_js[];
@@ -35,6 +36,15 @@ constexpr ListKind kDocumentKinds[] = {
     {"getElementsByName", "var l_Object = document.getElementsByName('", true},
     {"querySelectorAll", "var l_Object = document.querySelectorAll('", true},
 };
+
+// The kinds with an expression of their own; "EnterElement" takes what is there.
+constexpr const char* kOtherKinds[] = {"expression", "All", "XPath", "coordinates", "EnterElement"};
+
+template <typename Visit>
+void ForEachKind(Visit visit) {
+    for (const ListKind& k : kDocumentKinds) visit(k.kind);
+    for (const char* kind : kOtherKinds) visit(kind);
+}
 
 std::string Quoted(const std::string& text) {
     return EscapeForScriptLiteral(text);
@@ -96,6 +106,26 @@ std::string LocatorExpression(const std::string& kind, const std::string& text, 
     if (kind == "coordinates") return Coordinates(text);
     // "EnterElement" and unknown kinds: the l_Object already there
     return std::string(kLocatedGuard) + kMissingElementTail;
+}
+
+bool IsLocatorKind(const std::string& kind) {
+    bool known = false;
+    ForEachKind([&](const char* k) { known = known || kind == k; });
+    return known;
+}
+
+std::string DescribeUnknownKind(const std::string& kind) {
+    std::string resembled, kinds;
+    ForEachKind([&](const char* k) {
+        if (platform::AsciiLower(kind) == platform::AsciiLower(k)) resembled = k;
+        kinds += kinds.empty() ? k : std::string(", ") + k;
+    });
+    std::string said = "unknown locator kind \"" + kind + "\"";
+    if (!resembled.empty()) said += " (did you mean \"" + resembled + "\"?)";
+    return said +
+           ": it locates nothing, the operation goes on with what the frame located last (as "
+           "\"EnterElement\" does), if anything. The kinds: " +
+           kinds;
 }
 
 }  // namespace locate

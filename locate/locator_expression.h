@@ -23,4 +23,10 @@ std::string IndexGuard(const std::string& listExpression, int32_t index);
 // escaped for the string literals they go in; an unknown kind gives the tail alone.
 std::string LocatorExpression(const std::string& kind, const std::string& text, int32_t index);
 
+// Whether `kind` is one of the kinds LocatorExpression knows.
+bool IsLocatorKind(const std::string& kind);
+// What to tell about a kind that is none of them: the kind it spells in another case, if any,
+// what it locates instead, and the kinds there are.
+std::string DescribeUnknownKind(const std::string& kind);
+
 }  // namespace locate

@@ -177,7 +177,11 @@ class ElementOperations : public locate::ElementFinder {
 
     // ---- pictures and page resources. Pictures are the image file's bytes as the page
     // encoded it (PNG as a rule); empty for no picture. The render form draws any element
-    // with html2canvas and waits up to `waitCount` steps of 100 ms.
+    // with html2canvas and waits up to `waitCount` steps of 100 ms, or with 0 (or less) up to
+    // kDefaultRenderSteps: 10 s, the time html2canvas itself gives each image it loads. The
+    // wait ends as soon as the page answers; a rendering that failed in the page, or did not
+    // answer in time, is said on stderr under QIRLEN_PROTOCOL_LOG.
+    static constexpr int32_t kDefaultRenderSteps = 100;
     std::vector<uint8_t> GetElementImage(const locate::Locator& locator, bool render = false,
                                          int32_t waitCount = 0);
     std::vector<uint8_t> GetCanvasImage(const locate::Locator& locator);

@@ -11,9 +11,11 @@
 #include "ops/element_call.h"
 #include "ops/element_operations.h"
 #include "ops/html2canvas.h"
+#include "platform/diagnosis.h"
 #include "platform/sinks.h"
 
 extern "C" const char ops_base64_image_js[];
+extern "C" const char ops_render_element_js[];
 extern "C" const char ops_list_scripts_js[];
 extern "C" const char ops_list_style_sheets_js[];
 extern "C" const char ops_list_embeds_js[];
@@ -62,6 +64,15 @@ void WaitForReply(int32_t steps) {
     }
 }
 
+// An empty rendering looks the same whatever the reason; whoever diagnoses is told which.
+void ReportNoRendering(int32_t steps) {
+    const std::string& reply = Bridge().attributeReply;
+    platform::ReportDiagnosis(reply.empty() ? "GetElementImage: no picture within " +
+                                                  std::to_string(int64_t{steps} * 100) +
+                                                  " ms: the page's rendering did not answer"
+                                            : "GetElementImage: no picture: " + reply);
+}
+
 bool ListResources(ElementOperations& web, const char* script, std::vector<std::string>& list,
                    FrameId frame) {
     if (!web.GetView() || !Api().wkeRunJsByFrame) return false;
@@ -82,23 +93,20 @@ std::vector<uint8_t> ElementOperations::GetElementImage(const locate::Locator& l
              std::string("\r\n") + ops_base64_image_js +
                  "\r\nwindow.top.GetAttributeBack(getBase64Image(l_Object));",
              true}));
-    Outcome outcome =
-        locate::RunElementOperation(*this, locator,
-                                    {"",
-                                     "\r\nhtml2canvas(l_Object).then(function(canvas) {            "
-                                     "window.top.GetAttributeBack(canvas.toDataURL());        });",
-                                     true},
-                                    {true, Html2CanvasScript()});
+    Outcome outcome = locate::RunElementOperation(
+        *this, locator, {ops_render_element_js, "\r\nrenderElement(l_Object);", true},
+        {true, Html2CanvasScript()});
     // A missing element or a failed run never answers: no point waiting for it. The answer
     // comes after the run, so the view's page may call the bridge between runs meanwhile.
-    if (outcome == Outcome::kDone) {
-        auto accept =
-            LookupEntry<decltype(&::wkeAcceptCallsBetweenRuns)>("wkeAcceptCallsBetweenRuns");
-        if (accept) accept(GetView(), true);
-        WaitForReply(waitCount);
-        if (accept) accept(GetView(), false);
-    }
-    return PictureBytes(outcome);
+    if (outcome != Outcome::kDone) return PictureBytes(outcome);
+    int32_t steps = waitCount > 0 ? waitCount : kDefaultRenderSteps;
+    auto accept = LookupEntry<decltype(&::wkeAcceptCallsBetweenRuns)>("wkeAcceptCallsBetweenRuns");
+    if (accept) accept(GetView(), true);
+    WaitForReply(steps);
+    if (accept) accept(GetView(), false);
+    std::vector<uint8_t> picture = PictureBytes(outcome);
+    if (picture.empty()) ReportNoRendering(steps);
+    return picture;
 }
 
 std::vector<uint8_t> ElementOperations::GetCanvasImage(const locate::Locator& locator) {

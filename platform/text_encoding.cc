@@ -37,6 +37,10 @@ std::string TextToUtf8(std::string_view text) {
     return Utf16ToUtf8(TextToUtf16(text));
 }
 
+std::string TextToGbk(std::string_view text) {
+    return IsUtf8() ? Utf8ToGbk(text) : std::string(text);
+}
+
 std::string Utf8ToText(std::string_view utf8) {
     return IsUtf8() ? std::string(utf8) : Utf8ToGbk(utf8);
 }

@@ -20,6 +20,9 @@ TextEncoding CurrentTextEncoding();
 std::u16string TextToUtf16(std::string_view text);
 std::string Utf16ToText(std::u16string_view text);
 std::string TextToUtf8(std::string_view text);
+// For the engine's entry points that take GBK (a cookie, the platform pages are told): the
+// text as it is under GBK; under UTF-8 converted, a character GBK lacks becoming "?".
+std::string TextToGbk(std::string_view text);
 // For the library's own texts, written in UTF-8 in its sources.
 std::string Utf8ToText(std::string_view utf8);
 

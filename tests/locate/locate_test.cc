@@ -15,6 +15,7 @@
 #include "locate/locator_expression.h"
 #include "locate/script_literal.h"
 #include "platform/codepage.h"
+#include "tests/support/diagnosis_log.h"
 #include "tests/support/host_loop.h"
 #include "tests/support/http_server.h"
 #include "tests/support/page_view.h"
@@ -285,6 +286,28 @@ TEST_F(Locate, AScriptThatThrowsIsAFailureNotASuccess) {
     EXPECT_FALSE(web_.ElementExists("XPath", "//p[", 0));
     EXPECT_TRUE(web_.MarkElement("getElementById", "second"));
     EXPECT_EQ(web_.GetElementXPath("EnterElement", ""), "//*[@id=\"second\"]");
+}
+
+// A misspelled kind keeps its results (nothing was located before it: "" and false) and,
+// while the protocol log is on, is named on stderr with the kind it resembles.
+TEST_F(Locate, AnUnknownKindIsNamedOnStderrWhileTheProtocolLogIsOn) {
+    Load("/");
+    std::string said = testsupport::Diagnosed([&] {
+        EXPECT_EQ(web_.GetElementXPath("getElementByID", "second"), "");
+        EXPECT_FALSE(web_.ElementExists("nonsense", ""));
+    });
+    EXPECT_NE(
+        said.find("unknown locator kind \"getElementByID\" (did you mean \"getElementById\"?)"),
+        std::string::npos)
+        << said;
+    EXPECT_NE(said.find("unknown locator kind \"nonsense\":"), std::string::npos) << said;
+    said = testsupport::Diagnosed([&] {
+        EXPECT_TRUE(web_.ElementExists("getElementById", "second"));
+        EXPECT_TRUE(web_.ElementExists("EnterElement", ""));
+    });
+    EXPECT_EQ(said.find("locator kind"), std::string::npos) << said;
+    said = testsupport::Diagnosed([&] { web_.ElementExists("getElementByID", "second"); }, false);
+    EXPECT_EQ(said.find("locator kind"), std::string::npos) << said;
 }
 
 TEST_F(Locate, ReadersGiveAddressesThatLocateTheElementAgain) {

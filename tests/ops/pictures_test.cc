@@ -17,6 +17,7 @@
 #include "ops/api_hook.h"
 #include "platform/base64.h"
 #include "platform/file_dialog.h"
+#include "tests/support/diagnosis_log.h"
 #include "tests/support/http_server.h"
 #include "tests/support/page_view.h"
 
@@ -280,15 +281,39 @@ TEST_F(Pictures, ACanvasGivesWhatThePageDrew) {
 
 TEST_F(Pictures, TheRenderFormDrawsAnyElementWhenGivenTime) {
     Load("/", 2);
-    EXPECT_TRUE(web_.GetElementImage({"getElementById", "box"}, true, 0).empty());
-    // Up to 30 s: the drawing ends the wait as soon as it is done, and a busy machine is slow.
-    QImage box = Decoded(web_.GetElementImage({"getElementById", "box"}, true, 300));
-    ASSERT_EQ(box.size(), QSize(300, 200));
-    EXPECT_EQ(box.pixel(150, 150), qRgb(0, 0xaa, 0));
+    // Without a wait of its own (0) it waits up to the default; given one, up to 30 s: the
+    // drawing ends the wait as soon as it is done, and a busy machine is slow.
+    for (int waitCount : {0, 300}) {
+        QImage box = Decoded(web_.GetElementImage({"getElementById", "box"}, true, waitCount));
+        ASSERT_EQ(box.size(), QSize(300, 200)) << waitCount;
+        EXPECT_EQ(box.pixel(150, 150), qRgb(0, 0xaa, 0));
+    }
     auto started = std::chrono::steady_clock::now();
     EXPECT_TRUE(web_.GetElementImage({"getElementById", "nothing"}, true, 30).empty());
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2))
         << "nothing to wait for";
+}
+
+// A rendering that fails in the page, or never answers, gives no picture and says why
+// while the protocol log is on.
+TEST_F(Pictures, TheRenderFormSaysWhyItGaveNoPicture) {
+    struct Row {
+        const char* pageScript;
+        int waitCount;
+        const char* said;
+    } rows[] = {
+        {"HTMLCanvasElement.prototype.toDataURL = function () { throw new Error('tainted'); };", 0,
+         "the page's rendering failed: Error: tainted"},
+        {"Promise.prototype.then = function () { return this; };", 3, "no picture within 300 ms"},
+    };
+    for (const auto& r : rows) {
+        Load("/", 2);
+        Ask(r.pageScript);
+        std::string said = testsupport::Diagnosed([&] {
+            EXPECT_TRUE(web_.GetElementImage({"getElementById", "box"}, true, r.waitCount).empty());
+        });
+        EXPECT_NE(said.find(r.said), std::string::npos) << said;
+    }
 }
 
 TEST_F(Pictures, ResourceListsNameEachKindInTheirFrame) {

@@ -119,7 +119,8 @@ TEST(Session, Utf8TextsRoundTripEmojiIncluded) {
     Site site;
     site.pages["/%E9%A1%B5"] =
         "<input id='名🙂'><p id=p>页面 😀</p><select id=s><option>一</option>"
-        "<option value='🍉'>西瓜 🍉</option></select>";
+        "<option value='🍉'>西瓜 🍉</option></select>"
+        "<p id=platform onclick='this.textContent = navigator.platform'></p>";
     Utf8Texts utf8;
     qirlen::Session session;
     ASSERT_TRUE(session.Load(site.server.Url("/页"), 20000)) << session.Error();
@@ -137,6 +138,13 @@ TEST(Session, Utf8TextsRoundTripEmojiIncluded) {
     EXPECT_EQ(web.GetSelectOptions("getElementById", "s", texts, values), 2);
     EXPECT_EQ(texts, (std::vector<std::string>{"一", "西瓜 🍉"}));
     EXPECT_EQ(values[1], "🍉");
+
+    // Texts the engine takes in its own encoding: a cookie, the platform pages are told.
+    ASSERT_TRUE(web.SetCookie(site.server.Url("/"), "b=二; path=/"));
+    EXPECT_NE(web.GetCookies().find("b=二"), std::string::npos) << web.GetCookies();
+    ASSERT_TRUE(web.SetPlatform("平台"));
+    ASSERT_TRUE(web.ClickElement("getElementById", "platform"));
+    EXPECT_EQ(InnerText(session, "platform"), "平台");
 }
 
 // GBK stays the default: the same page reads back in GBK, and a character GBK lacks is "?".
