@@ -50,6 +50,17 @@ gaps="$(grep "^load " "$work/room.out" | tail -n +"$((before + 1))" | awk '{prin
     awk 'NR > 1 { print $1 - last } { last = $1 }' | sort -n | head -1)"
 check "ten rooms at once, paced" "$([ "$codes" = "4x302 6x404 " ] && [ "$(loads)" = "$((before + 11))" ] && [ "${gaps:-0}" -ge 950 ] && echo ok)" "codes $codes; $(($(loads) - before)) loads; smallest gap ${gaps:-none} ms"
 
+# A room page as heavy as the platform's: none of its pictures, media, fonts, style sheets or
+# scripts fetched. Behind an interstitial, its scripts are, once the page without them
+# showed no room: the interstitial's, then the room's own.
+fetched_before="$(grep -c '^fetch ' "$work/room.out")"
+fetched() { grep '^fetch ' "$work/room.out" | tail -n +"$((fetched_before + 1))" | awk '{print $2}' | tr '\n' ' '; }
+codes=""
+for token in heavy3m acwall1; do
+    codes+="$(curl -s -o /dev/null -w '%{http_code}' "$base/douyin?url=http%3A%2F%2Fv.douyin.com%3A$port%2F$token%2F") "
+done
+check "a heavy room: only its page fetched; an interstitial: its scripts too" "$([ "$codes" = "302 302 " ] && [ "$(fetched)" = "/static/ac.js /static/vendor.js " ] && echo ok)" "codes $codes; fetched: $(fetched)"
+
 # What no client may make the service fetch: refused before the browser is asked.
 before="$(loads)"
 for link in "/douyin?url=http%3A%2F%2F127.0.0.1%3A$port%2Fwebcast%2Freflow%2Flive" \
