@@ -4,7 +4,7 @@
 // other one looked up by name at each use.
 #include <string>
 
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 #include "platform/module.h"
 
 namespace automation {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "automation/script_bridge.h"
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 #include "locate/locator.h"
 
 namespace automation {

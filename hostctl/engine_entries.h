@@ -1,7 +1,7 @@
 #pragma once
 // Every entry point of the engine module, in the fixed order in which the browser host
 // control resolves them by name.
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 
 #define QIRLEN_ENGINE_ENTRIES(X)                                                                   \
     X(wkeShutdown)                                                                                 \

@@ -3,7 +3,7 @@
 // entry points a session needs, started while at least one session lives.
 #include <string>
 
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 
 namespace qirlen::detail {
 

@@ -13,8 +13,8 @@
 
 #include "bench/support/engine_wait.h"
 #include "bench/support/stats.h"
-#include "engine/engine.h"
-#include "engine/wke.h"
+#include "engine/browser/engine.h"
+#include "engine/capi/wke.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine.h"
-#include "engine/wke.h"
+#include "engine/browser/engine.h"
+#include "engine/capi/wke.h"
 #include "tests/support/engine_session.h"
 #include "tests/support/http_server.h"
 

@@ -6,10 +6,10 @@
 #include <cmath>
 #include <string>
 
-#include "engine/address_space.h"
-#include "engine/engine.h"
-#include "engine/js_values.h"
-#include "engine/json_text.h"
+#include "engine/browser/address_space.h"
+#include "engine/browser/engine.h"
+#include "engine/capi/js_values.h"
+#include "engine/transport/json_text.h"
 #include "platform/base64.h"
 
 using namespace engine;
