@@ -3,18 +3,16 @@
 // crosses into the host program; the entry point then returns its empty result.
 #include <utility>
 
-#include "engine/browser/engine.h"
+#include "engine/browser/browser.h"
+#include "engine/capi/api_nesting.h"
 #include "engine/protocol/protocol_log.h"
 
 namespace engine {
 
-// Every entry point is counted while it runs: one called from inside another (from a bound
-// function or a notification) is nested, and what it cannot do there (shut the engine
-// down, destroy a view) is done when the outermost call returns. Messages that a call read
-// but left unhandled still wake the host's event loop then.
+// Counts the entry point while it runs (api_nesting.h).
 struct ApiCall {
-    ApiCall() { Engine::Get().EnterApi(); }
-    ~ApiCall() { Engine::Get().LeaveApi(); }
+    ApiCall() { ApiNesting::Get().Enter(); }
+    ~ApiCall() { ApiNesting::Get().Leave(); }
 };
 
 template <typename R, typename F>
@@ -38,19 +36,19 @@ void Guard(F&& body) {
     }
 }
 
-// Runs `body` with the view when the handle names a live view.
+// Runs `body` with the page when the handle names a live view.
 template <typename F>
-void WithView(wkeWebView handle, F&& body) {
+void WithPage(wkeWebView handle, F&& body) {
     Guard([&] {
-        if (View* view = Engine::Get().Find(handle)) body(*view);
+        if (Page* page = Browser::Get().Find(handle)) body(*page);
     });
 }
 
 template <typename R, typename F>
-R WithView(wkeWebView handle, R fallback, F&& body) {
+R WithPage(wkeWebView handle, R fallback, F&& body) {
     return Guard(fallback, [&]() -> R {
-        View* view = Engine::Get().Find(handle);
-        return view ? body(*view) : fallback;
+        Page* page = Browser::Get().Find(handle);
+        return page ? body(*page) : fallback;
     });
 }
 

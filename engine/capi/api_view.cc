@@ -1,27 +1,29 @@
 // Entry points: life, windows, loading, settings and notifications of views.
 #include "engine/capi/api_guard.h"
+#include "engine/capi/host_text.h"
 #include "engine/page/kept_files.h"
 #include "platform/base64.h"
 #include "platform/codepage.h"
 
-using engine::Engine;
+using engine::ApiNesting;
+using engine::Browser;
 using engine::Guard;
 using engine::HostText;
-using engine::View;
-using engine::WithView;
+using engine::Page;
+using engine::WithPage;
 
 extern "C" {
 
-void wkeInitializeEx(const wkeSettings*) {
-    Guard([] { Engine::Get().Initialize(); });
+void wkeInitializeEx(const wkeSettings* settings) {
+    Guard([&] { Browser::Get().Initialize(settings); });
 }
 void wkeShutdown(void) {
-    Guard([] { Engine::Get().ShutdownWhenOutside(); });
+    Guard([] { ApiNesting::Get().ShutdownWhenOutside(); });
 }
 // Not through Guard: that counts calls in the engine's own state, which belongs to the
 // engine's thread, and nothing here throws.
 void wkeTerminateBrowser(void) {
-    Engine::Get().TerminateBrowser();
+    Browser::Get().Terminate();
 }
 unsigned int wkeVersion(void) {
     return 0x00010000;
@@ -31,126 +33,124 @@ const char* wkeVersionString(void) {
 }
 
 wkeWebView wkeCreateWebWindow(wkeWindowType, wkeWindowHandle, int, int, int width, int height) {
-    return Guard<wkeWebView>(nullptr, [&] { return Engine::Get().CreateView(width, height); });
+    return Guard<wkeWebView>(nullptr, [&] { return Browser::Get().CreatePage(width, height); });
 }
 
 void wkeDestroyWebWindow(wkeWebView handle) {
-    WithView(handle, [&](View& v) {
-        if (Engine::Get().Nested()) return Engine::Get().DestroyWhenOutside(handle);
-        if (v.on.closing && !v.on.closing.fn(handle, v.on.closing.param)) return;
-        auto destroyed = v.on.destroy;
-        Engine::Get().DestroyView(v);
+    WithPage(handle, [&](Page& p) {
+        if (ApiNesting::Get().Nested()) return ApiNesting::Get().DestroyWhenOutside(handle);
+        const auto& closing = p.on().closing;
+        if (closing && !closing.fn(handle, closing.param)) return;
+        auto destroyed = p.on().destroy;
+        Browser::Get().DestroyPage(p);
         if (destroyed) destroyed.fn(handle, destroyed.param);
     });
 }
 
 void wkeShowWindow(wkeWebView handle, bool show) {
-    WithView(handle, [&](View& v) {
-        v.shown = show;
-        Engine::Get().ApplyScreencast(v);
+    WithPage(handle, [&](Page& p) {
+        p.settings().shown = show;
+        p.settings().ApplyScreencast();
     });
 }
 
 void wkeResize(wkeWebView handle, int width, int height) {
-    WithView(handle, [&](View& v) {
+    WithPage(handle, [&](Page& p) {
         if (width <= 0 || height <= 0) return;
-        v.width = width;
-        v.height = height;
-        Engine::Get().ApplySize(v);
+        p.settings().width = width;
+        p.settings().height = height;
+        p.settings().ApplySize();
     });
 }
 
 wkeWindowHandle wkeGetWindowHandle(wkeWebView handle) {
     // There is no native window; the view's number stands in for it.
-    return WithView<wkeWindowHandle>(handle, nullptr, [&](View& v) {
-        return reinterpret_cast<wkeWindowHandle>(static_cast<intptr_t>(v.id));
+    return WithPage<wkeWindowHandle>(handle, nullptr, [&](Page& p) {
+        return reinterpret_cast<wkeWindowHandle>(static_cast<intptr_t>(p.id()));
     });
 }
 
 void wkeSetWindowTitleW(wkeWebView handle, const char16_t* title) {
-    WithView(handle, [&](View& v) { v.windowTitle = title ? title : u""; });
+    WithPage(handle, [&](Page& p) { p.settings().windowTitle = title ? title : u""; });
 }
 
 void wkeSetTransparent(wkeWebView handle, bool transparent) {
-    WithView(handle, [&](View& v) {
-        v.transparent = transparent;
-        nlohmann::json params = nlohmann::json::object();
-        if (transparent) params["color"] = {{"r", 0}, {"g", 0}, {"b", 0}, {"a", 0}};
-        Engine::Get().Call(v, "Emulation.setDefaultBackgroundColorOverride", params);
+    WithPage(handle, [&](Page& p) {
+        p.settings().transparent = transparent;
+        p.settings().ApplyTransparent();
     });
 }
 
 void wkeLoadURL(wkeWebView handle, const char* url) {
-    WithView(handle, [&](View& v) { Engine::Get().Navigate(v, HostText(url)); });
+    WithPage(handle, [&](Page& p) { p.loader().Navigate(HostText(url)); });
 }
 
 void wkeLoadURLW(wkeWebView handle, const char16_t* url) {
-    WithView(handle,
-             [&](View& v) { Engine::Get().Navigate(v, platform::Utf16ToUtf8(url ? url : u"")); });
+    WithPage(handle, [&](Page& p) { p.loader().Navigate(platform::Utf16ToUtf8(url ? url : u"")); });
 }
 
 void wkeLoadHTML(wkeWebView handle, const char* html) {
-    WithView(handle, [&](View& v) {
+    WithPage(handle, [&](Page& p) {
         std::string page = engine::Utf8Text(html);
-        Engine::Get().Navigate(
-            v, "data:text/html;charset=utf-8;base64," + platform::EncodeBase64(page));
+        p.loader().Navigate("data:text/html;charset=utf-8;base64," + platform::EncodeBase64(page));
     });
 }
 
 void wkeReload(wkeWebView handle) {
-    WithView(handle, [](View& v) { Engine::Get().Reload(v); });
+    WithPage(handle, [](Page& p) { p.loader().Reload(); });
 }
 void wkeStopLoading(wkeWebView handle) {
-    WithView(handle, [](View& v) { Engine::Get().StopLoading(v); });
+    WithPage(handle, [](Page& p) { p.loader().Stop(); });
 }
 bool wkeIsLoaded(wkeWebView handle) {
-    return WithView(handle, false, [](View& v) { return v.loaded; });
+    return WithPage(handle, false, [](Page& p) { return p.loader().loaded; });
 }
 bool wkeIsLoadComplete(wkeWebView handle) {
-    return WithView(handle, false, [](View& v) { return v.loadComplete; });
+    return WithPage(handle, false, [](Page& p) { return p.loader().complete; });
 }
 bool wkeIsLoadFailed(wkeWebView handle) {
-    return WithView(handle, false, [](View& v) { return v.loadFailed; });
+    return WithPage(handle, false, [](Page& p) { return p.loader().failed; });
 }
 bool wkeIsPageCrashed(wkeWebView handle) {
-    return WithView(handle, false, [](View& v) { return v.crashed; });
+    return WithPage(handle, false, [](Page& p) { return p.loader().crashed; });
 }
 
 const char* wkeGetURL(wkeWebView handle) {
-    return WithView<const char*>(handle, "", [](View& v) {
-        v.urlText = v.url;
-        return v.urlText.c_str();
+    return WithPage<const char*>(handle, "", [](Page& p) {
+        p.hostData().urlText = p.loader().url;
+        return p.hostData().urlText.c_str();
     });
 }
 
 const char* wkeGetTitle(wkeWebView handle) {
-    return WithView<const char*>(handle, "", [](View& v) {
-        v.titleText = v.title;
-        return v.titleText.c_str();
+    return WithPage<const char*>(handle, "", [](Page& p) {
+        p.hostData().titleText = p.loader().title;
+        return p.hostData().titleText.c_str();
     });
 }
 
 // ---- settings -----------------------------------------------------------------------------
 
 void wkeSetUserAgent(wkeWebView handle, const char* userAgent) {
-    WithView(handle, [&](View& v) {
-        v.userAgent = HostText(userAgent);
-        Engine::Get().ApplyUserAgent(v);
+    WithPage(handle, [&](Page& p) {
+        p.settings().userAgent = HostText(userAgent);
+        p.settings().ApplyUserAgent();
     });
 }
 
 void wkeSetTouchEnabled(wkeWebView handle, bool enable) {
-    WithView(handle, [&](View& v) {
-        v.touch = enable;
-        Engine::Get().ApplyTouch(v);
+    WithPage(handle, [&](Page& p) {
+        p.settings().touch = enable;
+        p.settings().ApplyTouch();
     });
 }
 
 void wkeSetDeviceParameter(wkeWebView handle, const char* name, const char* text, int intValue,
                            float) {
-    WithView(handle, [&](View& v) {
+    WithPage(handle, [&](Page& p) {
         std::string key = name ? name : "";
-        engine::DeviceProfile& d = v.device;
+        engine::PageSettings& s = p.settings();
+        engine::DeviceProfile& d = s.device;
         if (key == "navigator.platform")
             d.platform = HostText(text);
         else if (key == "navigator.maxTouchPoints")
@@ -167,21 +167,20 @@ void wkeSetDeviceParameter(wkeWebView handle, const char* name, const char* text
             d.availHeight = intValue;
         else
             return;
-        Engine& e = Engine::Get();
-        e.ApplyDeviceProfile(v);
-        if (key == "navigator.platform") e.ApplyUserAgent(v);
-        if (key == "navigator.maxTouchPoints" && v.touch) e.ApplyTouch(v);
+        s.ApplyDeviceProfile();
+        if (key == "navigator.platform") s.ApplyUserAgent();
+        if (key == "navigator.maxTouchPoints" && s.touch) s.ApplyTouch();
     });
 }
 
 void wkeSetDebugConfig(wkeWebView handle, const char* name, const char* value) {
-    WithView(handle, [&](View& v) { Engine::Get().ApplyDebugConfig(v, name ? name : "", value); });
+    WithPage(handle, [&](Page& p) { p.settings().ApplyDebugConfig(name ? name : "", value); });
 }
 
 void wkeSetCspCheckEnable(wkeWebView handle, bool enable) {
-    WithView(handle, [&](View& v) {
-        v.cspBypassed = !enable;
-        Engine::Get().Call(v, "Page.setBypassCSP", {{"enabled", !enable}});
+    WithPage(handle, [&](Page& p) {
+        p.settings().cspBypassed = !enable;
+        p.settings().ApplyCsp();
     });
 }
 
@@ -189,20 +188,20 @@ void wkeSetCspCheckEnable(wkeWebView handle, bool enable) {
 void wkeSetNpapiPluginsEnabled(wkeWebView, bool) {}
 
 void wkeSetNavigationToNewWindowEnable(wkeWebView handle, bool enable) {
-    WithView(handle, [&](View& v) { v.newWindowNavigation = enable; });
+    WithPage(handle, [&](Page& p) { p.settings().newWindowNavigation = enable; });
 }
 
 void wkeSetLocalStorageFullPath(wkeWebView handle, const char16_t* path) {
-    WithView(handle, [&](View& v) {
-        v.localStoragePath = path ? path : u"";
-        Engine::Get().RestoreLocalStorage(v);
+    WithPage(handle, [&](Page& p) {
+        p.storage().localStoragePath = path ? path : u"";
+        p.storage().RestoreLocalStorage();
     });
 }
 
 void wkeSetCookieJarPath(wkeWebView handle, const char16_t* path) {
-    WithView(handle, [&](View& v) {
-        v.cookieJarPath = path ? path : u"";
-        Engine::Get().RestoreCookies(v);
+    WithPage(handle, [&](Page& p) {
+        p.storage().cookieJarPath = path ? path : u"";
+        p.storage().RestoreCookies();
     });
 }
 
@@ -213,9 +212,9 @@ const char* wkeStorageFailure(void) {
 }
 
 void wkeSetCookieEnabled(wkeWebView handle, bool enable) {
-    WithView(handle, [&](View& v) {
-        v.cookiesEnabled = enable;
-        Engine::Get().Call(v, "Emulation.setDocumentCookieDisabled", {{"disabled", !enable}});
+    WithPage(handle, [&](Page& p) {
+        p.settings().cookiesEnabled = enable;
+        p.settings().ApplyCookiesEnabled();
     });
 }
 
@@ -223,20 +222,20 @@ void wkeSetCookieEnabled(wkeWebView handle, bool enable) {
 
 #define QIRLEN_NOTIFICATION(entry, slot, type, after)     \
     void entry(wkeWebView handle, type cb, void* param) { \
-        WithView(handle, [&](View& v) {                   \
-            v.on.slot.fn = cb;                            \
-            v.on.slot.param = param;                      \
+        WithPage(handle, [&](Page& p) {                   \
+            p.on().slot.fn = cb;                          \
+            p.on().slot.param = param;                    \
             after;                                        \
         });                                               \
     }
 
 QIRLEN_NOTIFICATION(wkeOnLoadingFinish, loadingFinish, wkeLoadingFinishCallback, )
 QIRLEN_NOTIFICATION(wkeOnDocumentReady2, documentReady, wkeDocumentReady2Callback,
-                    Engine::Get().ApplyLifecycleEvents(v))
+                    p.settings().ApplyLifecycleEvents())
 QIRLEN_NOTIFICATION(wkeOnTitleChanged, titleChanged, wkeTitleChangedCallback, )
 QIRLEN_NOTIFICATION(wkeOnURLChanged2, urlChanged, wkeURLChangedCallback2, )
 QIRLEN_NOTIFICATION(wkeOnNavigation, navigation, wkeNavigationCallback,
-                    Engine::Get().ApplyRequestHooks(v))
+                    p.settings().ApplyRequestHooks())
 QIRLEN_NOTIFICATION(wkeOnCreateView, createView, wkeCreateViewCallback, )
 QIRLEN_NOTIFICATION(wkeOnConsole, console, wkeConsoleCallback, )
 QIRLEN_NOTIFICATION(wkeOnAlertBox, alert, wkeAlertBoxCallback, )
@@ -245,13 +244,13 @@ QIRLEN_NOTIFICATION(wkeOnPromptBox, prompt, wkePromptBoxCallback, )
 QIRLEN_NOTIFICATION(wkeOnDownload, download, wkeDownloadCallback, )
 QIRLEN_NOTIFICATION(wkeOnDownloadFinished, downloadFinished, wkeDownloadFinishedCallback, )
 QIRLEN_NOTIFICATION(wkeOnLoadUrlBegin, loadUrlBegin, wkeLoadUrlBeginCallback,
-                    Engine::Get().ApplyRequestHooks(v))
+                    p.settings().ApplyRequestHooks())
 QIRLEN_NOTIFICATION(wkeOnLoadUrlEnd, loadUrlEnd, wkeLoadUrlEndCallback,
-                    Engine::Get().ApplyRequestHooks(v))
+                    p.settings().ApplyRequestHooks())
 QIRLEN_NOTIFICATION(wkeOnMouseOverUrlChanged, mouseOverUrl, wkeMouseOverUrlChangedCallback,
-                    Engine::Get().ApplyHoverWatch(v))
+                    p.settings().ApplyHoverWatch())
 QIRLEN_NOTIFICATION(wkeOnPaintUpdated, paint, wkePaintUpdatedCallback,
-                    Engine::Get().ApplyScreencast(v))
+                    p.settings().ApplyScreencast())
 QIRLEN_NOTIFICATION(wkeOnWindowClosing, closing, wkeWindowClosingCallback, )
 QIRLEN_NOTIFICATION(wkeOnWindowDestroy, destroy, wkeWindowDestroyCallback, )
 

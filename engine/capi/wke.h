@@ -62,14 +62,19 @@ typedef struct {
     bool scrollbarsVisible, resizable, fullscreen;
 } wkeWindowFeatures;
 
+/* The proxy every request of the browser goes through, taken when bit 1 of the settings' mask
+ * is set. type: 1 HTTP, 2 SOCKS4, 3 SOCKS4A, 4 SOCKS5, 5 SOCKS5 with names resolved by the
+ * proxy (0 or another: none). The browser sends no credentials to it: a proxy that asks for
+ * them refuses its requests (the engine says so on stderr when they are given). */
 typedef struct {
-    int type; /* unused: proxies come from QIRLEN_CHROMIUM_ARGS */
+    int type;
     char hostname[100];
     unsigned short port;
     char username[50];
     char password[50];
 } wkeProxy;
 
+/* Read by each start of the browser (wkeInitializeEx), and kept for later starts. */
 typedef struct {
     wkeProxy proxy;
     unsigned mask;

@@ -3,12 +3,11 @@
 // with what the engine keeps and converts, so texts it hands on are cut and calls that carry
 // more than a host could use are refused.
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 
-#include "engine/transport/json_text.h"
 #include "engine/capi/wke.h"
+#include "engine/transport/message_intake.h"
 
 namespace engine {
 
@@ -27,34 +26,9 @@ constexpr size_t kMaxHoverUrlBytes = size_t{64} << 10;
 constexpr size_t kMaxBoundCallChars = WKE_BOUND_CALL_MAX_CHARS;
 constexpr size_t kMaxBridgeMessageBytes = 3 * (kMaxBoundCallChars + (size_t{2} << 20));
 
-// What a console message's texts may take as the protocol writes them, at most six bytes
-// (\uXXXX) for one UTF-16 code unit: enough for every text's head above, so that an event
-// is cut to this before it is parsed (OnConsole cuts again to the bounds above).
-constexpr size_t kMaxConsoleTextWritten = 6 * kMaxConsoleMessageBytes;
-
-// For a message's method, the longest string the engine takes in of it (protocol text, in
-// bytes), or npos for all: what the engine never uses of a page's texts is cut as a message is
-// read, before it is whole or parsed. Chromium names an event's method first.
-size_t LongestStringTaken(std::string_view method);
-// A message read whole, as the engine takes it in.
-std::string TakeIn(std::string message);
-
-// A message as it arrives in pieces, taken in as TakeIn takes it whole, but cut as it comes:
-// a cut message is never held whole.
-class MessageIntake {
-  public:
-    void Add(std::string_view piece);
-    size_t size() const { return text_.size(); }  // what is held of it now
-    // The message, and a fresh start for the next.
-    std::string Take();
-
-  private:
-    void ReadHead();
-
-    std::string text_;
-    std::optional<StringCutter> cutter_;
-    bool headRead_ = false;
-};
+// Console events are cut as they are read (engine/transport/message_intake.h) to enough for
+// every text's head above, at most six bytes (\uXXXX) of protocol text for one UTF-16 unit.
+static_assert(kMaxConsoleTextWritten >= 6 * kMaxConsoleMessageBytes);
 
 // The head of `text` of at most `maxBytes` bytes, ending on a whole UTF-8 character.
 std::string CutUtf8(std::string_view text, size_t maxBytes);

@@ -1,6 +1,7 @@
-// Mouse, wheel and key input with the Windows message numbers, virtual-key codes and flags.
-#include "engine/browser/engine.h"
+#include "engine/page/input.h"
+
 #include "engine/page/key_names.h"
+#include "engine/page/page.h"
 #include "platform/codepage.h"
 
 namespace engine {
@@ -64,9 +65,9 @@ int Buttons(unsigned flags) {
 
 }  // namespace
 
-bool Engine::FireMouse(View& view, unsigned message, int x, int y, unsigned flags) {
+bool PageInput::FireMouse(unsigned message, int x, int y, unsigned flags) {
     MouseAction action;
-    if (!Translate(message, action) || !EnsureAttached(view)) return false;
+    if (!Translate(message, action) || !page_.EnsureAttached()) return false;
     nlohmann::json params = {{"type", action.type},
                              {"x", x},
                              {"y", y},
@@ -80,26 +81,26 @@ bool Engine::FireMouse(View& view, unsigned message, int x, int y, unsigned flag
         params["deltaX"] = 0;
         params["deltaY"] = -(delta ? delta : 120);
     }
-    return Call(view, "Input.dispatchMouseEvent", params).ok;
+    return page_.session().Call("Input.dispatchMouseEvent", params).ok;
 }
 
-bool Engine::FireWheel(View& view, int x, int y, int delta, unsigned flags) {
-    if (!EnsureAttached(view)) return false;
-    return Call(view, "Input.dispatchMouseEvent",
-                {{"type", "mouseWheel"},
-                 {"x", x},
-                 {"y", y},
-                 {"deltaX", 0},
-                 {"deltaY", -delta},
-                 {"modifiers", Modifiers(flags)},
-                 {"buttons", Buttons(flags)}})
+bool PageInput::FireWheel(int x, int y, int delta, unsigned flags) {
+    if (!page_.EnsureAttached()) return false;
+    return page_.session()
+        .Call("Input.dispatchMouseEvent", {{"type", "mouseWheel"},
+                                           {"x", x},
+                                           {"y", y},
+                                           {"deltaX", 0},
+                                           {"deltaY", -delta},
+                                           {"modifiers", Modifiers(flags)},
+                                           {"buttons", Buttons(flags)}})
         .ok;
 }
 
 // Down and up carry the key; a press carries one UTF-16 unit of the typed text, and a high
 // surrogate waits for its low half.
-bool Engine::FireKey(View& view, KeyAction action, unsigned code, unsigned flags, bool systemKey) {
-    if (!EnsureAttached(view)) return false;
+bool PageInput::FireKey(KeyAction action, unsigned code, unsigned flags, bool systemKey) {
+    if (!page_.EnsureAttached()) return false;
     if (systemKey) flags |= WKE_ALT;
     nlohmann::json params = {{"modifiers", Modifiers(flags)},
                              {"isSystemKey", systemKey},
@@ -107,20 +108,20 @@ bool Engine::FireKey(View& view, KeyAction action, unsigned code, unsigned flags
     if (action == KeyAction::kPress) {
         char16_t unit = static_cast<char16_t>(code);
         if (unit >= 0xD800 && unit <= 0xDBFF) {
-            view.pendingHighSurrogate = unit;
+            pendingHighSurrogate_ = unit;
             return true;
         }
         std::u16string text;
-        if (unit >= 0xDC00 && unit <= 0xDFFF && view.pendingHighSurrogate)
-            text += view.pendingHighSurrogate;
-        view.pendingHighSurrogate = 0;
+        if (unit >= 0xDC00 && unit <= 0xDFFF && pendingHighSurrogate_)
+            text += pendingHighSurrogate_;
+        pendingHighSurrogate_ = 0;
         text += unit;
         std::string utf8 = platform::Utf16ToUtf8(text);
         params["type"] = "char";
         params["text"] = utf8;
         params["unmodifiedText"] = utf8;
         params["key"] = utf8;
-        return Call(view, "Input.dispatchKeyEvent", params).ok;
+        return page_.session().Call("Input.dispatchKeyEvent", params).ok;
     }
     KeyNames names = DomKeyNames(code, flags & WKE_SHIFT);
     params["type"] = action == KeyAction::kDown ? "rawKeyDown" : "keyUp";
@@ -129,13 +130,12 @@ bool Engine::FireKey(View& view, KeyAction action, unsigned code, unsigned flags
     params["key"] = names.key;
     params["code"] = names.code;
     if (code >= 0x60 && code <= 0x6F) params["location"] = 3;  // the numeric keypad
-    return Call(view, "Input.dispatchKeyEvent", params).ok;
+    return page_.session().Call("Input.dispatchKeyEvent", params).ok;
 }
 
-// A page in a hidden view is not focused by itself; the host says when it has the focus.
-void Engine::SetPageFocus(View& view, bool focused) {
-    if (!EnsureAttached(view)) return;
-    Call(view, "Emulation.setFocusEmulationEnabled", {{"enabled", focused}});
+void PageInput::SetFocus(bool focused) {
+    if (!page_.EnsureAttached()) return;
+    page_.session().Call("Emulation.setFocusEmulationEnabled", {{"enabled", focused}});
 }
 
 }  // namespace engine

@@ -1,28 +1,30 @@
-// Settings a view applies to its pages.
+#include "engine/page/settings.h"
+
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
-#include "engine/browser/engine.h"
+#include "engine/page/page.h"
 
 extern "C" const char engine_device_js[];
 extern "C" const char engine_hover_js[];
 
 namespace engine {
 
-void Engine::SendSetting(View& view, const std::string& method, const nlohmann::json& params,
-                         std::function<void(const CallResult&)> onAnswer) {
-    if (!settingsUnanswered_) {
-        CallResult answer = Call(view, method, params);
+void PageSettings::Send(const std::string& method, const nlohmann::json& params,
+                        std::function<void(const CallResult&)> onAnswer) {
+    std::shared_ptr<int> unanswered = page_.host().settingsBatch;
+    if (!unanswered) {
+        CallResult answer = page_.session().Call(method, params);
         if (onAnswer) onAnswer(answer);
         return;
     }
-    auto unanswered = settingsUnanswered_;
     ++*unanswered;
-    int sent = connection_.Post(method, params, view.session,
-                                [unanswered, onAnswer](const CallResult& answer) {
-                                    --*unanswered;
-                                    if (onAnswer) onAnswer(answer);
-                                });
+    int sent = page_.host().connection().Post(method, params, page_.session().id(),
+                                              [unanswered, onAnswer](const CallResult& answer) {
+                                                  --*unanswered;
+                                                  if (onAnswer) onAnswer(answer);
+                                              });
     if (sent < 0) --*unanswered;
 }
 
@@ -30,84 +32,76 @@ namespace {
 constexpr auto kLongestSettingsWait = std::chrono::seconds(30);
 }  // namespace
 
-// Everything set on a view before it had its page, applied when it gets one. The page
-// answers each setting only once its renderer has taken it, so they are sent together and
-// their answers awaited together: the view's first load starts once all are in place.
-void Engine::ApplySettings(View& view) {
-    // Another view may attach while this one's settings are sent (a call among them lets
+// The page answers each setting only once its renderer has taken it, so they are sent
+// together and their answers awaited together.
+void PageSettings::ApplyAll() {
+    // Another page may attach while this one's settings are sent (a call among them lets
     // events in): its batch is its own.
-    auto outer = std::exchange(settingsUnanswered_, std::make_shared<int>(0));
-    SendSettings(view);
-    auto unanswered = std::exchange(settingsUnanswered_, outer);
+    PageHost& host = page_.host();
+    auto outer = std::exchange(host.settingsBatch, std::make_shared<int>(0));
+    SendAll();
+    auto unanswered = std::exchange(host.settingsBatch, outer);
     auto deadline = std::chrono::steady_clock::now() + kLongestSettingsWait;
-    while (*unanswered > 0 && !dead_ && !view.session.empty()) {
+    while (*unanswered > 0 && !host.browserDead() && page_.session().open()) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                         deadline - std::chrono::steady_clock::now())
                         .count();
-        if (left <= 0 || !connection_.Pump(static_cast<int>(left))) break;
+        if (left <= 0 || !host.connection().Pump(static_cast<int>(left))) break;
     }
-    if (view.reloadWhenAttached) {
-        view.reloadWhenAttached = false;
-        Reload(view);
+    PageLoader& loader = page_.loader();
+    if (loader.reloadWhenAttached) {
+        loader.reloadWhenAttached = false;
+        loader.Reload();
     }
 }
 
-void Engine::SendSettings(View& view) {
-    ApplySize(view);
-    ApplyUserAgent(view);
-    if (view.touch) ApplyTouch(view);
-    if (view.device.platform || view.device.maxTouchPoints || view.device.hardwareConcurrency ||
-        view.device.screenWidth || view.device.screenHeight || view.device.availWidth ||
-        view.device.availHeight)
-        ApplyDeviceProfile(view);
-    if (view.scriptDisabled)
-        SendSetting(view, "Emulation.setScriptExecutionDisabled", {{"value", true}});
-    if (view.cspBypassed) SendSetting(view, "Page.setBypassCSP", {{"enabled", true}});
-    if (!view.cookiesEnabled)
-        SendSetting(view, "Emulation.setDocumentCookieDisabled", {{"disabled", true}});
-    if (view.transparent)
-        SendSetting(view, "Emulation.setDefaultBackgroundColorOverride",
-                    {{"color", {{"r", 0}, {"g", 0}, {"b", 0}, {"a", 0}}}});
-    ApplyRequestHooks(view);
-    if (!bindings_.empty()) EnableBridge(view);
-    view.hoverWatched = false;
-    ApplyHoverWatch(view);
-    view.lifecycleOn = false;
-    ApplyLifecycleEvents(view);
-    view.screencasting = false;
-    ApplyScreencast(view);
-    RestoreCookies(view);
-    RestoreLocalStorage(view);
+void PageSettings::SendAll() {
+    ApplySize();
+    ApplyUserAgent();
+    if (touch) ApplyTouch();
+    if (device.any()) ApplyDeviceProfile();
+    if (scriptDisabled) Send("Emulation.setScriptExecutionDisabled", {{"value", true}});
+    if (cspBypassed) Send("Page.setBypassCSP", {{"enabled", true}});
+    if (!cookiesEnabled) Send("Emulation.setDocumentCookieDisabled", {{"disabled", true}});
+    if (transparent)
+        Send("Emulation.setDefaultBackgroundColorOverride",
+             {{"color", {{"r", 0}, {"g", 0}, {"b", 0}, {"a", 0}}}});
+    ApplyRequestHooks();
+    if (!page_.host().boundFunctions().empty()) page_.scripts().EnableBridge();
+    hoverWatched = false;
+    ApplyHoverWatch();
+    lifecycleOn = false;
+    ApplyLifecycleEvents();
+    screencasting = false;
+    ApplyScreencast();
+    page_.storage().RestoreCookies();
+    page_.storage().RestoreLocalStorage();
 }
 
-void Engine::ApplyUserAgent(View& view) {
-    if (view.session.empty() || (view.userAgent.empty() && !view.device.platform)) return;
-    nlohmann::json params = {{"userAgent", view.userAgent}};
-    if (view.userAgent.empty()) {
-        CallResult version = connection_.Call("Browser.getVersion", {}, "");
+void PageSettings::ApplyUserAgent() {
+    if (!page_.session().open() || (userAgent.empty() && !device.platform)) return;
+    nlohmann::json params = {{"userAgent", userAgent}};
+    if (userAgent.empty()) {
+        CallResult version = page_.host().connection().Call("Browser.getVersion", {}, "");
         params["userAgent"] = version.ok ? version.result.value("userAgent", "") : "";
     }
-    if (view.device.platform) params["platform"] = *view.device.platform;
-    SendSetting(view, "Emulation.setUserAgentOverride", params);
+    if (device.platform) params["platform"] = *device.platform;
+    Send("Emulation.setUserAgentOverride", params);
 }
 
 // The page's viewport is exactly the view's size, whatever the headless window adds around it.
-void Engine::ApplySize(View& view) {
-    SendSetting(view, "Emulation.setDeviceMetricsOverride",
-                {{"width", view.width},
-                 {"height", view.height},
-                 {"deviceScaleFactor", 1},
-                 {"mobile", false}});
+void PageSettings::ApplySize() {
+    Send("Emulation.setDeviceMetricsOverride",
+         {{"width", width}, {"height", height}, {"deviceScaleFactor", 1}, {"mobile", false}});
 }
 
-void Engine::ApplyTouch(View& view) {
-    int points = std::clamp(view.device.maxTouchPoints.value_or(1), 1, 16);
-    SendSetting(view, "Emulation.setTouchEmulationEnabled",
-                {{"enabled", view.touch}, {"maxTouchPoints", points}});
+void PageSettings::ApplyTouch() {
+    int points = std::clamp(device.maxTouchPoints.value_or(1), 1, 16);
+    Send("Emulation.setTouchEmulationEnabled", {{"enabled", touch}, {"maxTouchPoints", points}});
 }
 
-void Engine::ApplyDeviceProfile(View& view) {
-    const DeviceProfile& d = view.device;
+void PageSettings::ApplyDeviceProfile() {
+    const DeviceProfile& d = device;
     nlohmann::json o = nlohmann::json::object();
     if (d.platform) o["platform"] = *d.platform;
     if (d.maxTouchPoints) o["maxTouchPoints"] = *d.maxTouchPoints;
@@ -118,55 +112,71 @@ void Engine::ApplyDeviceProfile(View& view) {
     if (d.availHeight) o["availHeight"] = *d.availHeight;
     std::string source = std::string("(") + engine_device_js + ")(" +
                          o.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + ");";
-    InstallPageScript(view, view.deviceScriptId, source, false);
+    page_.scripts().Install(deviceScriptId, source, false);
 }
 
-void Engine::ApplyDebugConfig(View& view, const std::string& name, const char* value) {
+void PageSettings::ApplyDebugConfig(const std::string& name, const char* value) {
     bool off = value && (std::string(value) == "0" || std::string(value) == "false");
     if (name == "jsEnable") {
-        view.scriptDisabled = off;
-        Call(view, "Emulation.setScriptExecutionDisabled", {{"value", off}});
+        scriptDisabled = off;
+        page_.session().Call("Emulation.setScriptExecutionDisabled", {{"value", off}});
     } else if (name == "imageEnable") {
-        view.imagesBlocked = off;
-        ApplyRequestHooks(view);
+        imagesBlocked = off;
+        ApplyRequestHooks();
     }
 }
 
 // Every request is held before it is sent: a public page's requests to the local network are
-// refused there (see network_guard.cc), and the host's hooks see them. Responses are held
-// only for the host's hook: each held one costs a round trip.
-void Engine::ApplyRequestHooks(View& view) {
+// refused there (see browser/network_guard.cc), and the host's hooks see them. Responses are
+// held only for the host's hook: each held one costs a round trip.
+void PageSettings::ApplyRequestHooks() {
     nlohmann::json patterns = nlohmann::json::array();
     patterns.push_back({{"urlPattern", "*"}, {"requestStage", "Request"}});
-    if (view.on.loadUrlEnd) patterns.push_back({{"urlPattern", "*"}, {"requestStage", "Response"}});
-    SendSetting(view, "Fetch.enable", {{"patterns", patterns}});
+    if (page_.on().loadUrlEnd)
+        patterns.push_back({{"urlPattern", "*"}, {"requestStage", "Response"}});
+    Send("Fetch.enable", {{"patterns", patterns}});
 }
 
-void Engine::ApplyHoverWatch(View& view) {
-    if (view.hoverWatched || !view.on.mouseOverUrl || view.session.empty()) return;
-    view.hoverWatched = true;
-    AddEngineBinding(view, "__qirlenHover");
-    InstallPageScript(view, view.hoverScriptId, engine_hover_js, true, kEngineWorld);
+void PageSettings::ApplyHoverWatch() {
+    if (hoverWatched || !page_.on().mouseOverUrl || !page_.session().open()) return;
+    hoverWatched = true;
+    PageScripts& scripts = page_.scripts();
+    scripts.AddEngineBinding("__qirlenHover");
+    scripts.Install(hoverScriptId, engine_hover_js, true, kEngineWorld);
 }
 
-void Engine::ApplyLifecycleEvents(View& view) {
-    bool want = static_cast<bool>(view.on.documentReady) && !view.session.empty();
-    if (want == view.lifecycleOn) return;
-    view.lifecycleOn = want;
-    Post(view, "Page.setLifecycleEventsEnabled", {{"enabled", want}});
+void PageSettings::ApplyLifecycleEvents() {
+    bool want = static_cast<bool>(page_.on().documentReady) && page_.session().open();
+    if (want == lifecycleOn) return;
+    lifecycleOn = want;
+    page_.session().Post("Page.setLifecycleEventsEnabled", {{"enabled", want}});
 }
 
 // Pictures cost CPU, so they flow only while someone can see the view.
-void Engine::ApplyScreencast(View& view) {
-    bool want = view.shown && view.on.paint && !view.session.empty();
-    if (want == view.screencasting) return;
-    view.screencasting = want;
+void PageSettings::ApplyScreencast() {
+    bool want = shown && page_.on().paint && page_.session().open();
+    if (want == screencasting) return;
+    screencasting = want;
     if (want)
-        Post(view, "Page.startScreencast",
-             nlohmann::json{
-                 {"format", "png"}, {"maxWidth", view.width}, {"maxHeight", view.height}});
+        page_.session().Post(
+            "Page.startScreencast",
+            nlohmann::json{{"format", "png"}, {"maxWidth", width}, {"maxHeight", height}});
     else
-        Post(view, "Page.stopScreencast", nlohmann::json::object());
+        page_.session().Post("Page.stopScreencast", nlohmann::json::object());
+}
+
+void PageSettings::ApplyTransparent() {
+    nlohmann::json params = nlohmann::json::object();
+    if (transparent) params["color"] = {{"r", 0}, {"g", 0}, {"b", 0}, {"a", 0}};
+    page_.session().Call("Emulation.setDefaultBackgroundColorOverride", params);
+}
+
+void PageSettings::ApplyCsp() {
+    page_.session().Call("Page.setBypassCSP", {{"enabled", cspBypassed}});
+}
+
+void PageSettings::ApplyCookiesEnabled() {
+    page_.session().Call("Emulation.setDocumentCookieDisabled", {{"disabled", !cookiesEnabled}});
 }
 
 }  // namespace engine

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "engine/options.h"
+
 namespace engine {
 namespace {
 
@@ -58,8 +60,8 @@ std::string SkipDebianLauncher(const std::string& path) {
 
 }  // namespace
 
-std::string FindChromium() {
-    if (const char* chosen = std::getenv("QIRLEN_CHROMIUM"); chosen && *chosen) {
+std::string FindChromium(const std::string& chosen) {
+    if (!chosen.empty()) {
         std::string found = SearchPath(chosen);
         return found.empty() ? "" : SkipDebianLauncher(found);
     }
@@ -68,6 +70,10 @@ std::string FindChromium() {
         if (!found.empty()) return SkipDebianLauncher(found);
     }
     return "";
+}
+
+std::string FindChromium() {
+    return FindChromium(ReadEngineOptions().chromium);
 }
 
 }  // namespace engine

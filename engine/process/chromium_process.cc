@@ -1,54 +1,22 @@
 #include "engine/process/chromium_process.h"
 
 #include <fcntl.h>
-#include <poll.h>
-#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <string>
 
+#include "engine/process/browser_choice.h"
+#include "engine/process/chromium_switches.h"
 #include "engine/process/process_group.h"
 #include "engine/process/profile_dir.h"
 
 namespace engine {
 namespace {
-
-// Splits like a shell does, quotes included, so that a switch may hold blanks:
-// '--host-resolver-rules=MAP host 127.0.0.1'.
-std::vector<std::string> SplitWords(const char* text) {
-    std::vector<std::string> words;
-    std::string word;
-    bool inWord = false;
-    char quote = 0;
-    for (const char* p = text ? text : ""; *p; ++p) {
-        char c = *p;
-        if (quote) {
-            if (c == quote)
-                quote = 0;
-            else
-                word.push_back(c);
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-            inWord = true;
-        } else if (c == ' ' || c == '\t' || c == '\n') {
-            if (inWord) words.push_back(word);
-            word.clear();
-            inWord = false;
-        } else {
-            word.push_back(c);
-            inWord = true;
-        }
-    }
-    if (inWord) words.push_back(word);
-    return words;
-}
 
 std::string DescribeStatus(int status) {
     if (WIFEXITED(status))
@@ -59,78 +27,22 @@ std::string DescribeStatus(int status) {
     return "Chromium stopped";
 }
 
-void CloseFd(int& fd) {
-    if (fd >= 0) close(fd);
-    fd = -1;
-}
-
 }  // namespace
 
-std::vector<std::string> ChromiumSwitches(const std::string& profileDir) {
-    std::vector<std::string> s = {
-        // No window and no display: the views are never on a screen.
-        "--headless",
-        // The protocol runs on fds 3 and 4 of the child; no TCP port is opened.
-        "--remote-debugging-pipe",
-        // A private profile per engine start, so runs never share state by accident.
-        "--user-data-dir=" + profileDir,
-        // One blank tab opens with the browser: its renderer starts while the browser does,
-        // and the first view takes it (a tab made later waits for a renderer of its own).
-        "about:blank",
-        "--no-first-run",
-        "--no-default-browser-check",
-        // The machines we run on have no GPU, and rendering in software is enough. The
-        // software GPU (it composites and gives pages WebGL) runs on a thread of the browser:
-        // with the unsandboxed zygote, which only started it, that is about 10 MB less, and
-        // the start is not slower. A crash in it now ends the browser, which the engine
-        // reports like any other browser crash.
-        "--disable-gpu",
-        "--in-process-gpu",
-        "--no-unsandboxed-zygote",
-        // One view needs no network process of its own (some 25 MB): its page dies with a
-        // crashed network service either way.
-        "--enable-features=NetworkServiceInProcess2",
-        // Background traffic to Google's services fails on closed networks and costs time.
-        "--disable-background-networking",
-        "--disable-component-update",
-        "--disable-sync",
-        "--disable-default-apps",
-        "--disable-extensions",
-        "--disable-quic",
-        // Pages must run as if visible: hidden views keep their timers and promises going.
-        "--disable-background-timer-throttling",
-        "--disable-renderer-backgrounding",
-        "--disable-backgrounding-occluded-windows",
-        // Bound functions are reached through window.top from every frame, cross-origin
-        // frames included, and every frame of a view must answer on the view's one session:
-        // all frames of a page share one renderer and may script each other.
-        "--disable-web-security",
-        "--disable-site-isolation-trials",
-        "--disable-features=IsolateOrigins,site-per-process",
-        // Any page reads any answer then, so a site's cookies go only with requests within
-        // the top-level site (see network_guard.cc); this also covers workers, which the
-        // headless shell otherwise lets send them anywhere.
-        "--test-third-party-cookie-phaseout",
-        // A hidden view never plays sound.
-        "--mute-audio",
-        // Password and translation prompts have no one to answer them.
-        "--password-store=basic",
-        "--disable-translate",
-    };
-    // The sandbox cannot start as root; as any other user it stays on. Its zygotes stay in
-    // either case: with renderers started without them, a browser that a page floods with
-    // bound calls went silent for good on a loaded machine.
-    if (geteuid() == 0) s.push_back("--no-sandbox");
-    for (auto& extra : SplitWords(std::getenv("QIRLEN_CHROMIUM_ARGS"))) s.push_back(extra);
-    return s;
+LaunchOptions LaunchOptionsFrom(const EngineOptions& options) {
+    LaunchOptions launch{options.chromium, {}, options.chromiumLog, options.maxMessageBytes};
+    if (!options.proxy.empty()) launch.extraSwitches.push_back("--proxy-server=" + options.proxy);
+    launch.extraSwitches.insert(launch.extraSwitches.end(), options.chromiumArgs.begin(),
+                                options.chromiumArgs.end());
+    return launch;
 }
 
 ChromiumProcess::~ChromiumProcess() {
     Stop();
 }
 
-bool ChromiumProcess::Start(std::string* why) {
-    std::string binary = FindChromium();
+bool ChromiumProcess::Start(const LaunchOptions& launch, std::string* why) {
+    std::string binary = FindChromium(launch.chromium);
     if (binary.empty()) {
         *why =
             "Chromium not found (install chromium-headless-shell or chromium, or set "
@@ -141,7 +53,6 @@ bool ChromiumProcess::Start(std::string* why) {
         *why = "the browser was ended by the host";
         return false;
     }
-    maxMessageBytes_ = MaxMessageBytes();
     RemoveAbandonedProfiles("/tmp");
     OwnedProfile profile = CreateProfile("/tmp", why);
     if (profile.path.empty()) return false;
@@ -152,7 +63,6 @@ bool ChromiumProcess::Start(std::string* why) {
         profileFixed_ = true;
     }
     WriteOwnerIds(profileDir_, getpid(), 0);
-    incoming_ = MessageIntake();
     exitReason_.clear();
 
     int in[2], out[2], report[2];  // in: we write; out: Chromium writes; report: exec errors
@@ -160,7 +70,7 @@ bool ChromiumProcess::Start(std::string* why) {
         *why = std::string("cannot create pipes: ") + strerror(errno);
         return false;
     }
-    std::vector<std::string> args = ChromiumSwitches(profileDir_);
+    std::vector<std::string> args = ChromiumSwitches(profileDir_, launch.extraSwitches);
     switches_ = args;
     args.insert(args.begin(), binary);
     std::vector<char*> argv;
@@ -179,7 +89,7 @@ bool ChromiumProcess::Start(std::string* why) {
         dup2(writeEnd, 4);
         dup2(lock, 5);
         int devnull = open("/dev/null", O_RDWR | O_CLOEXEC);
-        if (!std::getenv("QIRLEN_CHROMIUM_LOG")) dup2(devnull, 2);
+        if (!launch.keepLog) dup2(devnull, 2);
         dup2(devnull, 1);
         setpgid(0, 0);
         execv(binary.c_str(), argv.data());
@@ -204,110 +114,18 @@ bool ChromiumProcess::Start(std::string* why) {
     pid_ = pid;
     group_ = pid;
     WriteOwnerIds(profileDir_, getpid(), pid);
-    toChromium_ = in[1];
-    fromChromium_ = out[0];
+    OpenPipes(in[1], out[0], launch.maxMessageBytes);
     if (got == sizeof execError) {
         *why = "cannot start " + binary + ": " + strerror(execError);
         Stop();
         return false;
     }
-    fcntl(fromChromium_, F_SETFL, fcntl(fromChromium_, F_GETFL) | O_NONBLOCK);
     if (terminated_) {  // ended while starting: what Terminate did not see yet goes now
         Terminate();
         *why = "the browser was ended by the host";
         return false;
     }
     return true;
-}
-
-namespace {
-
-// A write to a pipe whose reader is gone raises SIGPIPE. What the host does with that signal
-// is its own business, so it is held back around the write and, if the write raised it,
-// taken off again; the write's EPIPE says enough.
-class QuietPipeWrites {
-  public:
-    QuietPipeWrites() {
-        sigemptyset(&pipe_);
-        sigaddset(&pipe_, SIGPIPE);
-        sigset_t pending;
-        sigpending(&pending);
-        alreadyPending_ = sigismember(&pending, SIGPIPE) == 1;
-        pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
-    }
-    ~QuietPipeWrites() {
-        sigset_t pending;
-        sigpending(&pending);
-        if (!alreadyPending_ && sigismember(&pending, SIGPIPE) == 1) {
-            timespec now{0, 0};
-            sigtimedwait(&pipe_, nullptr, &now);
-        }
-        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-    }
-
-  private:
-    sigset_t pipe_, previous_;
-    bool alreadyPending_ = false;
-};
-
-}  // namespace
-
-bool ChromiumProcess::Send(const std::string& message) {
-    if (toChromium_ < 0) return false;
-    QuietPipeWrites quiet;
-    std::string framed = message;
-    framed.push_back('\0');
-    const char* p = framed.data();
-    size_t left = framed.size();
-    while (left > 0) {
-        ssize_t n = write(toChromium_, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == EAGAIN) {
-            pollfd pfd{toChromium_, POLLOUT, 0};
-            poll(&pfd, 1, 100);
-            continue;
-        }
-        if (n <= 0) return false;
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool ChromiumProcess::ReadAvailable(std::vector<std::string>& out) {
-    if (fromChromium_ < 0) return false;
-    char buf[65536];
-    for (;;) {
-        ssize_t n = read(fromChromium_, buf, sizeof buf);
-        if (n > 0) {
-            std::string_view bytes(buf, static_cast<size_t>(n));
-            for (size_t nul; (nul = bytes.find('\0')) != std::string_view::npos;
-                 bytes.remove_prefix(nul + 1)) {
-                incoming_.Add(bytes.substr(0, nul));
-                out.push_back(incoming_.Take());
-            }
-            incoming_.Add(bytes);
-            if (incoming_.size() > maxMessageBytes_) {
-                incoming_ = MessageIntake();
-                Abandon("Chromium sent a message longer than " + std::to_string(maxMessageBytes_) +
-                        " bytes");
-                return false;
-            }
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == EAGAIN) return true;
-        return false;  // EOF or error: Chromium is gone
-    }
-}
-
-bool ChromiumProcess::WaitReadable(int timeoutMs) const {
-    if (fromChromium_ < 0) return false;
-    pollfd pfd{fromChromium_, POLLIN, 0};
-    int r;
-    do r = poll(&pfd, 1, timeoutMs);
-    while (r < 0 && errno == EINTR);
-    return r > 0;
 }
 
 namespace {
@@ -358,8 +176,7 @@ std::string ChromiumProcess::ExitReason() {
 }
 
 std::string ChromiumProcess::Stop() {
-    CloseFd(toChromium_);
-    CloseFd(fromChromium_);
+    ClosePipes();
     // Nothing of the browser's own needs keeping: what the views keep was read over the
     // protocol before, and the profile goes with it. Its orderly quit on the closed pipe
     // takes a few hundred milliseconds, so it is not waited for.
@@ -369,7 +186,8 @@ std::string ChromiumProcess::Stop() {
         RemoveTree(profileDir_.c_str());
         profileDir_.clear();
     }
-    CloseFd(ownerLock_);
+    if (ownerLock_ >= 0) close(ownerLock_);
+    ownerLock_ = -1;
     return exitReason_;
 }
 

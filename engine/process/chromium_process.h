@@ -1,6 +1,7 @@
 #pragma once
-// The Chromium child process and the pipe the DevTools protocol travels on:
-// NUL-separated JSON messages, Chromium reading its fd 3 and writing its fd 4.
+// The Chromium child process: found, started in a process group of its own with a profile of
+// its own, and ended with both. The protocol travels on its fds 3 and 4, framed by the pipe
+// transport it is.
 #include <limits.h>
 #include <sys/types.h>
 
@@ -8,34 +9,31 @@
 #include <string>
 #include <vector>
 
-#include "engine/page/bounds.h"
-#include "engine/process/browser_choice.h"
-#include "engine/transport/transport.h"
+#include "engine/options.h"
+#include "engine/transport/pipe_transport.h"
 
 namespace engine {
 
-class ChromiumProcess : public Transport {
+// How a Chromium of our own is started.
+struct LaunchOptions {
+    std::string chromium;                    // the binary chosen; empty: the usual search
+    std::vector<std::string> extraSwitches;  // after the engine's own
+    bool keepLog = false;                    // Chromium's stderr stays the host's
+    size_t maxMessageBytes = kDefaultMaxMessageBytes;
+};
+LaunchOptions LaunchOptionsFrom(const EngineOptions& options);
+
+class ChromiumProcess : public PipeTransport {
   public:
     ChromiumProcess() = default;
-    ChromiumProcess(const ChromiumProcess&) = delete;
-    ChromiumProcess& operator=(const ChromiumProcess&) = delete;
     ~ChromiumProcess() override;
 
     // Finds and starts Chromium. Does not wait for it to be ready. On failure returns false
     // and says why in *why.
-    bool Start(std::string* why);
+    bool Start(const LaunchOptions& launch, std::string* why);
+    // The same, as the environment says now (for programs that start a browser by itself).
+    bool Start(std::string* why) { return Start(LaunchOptionsFrom(ReadEngineOptions()), why); }
 
-    // Writes one message (the NUL is added). False when the pipe is gone.
-    bool Send(const std::string& message) override;
-
-    // Reads what is available without blocking and appends complete messages to `out`.
-    // False once Chromium has closed its end (or died).
-    bool ReadAvailable(std::vector<std::string>& out) override;
-
-    // Waits until the pipe is readable or `timeoutMs` passes (-1: forever).
-    bool WaitReadable(int timeoutMs) const override;
-
-    int readFd() const override { return fromChromium_; }
     bool running() const { return pid_ > 0; }
     const std::string& profileDir() const { return profileDir_; }
     // The switches of the running Chromium (the binary not included).
@@ -67,16 +65,9 @@ class ChromiumProcess : public Transport {
     std::atomic<bool> profileFixed_{false};
     std::atomic<bool> terminated_{false};
     char fixedProfile_[PATH_MAX] = {};
-    int toChromium_ = -1;
-    int fromChromium_ = -1;
-    MessageIntake incoming_;  // the message under way
-    size_t maxMessageBytes_ = size_t{512} << 20;
     std::string profileDir_;
     std::vector<std::string> switches_;
     std::string exitReason_;
 };
-
-// Every switch the engine starts Chromium with, each for a stated reason.
-std::vector<std::string> ChromiumSwitches(const std::string& profileDir);
 
 }  // namespace engine

@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "engine/transport/json_text.h"
 #include "engine/protocol/protocol_log.h"
+#include "engine/transport/json_text.h"
 
 namespace engine {
 

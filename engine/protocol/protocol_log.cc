@@ -2,18 +2,26 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
+#include <optional>
+
+#include "engine/options.h"
 
 namespace engine {
 namespace {
 
+std::optional<bool> logOn;
+
 bool LogOn() {
-    static bool on = std::getenv("QIRLEN_PROTOCOL_LOG") != nullptr;
-    return on;
+    if (!logOn) logOn = ReadEngineOptions().protocolLog;
+    return *logOn;
 }
 
 }  // namespace
+
+void SetProtocolLog(bool on) {
+    logOn = on;
+}
 
 void LogProtocol(const char* direction, const std::string& text) {
     if (LogOn())

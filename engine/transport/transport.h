@@ -1,16 +1,17 @@
 #pragma once
 // What the DevTools connection travels on: the pipe to a Chromium of our own, or a WebSocket
-// to a browser that runs elsewhere. Messages are whole JSON texts either way.
+// to a browser that runs elsewhere. Messages are whole JSON texts either way. This room frames
+// messages and nothing more: what they mean is the protocol's (engine/protocol).
 #include <cstddef>
 #include <string>
 #include <vector>
 
 namespace engine {
 
-// The longest message taken from a browser, on either transport: QIRLEN_MAX_MESSAGE_BYTES, or
-// 512 MiB. No real answer comes near it (a full-page picture is tens of megabytes); a peer
-// that sends more is given up on rather than let exhaust memory.
-size_t MaxMessageBytes();
+// The longest message taken from a browser, on either transport, unless the engine's options
+// say otherwise. No real answer comes near it (a full-page picture is tens of megabytes); a
+// peer that sends more is given up on rather than let exhaust memory.
+constexpr size_t kDefaultMaxMessageBytes = size_t{512} << 20;
 
 class Transport {
   public:

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/process/browser_choice.h"
-#include "engine/process/chromium_process.h"
+#include "engine/process/chromium_switches.h"
 #include "engine/capi/wke.h"
 #include "tests/support/browser_processes.h"
 #include "tests/support/engine_session.h"

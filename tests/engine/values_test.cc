@@ -7,7 +7,8 @@
 #include <string>
 
 #include "engine/browser/address_space.h"
-#include "engine/browser/engine.h"
+#include "engine/browser/download_names.h"
+#include "engine/capi/host_text.h"
 #include "engine/capi/js_values.h"
 #include "engine/transport/json_text.h"
 #include "platform/base64.h"
