@@ -147,8 +147,8 @@ void Page::OnDialog(const nlohmann::json& params) {
 }
 
 // A new window a page asks for. Chromium's own window for it was closed before it ran (see
-// OnNewPage); the address goes where the host says, and only a web address goes anywhere: a
-// page must not make the engine load a local file, a data: or browser page, or a script.
+// Browser::OnNewPage); the address goes where the host says, and only a web address goes anywhere:
+// a page must not make the engine load a local file, a data: or browser page, or a script.
 void Page::OnWindowOpen(const nlohmann::json& params) {
     std::string url = params.value("url", "");
     if (!IsWebAddress(url)) return;

@@ -47,7 +47,7 @@ std::vector<std::string> ChromiumSwitches(const std::string& profileDir,
         "--disable-site-isolation-trials",
         "--disable-features=IsolateOrigins,site-per-process",
         // Any page reads any answer then, so a site's cookies go only with requests within
-        // the top-level site (see network_guard.cc); this also covers workers, which the
+        // the top-level site (see browser/network_guard.cc); this also covers workers, which the
         // headless shell otherwise lets send them anywhere.
         "--test-third-party-cookie-phaseout",
         // A hidden view never plays sound.
