@@ -42,13 +42,13 @@ std::string ProxyOf(const wkeSettings* settings) {
     return std::string(scheme) + "://" + host + (p.port ? ":" + std::to_string(p.port) : "");
 }
 
+}  // namespace
+
 std::string DownloadDirectory() {
     if (const char* dir = std::getenv("QIRLEN_DOWNLOAD_DIR"); dir && *dir) return dir;
     const char* home = std::getenv("HOME");
     return std::string(home && *home ? home : "/tmp") + "/Downloads";
 }
-
-}  // namespace
 
 std::vector<std::string> SplitWords(const char* text) {
     std::vector<std::string> words;
@@ -89,7 +89,6 @@ EngineOptions ReadEngineOptions(const wkeSettings* settings) {
         o.maxMessageBytes = static_cast<size_t>(std::atoll(text));
     if (const char* text = std::getenv("QIRLEN_SCRIPT_TIMEOUT_MS"); text && std::atoi(text) > 0)
         o.scriptTimeoutMs = std::atoi(text);
-    o.downloadDir = DownloadDirectory();
     const char* quiet = std::getenv("QIRLEN_ENGINE_QUIET");
     o.quiet = quiet && *quiet && *quiet != '0';
     o.protocolLog = std::getenv("QIRLEN_PROTOCOL_LOG") != nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 // What the host (the wkeSettings of wkeInitializeEx) and the environment (QIRLEN_*) ask of the
 // engine: one record, read at every start of a browser and handed down to each room as the
-// plain values it needs. Nothing below reads the environment itself.
+// plain values it needs. Nothing else of the engine reads the environment.
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -28,8 +28,6 @@ struct EngineOptions {
     size_t maxMessageBytes = kDefaultMaxMessageBytes;
     // How long a script may run before it is stopped: QIRLEN_SCRIPT_TIMEOUT_MS, or 6000.
     int scriptTimeoutMs = 6000;
-    // Where accepted downloads go: QIRLEN_DOWNLOAD_DIR, else ~/Downloads.
-    std::string downloadDir;
     // QIRLEN_ENGINE_QUIET (set, and not "0"): the engine's failure is not said on stderr.
     bool quiet = false;
     // QIRLEN_PROTOCOL_LOG set: every protocol message, and every exception the engine goes on
@@ -39,6 +37,10 @@ struct EngineOptions {
 
 // The options as the environment gives them now, with what `settings` (may be null) carries.
 EngineOptions ReadEngineOptions(const wkeSettings* settings = nullptr);
+
+// Where accepted downloads go: QIRLEN_DOWNLOAD_DIR, else ~/Downloads. Looked up for each
+// download rather than at the start: a host may move its downloads while the engine runs.
+std::string DownloadDirectory();
 
 // Splits like a shell does, quotes included, so that a switch may hold blanks:
 // '--host-resolver-rules=MAP host 127.0.0.1'.

@@ -9,6 +9,7 @@
 
 #include "engine/browser/browser.h"
 #include "engine/browser/download_names.h"
+#include "engine/options.h"
 
 namespace engine {
 namespace {
@@ -97,7 +98,7 @@ void Downloads::OnEvent(const std::string& method, const nlohmann::json& params)
     fs::path staged = fs::path(browser_.profileDir()) / "downloads" / guid;
     std::string placed;
     if (state == "completed" && download.accepted)
-        placed = PlaceFile(staged, download.name, browser_.options().downloadDir);
+        placed = PlaceFile(staged, download.name, DownloadDirectory());
     std::error_code ignored;
     fs::remove(staged, ignored);
     if (!download.accepted) return;
