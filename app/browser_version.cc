@@ -11,7 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "engine/browser_choice.h"
+#include "engine/process/browser_choice.h"
 
 extern char** environ;
 

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 
 namespace automation {
 

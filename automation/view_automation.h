@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 
 namespace automation {
 

@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "engine/qirlen_protocol.h"
-#include "engine/wke.h"
+#include "engine/capi/qirlen_protocol.h"
+#include "engine/capi/wke.h"
 
 namespace qirlen::detail {
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 #include "hostctl/property_block.h"
 
 namespace hostctl {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 
 namespace hostctl {
 

@@ -13,8 +13,8 @@
 
 #include "bench/support/engine_wait.h"
 #include "bench/support/stats.h"
-#include "engine/engine.h"
-#include "engine/wke.h"
+#include "engine/browser/browser.h"
+#include "engine/capi/wke.h"
 
 namespace {
 
@@ -141,12 +141,13 @@ int main(int argc, char** argv) {
     Stats clientFloor = Measure(runs, [&] { floorClient.RoundTrip(); });
 
     // A bare Runtime.evaluate on the engine's own pipe, without the engine around it.
-    engine::Engine& e = engine::Engine::Get();
-    engine::View* v = e.Find(view);
+    engine::Browser& browser = engine::Browser::Get();
+    engine::FrameTree& frames = browser.Find(view)->frames();
     nlohmann::json bare = {
-        {"expression", "1"}, {"contextId", v->contexts[v->mainFrame]}, {"returnByValue", true}};
-    std::string session = v->session;
-    Stats floor = Measure(runs, [&] { e.connection().Call("Runtime.evaluate", bare, session); });
+        {"expression", "1"}, {"contextId", frames.contexts[frames.main]}, {"returnByValue", true}};
+    std::string session = browser.Find(view)->session().id();
+    Stats floor =
+        Measure(runs, [&] { browser.connection().Call("Runtime.evaluate", bare, session); });
     Stats roundTrip = Measure(runs, [&] { wkeRunJsByFrame(view, 1, "1", false); });
     Stats oneCall =
         Measure(runs, [&] { wkeRunJsByFrame(view, 1, "return window.top.Answer();", true); });

@@ -4,7 +4,7 @@
 // left is the browser's sending and the transport's receiving.
 #include <string>
 
-#include "engine/transport.h"
+#include "engine/transport/transport.h"
 
 namespace bench {
 

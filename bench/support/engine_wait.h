@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 
 namespace bench {
 

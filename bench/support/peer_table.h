@@ -12,7 +12,7 @@
 
 #include "automation/engine_binding.h"
 #include "bench/support/stats.h"
-#include "engine/chromium_process.h"
+#include "engine/process/browser_choice.h"
 #include "hostctl/engine_library.h"
 #include "tests/support/host_loop.h"
 

@@ -2,8 +2,8 @@
 // The entry points of node.so as its hosts resolve them by name, in one list: the slots of
 // the loader's table, the names it resolves and the names a host reports missing all come
 // from here, so an entry point is added in one place (beside its declaration in wke.h).
-#include "engine/qirlen_protocol.h"
-#include "engine/wke.h"
+#include "engine/capi/qirlen_protocol.h"
+#include "engine/capi/wke.h"
 
 // clang-format off
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "automation/web_automation.h"
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 #include "locate/locator.h"
 
 namespace qirlen {

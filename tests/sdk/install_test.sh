@@ -17,7 +17,7 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1
 check "cmake --install into a scratch prefix" "$([ $? = 0 ] && echo ok)" "$(tail -3 "$work/install.log")"
 for f in include/qirlen/session.h include/qirlen/automation/web_automation.h \
          include/qirlen/automation/script_bridge.h include/qirlen/locate/locator.h \
-         include/qirlen/engine/wke.h lib/libqirlen-automation.so lib/libqirlen-automation.so.1 \
+         include/qirlen/engine/wke.h include/qirlen/engine/capi/wke.h lib/libqirlen-automation.so lib/libqirlen-automation.so.1 \
          lib/cmake/Qirlen/QirlenConfig.cmake lib/pkgconfig/qirlen-automation.pc lib/qirlen/node.so; do
     check "installed $f" "$([ -e "$prefix/$f" ] && echo ok)" "missing"
 done

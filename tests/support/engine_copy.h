@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 
 namespace testsupport {
 

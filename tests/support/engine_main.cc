@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <string>
 
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 
 namespace {
 std::atomic<int> calls{0};

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 #include "tests/support/engine_session.h"
 #include "tests/support/http_server.h"
 

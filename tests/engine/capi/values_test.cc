@@ -6,10 +6,11 @@
 #include <cmath>
 #include <string>
 
-#include "engine/address_space.h"
-#include "engine/engine.h"
-#include "engine/js_values.h"
-#include "engine/json_text.h"
+#include "engine/browser/address_space.h"
+#include "engine/browser/download_names.h"
+#include "engine/capi/host_text.h"
+#include "engine/capi/js_values.h"
+#include "engine/transport/json_text.h"
 #include "platform/base64.h"
 
 using namespace engine;

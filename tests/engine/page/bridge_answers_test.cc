@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine.h"
-#include "engine/wke.h"
+#include "engine/capi/script_calls.h"
+#include "engine/capi/wke.h"
 #include "tests/support/engine_session.h"
 #include "tests/support/http_server.h"
 
@@ -28,7 +28,7 @@ std::vector<Call> calls;
 std::map<int, int64_t> served;  // Serial calls so far, by view
 
 int ViewOf(jsExecState es) {
-    engine::ExecState* state = engine::Engine::Get().State(es);
+    engine::ExecState* state = engine::ScriptCalls::Get().State(es);
     return state ? state->view : 0;
 }
 

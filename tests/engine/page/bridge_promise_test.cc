@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine.h"
-#include "engine/wke.h"
+#include "engine/browser/browser.h"
+#include "engine/capi/script_calls.h"
+#include "engine/capi/wke.h"
 #include "tests/support/engine_session.h"
 #include "tests/support/http_server.h"
 
@@ -30,7 +31,7 @@ struct Call {
 std::vector<Call> calls;
 
 int ViewOf(jsExecState es) {
-    engine::ExecState* state = engine::Engine::Get().State(es);
+    engine::ExecState* state = engine::ScriptCalls::Get().State(es);
     return state ? state->view : 0;
 }
 
@@ -154,8 +155,8 @@ TEST_F(HostilePages, AnotherViewsCallsNeverLandInsideARunAndArriveAfterIt) {
     wkeWebView mine = NewView("/quiet");
     wkeWebView other = NewView("/chatty");
     auto isolate = [](wkeWebView v) {
-        engine::Engine& e = engine::Engine::Get();
-        return e.Call(*e.Find(v), "Runtime.getIsolateId").result.value("id", "");
+        engine::Page& page = *engine::Browser::Get().Find(v);
+        return page.session().Call("Runtime.getIsolateId").result.value("id", "");
     };
     ASSERT_EQ(isolate(mine) == isolate(other), SharedRenderer());
 

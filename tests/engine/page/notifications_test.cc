@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 #include "platform/file_dialog.h"
 #include "tests/support/engine_session.h"
 #include "tests/support/http_server.h"

@@ -1,6 +1,6 @@
 // What views keep across runs, when several programs share the directories, and when the
 // directories cannot be written (a full file system, a read-only directory).
-#include "engine/kept_files.h"
+#include "engine/page/kept_files.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@
 #include <sstream>
 #include <string>
 
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 #include "tests/support/engine_session.h"
 #include "tests/support/http_server.h"
 

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 #include "tests/support/engine_session.h"
 #include "tests/support/http_server.h"
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/browser_choice.h"
-#include "engine/chromium_process.h"
-#include "engine/wke.h"
+#include "engine/process/browser_choice.h"
+#include "engine/process/chromium_switches.h"
+#include "engine/capi/wke.h"
 #include "tests/support/browser_processes.h"
 #include "tests/support/engine_session.h"
 #include "tests/support/http_server.h"

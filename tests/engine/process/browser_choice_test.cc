@@ -1,7 +1,7 @@
 // Which browser the engine starts: the headless shell when it is there, the full browser when
 // it is not, and always the one QIRLEN_CHROMIUM names. Browsers here are empty executables
 // in a directory of their own that is the whole PATH.
-#include "engine/browser_choice.h"
+#include "engine/process/browser_choice.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/chromium_process.h"
-#include "engine/wke.h"
+#include "engine/process/chromium_process.h"
+#include "engine/capi/wke.h"
 #include "tests/support/engine_session.h"
 #include "tests/support/http_server.h"
 

@@ -17,9 +17,9 @@
 #include <string>
 #include <thread>
 
-#include "engine/process_group.h"
-#include "engine/profile_dir.h"
-#include "engine/wke.h"
+#include "engine/process/process_group.h"
+#include "engine/process/profile_dir.h"
+#include "engine/capi/wke.h"
 #include "tests/support/browser_processes.h"
 #include "tests/support/engine_session.h"
 #include "tests/support/http_server.h"

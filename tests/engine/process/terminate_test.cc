@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "engine/wke.h"
+#include "engine/capi/wke.h"
 #include "tests/support/browser_processes.h"
 #include "tests/support/engine_session.h"
 

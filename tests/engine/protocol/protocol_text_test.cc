@@ -7,9 +7,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/api_guard.h"
-#include "engine/bounds.h"
-#include "engine/json_text.h"
+#include "engine/capi/api_guard.h"
+#include "engine/page/bounds.h"
+#include "engine/transport/json_text.h"
 
 using engine::CutLongStrings;
 using engine::MessageIntake;

@@ -1,7 +1,7 @@
 // How a browser's address is read: the forms a user or a browser service gives.
 #include <gtest/gtest.h>
 
-#include "engine/websocket_transport.h"
+#include "engine/transport/websocket_transport.h"
 
 using engine::ParseBrowserAddress;
 using engine::SocketAddressFor;
