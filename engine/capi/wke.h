@@ -315,7 +315,9 @@ WKE_API void wkeSetTouchEnabled(wkeWebView view, bool enable);
 WKE_API void wkeSetDeviceParameter(wkeWebView view, const char* name, const char* text,
                                    int intValue, float floatValue);
 /* names: jsEnable ("0" disables script; anything else, null too, enables it),
- * imageEnable ("0" blocks images) */
+ * imageEnable ("0" blocks images), blockedResourceTypes (a comma-separated list of the
+ * DevTools protocol's resource types, e.g. "Image,Font,Stylesheet": none of them is fetched;
+ * "" fetches all) */
 WKE_API void wkeSetDebugConfig(wkeWebView view, const char* name, const char* value);
 WKE_API void wkeSetCspCheckEnable(wkeWebView view, bool enable);
 WKE_API void wkeSetNpapiPluginsEnabled(wkeWebView view, bool enable);

@@ -219,7 +219,8 @@ void Page::OnRequestPaused(const nlohmann::json& params, const std::function<boo
         return;
     }
     if (refused()) return fail("AccessDenied");
-    if (type == "Image" && settings_.imagesBlocked) return fail("BlockedByClient");
+    if ((type == "Image" && settings_.imagesBlocked) || settings_.blockedTypes.count(type))
+        return fail("BlockedByClient");
     if (type == "Document" && on.navigation) {
         EngineString address(url);
         auto reason = frames_.navigationReason[params.value("frameId", "")];

@@ -123,6 +123,14 @@ void PageSettings::ApplyDebugConfig(const std::string& name, const char* value) 
     } else if (name == "imageEnable") {
         imagesBlocked = off;
         ApplyRequestHooks();
+    } else if (name == "blockedResourceTypes") {
+        blockedTypes.clear();
+        std::string list = value ? value : "";
+        for (size_t start = 0; start <= list.size();) {
+            size_t comma = std::min(list.find(',', start), list.size());
+            if (comma > start) blockedTypes.insert(list.substr(start, comma - start));
+            start = comma + 1;
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "engine/protocol/connection.h"
@@ -62,6 +63,7 @@ class PageSettings {
     bool touch = false;
     DeviceProfile device;
     bool scriptDisabled = false, imagesBlocked = false;
+    std::set<std::string> blockedTypes;  // resource types never fetched ("Image", "Script", ...)
     bool cspBypassed = false, newWindowNavigation = false, cookiesEnabled = true;
     bool hoverWatched = false, lifecycleOn = false;
     std::string deviceScriptId, hoverScriptId;
