@@ -22,8 +22,11 @@ class StallingServer {
         std::lock_guard<std::mutex> lock(state_->mutex);
         state_->pages[path] = html;
     }
-    // A page whose load stays open: an image that never arrives.
-    static std::string StallingPage() { return "<body>loading<img src='/stall.png'></body>"; }
+    // A page whose load stays open: a frame that never arrives (the resolver fetches no
+    // pictures, but frames it does).
+    static std::string StallingPage() {
+        return "<body>loading<iframe src='/stall.html'></iframe></body>";
+    }
 
     // Whether a request under /stall has arrived (the page is loading).
     bool Stalled() {
