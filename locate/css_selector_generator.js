@@ -140,12 +140,13 @@ var CssSelectorGenerator = (function () {
             }
         }
         // Which element alone has them does not depend on the node: named once in a list.
-        var key = prefix + combo.part;
+        var selector = prefix + combo.part;
+        var key = combo.names + '\n' + selector;
         var seen = known ? remembered(known.classHits, root) : null;
         if (seen && seen.has(key)) {
             return seen.get(key) === node;
         }
-        var hit = soleMatch(found, key);
+        var hit = soleMatch(found, selector);
         if (seen) {
             seen.set(key, hit);
         }
