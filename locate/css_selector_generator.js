@@ -127,7 +127,7 @@ var CssSelectorGenerator = (function () {
     // Whether the elements below `root` with all the classes of `combo` (and, with a
     // prefix, of that tag too) are the node alone. The browser keeps class lists of a
     // document ready, so this is far cheaper than querySelectorAll on the same selector.
-    function classesPickOnly(root, combo, prefix, node) {
+    function classesPickOnly(root, combo, prefix, node, known) {
         var found = root.getElementsByClassName(combo.names);
         if (!prefix) {
             if (found.length !== 1 || found[0] !== node) {
@@ -139,20 +139,46 @@ var CssSelectorGenerator = (function () {
                 return false;
             }
         }
+        // Which element alone has them does not depend on the node: named once in a list.
+        var selector = prefix + combo.part;
+        var key = combo.names + '\n' + selector;
+        var seen = known ? remembered(known.classHits, root) : null;
+        if (seen && seen.has(key)) {
+            return seen.get(key) === node;
+        }
+        var hit = soleMatch(found, selector);
+        if (seen) {
+            seen.set(key, hit);
+        }
+        return hit === node;
+    }
+
+    // The one element of `found` that matches `selector`; null for none or several.
+    function soleMatch(found, selector) {
         var hit = null;
         for (var i = 0; i < found.length; i++) {
             var matches = false;
             try {
-                matches = found[i].matches(prefix + combo.part);
+                matches = found[i].matches(selector);
             } catch (e) {}
             if (matches) {
                 if (hit) {
-                    return false;
+                    return null;
                 }
                 hit = found[i];
             }
         }
-        return hit === node;
+        return hit;
+    }
+
+    // What a list remembers about one node (a root, a parent, a document).
+    function remembered(table, node) {
+        var entry = table.get(node);
+        if (!entry) {
+            entry = new Map();
+            table.set(node, entry);
+        }
+        return entry;
     }
 
     CssSelectorGenerator.prototype.getClassPart = function (node) {
@@ -166,12 +192,12 @@ var CssSelectorGenerator = (function () {
         var prefixes = ['', tag];
         for (var p = 0; p < prefixes.length; p++) {
             for (var i = 0; i < combos.length; i++) {
-                if (classesPickOnly(doc, combos[i], prefixes[p], node)) {
+                if (classesPickOnly(doc, combos[i], prefixes[p], node, this.known)) {
                     return prefixes[p] + combos[i].part;
                 }
             }
             for (var j = 0; parent && parent.getElementsByClassName && j < combos.length; j++) {
-                if (classesPickOnly(parent, combos[j], prefixes[p], node)) {
+                if (classesPickOnly(parent, combos[j], prefixes[p], node, this.known)) {
                     return prefixes[p] + combos[j].part;
                 }
             }
@@ -204,6 +230,17 @@ var CssSelectorGenerator = (function () {
             return null;
         }
         var children = parent.children;
+        if (this.known) {
+            var places = this.known.places.get(parent);
+            if (!places) {
+                places = new Map();
+                for (var k = 0; k < children.length; k++) {
+                    places.set(children[k], k + 1);
+                }
+                this.known.places.set(parent, places);
+            }
+            return places.has(node) ? ':nth-child(' + places.get(node) + ')' : null;
+        }
         for (var i = 0; i < children.length; i++) {
             if (children[i] === node) {
                 return ':nth-child(' + (i + 1) + ')';
@@ -226,9 +263,11 @@ var CssSelectorGenerator = (function () {
                 part = this.getNthChildPart(node);
             }
             if (part) {
+                this.lastKind = kinds[i];
                 return part;
             }
         }
+        this.lastKind = '*';
         return '*';
     };
 
@@ -238,14 +277,75 @@ var CssSelectorGenerator = (function () {
         }
         var doc = element.ownerDocument;
         var selector = '';
+        var belowAllNth = true;  // every part so far is a :nth-child
         for (var node = element; node && node.nodeType === 1; node = node.parentNode) {
             var part = this.getUniqueSelector(node);
-            selector = selector === '' ? part : part + ' > ' + selector;
-            if (picksOnly(doc, selector, element)) {
+            var first = selector === '';
+            selector = first ? part : part + ' > ' + selector;
+            var known = this.known && belowAllNth ?
+                this.knownUnique(doc, node, part, first, element) : null;
+            if (known !== null ? known : picksOnly(doc, selector, element)) {
                 return selector;
+            }
+            belowAllNth = belowAllNth && this.lastKind === 'nthchild';
+        }
+        return null;
+    };
+
+    // Whether the selector picks the element alone, where a list knows it without asking
+    // the document; null where it does not. The element alone is the k-th child of its
+    // parent in the document when no other element there is a k-th child. Below an element
+    // its id names alone, a chain of :nth-child parts picks one element.
+    CssSelectorGenerator.prototype.knownUnique = function (doc, node, part, first, element) {
+        if (first && this.lastKind === 'nthchild') {
+            if (element.getRootNode() !== doc) {
+                return null;
+            }
+            var counts = this.known.childCounts.get(doc);
+            if (!counts) {
+                counts = childCounts(doc);
+                this.known.childCounts.set(doc, counts);
+            }
+            return counts[this.known.places.get(element.parentNode).get(element)] === 1;
+        }
+        if (!first && this.lastKind === 'id') {
+            try {
+                return node.matches(part) ? true : null;
+            } catch (e) {
+                return null;
             }
         }
         return null;
+    };
+
+    // How many elements of the document are the first, second, ... child of their parent.
+    function childCounts(doc) {
+        var counts = [];
+        var all = doc.getElementsByTagName('*');
+        for (var i = 0; i < all.length; i++) {
+            for (var k = all[i].children.length; k > 0; k--) {
+                counts[k] = (counts[k] || 0) + 1;
+            }
+        }
+        if (doc.documentElement && doc.documentElement.matches(':nth-child(1)')) {
+            counts[1] = (counts[1] || 0) + 1;
+        }
+        return counts;
+    }
+
+    // A list of elements named at once, the document unchanged meanwhile: the same selectors
+    // as one at a time, with what one element's selector learnt serving the next ones.
+    CssSelectorGenerator.prototype.getSelectors = function (elements) {
+        this.known = { classHits: new Map(), places: new Map(), childCounts: new Map() };
+        try {
+            var selectors = [];
+            for (var i = 0; i < elements.length; i++) {
+                selectors.push(this.getSelector(elements[i]));
+            }
+            return selectors;
+        } finally {
+            this.known = null;
+        }
     };
 
     return CssSelectorGenerator;

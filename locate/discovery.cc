@@ -21,11 +21,13 @@ using automation::RunScript;
 
 constexpr const char kFramePlaceholder[] = "我是当前框架";
 
-// Reports every element of l_Dom, a list the template's lookup made.
+// Reports every element of l_Dom, a list the template's lookup made. Reading them changes
+// nothing, so their selectors are named all at once.
 constexpr const char kReportList[] =
-    "var Frames = 我是当前框架;\r\nvar i = 0;\r\nfor (i = 0; i < l_Dom.length; i++) {\r\n    "
+    "var Frames = 我是当前框架;\r\nvar l_Selectors = CssSelector.getSelectors(l_Dom);\r\n"
+    "var i = 0;\r\nfor (i = 0; i < l_Dom.length; i++) {\r\n    "
     "window.top.GetElementInformation(l_Dom[i].id, l_Dom[i].innerText, l_Dom[i].outerHTML, "
-    "l_Dom[i].nodeName, l_Dom[i].className, Frames, CssSelector.getSelector(l_Dom[i]));\r\n}";
+    "l_Dom[i].nodeName, l_Dom[i].className, Frames, l_Selectors[i]);\r\n}";
 
 struct Template {
     const char* placeholder;

@@ -5,9 +5,22 @@ function i_FindElement(TagName, l_String, l_now_frame, isTag, Attributetype, Tag
     var byAttribute = exactFilters.indexOf(l_String) != -1;
     var elements = document.getElementsByTagName(TagName);
     var counter = 0;
+    function wanted(element) {
+        return !(byAttribute || TagName == 'input') || l_String.indexOf(element.type) != -1;
+    }
+    // Unmarked, nothing changes the document meanwhile: every selector is named at once.
+    var selectors = null, reported = 0;
+    if (isTag != 1) {
+        var chosen = [];
+        for (var k = 0; k < elements.length; k++) {
+            if (wanted(elements[k])) chosen.push(elements[k]);
+        }
+        selectors = CssSelector.getSelectors(chosen);
+    }
     function report(element) {
         window.top.GetElementInformation(element.id, element.innerText, element.outerHTML,
-            element.nodeName, element.className, l_now_frame, CssSelector.getSelector(element));
+            element.nodeName, element.className, l_now_frame,
+            selectors ? selectors[reported++] : CssSelector.getSelector(element));
     }
     // A label after the element, added once; the element itself stays as it is, with its
     // state and its handlers.
@@ -19,9 +32,7 @@ function i_FindElement(TagName, l_String, l_now_frame, isTag, Attributetype, Tag
     }
     for (var i = 0; i < elements.length; i++) {
         var element = elements[i];
-        if (byAttribute || TagName == 'input') {
-            if (l_String.indexOf(element.type) == -1) continue;
-        }
+        if (!wanted(element)) continue;
         report(element);
         if (isTag != 1) continue;
         counter++;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <nlohmann/json.hpp>
 #include <thread>
 
 #include "automation/engine_binding.h"
@@ -16,6 +17,7 @@
 
 extern "C" const char ops_base64_image_js[];
 extern "C" const char ops_render_element_js[];
+extern "C" const char ops_place_on_screen_js[];
 extern "C" const char ops_list_scripts_js[];
 extern "C" const char ops_list_style_sheets_js[];
 extern "C" const char ops_list_embeds_js[];
@@ -73,6 +75,38 @@ void ReportNoRendering(int32_t steps) {
                                             : "GetElementImage: no picture: " + reply);
 }
 
+// Where the element is on screen as it is drawn alone (placeOnScreen), its rectangle in the
+// document as JSON; otherwise empty, and so for a missing element.
+std::string PlaceOnScreen(ElementOperations& web, const locate::Locator& locator,
+                          Outcome& outcome) {
+    outcome = locate::RunElementOperation(
+        web, locator,
+        {ops_place_on_screen_js, "\r\nwindow.top.GetAttributeBack(placeOnScreen(l_Object));",
+         true});
+    return outcome == Outcome::kDone ? Bridge().attributeReply : std::string();
+}
+
+// The browser's own picture of that rectangle, from its compositor: what is on screen there,
+// as PNG. Empty when the engine gave none in `timeoutMs`.
+std::vector<uint8_t> CompositorPicture(wkeWebView view, const std::string& place, int timeoutMs) {
+    if (!Api().qirlenProtocolCall) return {};
+    nlohmann::json clip = nlohmann::json::parse(place, nullptr, false);
+    if (!clip.is_object()) return {};
+    clip["scale"] = 1;
+    const std::string params =
+        nlohmann::json{{"format", "png"}, {"captureBeyondViewport", false}, {"clip", clip}}.dump();
+    std::string answer;
+    auto keep = [](void* to, int, const char* text, size_t length) {
+        static_cast<std::string*>(to)->assign(text, length);
+    };
+    if (Api().qirlenProtocolCall(view, "Page.captureScreenshot", params.c_str(), timeoutMs, keep,
+                                 &answer) != QIRLEN_PROTOCOL_OK)
+        return {};
+    nlohmann::json shot = nlohmann::json::parse(answer, nullptr, false);
+    if (!shot.is_object() || !shot.contains("data") || !shot["data"].is_string()) return {};
+    return DecodeBase64(shot["data"].get_ref<const std::string&>());
+}
+
 bool ListResources(ElementOperations& web, const char* script, std::vector<std::string>& list,
                    FrameId frame) {
     if (!web.GetView() || !Api().wkeRunJsByFrame) return false;
@@ -93,13 +127,22 @@ std::vector<uint8_t> ElementOperations::GetElementImage(const locate::Locator& l
              std::string("\r\n") + ops_base64_image_js +
                  "\r\nwindow.top.GetAttributeBack(getBase64Image(l_Object));",
              true}));
-    Outcome outcome = locate::RunElementOperation(
+    int32_t steps = waitCount > 0 ? waitCount : kDefaultRenderSteps;
+    // On screen and drawn as it is, the element's picture is the compositor's: the browser's
+    // own rendering, and far quicker than drawing the page again in script.
+    Outcome outcome;
+    std::string place = PlaceOnScreen(*this, locator, outcome);
+    if (outcome == Outcome::kMissing || outcome == Outcome::kNoView) return {};
+    if (!place.empty()) {
+        std::vector<uint8_t> shot = CompositorPicture(GetView(), place, steps * 100);
+        if (!shot.empty()) return shot;
+    }
+    outcome = locate::RunElementOperation(
         *this, locator, {ops_render_element_js, "\r\nrenderElement(l_Object);", true},
         {true, Html2CanvasScript()});
     // A missing element or a failed run never answers: no point waiting for it. The answer
     // comes after the run, so the view's page may call the bridge between runs meanwhile.
     if (outcome != Outcome::kDone) return PictureBytes(outcome);
-    int32_t steps = waitCount > 0 ? waitCount : kDefaultRenderSteps;
     auto accept = LookupEntry<decltype(&::wkeAcceptCallsBetweenRuns)>("wkeAcceptCallsBetweenRuns");
     if (accept) accept(GetView(), true);
     WaitForReply(steps);

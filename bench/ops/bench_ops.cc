@@ -1,7 +1,8 @@
 // Element-operation benchmarks: a value read, a value set and read back, a click, the
 // options of a 50-entry list, the links of a 500-link page, pictures of an image, a div
 // and a canvas, and a file input filled. With --peers the same
-// operations run through Puppeteer and Playwright on the same page and Chromium.
+// operations run through Puppeteer and Playwright on the same page and Chromium. The div is
+// on screen, where the browser's own picture serves; off screen the page draws it.
 #include <QBuffer>
 #include <QImage>
 #include <algorithm>
@@ -32,14 +33,16 @@ std::string FixturePage() {
         "onclick='this.dataset.n=(+this.dataset.n||0)+1'>b</button><select id=s>";
     for (int i = 0; i < 50; ++i)
         page += "<option value=v" + std::to_string(i) + ">option " + std::to_string(i);
-    page += "</select><div id=links>";
+    // The card first, on screen as a person sees it; the links below it.
+    page +=
+        "</select><div id=card style='width:300px;height:200px;background:#369;color:#fff'>card "
+        "<b>text</b></div><div id=links>";
     for (int i = 0; i < 500; ++i)
         page += "<a href='#" + std::to_string(i) + "' class='l c" + std::to_string(i % 9) +
                 "'>link " + std::to_string(i) + "</a> ";
     page +=
-        "</div><img id=pic src='/pic.png' width=200 height=200>"
-        "<div id=card style='width:300px;height:200px;background:#369;color:#fff'>card "
-        "<b>text</b></div><canvas id=c width=200 height=200></canvas><input type=file id=f>"
+        "</div><img id=pic src='/pic.png' width=200 height=200><canvas id=c width=200 "
+        "height=200></canvas><input type=file id=f>"
         "<script>var g = document.getElementById('c').getContext('2d');"
         "for (var i = 0; i < 20; i++) { g.fillStyle = 'hsl(' + i * 18 + ',80%,50%)';"
         " g.fillRect(i * 10, 0, 10, 200); }</script>";

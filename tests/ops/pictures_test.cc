@@ -294,6 +294,59 @@ TEST_F(Pictures, TheRenderFormDrawsAnyElementWhenGivenTime) {
         << "nothing to wait for";
 }
 
+// The page's script draws the elements the browser's own picture cannot show as they are.
+// The drawing runs in a copy of the document in a frame of the page: the page sees it come.
+const char kCountDrawings[] =
+    "window.drawings = 0; new MutationObserver(function (changes) { changes.forEach(function (c) "
+    "{ c.addedNodes.forEach(function (n) { if (n.nodeName == 'IFRAME') drawings++; }); }); })"
+    ".observe(document.body, {childList: true});";
+const char kOffScreen[] = "document.body.style.paddingTop = '2000px';";
+
+int PixelsAlike(const QImage& a, const QImage& b) {
+    int alike = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            alike += std::abs(qRed(p) - qRed(q)) <= 16 && std::abs(qGreen(p) - qGreen(q)) <= 16 &&
+                     std::abs(qBlue(p) - qBlue(q)) <= 16;
+        }
+    return alike;
+}
+
+// On screen and unscaled, the browser's own picture; it and the page's drawing of the same
+// element agree. Anywhere else the page draws it.
+TEST_F(Pictures, TheRenderFormTakesTheBrowsersPictureOfAnElementOnScreenAsItIs) {
+    Load("/", 2);
+    Ask(kCountDrawings);
+    QImage shot = Decoded(web_.GetElementImage({"getElementById", "box"}, true));
+    EXPECT_EQ(Ask("window.top.GetAttributeBack(drawings);"), "0");
+    // Any transform, even one that moves nothing, leaves it to the page.
+    Ask("document.getElementById('box').style.transform = 'translate(0)';");
+    QImage drawn = Decoded(web_.GetElementImage({"getElementById", "box"}, true));
+    EXPECT_EQ(Ask("window.top.GetAttributeBack(drawings);"), "1");
+    ASSERT_EQ(shot.size(), QSize(300, 200));
+    ASSERT_EQ(drawn.size(), shot.size());
+    EXPECT_GE(PixelsAlike(shot.convertToFormat(QImage::Format_RGB32),
+                          drawn.convertToFormat(QImage::Format_RGB32)),
+              300 * 200 * 9 / 10);
+    EXPECT_EQ(shot.pixel(150, 150), qRgb(0, 0xaa, 0));
+    const char* drawnByThePage[] = {
+        kOffScreen,
+        "document.getElementById('box').style.transform = 'scale(0.5)';",
+        "document.body.style.zoom = 2;",
+        "var cover = document.createElement('div'); cover.style.cssText = "
+        "'position:fixed;left:0;top:0;width:100%;height:100%;background:#fff'; "
+        "document.body.appendChild(cover);",
+    };
+    for (const char* change : drawnByThePage) {
+        Load("/", 2);
+        Ask(kCountDrawings);
+        Ask(change);
+        EXPECT_FALSE(web_.GetElementImage({"getElementById", "box"}, true).empty()) << change;
+        EXPECT_EQ(Ask("window.top.GetAttributeBack(drawings);"), "1") << change;
+    }
+}
+
 // A rendering that fails in the page, or never answers, gives no picture and says why
 // while the protocol log is on.
 TEST_F(Pictures, TheRenderFormSaysWhyItGaveNoPicture) {
@@ -308,6 +361,7 @@ TEST_F(Pictures, TheRenderFormSaysWhyItGaveNoPicture) {
     };
     for (const auto& r : rows) {
         Load("/", 2);
+        Ask(kOffScreen);  // where the page's script draws it
         Ask(r.pageScript);
         std::string said = testsupport::Diagnosed([&] {
             EXPECT_TRUE(web_.GetElementImage({"getElementById", "box"}, true, r.waitCount).empty());
