@@ -62,8 +62,8 @@ typedef struct {
     bool scrollbarsVisible, resizable, fullscreen;
 } wkeWindowFeatures;
 
-/* The proxy every request of the browser goes through, taken when bit 1 of the settings' mask
- * is set. type: 1 HTTP, 2 SOCKS4, 3 SOCKS4A, 4 SOCKS5, 5 SOCKS5 with names resolved by the
+/* The proxy every request of the browser goes through, taken when the settings' mask has 1
+ * set. type: 1 HTTP, 2 SOCKS4, 3 SOCKS4A, 4 SOCKS5, 5 SOCKS5 with names resolved by the
  * proxy (0 or another: none). The browser sends no credentials to it: a proxy that asks for
  * them refuses its requests (the engine says so on stderr when they are given). */
 typedef struct {
