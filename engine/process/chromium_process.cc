@@ -44,9 +44,12 @@ ChromiumProcess::~ChromiumProcess() {
 bool ChromiumProcess::Start(const LaunchOptions& launch, std::string* why) {
     std::string binary = FindChromium(launch.chromium);
     if (binary.empty()) {
-        *why =
-            "Chromium not found (install chromium-headless-shell or chromium, or set "
-            "QIRLEN_CHROMIUM)";
+        // A path the user named that leads nowhere is said as it is: a typo, a browser moved.
+        *why = launch.chromium.empty()
+                   ? "Chromium not found (install chromium-headless-shell or chromium, or set "
+                     "QIRLEN_CHROMIUM)"
+                   : "Chromium not found: QIRLEN_CHROMIUM names " + launch.chromium +
+                         ", which is no program that can be run";
         return false;
     }
     if (terminated_) {

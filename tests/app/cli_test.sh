@@ -193,7 +193,7 @@ QIRLEN_CHROMIUM=/nonexistent "$bin/qirlen" --cli "https://example.com/x" >/dev/n
 check "a wrong link answers before the browser" "$([ $? = 3 ] && ! grep -q browser "$err" && echo ok)" "$(cat "$err")"
 # No browser: one line that names the cause.
 QIRLEN_CHROMIUM=/nonexistent/chromium "$bin/qirlen" --cli "$room/iRNBho6/" >"$out" 2>"$err"
-check "no browser" "$([ $? = 4 ] && [ "$(wc -l <"$err")" = 1 ] && grep -q 'the browser could not be started: Chromium not found' "$err" && echo ok)" "$(cat "$err")"
+check "no browser" "$([ $? = 4 ] && [ "$(wc -l <"$err")" = 1 ] && grep -q 'the browser could not be started: Chromium not found: QIRLEN_CHROMIUM names /nonexistent/chromium,' "$err" && echo ok)" "$(cat "$err")"
 # A browser that exits before it ever answered did not start, however soon that is noticed.
 for _ in 1 2 3; do
     QIRLEN_CHROMIUM=/bin/false "$bin/qirlen" --cli "$room/iRNBho6/" >"$out" 2>"$err"

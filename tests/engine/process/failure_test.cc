@@ -72,7 +72,9 @@ TEST_F(Failures, MissingChromiumIsNamedOnceAndNoViewIsMade) {
     EXPECT_EQ(wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 100, 100), nullptr);
     EXPECT_EQ(wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 100, 100), nullptr);
     std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("Chromium not found"), std::string::npos) << err;
+    EXPECT_NE(err.find("Chromium not found: QIRLEN_CHROMIUM names /nonexistent/chromium,"),
+              std::string::npos)
+        << err;
     EXPECT_EQ(err.find("qirlen engine"), err.rfind("qirlen engine")) << err;  // one message
     EXPECT_EQ(Eval(nullptr, "return 1"), "undefined");
 }
