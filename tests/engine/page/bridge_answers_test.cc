@@ -11,26 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/capi/script_calls.h"
-#include "engine/capi/wke.h"
-#include "tests/support/engine_session.h"
-#include "tests/support/http_server.h"
+#include "tests/engine/page/bridge_fixture.h"
 
 using namespace testsupport;
+using namespace bridge_test;
 
 namespace {
 
-struct Call {
-    int view;
-    std::string text;
-};
-std::vector<Call> calls;
 std::map<int, int64_t> served;  // Serial calls so far, by view
-
-int ViewOf(jsExecState es) {
-    engine::ExecState* state = engine::ScriptCalls::Get().State(es);
-    return state ? state->view : 0;
-}
 
 // Answers with its argument and how many calls of its view came before it: an answer handed
 // to another call, or a call delivered twice, shows in the number.
@@ -39,11 +27,6 @@ jsValue Serial(jsExecState es, void*) {
     int view = ViewOf(es);
     calls.push_back({view, text});
     return jsString(es, (text + "#" + std::to_string(served[view]++)).c_str());
-}
-
-jsValue Note(jsExecState es, void*) {
-    calls.push_back({ViewOf(es), jsToString(es, jsArg(es, 0))});
-    return jsUndefined();
 }
 
 // Hands back what it was given: numbers no list can carry (NaN, Infinity) among them.
@@ -55,16 +38,7 @@ jsValue Nothing(jsExecState, void*) {
     return jsUndefined();
 }
 
-bool SharedRenderer() {
-    const char* args = std::getenv("QIRLEN_CHROMIUM_ARGS");
-    return args && std::string(args).find("--renderer-process-limit=1") != std::string::npos;
-}
-
-int Id(wkeWebView v) {
-    return static_cast<int>(reinterpret_cast<intptr_t>(v));
-}
-
-class BoundAnswers : public ::testing::Test {
+class BoundAnswers : public ViewsOnPages {
   protected:
     static void SetUpTestSuite() {
         wkeJsBindFunction("Serial", Serial, nullptr, 1);
@@ -87,25 +61,11 @@ class BoundAnswers : public ::testing::Test {
             return page;
         });
     }
-    static void TearDownTestSuite() { delete server_; }
     void SetUp() override {
         calls.clear();
         served.clear();
     }
-    void TearDown() override {
-        for (wkeWebView v : views_) wkeDestroyWebWindow(v);
-    }
-    wkeWebView NewView(const std::string& path) {
-        wkeWebView v = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 400, 300);
-        views_.push_back(v);
-        EXPECT_EQ(LoadAndWait(v, server_->Url(path)), WKE_LOADING_SUCCEEDED);
-        return v;
-    }
-
-    static HttpServer* server_;
-    std::vector<wkeWebView> views_;
 };
-HttpServer* BoundAnswers::server_ = nullptr;
 
 // 10,000 runs on a page that stops itself all the time, beside two views whose pages call
 // the same functions every millisecond: every run gets its own call's answer, and the calls

@@ -15,35 +15,17 @@
 #include <vector>
 
 #include "engine/browser/browser.h"
-#include "engine/capi/script_calls.h"
-#include "engine/capi/wke.h"
-#include "tests/support/engine_session.h"
-#include "tests/support/http_server.h"
+#include "tests/engine/page/bridge_fixture.h"
 
 using namespace testsupport;
+using namespace bridge_test;
 
 namespace {
-
-struct Call {
-    int view;
-    std::string text;
-};
-std::vector<Call> calls;
-
-int ViewOf(jsExecState es) {
-    engine::ExecState* state = engine::ScriptCalls::Get().State(es);
-    return state ? state->view : 0;
-}
 
 jsValue Echo(jsExecState es, void*) {
     std::string text = jsToString(es, jsArg(es, 0));
     calls.push_back({ViewOf(es), text});
     return jsString(es, ("echo:" + text).c_str());
-}
-
-jsValue Note(jsExecState es, void*) {
-    calls.push_back({ViewOf(es), jsToString(es, jsArg(es, 0))});
-    return jsUndefined();
 }
 
 // Bound run-only: only the host's own runs may reach them.
@@ -64,17 +46,12 @@ int Count(const std::vector<Call>& list, const std::string& text) {
     return n;
 }
 
-bool SharedRenderer() {
-    const char* args = std::getenv("QIRLEN_CHROMIUM_ARGS");
-    return args && std::string(args).find("--renderer-process-limit=1") != std::string::npos;
-}
-
 // Host work between operations, during which the host does not look at the engine.
 void HostWork(std::mt19937& random) {
     usleep(std::uniform_int_distribution<int>(0, 4000)(random));
 }
 
-class HostilePages : public ::testing::Test {
+class HostilePages : public ViewsOnPages {
   protected:
     static void SetUpTestSuite() {
         wkeJsBindFunction("Echo", Echo, nullptr, 1);
@@ -108,26 +85,11 @@ class HostilePages : public ::testing::Test {
             return page;
         });
     }
-    static void TearDownTestSuite() { delete server_; }
     void SetUp() override {
         calls.clear();
         guardedCalls.clear();
     }
-    void TearDown() override {
-        for (wkeWebView v : views_) wkeDestroyWebWindow(v);
-    }
-    wkeWebView NewView(const std::string& path) {
-        wkeWebView v = wkeCreateWebWindow(WKE_WINDOW_TYPE_CONTROL, nullptr, 0, 0, 400, 300);
-        views_.push_back(v);
-        EXPECT_EQ(LoadAndWait(v, server_->Url(path)), WKE_LOADING_SUCCEEDED);
-        return v;
-    }
-    static int Id(wkeWebView v) { return static_cast<int>(reinterpret_cast<intptr_t>(v)); }
-
-    static HttpServer* server_;
-    std::vector<wkeWebView> views_;
 };
-HttpServer* HostilePages::server_ = nullptr;
 
 TEST_F(HostilePages, APageThatStopsInItsOwnDebuggerStatementsLosesNoAnswer) {
     wkeWebView view = NewView("/stops-itself");
